@@ -1,0 +1,179 @@
+#include "device/Scan.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "device/AtaIdentify.h"
+#include "device/Bytes.h"
+#include "device/NvmeIdentify.h"
+#include "device/Placement.h"
+#include "device/SmartProfile.h"
+#include "device/TIOCTL.h"
+#include "knowledge/Counterfeit.h"
+#include "smart/Condition.h"
+#include "smart/NvmeHealth.h"
+#include "smart/SmartData.h"
+
+std::uintptr_t DeviceNotificationWindow = 0;
+
+namespace {
+
+constexpr uint32_t DetailBufferSize = 260;
+constexpr uint32_t ParentBufferSize = 2048;
+constexpr int64_t RecoveryModeSize = 3221225472LL;  // 3 GiB
+
+std::string Hex(uint32_t value, int digits) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*X", digits, value);
+    return text;
+}
+
+bool ParentIsUsb(platform::DevInfoSet set, const platform::DevInfoData& element) {
+    std::vector<uint8_t> value;
+    uint32_t type = 0;
+    if (!platform::SetupDiGetDeviceProperty(set, element, platform::DEVPKEY_Device_Parent, ParentBufferSize, value,
+                                            type))
+        return false;
+    return PropertyText(value).compare(0, 4, "USB\\") == 0;
+}
+
+// IDENTIFY DEVICE, or NVMe Identify Controller; an ATA drive with S.M.A.R.T. switched off gets it
+// switched on, and is not kept if that fails.
+bool Identify(DriveRecord& d) {
+    AtaTaskFile tf;
+    tf.Command = ATA_IDENTIFY_DEVICE;
+    tf.SectorCount = 1;
+    if (d.IsNVMe) return ExecuteCommand(d, tf, d.NVMeIdentifyController, sizeof d.NVMeIdentifyController);
+    if (!ExecuteCommand(d, tf, d.IdentifyData, sizeof d.IdentifyData)) return false;
+    if (Bit(Word(d.IdentifyData, 0), 15)) return false;  // a packet device
+    if (!Bit(Word(d.IdentifyData, 85), 0) && Bit(Word(d.IdentifyData, 82), 0))
+        return ExecuteCommand(d, SmartTaskFile(SMART_ENABLE_OPERATIONS));
+    return true;
+}
+
+void LogIdentificationGaps(DriveRecord& d) {
+    if (d.SerialNumber.empty()) WriteLog("No serial number", &d);
+    if (d.FirmwareVersion.empty()) WriteLog("No firmware version", &d);
+    if (d.AvailableSize == 0) WriteLog("AvailableSize = 0", &d);
+    if (d.AvailableSize < RecoveryModeSize && d.Model != "TS1GSDOM22V") WriteLog("Recovery mode?", &d);
+    if (d.Trademark.empty()) {
+        WriteLog("Trademark not detected.", &d);
+        WriteLog("OUI - " + Hex(d.OUI, 6), &d);
+        if (d.IsNVMe) WriteLog("PCI_VendorID - " + Hex(d.PCI_VendorID, 4), &d);
+    }
+}
+
+// The S.M.A.R.T. value page must be sound and hold attributes; the values it carries are taken.
+bool TakeAtaSmartPage(DriveRecord& d) {
+    if (!SmartChecksumOk(d)) return false;
+    TakeSelfTestCapabilities(d);
+    d.AttributeCount = CountAttributes(d);
+    if (d.AttributeCount == 0) return false;
+    SelectSmartProfile(d);
+    if (d.SCT_Support) {
+        ReadSctStatus(d);
+        if (d.SCT_DataTablesSupport) ReadSctTemperatureLimits(d);
+    }
+    SetTemperatureLimit(d);
+    ExtractSmartValues(d);
+    if (d.PowerTimeIndex != 0) d.PowerTimeCheckPoint = d.PowerTime;
+    if (d.TopTemperature == 0) TakeLifetimeMaxTemperature(d);
+    return true;
+}
+
+// A second view of a drive already kept (the same drive under both interface classes, or a
+// drive that reports no serial number like one before it).
+bool RepeatsKeptDrive(const DriveRecord& d) {
+    bool repeated = false;
+    for (unsigned i = 0; i < DriveTable.Count; ++i) {
+        const DriveRecord& kept = *DriveTable.Drives[i];
+        if (kept.SerialNumber == d.SerialNumber) {
+            WriteLog("Repeated identification. Drive - " + d.DevicePath);
+            repeated = true;
+        }
+        if (std::memcmp(kept.SmartData, d.SmartData, sizeof d.SmartData) == 0) {
+            WriteLog("Repeated SMART data. Drive - " + d.DevicePath);
+            repeated = true;
+        }
+    }
+    return repeated;
+}
+
+}  // namespace
+
+std::string PropertyText(const std::vector<uint8_t>& value) {
+    std::string text;
+    for (size_t i = 0; i + 1 < value.size(); i += 2) {
+        const uint16_t c = Get16(value.data(), i);
+        if (c == 0) break;
+        text += c <= 0xFF ? static_cast<char>(c) : '?';
+    }
+    return text;
+}
+
+DriveRecord* IdentifyDrive(platform::Handle handle, const std::string& devicePath, platform::DevInfoSet set,
+                           const platform::DevInfoData& element) {
+    std::unique_ptr<DriveRecord> drive(new DriveRecord());
+    DriveRecord& d = *drive;
+    d.Handle = handle;
+    d.DevicePath = devicePath;
+    d.IsUSB = ParentIsUsb(set, element);
+    d.IsNVMe = devicePath.compare(0, 23, "\\\\?\\scsi#disk&ven_nvme&") == 0;
+
+    if (!Identify(d)) return nullptr;
+    if (d.IsNVMe)
+        InterpretNVMeIdentify(d);
+    else if (!InterpretAtaIdentify(d))
+        return nullptr;
+    LogIdentificationGaps(d);
+    if (!ExecuteCommand(d, SmartTaskFile(SMART_READ_DATA, 1), d.SmartData, sizeof d.SmartData)) return nullptr;
+    CheckCounterfeit(d);
+
+    if (d.IsNVMe) {
+        TakeNvmeHealthValues(d);
+    } else {
+        if (!TakeAtaSmartPage(d)) return nullptr;
+        const bool thresholdsRead =
+            ExecuteCommand(d, SmartTaskFile(SMART_READ_THRESHOLDS, 1), d.SmartThresholds, sizeof d.SmartThresholds);
+        if (RepeatsKeptDrive(d) || !thresholdsRead) return nullptr;
+    }
+
+    EvaluateCondition(d);
+    PlaceDrive(d, set, element);
+    if (d.IsNVMe) ReadPciLink(d, set, element);
+    d.Caption = "Model - " + d.Model + " ( " + d.SerialNumber + " )";
+    MapLogicalDrives(d);
+    ReadTrimState(d);
+    platform::RegisterDeviceNotification(DeviceNotificationWindow, d.Handle);
+    if (!d.IsNVMe) ReadIdentifyDataLog(d);
+    return drive.release();
+}
+
+void EnumerateInterfaceClass(const platform::Guid& interfaceClass) {
+    const platform::DevInfoSet set = platform::SetupDiGetClassDevs(interfaceClass);
+    if (set == platform::INVALID_DEVINFO_SET) return;
+    platform::DeviceInterfaceData member{};
+    for (uint32_t index = 0; platform::SetupDiEnumDeviceInterfaces(set, interfaceClass, index, member); ++index) {
+        if (DriveTable.Count >= MaxPhysicalDisks) {
+            WriteLog("MaxPhysicalDisks overflow");
+            break;
+        }
+        std::string path;
+        platform::DevInfoData element{};
+        if (!platform::SetupDiGetDeviceInterfaceDetail(set, member, DetailBufferSize, path, element)) continue;
+        const platform::Handle handle = platform::CreateFile(path);
+        if (handle == platform::INVALID_HANDLE_VALUE) continue;
+        DriveRecord* drive = IdentifyDrive(handle, path, set, element);
+        if (drive)
+            DriveTable.Drives[DriveTable.Count++] = drive;
+        else
+            platform::CloseHandle(handle);
+    }
+    platform::SetupDiDestroyDeviceInfoList(set);
+}
+
+void ScanDrives() {
+    EnumerateInterfaceClass(platform::GUID_DEVINTERFACE_DISK);
+    EnumerateInterfaceClass(platform::GUID_DEVINTERFACE_STORAGE2);
+}

@@ -1,0 +1,23 @@
+// The one scan of the machine's drives at start-up: fills DriveTable.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "device/DriveRecord.h"
+#include "platform/Platform.h"
+
+// Window that receives the drives' handle notifications (0 until the main window exists).
+extern std::uintptr_t DeviceNotificationWindow;
+
+void ScanDrives();
+void EnumerateInterfaceClass(const platform::Guid& interfaceClass);
+
+// A new record for the opened drive, or null when it is not kept (the record is then freed and the
+// caller closes the handle).
+DriveRecord* IdentifyDrive(platform::Handle handle, const std::string& devicePath, platform::DevInfoSet set,
+                           const platform::DevInfoData& element);
+
+// A DEVPROP_TYPE_STRING value (UTF-16LE, zero-terminated) as single-byte text; characters outside
+// Latin-1 become '?'.
+std::string PropertyText(const std::vector<uint8_t>& value);

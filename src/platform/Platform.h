@@ -1,0 +1,99 @@
+// The only door from the portable core to the operating system. Every function stands for the
+// Windows call it is named after and takes portable types; src/platform/win32 implements them with
+// the real calls, src/platform/sim with the simulated machine. The choice is made at link time,
+// one library per facility (storage, clock).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct Guid {
+    uint32_t Data1;
+    uint16_t Data2;
+    uint16_t Data3;
+    uint8_t Data4[8];
+};
+
+bool operator==(const Guid& a, const Guid& b);
+
+// Device interface classes the scan walks.
+extern const Guid GUID_DEVINTERFACE_DISK;       // {53F56307-B6BF-11D0-94F2-00A0C91EFB8B}
+extern const Guid GUID_DEVINTERFACE_STORAGE2;   // {7FCCC86C-228A-40AD-8A58-F590AF7BFDCE}
+
+using Handle = std::uintptr_t;
+constexpr Handle INVALID_HANDLE_VALUE = ~static_cast<Handle>(0);
+
+using DevInfoSet = std::uintptr_t;
+constexpr DevInfoSet INVALID_DEVINFO_SET = ~static_cast<DevInfoSet>(0);
+
+// SP_DEVICE_INTERFACE_DATA and SP_DEVINFO_DATA without their size fields.
+struct DeviceInterfaceData {
+    Guid InterfaceClassGuid;
+    uint32_t Flags;
+    std::uintptr_t Reserved;
+};
+
+struct DevInfoData {
+    Guid ClassGuid;
+    uint32_t DevInst;
+    std::uintptr_t Reserved;
+};
+
+// A device property key (DEVPROPKEY).
+struct DevPropKey {
+    Guid fmtid;
+    uint32_t pid;
+};
+
+extern const DevPropKey DEVPKEY_Device_Parent;
+
+constexpr uint32_t DEVPROP_TYPE_STRING = 0x12;
+
+// --- storage: SetupAPI enumeration --------------------------------------------------------------
+
+// SetupDiGetClassDevsA(class, no enumerator, no window, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE).
+DevInfoSet SetupDiGetClassDevs(const Guid& interfaceClass);
+
+bool SetupDiEnumDeviceInterfaces(DevInfoSet set, const Guid& interfaceClass, uint32_t memberIndex,
+                                 DeviceInterfaceData& interfaceData);
+
+// SetupDiGetDeviceInterfaceDetailA into a detail buffer of detailBufferSize bytes; the path is
+// the text the buffer received, cut at its terminating zero.
+bool SetupDiGetDeviceInterfaceDetail(DevInfoSet set, const DeviceInterfaceData& interfaceData,
+                                     uint32_t detailBufferSize, std::string& devicePath,
+                                     DevInfoData& element);
+
+// SetupDiGetDevicePropertyW into a buffer of bufferSize bytes; value receives the bytes the
+// property returned (never more than bufferSize), type its DEVPROPTYPE.
+bool SetupDiGetDeviceProperty(DevInfoSet set, const DevInfoData& element, const DevPropKey& key,
+                              uint32_t bufferSize, std::vector<uint8_t>& value, uint32_t& type);
+
+void SetupDiDestroyDeviceInfoList(DevInfoSet set);
+
+// --- storage: device handles and I/O control ------------------------------------------------------
+
+// CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, no security,
+// OPEN_EXISTING, FILE_FLAG_NO_BUFFERING, no template).
+Handle CreateFile(const std::string& path);
+
+bool CloseHandle(Handle handle);
+
+// Synchronous DeviceIoControl; in and out may be the same buffer.
+bool DeviceIoControl(Handle handle, uint32_t ioControlCode, const void* inBuffer, uint32_t inSize,
+                     void* outBuffer, uint32_t outSize, uint32_t& bytesReturned);
+
+// RegisterDeviceNotificationA(window, DEV_BROADCAST_HANDLE for device, DEVICE_NOTIFY_WINDOW_HANDLE).
+// Returns the notification handle, 0 on failure.
+std::uintptr_t RegisterDeviceNotification(std::uintptr_t window, Handle device);
+
+// --- clock --------------------------------------------------------------------------------------
+
+// GetTimeFormatA(default user locale, no flags, current local time, default format), cut at the
+// terminating zero; empty on failure.
+std::string GetTimeFormat();
+
+}  // namespace platform

@@ -1,0 +1,19 @@
+// Constants of the platform interface shared by both implementations.
+#include <cstring>
+
+#include "platform/Platform.h"
+
+namespace platform {
+
+bool operator==(const Guid& a, const Guid& b) {
+    return a.Data1 == b.Data1 && a.Data2 == b.Data2 && a.Data3 == b.Data3 &&
+           std::memcmp(a.Data4, b.Data4, sizeof a.Data4) == 0;
+}
+
+const Guid GUID_DEVINTERFACE_DISK = {0x53F56307, 0xB6BF, 0x11D0, {0x94, 0xF2, 0x00, 0xA0, 0xC9, 0x1E, 0xFB, 0x8B}};
+const Guid GUID_DEVINTERFACE_STORAGE2 = {0x7FCCC86C, 0x228A, 0x40AD, {0x8A, 0x58, 0xF5, 0x90, 0xAF, 0x7B, 0xFD, 0xCE}};
+
+const DevPropKey DEVPKEY_Device_Parent = {
+    {0x4340A6C5, 0x93FA, 0x4706, {0x97, 0x2C, 0x7B, 0x64, 0x80, 0x08, 0xA5, 0xA7}}, 8};
+
+}  // namespace platform

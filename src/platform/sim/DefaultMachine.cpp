@@ -1,0 +1,149 @@
+// The built-in machine: four drives whose pages are written the way such drives fill them.
+#include "platform/sim/PageBuilders.h"
+#include "platform/sim/SimMachine.h"
+
+namespace sim {
+namespace {
+
+const char* const DiskClass = "#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}";
+const char* const Storage2Class = "#{7fccc86c-228a-40ad-8a58-f590af7bfdce}";
+const char* const AhciController = "PCI\\VEN_8086&DEV_A282&SUBSYS_86941043&REV_00\\3&11583659&0&B8";
+
+// A 1 TB desktop hard disk on an AHCI port: 4 KiB physical sectors, NCQ, SCT, world wide name.
+Drive SataHardDisk() {
+    IdentifyPage id;
+    id.Word(0, 0x427A).Word(1, 16383).Word(3, 16).Word(6, 63);
+    id.Serial("WD-WCC6Y7KZ1462").Firmware("01.01A01").Model("WDC WD10EZEX-08WN4A0");
+    id.Word(47, 0x8010).Word(49, 0x2F00).Word(53, 0x0007).Word(59, 0x0110).Sectors28(0x0FFFFFFF);
+    id.Word(63, 0x0407).Word(64, 0x0003).Word(75, 31);
+    id.Word(76, 0x070E).Word(77, 0x0006).Word(78, 0x0044).Word(79, 0x0040);
+    id.Word(80, 0x03F8).Word(81, 0x0028).Word(82, 0x746B).Word(83, 0x7E61).Word(84, 0x6163);
+    id.Word(85, 0x7469).Word(86, 0xBC41).Word(87, 0x6163).Word(88, 0x407F).Word(89, 0x00B4).Word(94, 0x80FE);
+    id.Sectors48(1953525168).Word(106, 0x6003).Word(108, 0x5001).Word(109, 0x4EE0).Word(110, 0x5D3A).Word(111, 0x91C4);
+    id.Word(119, 0x4000).Word(120, 0x4000).Word(168, 0x0002).Word(206, 0x003D).Word(217, 7200).Word(222, 0x107F);
+    const std::vector<Attribute> attributes = {
+        {1, 0x002F, 200, 200, 0, 51},     {3, 0x0027, 175, 172, 2233, 21}, {4, 0x0032, 100, 100, 1342, 0},
+        {5, 0x0033, 200, 200, 0, 140},    {7, 0x002E, 200, 200, 0, 0},     {9, 0x0032, 79, 79, 15762, 0},
+        {10, 0x0032, 100, 100, 0, 0},     {11, 0x0032, 100, 100, 0, 0},    {12, 0x0032, 100, 100, 1330, 0},
+        {192, 0x0032, 200, 200, 79, 0},   {193, 0x0032, 200, 200, 1520, 0}, {194, 0x0022, 108, 96, 35, 0},
+        {196, 0x0032, 200, 200, 0, 0},    {197, 0x0032, 200, 200, 0, 0},   {198, 0x0030, 100, 253, 0, 0},
+        {199, 0x0032, 200, 200, 0, 0},    {200, 0x0008, 100, 253, 0, 0},
+    };
+    Drive d;
+    d.DevicePath = std::string("\\\\?\\scsi#disk&ven_wdc&prod_wd10ezex-08wn4a0#4&2a7b9d3c&0&000000") + DiskClass;
+    d.Parent = AhciController;
+    d.Identify = id.Bytes();
+    d.SmartData = SmartValuePage(attributes, {0x7B, 0x01, 2, 112});
+    d.SmartThresholds = SmartThresholdPage(attributes);
+    d.Logs[0x01] = std::vector<uint8_t>(512, 0);
+    d.Logs[0x06] = std::vector<uint8_t>(512, 0);
+    d.Logs[0x30] = IdentifyDataLog(0x8000000004000000ULL, 0);  // 64 MiB buffer
+    d.Logs[0x80] = std::vector<uint8_t>(512, 0);
+    d.Methods = {AccessMethod::ATA, AccessMethod::OLD, AccessMethod::SAT};
+    return d;
+}
+
+// A 500 GB SATA SSD with TRIM and device sleep; its driver lists it under both interface classes.
+Drive SataSsd() {
+    IdentifyPage id;
+    id.Word(0, 0x0040).Word(1, 16383).Word(3, 16).Word(6, 63);
+    id.Serial("S3Z2NB0K812345A").Firmware("RVT04B6Q").Model("Samsung SSD 860 EVO 500GB");
+    id.Word(47, 0x8001).Word(49, 0x2F00).Word(53, 0x0007).Word(59, 0x5101).Sectors28(0x0FFFFFFF);
+    id.Word(63, 0x0407).Word(64, 0x0003).Word(75, 31);
+    id.Word(76, 0x170E).Word(77, 0x0006).Word(78, 0x0144).Word(79, 0x0144);
+    id.Word(80, 0x0FF8).Word(81, 0x0039).Word(82, 0x746B).Word(83, 0x7D09).Word(84, 0x6163);
+    id.Word(85, 0x7469).Word(86, 0xBC01).Word(87, 0x6163).Word(88, 0x407F).Word(89, 0x0001);
+    id.Sectors48(976773168).Word(106, 0x4000).Word(108, 0x5002).Word(109, 0x5385).Word(110, 0x7015).Word(111, 0x2A1B);
+    id.Word(119, 0x4000).Word(120, 0x4000).Word(168, 0x0003).Word(169, 0x0001).Word(206, 0x003D);
+    id.Word(217, 0x0001).Word(222, 0x10FF);
+    const std::vector<Attribute> attributes = {
+        {5, 0x0033, 100, 100, 0, 10},       {9, 0x0032, 99, 99, 2150, 0},     {12, 0x0032, 99, 99, 418, 0},
+        {177, 0x0013, 99, 99, 12, 0},       {179, 0x0013, 100, 100, 0, 10},   {181, 0x0032, 100, 100, 0, 10},
+        {182, 0x0032, 100, 100, 0, 10},     {183, 0x0013, 100, 100, 0, 10},   {187, 0x0032, 100, 100, 0, 0},
+        {190, 0x0032, 68, 53, 32, 0},       {195, 0x001A, 200, 200, 0, 0},    {199, 0x003E, 100, 100, 0, 0},
+        {235, 0x0012, 99, 99, 301, 0},      {241, 0x0032, 99, 99, 8372351902ULL, 0},
+    };
+    Drive d;
+    const std::string base = "\\\\?\\scsi#disk&ven_samsung&prod_ssd_860_evo_500g#4&2a7b9d3c&0&010000";
+    d.DevicePath = base + DiskClass;
+    d.Storage2Path = base + Storage2Class;
+    d.InStorage2Class = true;
+    d.Parent = AhciController;
+    d.Identify = id.Bytes();
+    d.SmartData = SmartValuePage(attributes, {0x53, 0x01, 2, 85});
+    d.SmartThresholds = SmartThresholdPage(attributes);
+    d.Logs[0x01] = std::vector<uint8_t>(512, 0);
+    d.Logs[0x06] = std::vector<uint8_t>(512, 0);
+    d.Logs[0x30] = IdentifyDataLog(0, 0);
+    d.Methods = {AccessMethod::ATA, AccessMethod::OLD, AccessMethod::SAT};
+    return d;
+}
+
+// An 80 GB parallel-ATA disk, master on the primary channel: 28-bit addressing, UDMA 5, AAM.
+Drive ParallelDisk() {
+    IdentifyPage id;
+    id.Word(0, 0x0040).Word(1, 16383).Word(3, 16).Word(6, 63);
+    id.Serial("Y2B6W1KE").Firmware("YAR41BW0").Model("Maxtor 6Y080L0");
+    id.Word(47, 0x8010).Word(49, 0x0F00).Word(53, 0x0007).Sectors28(160086528);
+    id.Word(63, 0x0007).Word(64, 0x0003).Word(80, 0x007E).Word(81, 0x001A);
+    id.Word(82, 0x7C69).Word(83, 0x7B09).Word(84, 0x4000).Word(85, 0x7C69).Word(86, 0x3A01).Word(87, 0x4000);
+    id.Word(88, 0x203F).Word(94, 0x80FE).Word(21, 4096);
+    const std::vector<Attribute> attributes = {
+        {3, 0x0027, 213, 208, 6034, 63},   {4, 0x0032, 253, 253, 1108, 0},  {5, 0x0033, 253, 253, 0, 63},
+        {6, 0x0002, 253, 253, 0, 100},     {7, 0x000A, 253, 252, 0, 0},     {8, 0x0027, 245, 230, 51871, 187},
+        {9, 0x0032, 207, 207, 29911, 0},   {10, 0x002B, 253, 252, 0, 157},  {11, 0x002B, 253, 252, 0, 223},
+        {12, 0x0032, 252, 252, 1262, 0},   {192, 0x0032, 253, 253, 0, 0},   {193, 0x0032, 253, 253, 0, 0},
+        {194, 0x0032, 253, 253, 38, 0},    {195, 0x000A, 253, 252, 2461, 0}, {196, 0x0008, 253, 253, 0, 0},
+        {197, 0x0008, 253, 253, 0, 0},     {198, 0x0008, 253, 253, 0, 0},   {199, 0x0008, 199, 199, 0, 0},
+        {200, 0x000A, 253, 252, 0, 0},     {201, 0x000A, 253, 252, 0, 0},   {202, 0x000A, 253, 252, 0, 0},
+    };
+    Drive d;
+    d.DevicePath = std::string("\\\\?\\ide#diskmaxtor_6y080l0________________________yar41bw0#5&2f3e4a6b&0&0.0.0") +
+                   DiskClass;
+    d.Parent = "PCIIDE\\IDECHANNEL\\4&1f4a5b2c&0&0";
+    d.Identify = id.Bytes();
+    d.SmartData = SmartValuePage(attributes, {0x5B, 0x03, 2, 39});
+    d.SmartThresholds = SmartThresholdPage(attributes);
+    d.Logs[0x01] = std::vector<uint8_t>(512, 0);
+    d.Logs[0x06] = std::vector<uint8_t>(512, 0);
+    d.Methods = {AccessMethod::ATA, AccessMethod::IDE, AccessMethod::OLD};
+    return d;
+}
+
+// A 160 GB SATA disk behind a RAID driver that passes only the legacy S.M.A.R.T. requests.
+Drive LegacyOnlyDisk() {
+    IdentifyPage id;
+    id.Word(0, 0x0C5A).Word(1, 16383).Word(3, 16).Word(6, 63);
+    id.Serial("9RA3F8XK").Firmware("3.AAD").Model("ST3160815AS");
+    id.Word(47, 0x8010).Word(49, 0x2F00).Word(53, 0x0007).Sectors28(0x0FFFFFFF).Word(75, 31);
+    id.Word(63, 0x0007).Word(64, 0x0003).Word(76, 0x0506).Word(80, 0x00FE).Word(81, 0x0000);
+    id.Word(82, 0x346B).Word(83, 0x7D01).Word(84, 0x4023).Word(85, 0x3469).Word(86, 0x3C01).Word(87, 0x4023);
+    id.Word(88, 0x407F).Sectors48(312581808).Word(222, 0x101F);
+    const std::vector<Attribute> attributes = {
+        {1, 0x000F, 117, 99, 137554112, 6},  {3, 0x0003, 97, 97, 0, 0},       {4, 0x0032, 100, 100, 224, 20},
+        {5, 0x0033, 100, 100, 0, 36},        {7, 0x000F, 85, 60, 358190522, 30}, {9, 0x0032, 71, 71, 25847, 0},
+        {10, 0x0013, 100, 100, 0, 97},       {12, 0x0032, 100, 100, 231, 20}, {187, 0x0032, 100, 100, 0, 0},
+        {189, 0x003A, 100, 100, 0, 0},       {190, 0x0022, 63, 55, 0x25220025, 45}, {194, 0x0022, 37, 45, 37, 0},
+        {195, 0x001A, 58, 53, 137554112, 0}, {197, 0x0012, 100, 100, 0, 0},   {198, 0x0010, 100, 100, 0, 0},
+        {199, 0x003E, 200, 200, 0, 0},       {200, 0x0000, 100, 253, 0, 0},   {202, 0x0032, 100, 253, 0, 0},
+    };
+    Drive d;
+    d.DevicePath = std::string("\\\\?\\scsi#disk&ven_st316081&prod_5as#5&1b2c3d4e&0&000100") + DiskClass;
+    d.Parent = "PCI\\VEN_1095&DEV_3132&SUBSYS_71321095&REV_01\\4&3a1e0c5b&0&00E4";
+    d.Identify = id.Bytes();
+    d.SmartData = SmartValuePage(attributes, {0x5B, 0x01, 1, 54});
+    d.SmartThresholds = SmartThresholdPage(attributes);
+    d.Logs[0x01] = std::vector<uint8_t>(512, 0);
+    d.Methods = {AccessMethod::OLD};
+    return d;
+}
+
+}  // namespace
+
+Machine DefaultMachine() {
+    Machine m;
+    m.Drives = {SataHardDisk(), SataSsd(), ParallelDisk(), LegacyOnlyDisk()};
+    return m;
+}
+
+}  // namespace sim

@@ -1,0 +1,97 @@
+// The simulated machine: drives that decode the exact request buffers of every access method and
+// answer as drives behind that driver stack would, with fault injection and command counters.
+// Tests, the headless runner and the fuzz target build or load one and install it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "device/DriveRecord.h"
+
+namespace sim {
+
+enum class FaultKind {
+    Refuse,       // DeviceIoControl fails
+    FailFirst,    // the first `count` matching requests fail, later ones go through
+    NoData,       // success, bytes returned, but the data area is left untouched
+    ErrorStatus,  // success with the method's error status (ATA ERR+DRQ, IDE ERR, driver error, ...)
+    ZeroBytes,    // success with 0 bytes returned
+};
+
+// A fault on one access method, optionally only for one command (and S.M.A.R.T. subcommand).
+struct Fault {
+    AccessMethod method = AccessMethod::ATA;
+    int command = -1;   // -1: every command
+    int features = -1;  // -1: every subcommand
+    FaultKind kind = FaultKind::Refuse;
+    unsigned count = 0;  // FailFirst: how many requests fail
+    unsigned seen = 0;   // FailFirst: matching requests so far
+};
+
+// One request as the drive decoded it.
+struct Request {
+    AccessMethod method;
+    uint32_t ioControlCode;
+    AtaTaskFile taskFile;
+};
+
+struct Drive {
+    std::string DevicePath;    // its interface path in the disk class
+    std::string Storage2Path;  // its interface path in the second class
+    bool InDiskClass = true;
+    bool InStorage2Class = false;
+    std::string Parent;  // parent instance identifier; empty: the property cannot be read
+    bool Opens = true;
+
+    std::vector<uint8_t> Identify;         // 512 bytes
+    std::vector<uint8_t> SmartData;        // 512 bytes
+    std::vector<uint8_t> SmartThresholds;  // 512 bytes
+    std::map<uint8_t, std::vector<uint8_t>> Logs;  // READ LOG pages by address; the directory is derived
+    bool SmartEnabled = true;
+
+    std::vector<AccessMethod> Methods;  // what its driver stack accepts
+    std::vector<Fault> Faults;
+
+    // Counters and recorders.
+    std::map<AccessMethod, unsigned> Requests;  // every request that reached the drive, per method
+    std::vector<Request> History;               // decoded requests, in order
+    std::vector<uint8_t> LastInput;             // the input buffer of the last request, as sent
+    std::vector<std::vector<uint8_t>> Written;  // data of every WRITE LOG the drive accepted
+
+    unsigned RequestCount() const;
+    bool Accepts(AccessMethod method) const;
+};
+
+struct Machine {
+    std::vector<Drive> Drives;
+    std::vector<std::uintptr_t> Notifications;  // device handles registered for notifications
+};
+
+// The installed machine; the platform's storage calls act on it.
+Machine& Current();
+// Installs a machine (closing every handle of the one before).
+void Install(Machine machine);
+
+// The built-in machine a newcomer sees: a SATA hard disk, a SATA SSD (also listed under the second
+// interface class), a parallel-ATA disk and a disk reachable only through the legacy requests.
+Machine DefaultMachine();
+
+// Reads a machine description; paths of page files are relative to the description's folder.
+// On failure `error` says which line and why.
+bool LoadMachineFile(const std::string& path, Machine& machine, std::string& error);
+
+// Number of handles open on the installed machine.
+unsigned OpenHandleCount();
+
+// Replaces every reply with one the hook writes (the fuzz target's arbitrary drive): the hook gets
+// the control code and the output buffer, returns DeviceIoControl's result and sets bytesReturned.
+using ReplyHook = std::function<bool(uint32_t code, uint8_t* out, uint32_t outSize, uint32_t& bytesReturned)>;
+void SetReplyHook(ReplyHook hook);
+
+// Virtual clock: the local time the platform's time calls report.
+void SetLocalTime(unsigned hour, unsigned minute, unsigned second);
+
+}  // namespace sim

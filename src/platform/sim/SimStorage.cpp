@@ -1,0 +1,353 @@
+// The storage facility of the simulated machine: device enumeration, handles, and DeviceIoControl,
+// which decodes each access method's request buffer byte by byte, runs the command on the drive's
+// ATA engine and writes the reply the way that driver stack does.
+#include <algorithm>
+#include <cstring>
+#include <map>
+
+#include "device/Bytes.h"
+#include "device/IoctlCodes.h"
+#include "platform/sim/SimInternal.h"
+
+namespace sim {
+namespace {
+
+std::map<platform::DevInfoSet, std::vector<size_t>> Sets;  // set -> drives listed in its class
+platform::DevInfoSet NextSet = 0x10;
+
+bool InClass(const Drive& d, const platform::Guid& cls) {
+    if (cls == platform::GUID_DEVINTERFACE_DISK) return d.InDiskClass;
+    if (cls == platform::GUID_DEVINTERFACE_STORAGE2) return d.InStorage2Class;
+    return false;
+}
+
+bool MethodForCode(uint32_t code, AccessMethod& method) {
+    switch (code) {
+        case IOCTL_ATA_PASS_THROUGH: method = AccessMethod::ATA; return true;
+        case IOCTL_IDE_PASS_THROUGH: method = AccessMethod::IDE; return true;
+        case SMART_RCV_DRIVE_DATA:
+        case SMART_SEND_DRIVE_COMMAND: method = AccessMethod::OLD; return true;
+        case IOCTL_SCSI_PASS_THROUGH: method = AccessMethod::SAT; return true;
+        case IOCTL_SCSI_MINIPORT: method = AccessMethod::SCSI; return true;
+        case IOCTL_STORAGE_QUERY_PROPERTY:
+        case IOCTL_STORAGE_PROTOCOL_COMMAND: method = AccessMethod::NVMe; return true;
+        default: return false;
+    }
+}
+
+// The task file a request carries, for the history and for per-command faults.
+bool PeekTaskFile(AccessMethod method, const uint8_t* in, uint32_t inSize, AtaTaskFile& tf) {
+    switch (method) {
+        case AccessMethod::ATA:
+            if (inSize < AtaDataOffset) return false;
+            tf = LoadTaskFile(in + 32);
+            return true;
+        case AccessMethod::IDE:
+            if (inSize < IdeDataOffset) return false;
+            tf = LoadTaskFile(in);
+            return true;
+        case AccessMethod::OLD:
+            if (inSize < SendCmdInSize) return false;
+            tf = LoadTaskFile(in + 4);
+            return true;
+        case AccessMethod::SCSI:
+            if (inSize < MiniportInDataOffset) return false;
+            tf = LoadTaskFile(in + 32);
+            return true;
+        case AccessMethod::SAT: {
+            if (inSize < SatDataOffset) return false;
+            const uint8_t* cdb = in + 28;
+            tf.Features = cdb[3];
+            tf.SectorCount = cdb[4];
+            tf.SectorNumber = cdb[5];
+            tf.CylinderLow = cdb[6];
+            tf.CylinderHigh = cdb[7];
+            tf.DeviceHead = cdb[8];
+            tf.Command = cdb[9];
+            return true;
+        }
+        case AccessMethod::NVMe: return false;
+    }
+    return false;
+}
+
+Fault* MatchingFault(Drive& d, AccessMethod method, const AtaTaskFile& tf, bool haveTaskFile) {
+    for (Fault& f : d.Faults) {
+        if (f.method != method) continue;
+        if (f.command >= 0 && (!haveTaskFile || f.command != tf.Command)) continue;
+        if (f.features >= 0 && (!haveTaskFile || f.features != tf.Features)) continue;
+        return &f;
+    }
+    return nullptr;
+}
+
+// What a fault leaves of the reply once the request got through.
+enum class Reply { Normal, NoData, ErrorStatus, ZeroBytes };
+
+Reply ReplyFor(const Fault* fault) {
+    if (!fault) return Reply::Normal;
+    switch (fault->kind) {
+        case FaultKind::NoData: return Reply::NoData;
+        case FaultKind::ErrorStatus: return Reply::ErrorStatus;
+        case FaultKind::ZeroBytes: return Reply::ZeroBytes;
+        default: return Reply::Normal;
+    }
+}
+
+// Runs the command unless the fault says the stack completed it without executing.
+AtaOutcome Run(Drive& d, Reply reply, const AtaTaskFile& tf, bool hostSends, uint8_t* data, uint32_t capacity) {
+    if (reply == Reply::NoData) {
+        AtaOutcome o;
+        o.registers.Command = StatusReady;
+        return o;
+    }
+    if (reply == Reply::ErrorStatus) {
+        AtaOutcome o;
+        o.registers.Command = StatusAborted | 0x08;  // ERR and DRQ
+        o.registers.Features = ErrorAbort;
+        return o;
+    }
+    return ExecuteAta(d, tf, hostSends, data, capacity);
+}
+
+bool Finish(Reply reply, uint32_t bytes, uint32_t& bytesReturned) {
+    bytesReturned = reply == Reply::ZeroBytes ? 0 : bytes;
+    return true;
+}
+
+// ATA_PASS_THROUGH_EX: the returned registers replace CurrentTaskFile.
+bool AtaPassThrough(Drive& d, Reply reply, uint8_t* r, uint32_t size, uint32_t& bytesReturned) {
+    if (size < AtaDataOffset || Get16(r, 0) != AtaHeaderSize) return false;
+    const uint16_t flags = Get16(r, 2);
+    const uint32_t length = Get32(r, 8), offset = Get32(r, 20);
+    if (offset < AtaHeaderSize || offset > size || length > size - offset) return false;
+    const bool hostSends = flags & 4;
+    const AtaTaskFile tf = LoadTaskFile(r + 32);
+    AtaOutcome o = Run(d, reply, tf, hostSends, r + offset, (flags & 6) ? length : 0);
+    StoreTaskFile(o.registers, r + 32);
+    return Finish(reply, offset + o.delivered, bytesReturned);
+}
+
+bool IdePassThrough(Drive& d, Reply reply, uint8_t* r, uint32_t size, uint32_t& bytesReturned) {
+    if (size < IdeDataOffset) return false;
+    const uint32_t length = std::min(Get32(r, 8), size - IdeDataOffset);
+    const AtaTaskFile tf = LoadTaskFile(r);
+    AtaOutcome o = Run(d, reply, tf, CommandSendsData(tf) && length > 0, r + IdeDataOffset, length);
+    StoreTaskFile(o.registers, r);
+    return Finish(reply, IdeDataOffset + o.delivered, bytesReturned);
+}
+
+// The disk class driver takes reads through SMART_RCV_DRIVE_DATA and everything else through
+// SMART_SEND_DRIVE_COMMAND; a command on the wrong code is refused.
+bool LegacyCommandFits(uint32_t code, const AtaTaskFile& tf) {
+    const bool read = tf.Command == 0xEC || tf.Command == 0xA1 ||
+                      (tf.Command == 0xB0 && (tf.Features == 0xD0 || tf.Features == 0xD1 || tf.Features == 0xD5));
+    const bool send = tf.Command == 0xB0 && !read;
+    return code == SMART_RCV_DRIVE_DATA ? read : send;
+}
+
+bool LegacySmart(Drive& d, Reply reply, uint32_t code, const uint8_t* in, uint32_t inSize, uint8_t* out,
+                 uint32_t outSize, uint32_t& bytesReturned) {
+    if (inSize < SendCmdInSize || outSize < SendCmdOutDataOffset) return false;
+    const AtaTaskFile tf = LoadTaskFile(in + 4);
+    if (!LegacyCommandFits(code, tf)) return false;
+    const uint32_t capacity = std::min(Get32(in, 0), outSize - SendCmdOutDataOffset);
+    std::vector<uint8_t> sent;
+    if (code == SMART_SEND_DRIVE_COMMAND && inSize > SendCmdInSize) sent.assign(in + SendCmdInSize, in + inSize);
+    uint8_t* data = code == SMART_RCV_DRIVE_DATA ? out + SendCmdOutDataOffset : sent.data();
+    const uint32_t dataSize = code == SMART_RCV_DRIVE_DATA ? capacity : static_cast<uint32_t>(sent.size());
+    AtaOutcome o = Run(d, reply, tf, code == SMART_SEND_DRIVE_COMMAND && !sent.empty(), data, dataSize);
+    Put32(out, 0, o.delivered);
+    out[4] = o.aborted() ? 1 : 0;  // SMART_IDE_ERROR
+    out[5] = o.registers.Features;
+    return Finish(reply, SendCmdOutDataOffset + o.delivered, bytesReturned);
+}
+
+// SCSI_PASS_THROUGH with ATA PASS-THROUGH (12): the bridge runs the command and reports a check
+// condition when the drive aborted it; returned registers are not passed back.
+bool SatPassThrough(Drive& d, Reply reply, uint8_t* r, uint32_t size, uint32_t& bytesReturned) {
+    if (size < SatDataOffset || Get16(r, 0) != 44 || r[6] != 12) return false;
+    const uint32_t length = Get32(r, 12), offset = Get32(r, 20);
+    if (offset < SatDataOffset || offset > size || length > size - offset) return false;
+    const uint8_t* cdb = r + 28;
+    if (cdb[0] != 0xA1) {
+        r[2] = 0x02;
+        return Finish(reply, SatDataOffset, bytesReturned);
+    }
+    AtaTaskFile tf;
+    PeekTaskFile(AccessMethod::SAT, r, size, tf);
+    const uint8_t protocol = cdb[1] >> 1;
+    const bool hostSends = protocol == 5 && r[8] == 0;
+    const bool hostReceives = protocol == 4 && r[8] == 1;
+    AtaOutcome o = Run(d, reply, tf, hostSends, r + offset, (hostSends || hostReceives) ? length : 0);
+    r[2] = o.aborted() ? 0x02 : 0x00;  // ScsiStatus: CHECK CONDITION
+    return Finish(reply, offset + o.delivered, bytesReturned);
+}
+
+// The miniport S.M.A.R.T. interface: the control code must name the command it carries.
+uint32_t ExpectedControlCode(const AtaTaskFile& tf) {
+    if (tf.Command == 0xEC) return 0x001B0501;
+    if (tf.Command != 0xB0) return 0;
+    static const std::map<uint8_t, uint32_t> Codes = {
+        {0xD0, 0x001B0502}, {0xD1, 0x001B0503}, {0xD2, 0x001B0507}, {0xD4, 0x001B0509},
+        {0xD5, 0x001B050B}, {0xD6, 0x001B050C}, {0xD8, 0x001B0504}, {0xD9, 0x001B0505},
+        {0xDA, 0x001B0506}, {0xDB, 0x001B050A}};
+    const auto it = Codes.find(tf.Features);
+    return it == Codes.end() ? 0 : it->second;
+}
+
+bool MiniportSmart(Drive& d, Reply reply, uint8_t* r, uint32_t size, uint32_t& bytesReturned) {
+    if (size < MiniportRequestSize || Get32(r, 0) != 28) return false;
+    const AtaTaskFile tf = LoadTaskFile(r + 32);
+    const uint32_t code = Get32(r, 16);
+    if (std::memcmp(r + 4, "SCSIDISK", 8) != 0 || code == 0 || code != ExpectedControlCode(tf)) {
+        Put32(r, 20, 1);  // the miniport does not know the request
+        return Finish(reply, MiniportRequestSize, bytesReturned);
+    }
+    std::vector<uint8_t> sent(r + MiniportInDataOffset, r + MiniportInDataOffset + SectorSize);
+    const bool hostSends = CommandSendsData(tf);
+    AtaOutcome o = hostSends ? Run(d, reply, tf, true, sent.data(), SectorSize)
+                             : Run(d, reply, tf, false, r + MiniportOutDataOffset, SectorSize);
+    Put32(r, 20, 0);
+    Put32(r, 28, o.delivered);
+    r[32] = o.aborted() ? 1 : 0;
+    r[33] = o.registers.Features;
+    if (reply == Reply::ErrorStatus) Put32(r, 20, 1);
+    return Finish(reply, MiniportRequestSize, bytesReturned);
+}
+
+bool Dispatch(Drive& d, AccessMethod method, Reply reply, uint32_t code, const uint8_t* in, uint32_t inSize,
+              uint8_t* out, uint32_t outSize, uint32_t& bytesReturned) {
+    // Buffered I/O: the driver sees the input copied into the output buffer.
+    if (method != AccessMethod::OLD && out != in) std::memcpy(out, in, std::min(inSize, outSize));
+    switch (method) {
+        case AccessMethod::ATA: return AtaPassThrough(d, reply, out, outSize, bytesReturned);
+        case AccessMethod::IDE: return IdePassThrough(d, reply, out, outSize, bytesReturned);
+        case AccessMethod::OLD: return LegacySmart(d, reply, code, in, inSize, out, outSize, bytesReturned);
+        case AccessMethod::SAT: return SatPassThrough(d, reply, out, outSize, bytesReturned);
+        case AccessMethod::SCSI: return MiniportSmart(d, reply, out, outSize, bytesReturned);
+        case AccessMethod::NVMe: return false;
+    }
+    return false;
+}
+
+}  // namespace
+}  // namespace sim
+
+namespace platform {
+
+using sim::MachineLock;
+
+DevInfoSet SetupDiGetClassDevs(const Guid& interfaceClass) {
+    std::lock_guard<std::recursive_mutex> lock(MachineLock());
+    std::vector<size_t> members;
+    const sim::Machine& m = sim::Current();
+    for (size_t i = 0; i < m.Drives.size(); ++i)
+        if (sim::InClass(m.Drives[i], interfaceClass)) members.push_back(i);
+    const DevInfoSet set = sim::NextSet++;
+    sim::Sets[set] = members;
+    return set;
+}
+
+bool SetupDiEnumDeviceInterfaces(DevInfoSet set, const Guid& interfaceClass, uint32_t memberIndex,
+                                 DeviceInterfaceData& interfaceData) {
+    std::lock_guard<std::recursive_mutex> lock(MachineLock());
+    const auto it = sim::Sets.find(set);
+    if (it == sim::Sets.end() || memberIndex >= it->second.size()) return false;
+    interfaceData = DeviceInterfaceData{};
+    interfaceData.InterfaceClassGuid = interfaceClass;
+    interfaceData.Flags = 1;  // SPINT_ACTIVE
+    interfaceData.Reserved = it->second[memberIndex] + 1;
+    return true;
+}
+
+bool SetupDiGetDeviceInterfaceDetail(DevInfoSet set, const DeviceInterfaceData& interfaceData,
+                                     uint32_t detailBufferSize, std::string& devicePath, DevInfoData& element) {
+    std::lock_guard<std::recursive_mutex> lock(MachineLock());
+    const sim::Machine& m = sim::Current();
+    if (!sim::Sets.count(set) || interfaceData.Reserved == 0 || interfaceData.Reserved > m.Drives.size())
+        return false;
+    const size_t index = interfaceData.Reserved - 1;
+    const sim::Drive& d = m.Drives[index];
+    const bool second = interfaceData.InterfaceClassGuid == GUID_DEVINTERFACE_STORAGE2 && !d.Storage2Path.empty();
+    const std::string& path = second ? d.Storage2Path : d.DevicePath;
+    if (4 + path.size() + 1 > detailBufferSize) return false;  // ERROR_INSUFFICIENT_BUFFER
+    devicePath = path;
+    element = DevInfoData{};
+    element.DevInst = static_cast<uint32_t>(index + 1);
+    return true;
+}
+
+bool SetupDiGetDeviceProperty(DevInfoSet set, const DevInfoData& element, const DevPropKey& key,
+                              uint32_t bufferSize, std::vector<uint8_t>& value, uint32_t& type) {
+    std::lock_guard<std::recursive_mutex> lock(MachineLock());
+    const sim::Machine& m = sim::Current();
+    if (!sim::Sets.count(set) || element.DevInst == 0 || element.DevInst > m.Drives.size()) return false;
+    if (!(key.fmtid == DEVPKEY_Device_Parent.fmtid) || key.pid != DEVPKEY_Device_Parent.pid) return false;
+    const std::string& parent = m.Drives[element.DevInst - 1].Parent;
+    if (parent.empty() || (parent.size() + 1) * 2 > bufferSize) return false;
+    value.assign((parent.size() + 1) * 2, 0);
+    for (size_t i = 0; i < parent.size(); ++i) value[2 * i] = static_cast<uint8_t>(parent[i]);
+    type = DEVPROP_TYPE_STRING;
+    return true;
+}
+
+void SetupDiDestroyDeviceInfoList(DevInfoSet set) {
+    std::lock_guard<std::recursive_mutex> lock(MachineLock());
+    sim::Sets.erase(set);
+}
+
+Handle CreateFile(const std::string& path) {
+    std::lock_guard<std::recursive_mutex> lock(MachineLock());
+    const sim::Machine& m = sim::Current();
+    for (size_t i = 0; i < m.Drives.size(); ++i)
+        if (!path.empty() && (m.Drives[i].DevicePath == path || m.Drives[i].Storage2Path == path))
+            return m.Drives[i].Opens ? sim::OpenHandle(i) : INVALID_HANDLE_VALUE;
+    return INVALID_HANDLE_VALUE;
+}
+
+bool CloseHandle(Handle handle) {
+    std::lock_guard<std::recursive_mutex> lock(MachineLock());
+    return sim::CloseDriveHandle(handle);
+}
+
+bool DeviceIoControl(Handle handle, uint32_t code, const void* inBuffer, uint32_t inSize, void* outBuffer,
+                     uint32_t outSize, uint32_t& bytesReturned) {
+    std::lock_guard<std::recursive_mutex> lock(MachineLock());
+    bytesReturned = 0;
+    sim::Drive* d = sim::DriveForHandle(handle);
+    AccessMethod method;
+    if (!d || !sim::MethodForCode(code, method)) return false;
+    const uint8_t* in = static_cast<const uint8_t*>(inBuffer);
+    uint8_t* out = static_cast<uint8_t*>(outBuffer);
+    if (!in) inSize = 0;
+    if (!out) outSize = 0;
+
+    AtaTaskFile tf;
+    const bool haveTaskFile = sim::PeekTaskFile(method, in, inSize, tf);
+    d->Requests[method]++;
+    d->History.push_back({method, code, haveTaskFile ? tf : AtaTaskFile{}});
+    d->LastInput.assign(in, in + inSize);
+    if (!d->Accepts(method)) return false;
+    if (sim::TheReplyHook) return sim::TheReplyHook(code, out, outSize, bytesReturned);
+
+    sim::Fault* fault = sim::MatchingFault(*d, method, tf, haveTaskFile);
+    if (fault && fault->kind == sim::FaultKind::Refuse) return false;
+    if (fault && fault->kind == sim::FaultKind::FailFirst) {
+        if (fault->seen < fault->count) {
+            ++fault->seen;
+            return false;
+        }
+        fault = nullptr;
+    }
+    return sim::Dispatch(*d, method, sim::ReplyFor(fault), code, in, inSize, out, outSize, bytesReturned);
+}
+
+std::uintptr_t RegisterDeviceNotification(std::uintptr_t, Handle device) {
+    std::lock_guard<std::recursive_mutex> lock(MachineLock());
+    if (!sim::DriveForHandle(device)) return 0;
+    sim::Current().Notifications.push_back(device);
+    return sim::Current().Notifications.size();
+}
+
+}  // namespace platform
