@@ -1,0 +1,162 @@
+// The storage calls of the platform interface on Windows: SetupAPI enumeration, device handles,
+// I/O control and handle notifications.
+#include "platform/win32/WindowsApi.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/Platform.h"
+
+namespace platform {
+
+namespace {
+
+// The program is 32-bit: the structure sizes the calls are given are those of the 32-bit layout.
+#ifndef _WIN64
+static_assert(sizeof(SP_DEVICE_INTERFACE_DATA) == 28, "32-bit SP_DEVICE_INTERFACE_DATA");
+static_assert(sizeof(SP_DEVINFO_DATA) == 28, "32-bit SP_DEVINFO_DATA");
+static_assert(sizeof(DEV_BROADCAST_HANDLE) == 44, "32-bit DEV_BROADCAST_HANDLE");
+#endif
+// cbSize of SP_DEVICE_INTERFACE_DETAIL_DATA_A: its header, the size field and one character.
+constexpr DWORD DetailHeaderSize = 5;
+constexpr DWORD DetailPathOffset = 4;
+
+GUID ToWindows(const Guid& g) {
+    GUID w;
+    w.Data1 = g.Data1;
+    w.Data2 = g.Data2;
+    w.Data3 = g.Data3;
+    std::memcpy(w.Data4, g.Data4, sizeof w.Data4);
+    return w;
+}
+
+Guid FromWindows(const GUID& w) {
+    Guid g;
+    g.Data1 = w.Data1;
+    g.Data2 = w.Data2;
+    g.Data3 = w.Data3;
+    std::memcpy(g.Data4, w.Data4, sizeof g.Data4);
+    return g;
+}
+
+HDEVINFO ToDevInfo(DevInfoSet set) { return reinterpret_cast<HDEVINFO>(set); }
+
+HANDLE ToHandle(Handle handle) { return reinterpret_cast<HANDLE>(handle); }
+
+SP_DEVICE_INTERFACE_DATA ToWindows(const DeviceInterfaceData& d) {
+    SP_DEVICE_INTERFACE_DATA w{};
+    w.cbSize = sizeof w;
+    w.InterfaceClassGuid = ToWindows(d.InterfaceClassGuid);
+    w.Flags = d.Flags;
+    w.Reserved = d.Reserved;
+    return w;
+}
+
+SP_DEVINFO_DATA ToWindows(const DevInfoData& d) {
+    SP_DEVINFO_DATA w{};
+    w.cbSize = sizeof w;
+    w.ClassGuid = ToWindows(d.ClassGuid);
+    w.DevInst = d.DevInst;
+    w.Reserved = d.Reserved;
+    return w;
+}
+
+void FromWindows(const SP_DEVINFO_DATA& w, DevInfoData& d) {
+    d.ClassGuid = FromWindows(w.ClassGuid);
+    d.DevInst = w.DevInst;
+    d.Reserved = w.Reserved;
+}
+
+}  // namespace
+
+DevInfoSet SetupDiGetClassDevs(const Guid& interfaceClass) {
+    const GUID g = ToWindows(interfaceClass);
+    const HDEVINFO set = ::SetupDiGetClassDevsA(&g, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    if (set == reinterpret_cast<HDEVINFO>(INVALID_DEVINFO_SET)) return INVALID_DEVINFO_SET;
+    return reinterpret_cast<DevInfoSet>(set);
+}
+
+bool SetupDiEnumDeviceInterfaces(DevInfoSet set, const Guid& interfaceClass, uint32_t memberIndex,
+                                 DeviceInterfaceData& interfaceData) {
+    const GUID g = ToWindows(interfaceClass);
+    SP_DEVICE_INTERFACE_DATA w{};
+    w.cbSize = sizeof w;
+    if (!::SetupDiEnumDeviceInterfaces(ToDevInfo(set), nullptr, &g, memberIndex, &w)) return false;
+    interfaceData.InterfaceClassGuid = FromWindows(w.InterfaceClassGuid);
+    interfaceData.Flags = w.Flags;
+    interfaceData.Reserved = w.Reserved;
+    return true;
+}
+
+bool SetupDiGetDeviceInterfaceDetail(DevInfoSet set, const DeviceInterfaceData& interfaceData,
+                                     uint32_t detailBufferSize, std::string& devicePath, DevInfoData& element) {
+    devicePath.clear();
+    // Room for the size field even when the caller's buffer is smaller; the call is still told
+    // the caller's size and fails as it would.
+    std::vector<uint8_t> detail(std::max<uint32_t>(detailBufferSize, DetailHeaderSize), 0);
+    std::memcpy(detail.data(), &DetailHeaderSize, sizeof DetailHeaderSize);
+    SP_DEVICE_INTERFACE_DATA w = ToWindows(interfaceData);
+    SP_DEVINFO_DATA info = ToWindows(element);
+    if (!::SetupDiGetDeviceInterfaceDetailA(ToDevInfo(set), &w,
+                                            reinterpret_cast<PSP_DEVICE_INTERFACE_DETAIL_DATA_A>(detail.data()),
+                                            detailBufferSize, nullptr, &info))
+        return false;
+    FromWindows(info, element);
+    if (detailBufferSize > DetailPathOffset) {
+        const char* path = reinterpret_cast<const char*>(detail.data() + DetailPathOffset);
+        devicePath.assign(path, strnlen(path, detailBufferSize - DetailPathOffset));
+    }
+    return true;
+}
+
+bool SetupDiGetDeviceProperty(DevInfoSet set, const DevInfoData& element, const DevPropKey& key,
+                              uint32_t bufferSize, std::vector<uint8_t>& value, uint32_t& type) {
+    value.clear();
+    type = 0;
+    SP_DEVINFO_DATA info = ToWindows(element);
+    DEVPROPKEY k;
+    k.fmtid = ToWindows(key.fmtid);
+    k.pid = key.pid;
+    std::vector<uint8_t> buffer(bufferSize ? bufferSize : 1, 0);
+    DEVPROPTYPE propertyType = 0;
+    DWORD required = 0;
+    if (!::SetupDiGetDevicePropertyW(ToDevInfo(set), &info, &k, &propertyType,
+                                     bufferSize ? buffer.data() : nullptr, bufferSize, &required, 0))
+        return false;
+    value.assign(buffer.begin(), buffer.begin() + std::min<DWORD>(required, bufferSize));
+    type = propertyType;
+    return true;
+}
+
+void SetupDiDestroyDeviceInfoList(DevInfoSet set) {
+    if (set != INVALID_DEVINFO_SET) ::SetupDiDestroyDeviceInfoList(ToDevInfo(set));
+}
+
+Handle CreateFile(const std::string& path) {
+    const HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_NO_BUFFERING, nullptr);
+    return reinterpret_cast<Handle>(h);  // INVALID_HANDLE_VALUE has the same bits in both
+}
+
+bool CloseHandle(Handle handle) { return ::CloseHandle(ToHandle(handle)) != 0; }
+
+bool DeviceIoControl(Handle handle, uint32_t ioControlCode, const void* inBuffer, uint32_t inSize,
+                     void* outBuffer, uint32_t outSize, uint32_t& bytesReturned) {
+    DWORD returned = 0;
+    const BOOL ok = ::DeviceIoControl(ToHandle(handle), ioControlCode, const_cast<void*>(inBuffer), inSize,
+                                      outBuffer, outSize, &returned, nullptr);
+    bytesReturned = returned;
+    return ok != 0;
+}
+
+std::uintptr_t RegisterDeviceNotification(std::uintptr_t window, Handle device) {
+    DEV_BROADCAST_HANDLE filter{};
+    filter.dbch_size = sizeof filter;
+    filter.dbch_devicetype = DBT_DEVTYP_HANDLE;
+    filter.dbch_handle = ToHandle(device);
+    const HDEVNOTIFY n =
+        ::RegisterDeviceNotificationA(reinterpret_cast<HANDLE>(window), &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+    return reinterpret_cast<std::uintptr_t>(n);
+}
+
+}  // namespace platform

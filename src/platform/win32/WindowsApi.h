@@ -1,0 +1,24 @@
+// The Windows headers the real platform layer is written with, made safe to use next to
+// platform/Platform.h: the interface's functions carry the names of the Windows calls, and the
+// headers turn several of those names into macros (CreateFile → CreateFileA, ...). Include this
+// instead of <windows.h>; afterwards call the Windows functions by their A/W names.
+#pragma once
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <dbt.h>
+#include <devpropdef.h>
+#include <setupapi.h>
+#include <winioctl.h>
+
+#undef CreateFile
+#undef SetupDiGetClassDevs
+#undef SetupDiGetDeviceInterfaceDetail
+#undef SetupDiGetDeviceProperty
+#undef RegisterDeviceNotification
+#undef GetTimeFormat
+// Names of constants the interface defines itself with the same values.
+#undef INVALID_HANDLE_VALUE
+#undef DEVPROP_TYPE_STRING

@@ -1,0 +1,78 @@
+#include "TestMachine.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "device/Scan.h"
+
+namespace testmachine {
+
+sim::IdentifyPage SataIdentify(const std::string& serial) {
+    sim::IdentifyPage id;
+    id.Word(0, 0x0040).Serial(serial).Firmware("CC45").Model("TESTDISK 1000");
+    id.Word(53, 0x0007).Sectors28(0x0FFFFFFF).Word(75, 31).Word(76, 0x010E).Word(77, 0x0006);
+    id.Word(80, 0x01F0).Word(82, 0x746B).Word(83, 0x7C01).Word(84, 0x4000).Word(85, 0x7469).Word(86, 0x3C01);
+    id.Word(87, 0x4000).Word(88, 0x407F).Sectors48(1953525168).Word(217, 7200);
+    return id;
+}
+
+std::vector<sim::Attribute> SomeAttributes(unsigned seed) {
+    return {{1, 0x000F, 100, 100, seed, 6},   {5, 0x0033, 100, 100, 0, 36},   {9, 0x0032, 90, 90, 9000 + seed, 0},
+            {12, 0x0032, 100, 100, 120, 20}, {194, 0x0022, 35, 45, 35, 0}, {197, 0x0012, 100, 100, 0, 0}};
+}
+
+sim::Drive SataDrive(const std::string& serial, unsigned seed, std::vector<AccessMethod> methods) {
+    sim::Drive d;
+    d.DevicePath = DiskPath(serial.empty() ? "noserial" + std::to_string(seed) : serial + std::to_string(seed));
+    d.Parent = "PCI\\VEN_8086&DEV_A282&SUBSYS_86941043&REV_00\\3&11583659&0&B8";
+    d.Identify = SataIdentify(serial).Bytes();
+    d.SmartData = sim::SmartValuePage(SomeAttributes(seed));
+    d.SmartThresholds = sim::SmartThresholdPage(SomeAttributes(seed));
+    d.Logs[0x30] = sim::IdentifyDataLog(0, 0);
+    d.Logs[0x80] = std::vector<uint8_t>(512, 0);
+    d.Methods = std::move(methods);
+    return d;
+}
+
+std::string DiskPath(const std::string& name) {
+    return "\\\\?\\scsi#disk&ven_test&prod_" + name + "#4&1&0&000000#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}";
+}
+
+DriveRecord OpenRecord(size_t index, bool isUSB, bool isNVMe) {
+    DriveRecord r;
+    r.DevicePath = sim::Current().Drives.at(index).DevicePath;
+    r.Handle = platform::CreateFile(r.DevicePath);
+    r.IsUSB = isUSB;
+    r.IsNVMe = isNVMe;
+    return r;
+}
+
+std::string FixturesRoot() { return std::string(KORVANTE_SOURCE_DIR) + "/../shared/fixtures"; }
+
+std::string ReadFixtureFile(const std::string& relative) {
+    std::ifstream in(FixturesRoot() + "/" + relative, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+}  // namespace testmachine
+
+void MachineTest::SetUp() {
+    ClearDriveTable();
+    ClearGlobalLog();
+    SelfTestThrottled = false;
+    sim::SetReplyHook(nullptr);
+    sim::SetLocalTime(15, 4, 5);
+    sim::Install(sim::Machine());
+}
+
+void MachineTest::TearDown() {
+    ClearDriveTable();
+    sim::Install(sim::Machine());
+}
+
+sim::Machine& MachineTest::Install(sim::Machine m) {
+    sim::Install(std::move(m));
+    return sim::Current();
+}

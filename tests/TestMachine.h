@@ -1,0 +1,43 @@
+// Small simulated machines for the tests: consistent SATA drives built from a few facts, and a
+// fixture that starts every test with an empty drive table and empty logs.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "device/DriveRecord.h"
+#include "device/TIOCTL.h"
+#include "platform/sim/PageBuilders.h"
+#include "platform/sim/SimMachine.h"
+
+namespace testmachine {
+
+// A SATA hard disk with S.M.A.R.T. enabled, six attributes, an IDENTIFY DEVICE data log and one
+// writable host log (0x80). `seed` makes its S.M.A.R.T. page differ from other drives'.
+sim::IdentifyPage SataIdentify(const std::string& serial);
+sim::Drive SataDrive(const std::string& serial, unsigned seed = 0,
+                     std::vector<AccessMethod> methods = {AccessMethod::ATA});
+std::vector<sim::Attribute> SomeAttributes(unsigned seed);
+
+// A device path in the disk interface class, unique per name.
+std::string DiskPath(const std::string& name);
+
+// Opens drive `index` of the installed machine into a fresh record (flags as given).
+DriveRecord OpenRecord(size_t index, bool isUSB = false, bool isNVMe = false);
+
+std::string ReadFixtureFile(const std::string& relative);
+std::string FixturesRoot();
+
+}  // namespace testmachine
+
+// Every test on this fixture starts from an empty table, empty logs and a known clock.
+class MachineTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // Installs `m` and returns a reference to the installed copy.
+    sim::Machine& Install(sim::Machine m);
+    sim::Drive& Drive(size_t index) { return sim::Current().Drives[index]; }
+};
