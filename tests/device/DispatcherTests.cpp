@@ -2,6 +2,9 @@
 // reports and the failures it keeps quiet about.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "TestMachine.h"
 #include "device/TIOCTL.h"
 
@@ -236,6 +239,39 @@ TEST(CommandNames, CoverTheTablesAndTheirEdges) {
     EXPECT_STREQ(SubcommandName(0xEF, 0x84, true), "NVME_FEATURE_NVM_NAMESPACE_WRITE_PROTECTION_CONFIG");
     for (uint8_t f : {0x00, 0x1B, 0x7C, 0x85}) EXPECT_STREQ(SubcommandName(0xEF, f, true), "Unknown") << int(f);
     EXPECT_STREQ(SubcommandName(0xEC, 0xD0, false), "Unknown");
+}
+
+}  // namespace
+
+namespace {
+
+// The monitoring thread and the user-interface thread send commands and read logs at the same time.
+TEST_F(MachineTest, CommandsFromSeveralThreadsStayApart) {
+    sim::Machine m;
+    m.Drives.push_back(SataDrive("T1", 1, {AccessMethod::OLD}));
+    m.Drives.push_back(SataDrive("T2", 2, {AccessMethod::ATA}));
+    Install(std::move(m));
+    DriveRecord a = OpenRecord(0), b = OpenRecord(1);
+    std::atomic<int> failures{0};
+    auto hammer = [&failures](DriveRecord& d) {
+        uint8_t page[512];
+        for (int i = 0; i < 200; ++i)
+            if (!ExecuteCommand(d, SmartTaskFile(SMART_READ_DATA, 1), page, sizeof page)) ++failures;
+    };
+    std::thread first(hammer, std::ref(a)), second(hammer, std::ref(b));
+    std::thread reader([&] {
+        for (int i = 0; i < 200; ++i) {
+            WriteLog("reader " + std::to_string(i));
+            (void)DriveLogText(a).size();
+        }
+    });
+    first.join();
+    second.join();
+    reader.join();
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(DriveLogText(a), "DEBUG - Access via OLD");
+    EXPECT_EQ(Drive(0).Requests[AccessMethod::OLD], 200u);
+    EXPECT_EQ(Drive(1).Requests[AccessMethod::ATA], 200u);
 }
 
 }  // namespace

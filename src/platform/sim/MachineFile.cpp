@@ -61,18 +61,21 @@ bool ParseFault(const std::string& value, Fault& fault, std::string& why) {
         return false;
     }
     size_t k = 1;
-    if (!ParseFaultKind(w[k], fault.kind)) {
-        const std::string cmd = w[k].substr(0, w[k].find('/'));
+    if (w[k].find_first_not_of("0123456789abcdefABCDEF/") == std::string::npos) {
         const size_t slash = w[k].find('/');
-        if (!ParseHexByte(cmd, fault.command) ||
+        if (!ParseHexByte(w[k].substr(0, slash), fault.command) ||
             (slash != std::string::npos && !ParseHexByte(w[k].substr(slash + 1), fault.features))) {
             why = "bad command in fault: " + w[k];
             return false;
         }
-        if (++k >= w.size() || !ParseFaultKind(w[k], fault.kind)) {
-            why = "unknown fault kind";
+        if (++k >= w.size()) {
+            why = "a fault needs a kind";
             return false;
         }
+    }
+    if (!ParseFaultKind(w[k], fault.kind)) {
+        why = "unknown fault kind " + w[k];
+        return false;
     }
     if (fault.kind == FaultKind::FailFirst) {
         if (k + 1 >= w.size()) {

@@ -86,9 +86,11 @@ bool LoadMachineFile(const std::string& path, Machine& machine, std::string& err
 // Number of handles open on the installed machine.
 unsigned OpenHandleCount();
 
-// Replaces every reply with one the hook writes (the fuzz target's arbitrary drive): the hook gets
-// the control code and the output buffer, returns DeviceIoControl's result and sets bytesReturned.
-using ReplyHook = std::function<bool(uint32_t code, uint8_t* out, uint32_t outSize, uint32_t& bytesReturned)>;
+// Lets a hook rewrite every reply after the drive answered (the fuzz target's arbitrary drive): it
+// gets the control code, the drive's result, the output buffer and the byte count, and returns the
+// result DeviceIoControl reports.
+using ReplyHook =
+    std::function<bool(uint32_t code, bool result, uint8_t* out, uint32_t outSize, uint32_t& bytesReturned)>;
 void SetReplyHook(ReplyHook hook);
 
 // Virtual clock: the local time the platform's time calls report.

@@ -231,6 +231,23 @@ bool Dispatch(Drive& d, AccessMethod method, Reply reply, uint32_t code, const u
     return false;
 }
 
+// The drive's answer through its stack: refused when the stack lacks the method, then as the
+// drive's faults say.
+bool Answer(Drive& d, AccessMethod method, const AtaTaskFile& tf, bool haveTaskFile, uint32_t code,
+            const uint8_t* in, uint32_t inSize, uint8_t* out, uint32_t outSize, uint32_t& bytesReturned) {
+    if (!d.Accepts(method)) return false;
+    Fault* fault = MatchingFault(d, method, tf, haveTaskFile);
+    if (fault && fault->kind == FaultKind::Refuse) return false;
+    if (fault && fault->kind == FaultKind::FailFirst) {
+        if (fault->seen < fault->count) {
+            ++fault->seen;
+            return false;
+        }
+        fault = nullptr;
+    }
+    return Dispatch(d, method, ReplyFor(fault), code, in, inSize, out, outSize, bytesReturned);
+}
+
 }  // namespace
 }  // namespace sim
 
@@ -328,22 +345,12 @@ bool DeviceIoControl(Handle handle, uint32_t code, const void* inBuffer, uint32_
     d->Requests[method]++;
     d->History.push_back({method, code, haveTaskFile ? tf : AtaTaskFile{}});
     d->LastInput.assign(in, in + inSize);
-    if (!d->Accepts(method)) return false;
-    if (sim::TheReplyHook) return sim::TheReplyHook(code, out, outSize, bytesReturned);
-
-    sim::Fault* fault = sim::MatchingFault(*d, method, tf, haveTaskFile);
-    if (fault && fault->kind == sim::FaultKind::Refuse) return false;
-    if (fault && fault->kind == sim::FaultKind::FailFirst) {
-        if (fault->seen < fault->count) {
-            ++fault->seen;
-            return false;
-        }
-        fault = nullptr;
-    }
-    return sim::Dispatch(*d, method, sim::ReplyFor(fault), code, in, inSize, out, outSize, bytesReturned);
+    const bool result = sim::Answer(*d, method, tf, haveTaskFile, code, in, inSize, out, outSize, bytesReturned);
+    return sim::TheReplyHook ? sim::TheReplyHook(code, result, out, outSize, bytesReturned) : result;
 }
 
 std::uintptr_t RegisterDeviceNotification(std::uintptr_t, Handle device) {
+
     std::lock_guard<std::recursive_mutex> lock(MachineLock());
     if (!sim::DriveForHandle(device)) return 0;
     sim::Current().Notifications.push_back(device);
