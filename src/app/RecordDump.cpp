@@ -183,7 +183,7 @@ void DumpDriveRecord(std::ostream& out, const DriveRecord& d) {
     Field(out, "Controller", d.Controller);
     Field(out, "ControllerID", d.ControllerID);
     Field(out, "AttributeFamily", d.AttributeFamily);
-    Field(out, "Log", d.Log);
+    out << "Log = (" << d.Log.size() << " characters, shown after the record)\n";
     Field(out, "IsSSD", d.IsSSD);
     Field(out, "IsNVMe", d.IsNVMe);
     Field(out, "PCI_VendorID", d.PCI_VendorID);

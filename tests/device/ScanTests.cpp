@@ -218,3 +218,35 @@ TEST(PropertyText, DecodesWideTextSafely) {
 }
 
 }  // namespace
+
+namespace {
+
+// The pages real drives returned, scanned end to end: every one of them is a drive the table keeps.
+TEST_F(MachineTest, RealDrivesPagesPassTheScan) {
+    const std::string description = std::string(KORVANTE_SOURCE_DIR) + "/tests/fixtures/real-drives.machine";
+    sim::Machine machine;
+    std::string error;
+    if (!sim::LoadMachineFile(description, machine, error)) {
+        if (testmachine::ReadFixtureFile("real-drives/README.md").empty())
+            GTEST_SKIP() << "../shared/fixtures/real-drives is not here: " << error;
+        FAIL() << error;
+    }
+    const size_t described = machine.Drives.size();
+    Install(std::move(machine));
+    ScanDrives();
+    EXPECT_EQ(DriveTable.Count, described);
+    EXPECT_GE(described, 7u);
+    EXPECT_EQ(GlobalLogText(), "");
+    for (unsigned i = 0; i < DriveTable.Count; ++i) {
+        const DriveRecord& d = *DriveTable.Drives[i];
+        EXPECT_FALSE(d.Model.empty()) << d.DevicePath;
+        EXPECT_GT(d.AttributeCount, 4) << d.Model;
+        // Without logs the directory read fails and is reported: the only report a drive gets.
+        const size_t report =
+            d.Log.find("IOCTL failed.\r\nCommand - SMART\r\nFeatures - READ LOG SECTOR\r\nSectorNumber - 0");
+        EXPECT_NE(report, std::string::npos) << d.Model;
+        EXPECT_EQ(report, d.Log.rfind("IOCTL failed.")) << d.Model;
+    }
+}
+
+}  // namespace
