@@ -193,10 +193,10 @@ TEST_F(Scan, LogsWhatTheIdentificationLacks) {
     EXPECT_NE(DriveTable.Drives[2]->Log.find("DEBUG - OUI - 0014EE"), std::string::npos);
 }
 
-TEST_F(Scan, TheDefaultMachineKeepsItsFourDrives) {
+TEST_F(Scan, TheDefaultMachineKeepsItsSixDrives) {
     Install(sim::DefaultMachine());
     ScanDrives();
-    ASSERT_EQ(DriveTable.Count, 4);
+    ASSERT_EQ(DriveTable.Count, 6);
     EXPECT_EQ(DriveTable.Drives[0]->Model, "WDC WD10EZEX-08WN4A0");
     EXPECT_EQ(DriveTable.Drives[1]->Model, "Samsung SSD 860 EVO 500GB");
     EXPECT_TRUE(DriveTable.Drives[1]->IsSSD);
@@ -208,7 +208,18 @@ TEST_F(Scan, TheDefaultMachineKeepsItsFourDrives) {
     EXPECT_EQ(DriveTable.Drives[0]->HardwareCache, 64u * 1024 * 1024);  // from the identify data log
     EXPECT_EQ(Count(GlobalLogText(), "Repeated identification"), 1u);
     EXPECT_EQ(Count(GlobalLogText(), "Repeated SMART data"), 1u);
-    for (unsigned i = 0; i < 4; ++i) EXPECT_EQ(DriveTable.Drives[i]->Log.find("IOCTL failed"), std::string::npos) << i;
+    const DriveRecord& nvme = *DriveTable.Drives[4];
+    EXPECT_TRUE(nvme.IsNVMe);
+    EXPECT_EQ(std::vector<uint8_t>(nvme.NVMeIdentifyController, nvme.NVMeIdentifyController + 4096),
+              Drive(4).NvmeIdentifyController);
+    EXPECT_EQ(std::vector<uint8_t>(nvme.SmartData, nvme.SmartData + 512), Drive(4).NvmeLogs[0x02]);
+    EXPECT_EQ(Drive(4).Requests[M::NVMe], Drive(4).RequestCount());
+    const DriveRecord& usb = *DriveTable.Drives[5];
+    EXPECT_TRUE(usb.IsUSB);
+    EXPECT_EQ(usb.Model, "WDC WD20SPZX-22UA7T0");
+    EXPECT_EQ(Drive(5).Requests[M::SAT], Drive(5).RequestCount());
+    EXPECT_EQ(usb.HardwareCache, 16u * 1024 * 1024);
+    for (unsigned i = 0; i < 6; ++i) EXPECT_EQ(DriveTable.Drives[i]->Log.find("IOCTL failed"), std::string::npos) << i;
 }
 
 TEST(PropertyText, DecodesWideTextSafely) {

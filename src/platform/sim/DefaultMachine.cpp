@@ -1,4 +1,4 @@
-// The built-in machine: four drives whose pages are written the way such drives fill them.
+// The built-in machine: six drives whose pages are written the way such drives fill them.
 #include "platform/sim/PageBuilders.h"
 #include "platform/sim/SimMachine.h"
 
@@ -138,11 +138,85 @@ Drive LegacyOnlyDisk() {
     return d;
 }
 
+// A 1 TB NVMe SSD with DRAM (no host memory buffer), autonomous power state transitions and TRIM.
+Drive NvmeSsd() {
+    NvmeController c;
+    c.vendorId = c.subsystemVendorId = 0x144D;
+    c.serial = "S4EWNX0R123456K";
+    c.model = "Samsung SSD 970 EVO Plus 1TB";
+    c.firmware = "2B2QEXM7";
+    c.ieeeOui[0] = 0x38;  // 00-25-38, least significant byte first
+    c.ieeeOui[1] = 0x25;
+    c.version = 0x00010300;
+    c.apsta = 1;
+    c.warningKelvin = 358;
+    c.criticalKelvin = 358;
+    c.optionalNvmCommands = 0x005F;
+    c.volatileWriteCache = 1;
+    c.powerStates = 4;
+    c.maxPowerCentiwatts = 754;
+    NvmeHealth h;
+    h.temperatureKelvin = 311;
+    h.percentageUsed = 2;
+    h.dataUnitsRead = 31536448;
+    h.dataUnitsWritten = 29714553;
+    h.powerCycles = 512;
+    h.powerOnHours = 2104;
+    h.unsafeShutdowns = 41;
+    h.errorLogEntries = 1023;
+    Drive d;
+    d.DevicePath = std::string("\\\\?\\scsi#disk&ven_nvme&prod_samsung_ssd_970#5&2c1e4f0&0&000000") + DiskClass;
+    d.Parent = "PCI\\VEN_144D&DEV_A808&SUBSYS_A801144D&REV_00\\4&1d8b6e1a&0&0008";
+    d.NvmeIdentifyController = NvmeIdentifyControllerPage(c);
+    d.NvmeNamespaces[1] = NvmeIdentifyNamespacePage(1953525168, {9}, 0);
+    d.NvmeLogs[0x02] = NvmeHealthLogPage(h);
+    d.NvmeLogs[0x06] = std::vector<uint8_t>(564, 0);
+    d.NvmeFeatures = {{0x01, 0x00000003}, {0x02, 0x00000000}, {0x04, 0x0000016B}, {0x06, 0x00000001},
+                      {0x07, 0x007F007F}, {0x08, 0x00000000}, {0x09, 0x00000000}, {0x0A, 0x00000000},
+                      {0x0B, 0x0000011F}, {0x0C, 0x00000001}, {0x0D, 0x00000000}};
+    d.NvmeFeatureData[0x0D] = std::vector<uint8_t>(16, 0);  // host memory buffer attributes: none
+    d.Methods = {AccessMethod::NVMe};
+    return d;
+}
+
+// A 2 TB portable disk behind a USB bridge that passes ATA commands only inside SCSI commands.
+Drive UsbBridgedDisk() {
+    IdentifyPage id;
+    id.Word(0, 0x0040).Word(1, 16383).Word(3, 16).Word(6, 63);
+    id.Serial("WD-WX21A98K7T4C").Firmware("01.01A01").Model("WDC WD20SPZX-22UA7T0");
+    id.Word(47, 0x8010).Word(49, 0x2F00).Word(53, 0x0007).Word(59, 0x0110).Sectors28(0x0FFFFFFF).Word(75, 31);
+    id.Word(76, 0x070E).Word(77, 0x0006).Word(78, 0x004C).Word(79, 0x0040);
+    id.Word(80, 0x07F8).Word(81, 0x006D).Word(82, 0x746B).Word(83, 0x7D69).Word(84, 0x6163);
+    id.Word(85, 0x7469).Word(86, 0xBC49).Word(87, 0x6163).Word(88, 0x407F).Word(91, 0x0080);
+    id.Sectors48(3907029168ULL).Word(106, 0x6003).Word(108, 0x5001).Word(109, 0x4EE0).Word(110, 0x6C21).Word(111, 0x0A9B);
+    id.Word(119, 0x4000).Word(120, 0x4000).Word(168, 0x0003).Word(206, 0x003D).Word(217, 5400).Word(222, 0x10FF);
+    const std::vector<Attribute> attributes = {
+        {1, 0x002F, 200, 200, 0, 51},   {3, 0x0027, 189, 187, 3508, 21}, {4, 0x0032, 100, 100, 412, 0},
+        {5, 0x0033, 200, 200, 0, 140},  {7, 0x002E, 100, 253, 0, 0},     {9, 0x0032, 98, 98, 1820, 0},
+        {10, 0x0032, 100, 100, 0, 0},   {11, 0x0032, 100, 100, 0, 0},    {12, 0x0032, 100, 100, 403, 0},
+        {191, 0x0032, 100, 100, 3, 0},  {192, 0x0032, 200, 200, 51, 0},  {193, 0x0032, 199, 199, 3712, 0},
+        {194, 0x0022, 113, 99, 34, 0},  {196, 0x0032, 200, 200, 0, 0},   {197, 0x0032, 200, 200, 0, 0},
+        {198, 0x0030, 100, 253, 0, 0},  {199, 0x0032, 200, 200, 0, 0},   {200, 0x0008, 100, 253, 0, 0},
+    };
+    Drive d;
+    d.DevicePath =
+        std::string("\\\\?\\usbstor#disk&ven_wd&prod_wd20spzx-22ua7t0&rev_0#0123456789abcdef&0") + DiskClass;
+    d.Parent = "USB\\VID_152D&PID_0578\\0123456789ABCDEF";
+    d.Identify = id.Bytes();
+    d.SmartData = SmartValuePage(attributes, {0x7B, 0x01, 2, 255});
+    d.SmartThresholds = SmartThresholdPage(attributes);
+    d.Logs[0x01] = std::vector<uint8_t>(512, 0);
+    d.Logs[0x06] = std::vector<uint8_t>(512, 0);
+    d.Logs[0x30] = IdentifyDataLog(0x8000000001000000ULL, 0);  // 16 MiB buffer
+    d.Methods = {AccessMethod::SAT};
+    return d;
+}
+
 }  // namespace
 
 Machine DefaultMachine() {
     Machine m;
-    m.Drives = {SataHardDisk(), SataSsd(), ParallelDisk(), LegacyOnlyDisk()};
+    m.Drives = {SataHardDisk(), SataSsd(), ParallelDisk(), LegacyOnlyDisk(), NvmeSsd(), UsbBridgedDisk()};
     return m;
 }
 

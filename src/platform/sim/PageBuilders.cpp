@@ -103,3 +103,75 @@ std::vector<uint8_t> IdentifyDataLog(uint64_t nominalBufferSize, uint64_t suppor
 }
 
 }  // namespace sim
+
+namespace sim {
+namespace {
+
+void PutText(std::vector<uint8_t>& page, size_t offset, size_t width, const std::string& text) {
+    for (size_t i = 0; i < width; ++i) page[offset + i] = i < text.size() ? static_cast<uint8_t>(text[i]) : ' ';
+}
+
+}  // namespace
+
+std::vector<uint8_t> NvmeIdentifyControllerPage(const NvmeController& c) {
+    std::vector<uint8_t> p(4096, 0);
+    Put16(p.data(), 0, c.vendorId);
+    Put16(p.data(), 2, c.subsystemVendorId);
+    PutText(p, 4, 20, c.serial);
+    PutText(p, 24, 40, c.model);
+    PutText(p, 64, 8, c.firmware);
+    p[73] = c.ieeeOui[0];
+    p[74] = c.ieeeOui[1];
+    p[75] = c.ieeeOui[2];
+    Put32(p.data(), 80, c.version);
+    Put16(p.data(), 256, c.optionalAdminCommands);
+    p[263] = c.powerStates;
+    p[265] = c.apsta;
+    Put16(p.data(), 266, c.warningKelvin);
+    Put16(p.data(), 268, c.criticalKelvin);
+    Put32(p.data(), 272, c.hmbPreferredPages);
+    Put32(p.data(), 276, c.hmbMinimumPages);
+    Put16(p.data(), 322, c.thermalMinKelvin);
+    Put16(p.data(), 324, c.thermalMaxKelvin);
+    Put32(p.data(), 328, c.sanitizeCapabilities);
+    p[512] = 0x66;  // SQES
+    p[513] = 0x44;  // CQES
+    Put32(p.data(), 516, c.namespaces);
+    Put16(p.data(), 520, c.optionalNvmCommands);
+    p[525] = c.volatileWriteCache;
+    Put16(p.data(), 2048, c.maxPowerCentiwatts);
+    return p;
+}
+
+std::vector<uint8_t> NvmeIdentifyNamespacePage(uint64_t blocks, const std::vector<uint8_t>& lbaDataSizes,
+                                               uint8_t formatInUse) {
+    std::vector<uint8_t> p(4096, 0);
+    Put64(p.data(), 0, blocks);
+    Put64(p.data(), 8, blocks);
+    Put64(p.data(), 16, blocks / 3);
+    p[25] = static_cast<uint8_t>(lbaDataSizes.empty() ? 0 : lbaDataSizes.size() - 1);
+    p[26] = formatInUse;
+    for (size_t i = 0; i < lbaDataSizes.size() && i < 16; ++i) p[128 + 4 * i + 2] = lbaDataSizes[i];
+    return p;
+}
+
+// The counters are 128-bit little-endian; the simulated ones fit in their low 64 bits.
+std::vector<uint8_t> NvmeHealthLogPage(const NvmeHealth& h) {
+    std::vector<uint8_t> p(512, 0);
+    p[0] = h.criticalWarning;
+    Put16(p.data(), 1, h.temperatureKelvin);
+    p[3] = h.availableSpare;
+    p[4] = h.spareThreshold;
+    p[5] = h.percentageUsed;
+    Put64(p.data(), 32, h.dataUnitsRead);
+    Put64(p.data(), 48, h.dataUnitsWritten);
+    Put64(p.data(), 112, h.powerCycles);
+    Put64(p.data(), 128, h.powerOnHours);
+    Put64(p.data(), 144, h.unsafeShutdowns);
+    Put64(p.data(), 160, h.mediaErrors);
+    Put64(p.data(), 176, h.errorLogEntries);
+    Put16(p.data(), 200, h.temperatureKelvin);  // sensor 1
+    return p;
+}
+
+}  // namespace sim

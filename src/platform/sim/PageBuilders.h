@@ -57,3 +57,40 @@ void SealChecksum(std::vector<uint8_t>& page);
 std::vector<uint8_t> IdentifyDataLog(uint64_t nominalBufferSize, uint64_t supportedCapabilities);
 
 }  // namespace sim
+
+namespace sim {
+
+// NVMe Identify Controller data (4096 bytes), set field by field at the NVM Express offsets.
+struct NvmeController {
+    uint16_t vendorId = 0, subsystemVendorId = 0;
+    std::string serial, model, firmware;
+    uint8_t ieeeOui[3] = {};
+    uint32_t version = 0;             // e.g. 0x00010300 for 1.3
+    uint16_t optionalAdminCommands = 0x0017;  // security, format, firmware download, self-test
+    uint8_t apsta = 0;                // bit 0: autonomous power state transitions
+    uint16_t warningKelvin = 0, criticalKelvin = 0;
+    uint32_t hmbPreferredPages = 0, hmbMinimumPages = 0;
+    uint32_t sanitizeCapabilities = 0;
+    uint16_t optionalNvmCommands = 0;  // bit 2: dataset management (TRIM)
+    uint8_t volatileWriteCache = 0;
+    uint32_t namespaces = 1;
+    uint8_t powerStates = 0;           // number of power states minus one
+    uint16_t maxPowerCentiwatts = 0;   // power state 0
+    uint16_t thermalMinKelvin = 0, thermalMaxKelvin = 0;  // host-controlled thermal management
+};
+std::vector<uint8_t> NvmeIdentifyControllerPage(const NvmeController& c);
+
+// NVMe Identify Namespace data: size in logical blocks and the LBA formats (data size exponents).
+std::vector<uint8_t> NvmeIdentifyNamespacePage(uint64_t blocks, const std::vector<uint8_t>& lbaDataSizes,
+                                               uint8_t formatInUse);
+
+struct NvmeHealth {
+    uint8_t criticalWarning = 0;
+    uint16_t temperatureKelvin = 0;
+    uint8_t availableSpare = 100, spareThreshold = 10, percentageUsed = 0;
+    uint64_t dataUnitsRead = 0, dataUnitsWritten = 0, powerCycles = 0, powerOnHours = 0, unsafeShutdowns = 0;
+    uint64_t mediaErrors = 0, errorLogEntries = 0;
+};
+std::vector<uint8_t> NvmeHealthLogPage(const NvmeHealth& h);
+
+}  // namespace sim

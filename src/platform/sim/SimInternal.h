@@ -34,6 +34,10 @@ struct AtaOutcome {
 // a command whose direction disagrees is aborted, as a drive aborts a protocol mismatch.
 AtaOutcome ExecuteAta(Drive& drive, const AtaTaskFile& tf, bool hostSends, uint8_t* data, uint32_t capacity);
 
+// The NVMe drive behind the storage protocol interface: property queries and protocol commands.
+bool NvmePropertyQuery(Drive& drive, uint8_t* request, uint32_t size, uint32_t& bytesReturned);
+bool NvmeProtocolCommand(Drive& drive, uint8_t* request, uint32_t size, uint32_t& bytesReturned);
+
 // Whether the command moves data to the drive.
 bool CommandSendsData(const AtaTaskFile& tf);
 

@@ -52,6 +52,16 @@ struct Drive {
     std::map<uint8_t, std::vector<uint8_t>> Logs;  // READ LOG pages by address; the directory is derived
     bool SmartEnabled = true;
 
+    // NVMe drives: Identify pages, log pages by identifier (0x02 health, 0x06 self-test), Get Features
+    // results (the completion's dword 0, and data for features that return some, like 0x0D).
+    std::vector<uint8_t> NvmeIdentifyController;                 // 4096 bytes
+    std::map<uint32_t, std::vector<uint8_t>> NvmeNamespaces;     // Identify Namespace by identifier
+    std::map<uint8_t, std::vector<uint8_t>> NvmeLogs;
+    std::map<uint8_t, uint32_t> NvmeFeatures;
+    std::map<uint8_t, std::vector<uint8_t>> NvmeFeatureData;
+    unsigned NvmeThrottledSelfTests = 0;  // self-test requests answered "throttled" before one is taken
+    std::vector<uint32_t> NvmeSelfTests;  // self-test codes the drive started
+
     std::vector<AccessMethod> Methods;  // what its driver stack accepts
     std::vector<Fault> Faults;
 
@@ -76,7 +86,8 @@ Machine& Current();
 void Install(Machine machine);
 
 // The built-in machine a newcomer sees: a SATA hard disk, a SATA SSD (also listed under the second
-// interface class), a parallel-ATA disk and a disk reachable only through the legacy requests.
+// interface class), a parallel-ATA disk, a disk reachable only through the legacy requests, an NVMe
+// SSD and a disk behind a USB bridge.
 Machine DefaultMachine();
 
 // Reads a machine description; paths of page files are relative to the description's folder.

@@ -35,6 +35,34 @@ bool MethodForCode(uint32_t code, AccessMethod& method) {
     }
 }
 
+// An NVMe request in the task-file terms callers describe it with: Identify 0xEC (CNS, namespace),
+// health log 0xB0/0xD0, other log pages 0xB0/0xD5, Get Features 0xEF, self-test 0xB0/0xD4.
+bool PeekNvmeRequest(const uint8_t* in, uint32_t inSize, AtaTaskFile& tf) {
+    if (inSize == NvmeCommandSize) {
+        tf.Command = 0xB0;
+        tf.Features = 0xD4;
+        tf.SectorNumber = in[120];
+        return true;
+    }
+    if (inSize < NvmeQueryDataOffset) return false;
+    const uint32_t type = Get32(in, 12), value = Get32(in, 16);
+    if (type == 1) {
+        tf.Command = 0xEC;
+        tf.SectorCount = static_cast<uint8_t>(value);
+        tf.SectorNumber = in[20];
+    } else if (type == 2) {
+        tf.Command = 0xB0;
+        tf.Features = value == 2 ? 0xD0 : 0xD5;
+        tf.SectorNumber = value == 2 ? 0 : static_cast<uint8_t>(value);
+    } else if (type == 3) {
+        tf.Command = 0xEF;
+        tf.Features = static_cast<uint8_t>(value);
+    } else {
+        return false;
+    }
+    return true;
+}
+
 // The task file a request carries, for the history and for per-command faults.
 bool PeekTaskFile(AccessMethod method, const uint8_t* in, uint32_t inSize, AtaTaskFile& tf) {
     switch (method) {
@@ -66,7 +94,7 @@ bool PeekTaskFile(AccessMethod method, const uint8_t* in, uint32_t inSize, AtaTa
             tf.Command = cdb[9];
             return true;
         }
-        case AccessMethod::NVMe: return false;
+        case AccessMethod::NVMe: return PeekNvmeRequest(in, inSize, tf);
     }
     return false;
 }
@@ -216,6 +244,19 @@ bool MiniportSmart(Drive& d, Reply reply, uint8_t* r, uint32_t size, uint32_t& b
     return Finish(reply, MiniportRequestSize, bytesReturned);
 }
 
+// NVMe faults: no data or no bytes leave the zeroed request as it was; an error status fails a
+// query and answers a protocol command with STORAGE_PROTOCOL_STATUS_ERROR.
+bool NvmeRequest(Drive& d, Reply reply, uint32_t code, uint8_t* r, uint32_t size, uint32_t& bytesReturned) {
+    const bool query = code == IOCTL_STORAGE_QUERY_PROPERTY;
+    if (reply == Reply::NoData || reply == Reply::ZeroBytes) return Finish(reply, size, bytesReturned);
+    if (reply == Reply::ErrorStatus) {
+        if (query || size < NvmeCommandSize) return false;
+        Put32(r, 16, 2);
+        return Finish(reply, size, bytesReturned);
+    }
+    return query ? NvmePropertyQuery(d, r, size, bytesReturned) : NvmeProtocolCommand(d, r, size, bytesReturned);
+}
+
 bool Dispatch(Drive& d, AccessMethod method, Reply reply, uint32_t code, const uint8_t* in, uint32_t inSize,
               uint8_t* out, uint32_t outSize, uint32_t& bytesReturned) {
     // Buffered I/O: the driver sees the input copied into the output buffer.
@@ -226,7 +267,7 @@ bool Dispatch(Drive& d, AccessMethod method, Reply reply, uint32_t code, const u
         case AccessMethod::OLD: return LegacySmart(d, reply, code, in, inSize, out, outSize, bytesReturned);
         case AccessMethod::SAT: return SatPassThrough(d, reply, out, outSize, bytesReturned);
         case AccessMethod::SCSI: return MiniportSmart(d, reply, out, outSize, bytesReturned);
-        case AccessMethod::NVMe: return false;
+        case AccessMethod::NVMe: return NvmeRequest(d, reply, code, out, outSize, bytesReturned);
     }
     return false;
 }

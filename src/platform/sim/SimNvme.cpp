@@ -1,0 +1,93 @@
+// The NVMe side of a simulated drive: the storage protocol queries (Identify, Get Log Page, Get
+// Features) and the protocol command carrying Device Self-test, decoded as the NVMe driver does.
+#include <algorithm>
+#include <cstring>
+
+#include "device/Bytes.h"
+#include "device/IoctlCodes.h"
+#include "platform/sim/SimInternal.h"
+
+namespace sim {
+namespace {
+
+constexpr uint32_t AdapterProperty = 49, DeviceProperty = 50;
+constexpr uint32_t ProtocolTypeNvme = 3;
+constexpr uint32_t DataTypeIdentify = 1, DataTypeLogPage = 2, DataTypeFeature = 3;
+constexpr uint32_t StatusSuccess = 1, StatusError = 2, StatusThrottled = 8;
+constexpr uint32_t DataOffset = 48;  // the protocol data, 40 bytes after ProtocolType at 8
+
+bool Reply(uint8_t* r, uint32_t size, const std::vector<uint8_t>& data, uint32_t& bytesReturned) {
+    const uint32_t room = std::min(Get32(r, 28), size - DataOffset);
+    const uint32_t n = std::min(room, static_cast<uint32_t>(data.size()));
+    std::memcpy(r + DataOffset, data.data(), n);
+    Put32(r, 28, n);  // ProtocolDataLength: what came back
+    bytesReturned = DataOffset + n;
+    return true;
+}
+
+// CNS 1 (controller) is an adapter property, CNS 0 (namespace) a device property.
+bool Identify(const Drive& d, uint32_t property, uint32_t cns, uint32_t nsid, uint8_t* r, uint32_t size,
+              uint32_t& bytesReturned) {
+    if (cns == 1 && property == AdapterProperty && !d.NvmeIdentifyController.empty())
+        return Reply(r, size, d.NvmeIdentifyController, bytesReturned);
+    if (cns == 0 && property == DeviceProperty) {
+        const auto ns = d.NvmeNamespaces.find(nsid);
+        if (ns != d.NvmeNamespaces.end()) return Reply(r, size, ns->second, bytesReturned);
+    }
+    return false;
+}
+
+bool Feature(const Drive& d, uint32_t fid, uint8_t* r, uint32_t size, uint32_t& bytesReturned) {
+    const auto value = d.NvmeFeatures.find(static_cast<uint8_t>(fid));
+    if (fid > 0xFF || value == d.NvmeFeatures.end()) return false;
+    Put32(r, 32, value->second);  // FixedProtocolReturnData
+    const auto data = d.NvmeFeatureData.find(static_cast<uint8_t>(fid));
+    return Reply(r, size, data == d.NvmeFeatureData.end() ? std::vector<uint8_t>() : data->second, bytesReturned);
+}
+
+}  // namespace
+
+bool NvmePropertyQuery(Drive& d, uint8_t* r, uint32_t size, uint32_t& bytesReturned) {
+    if (size < DataOffset || Get32(r, 4) != 0 || Get32(r, 8) != ProtocolTypeNvme || Get32(r, 24) != 40) return false;
+    const uint32_t property = Get32(r, 0), type = Get32(r, 12), value = Get32(r, 16), sub = Get32(r, 20);
+    if (property != AdapterProperty && property != DeviceProperty) return false;
+    switch (type) {
+        case DataTypeIdentify: return Identify(d, property, value, sub, r, size, bytesReturned);
+        case DataTypeLogPage: {
+            const auto log = d.NvmeLogs.find(static_cast<uint8_t>(value));
+            if (property != DeviceProperty || value > 0xFF || log == d.NvmeLogs.end()) return false;
+            return Reply(r, size, log->second, bytesReturned);
+        }
+        case DataTypeFeature: return property == DeviceProperty && Feature(d, value, r, size, bytesReturned);
+        default: return false;
+    }
+}
+
+// Only Device Self-test (admin opcode 0x14) is modelled; the drive may first answer that it limits
+// how often self-tests run.
+bool NvmeProtocolCommand(Drive& d, uint8_t* r, uint32_t size, uint32_t& bytesReturned) {
+    if (size < NvmeCommandSize || Get32(r, 0) != 1 || Get32(r, 4) != 84 || Get32(r, 8) != ProtocolTypeNvme ||
+        Get32(r, 24) != 64 || Get32(r, 56) != 1)
+        return false;
+    bytesReturned = NvmeCommandSize;
+    const bool selfTestCapable = d.NvmeIdentifyController.size() > 256 && (d.NvmeIdentifyController[256] & 0x10);
+    if ((Get32(r, 80) & 0xFF) != 0x14 || !selfTestCapable) {
+        Put32(r, 16, StatusError);
+        return true;
+    }
+    if (d.NvmeThrottledSelfTests > 0) {
+        --d.NvmeThrottledSelfTests;
+        Put32(r, 16, StatusThrottled);
+        return true;
+    }
+    const uint32_t code = Get32(r, 120) & 0xF;
+    d.NvmeSelfTests.push_back(code);
+    auto& log = d.NvmeLogs[0x06];
+    log.resize(564, 0);
+    log[0] = static_cast<uint8_t>(code == 0xF ? 0 : code);  // current operation
+    log[1] = 0;                                             // completion
+    Put32(r, 16, StatusSuccess);
+    return true;
+}
+
+}  // namespace sim
