@@ -2,3 +2,4 @@
 
 // The counterfeit lists are not in yet: no drive is marked.
 void CheckCounterfeit(DriveRecord&) {}
+void CheckCounterfeitByController(DriveRecord&) {}

@@ -5,3 +5,6 @@
 
 // Marks the drive's Trademark "Fake" when its identity betrays a counterfeit.
 void CheckCounterfeit(DriveRecord& drive);
+
+// The checks that need the flash controller; the scan runs them right after controller detection.
+void CheckCounterfeitByController(DriveRecord& drive);
