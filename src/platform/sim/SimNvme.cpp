@@ -19,7 +19,7 @@ constexpr uint32_t DataOffset = 48;  // the protocol data, 40 bytes after Protoc
 bool Reply(uint8_t* r, uint32_t size, const std::vector<uint8_t>& data, uint32_t& bytesReturned) {
     const uint32_t room = std::min(Get32(r, 28), size - DataOffset);
     const uint32_t n = std::min(room, static_cast<uint32_t>(data.size()));
-    std::memcpy(r + DataOffset, data.data(), n);
+    if (n) std::memcpy(r + DataOffset, data.data(), n);
     Put32(r, 28, n);  // ProtocolDataLength: what came back
     bytesReturned = DataOffset + n;
     return true;
