@@ -3,6 +3,8 @@
 #include <cstring>
 #include <iostream>
 
+#include "app/AttributeDump.h"
+#include "app/HealthDump.h"
 #include "app/RecordDump.h"
 #include "device/Scan.h"
 #include "device/TIOCTL.h"
@@ -43,6 +45,14 @@ int main(int argc, char** argv) {
         const DriveRecord& d = *DriveTable.Drives[i];
         std::cout << "=== Drive " << i << " ===\n";
         DumpDriveRecord(std::cout, d);
+        std::cout << "\n";
+        if (!d.IsNVMe) {
+            std::cout << "--- Attributes of drive " << i << " ---\n";
+            DumpAttributes(std::cout, d);
+            std::cout << "\n";
+        }
+        std::cout << "--- Health of drive " << i << " ---\n";
+        DumpHealth(std::cout, d);
         std::cout << "\n";
         PrintLog("Log of drive " + std::to_string(i), DriveLogText(d));
     }

@@ -11,6 +11,23 @@ constexpr uint32_t IOCTL_SCSI_PASS_THROUGH = 0x0004D004;
 constexpr uint32_t IOCTL_SCSI_MINIPORT = 0x0004D008;
 constexpr uint32_t IOCTL_STORAGE_QUERY_PROPERTY = 0x002D1400;
 constexpr uint32_t IOCTL_STORAGE_PROTOCOL_COMMAND = 0x002DD3C0;
+constexpr uint32_t IOCTL_STORAGE_GET_DEVICE_NUMBER = 0x002D1080;
+constexpr uint32_t IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS = 0x00560000;
+
+// STORAGE_PROPERTY_QUERY for the TRIM state: PropertyId StorageDeviceTrimProperty, QueryType
+// PropertyStandardQuery, zero bytes after; the reply is a DEVICE_TRIM_DESCRIPTOR.
+constexpr uint32_t TrimPropertyId = 8;
+constexpr uint32_t StandardQueryType = 0;
+constexpr uint32_t TrimQuerySize = 18;
+constexpr uint32_t TrimDescriptorSize = 12;
+constexpr uint32_t TrimEnabledOffset = 8;
+// STORAGE_DEVICE_NUMBER: DeviceType, DeviceNumber, PartitionNumber.
+constexpr uint32_t DeviceNumberSize = 12;
+constexpr uint32_t DeviceNumberOffset = 4;
+// VOLUME_DISK_EXTENTS with room for one DISK_EXTENT (DiskNumber, StartingOffset, ExtentLength).
+constexpr uint32_t VolumeExtentsSize = 32;
+constexpr uint32_t FirstExtentOffset = 8;
+constexpr uint32_t DiskExtentSize = 24;
 
 // ATA_PASS_THROUGH_EX (32-bit layout) followed by room for 255 sectors.
 constexpr uint32_t AtaRequestSize = 130604;

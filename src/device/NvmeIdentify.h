@@ -1,8 +1,24 @@
-// NVMe Identify Controller and Namespace data turned into the record's fields; the PCIe link.
+// NVMe Identify Controller and Namespace data and the Get Features values turned into the record's
+// fields; the PCIe link of the drive's controller.
 #pragma once
+
+#include <cstdint>
+#include <string>
 
 #include "device/DriveRecord.h"
 #include "platform/Platform.h"
 
-void InterpretNVMeIdentify(DriveRecord& drive);
-void ReadPciLink(DriveRecord& drive, platform::DevInfoSet set, const platform::DevInfoData& element);
+// Takes the record after a successful Identify Controller; `parentInstanceId` is the drive's parent
+// device (the PCI controller), whose "&DEV_" gives the PCI device identifier. Sends Identify
+// Namespace and the Get Features the controller supports.
+void InterpretNVMeIdentify(DriveRecord& drive, const std::string& parentInstanceId);
+
+// Get Features through the dispatcher: the completion's dword 0 in `result`.
+bool GetFeature(DriveRecord& drive, uint8_t feature, uint32_t& result);
+
+// An NVMe temperature in Kelvin as whole degrees Celsius; 0 (unknown) outside 273..394 K, where no
+// drive reports a real temperature.
+uint8_t KelvinToCelsius(uint32_t kelvin);
+
+// The four PCIe link properties of the drive's PCI controller element.
+void ReadPciLink(DriveRecord& drive, platform::DevInfoSet set, const platform::DevInfoData& controller);

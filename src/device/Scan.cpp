@@ -12,7 +12,6 @@
 #include "device/TIOCTL.h"
 #include "knowledge/Counterfeit.h"
 #include "smart/Condition.h"
-#include "smart/NvmeHealth.h"
 #include "smart/SmartData.h"
 
 std::uintptr_t DeviceNotificationWindow = 0;
@@ -29,13 +28,14 @@ std::string Hex(uint32_t value, int digits) {
     return text;
 }
 
-bool ParentIsUsb(platform::DevInfoSet set, const platform::DevInfoData& element) {
+// The drive's parent device; empty when the property cannot be read.
+std::string ParentInstanceId(platform::DevInfoSet set, const platform::DevInfoData& element) {
     std::vector<uint8_t> value;
     uint32_t type = 0;
     if (!platform::SetupDiGetDeviceProperty(set, element, platform::DEVPKEY_Device_Parent, ParentBufferSize, value,
                                             type))
-        return false;
-    return PropertyText(value).compare(0, 4, "USB\\") == 0;
+        return std::string();
+    return PropertyText(value);
 }
 
 // IDENTIFY DEVICE, or NVMe Identify Controller; an ATA drive with S.M.A.R.T. switched off gets it
@@ -72,13 +72,13 @@ bool TakeAtaSmartPage(DriveRecord& d) {
     if (d.AttributeCount == 0) return false;
     SelectSmartProfile(d);
     if (d.SCT_Support) {
-        ReadSctStatus(d);
+        TakeSctTopTemperature(d);
         if (d.SCT_DataTablesSupport) ReadSctTemperatureLimits(d);
     }
-    SetTemperatureLimit(d);
+    SetRecommendedTemperature(d);
     ExtractSmartValues(d);
     if (d.PowerTimeIndex != 0) d.PowerTimeCheckPoint = d.PowerTime;
-    if (d.TopTemperature == 0) TakeLifetimeMaxTemperature(d);
+    TakeAttributeTopTemperature(d);
     return true;
 }
 
@@ -118,12 +118,13 @@ DriveRecord* IdentifyDrive(platform::Handle handle, const std::string& devicePat
     DriveRecord& d = *drive;
     d.Handle = handle;
     d.DevicePath = devicePath;
-    d.IsUSB = ParentIsUsb(set, element);
+    const std::string parent = ParentInstanceId(set, element);
+    d.IsUSB = parent.compare(0, 4, "USB\\") == 0;
     d.IsNVMe = devicePath.compare(0, 23, "\\\\?\\scsi#disk&ven_nvme&") == 0;
 
     if (!Identify(d)) return nullptr;
     if (d.IsNVMe)
-        InterpretNVMeIdentify(d);
+        InterpretNVMeIdentify(d, parent);
     else if (!InterpretAtaIdentify(d))
         return nullptr;
     LogIdentificationGaps(d);
@@ -131,7 +132,7 @@ DriveRecord* IdentifyDrive(platform::Handle handle, const std::string& devicePat
     CheckCounterfeit(d);
 
     if (d.IsNVMe) {
-        TakeNvmeHealthValues(d);
+        ExtractSmartValues(d);
     } else {
         if (!TakeAtaSmartPage(d)) return nullptr;
         const bool thresholdsRead =
@@ -140,8 +141,7 @@ DriveRecord* IdentifyDrive(platform::Handle handle, const std::string& devicePat
     }
 
     EvaluateCondition(d);
-    PlaceDrive(d, set, element);
-    if (d.IsNVMe) ReadPciLink(d, set, element);
+    PlaceDrive(d, set, element);  // NVMe drives: the PCIe link of the controller found
     d.Caption = "Model - " + d.Model + " ( " + d.SerialNumber + " )";
     MapLogicalDrives(d);
     ReadTrimState(d);

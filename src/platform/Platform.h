@@ -50,6 +50,17 @@ struct DevPropKey {
 };
 
 extern const DevPropKey DEVPKEY_Device_Parent;
+// Where a drive hangs: bus addresses, enumerators, controller texts, a USB bridge's matching
+// identifier and the PCI Express link of an NVMe controller.
+extern const DevPropKey DEVPKEY_Device_Address;
+extern const DevPropKey DEVPKEY_Device_EnumeratorName;
+extern const DevPropKey DEVPKEY_Device_DriverDesc;
+extern const DevPropKey DEVPKEY_Device_HardwareIds;
+extern const DevPropKey DEVPKEY_Device_MatchingDeviceId;
+extern const DevPropKey DEVPKEY_PciDevice_MaxLinkSpeed;
+extern const DevPropKey DEVPKEY_PciDevice_MaxLinkWidth;
+extern const DevPropKey DEVPKEY_PciDevice_CurrentLinkSpeed;
+extern const DevPropKey DEVPKEY_PciDevice_CurrentLinkWidth;
 
 constexpr uint32_t DEVPROP_TYPE_STRING = 0x12;
 
@@ -72,6 +83,10 @@ bool SetupDiGetDeviceInterfaceDetail(DevInfoSet set, const DeviceInterfaceData& 
 bool SetupDiGetDeviceProperty(DevInfoSet set, const DevInfoData& element, const DevPropKey& key,
                               uint32_t bufferSize, std::vector<uint8_t>& value, uint32_t& type);
 
+// SetupDiOpenDeviceInfoW(set, instance identifier, no window, no flags, element): adds the device
+// with that instance identifier to the set and fills element for it.
+bool SetupDiOpenDeviceInfo(DevInfoSet set, const std::string& instanceId, DevInfoData& element);
+
 void SetupDiDestroyDeviceInfoList(DevInfoSet set);
 
 // --- storage: device handles and I/O control ------------------------------------------------------
@@ -79,6 +94,12 @@ void SetupDiDestroyDeviceInfoList(DevInfoSet set);
 // CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, no security,
 // OPEN_EXISTING, FILE_FLAG_NO_BUFFERING, no template).
 Handle CreateFile(const std::string& path);
+
+// The same with other flags and attributes; volumes (\\.\C:) are opened with none (0).
+Handle CreateFile(const std::string& path, uint32_t flagsAndAttributes);
+
+// GetLogicalDrives: bit i is set when drive letter 'A' + i exists; 0 on failure.
+uint32_t GetLogicalDrives();
 
 bool CloseHandle(Handle handle);
 
@@ -90,10 +111,26 @@ bool DeviceIoControl(Handle handle, uint32_t ioControlCode, const void* inBuffer
 // Returns the notification handle, 0 on failure.
 std::uintptr_t RegisterDeviceNotification(std::uintptr_t window, Handle device);
 
+// --- system information ---------------------------------------------------------------------------
+
+// The parts of SYSTEM_INFO the program uses.
+struct SystemInfo {
+    uint32_t PageSize;  // dwPageSize
+};
+
+void GetSystemInfo(SystemInfo& info);
+
 // --- clock --------------------------------------------------------------------------------------
 
 // GetTimeFormatA(default user locale, no flags, current local time, default format), cut at the
 // terminating zero; empty on failure.
 std::string GetTimeFormat();
+
+// --- shell --------------------------------------------------------------------------------------
+
+// ShellExecuteA(window, verb, file, parameters, directory, showCommand); an empty verb, parameters
+// or directory is passed as none. True when the shell reports success (a result above 32).
+bool ShellExecute(std::uintptr_t window, const std::string& verb, const std::string& file,
+                  const std::string& parameters, const std::string& directory, int showCommand);
 
 }  // namespace platform

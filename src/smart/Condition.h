@@ -1,11 +1,41 @@
-// Condition and temperature of an ATA drive from its S.M.A.R.T. data and SCT status.
+// Condition, temperatures and counters of a drive from its S.M.A.R.T. pages (or NVMe health log),
+// and the two SCT reads that serve as temperature sources.
 #pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
 
 #include "device/DriveRecord.h"
 
-void ReadSctStatus(DriveRecord& drive);
-void ReadSctTemperatureLimits(DriveRecord& drive);
-void SetTemperatureLimit(DriveRecord& drive);
-void ExtractSmartValues(DriveRecord& drive);
-void TakeLifetimeMaxTemperature(DriveRecord& drive);
+constexpr size_t SctPageSize = 512;
+
+// Sets PreFailure, Unreliable, WasPreFailure, WasUnreliable; at most one stays set.
 void EvaluateCondition(DriveRecord& drive);
+
+// The condition word ("operational (was pre-failure)") and the line shown under it ("" for none).
+const char* ConditionText(const DriveRecord& drive);
+const char* ConditionAdvice(const DriveRecord& drive);
+
+// Refreshes Temperature, TemperatureIndex, the power-on counter, the remapped sectors and the power
+// cycles from the current page (ATA: the attribute entries and the SCT status; NVMe: the health log).
+void ExtractSmartValues(DriveRecord& drive);
+
+// Fills `status` with the SCT status page; false when it cannot be read or its format is unknown
+// (logged once per drive).
+bool ReadSctStatus(DriveRecord& drive, uint8_t (&status)[SctPageSize]);
+
+// Identification: whether the SCT status can be read (SCT_StatusRead), and the lifetime maximum it gives.
+void TakeSctTopTemperature(DriveRecord& drive);
+
+// Identification: WarningTemperature and CriticalTemperature from the SCT temperature history table.
+void ReadSctTemperatureLimits(DriveRecord& drive);
+
+// Identification: the lifetime maximum from the temperature attribute's raw bytes, while none is known.
+void TakeAttributeTopTemperature(DriveRecord& drive);
+
+// TemperatureLimit: the drive's warning limit, but never below 70 °C for SSDs and 55 °C for others.
+void SetRecommendedTemperature(DriveRecord& drive);
+
+// Decimal digits in the user's scale (the Fahrenheit setting), no unit.
+std::string FormatTemperature(uint8_t celsius);

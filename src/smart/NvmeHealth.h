@@ -1,6 +1,44 @@
-// The NVMe SMART / health information log.
+// The NVMe SMART / health information log as kept in SmartData, the controller's version gate, the
+// critical-warning texts, and the Device Self-test log.
 #pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
 
 #include "device/DriveRecord.h"
 
-void TakeNvmeHealthValues(DriveRecord& drive);
+// The per-read extraction for an NVMe drive: Temperature, PowerTime (Power On Hours) and
+// PowerCycleCount, each from the low 32 bits of its field.
+void ExtractNvmeHealthValues(DriveRecord& drive);
+
+// The controller's NVMe version as major x 10 + minor (1.3 gives 13), from Identify Controller VER.
+unsigned NvmeVersion(const DriveRecord& drive);
+
+// One field of the health log under its report label, as the raw number.
+struct NvmeHealthValue {
+    std::string Label;
+    uint32_t Value;
+};
+
+// The fields this controller's version defines, in log order; temperature sensors only when set.
+std::vector<NvmeHealthValue> NvmeHealthValues(const DriveRecord& drive);
+
+// One text per critical-warning bit that has one, in report order.
+std::vector<std::string> NvmeCriticalWarningTexts(const DriveRecord& drive);
+
+constexpr size_t NvmeSelfTestLogSize = 564;
+
+// What the Device Self-test log says: whether a test is running, and the newest result entry.
+struct NvmeSelfTestLog {
+    bool Running;
+    uint8_t NewestResult;  // 0 completed without error; 1..4 and 8..9 aborted; anything else failed
+    uint8_t NewestCode;    // the self-test code of that entry (1 short, 2 extended)
+};
+
+bool ReadNvmeSelfTestLog(DriveRecord& drive, NvmeSelfTestLog& log);
+
+enum class SelfTestOutcome { Passed, Interrupted, Failed };
+
+SelfTestOutcome NvmeSelfTestOutcome(uint8_t result);

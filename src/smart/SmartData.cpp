@@ -1,5 +1,34 @@
 #include "smart/SmartData.h"
 
+#include <cstdio>
+
+#include "device/Bytes.h"
+#include "device/TIOCTL.h"
+
+namespace {
+
+constexpr uint16_t PreFailureFlag = 0x0001;
+
+bool ReadValuePage(DriveRecord& d) {
+    return ExecuteCommand(d, SmartTaskFile(SMART_READ_DATA, 1), d.SmartData, sizeof d.SmartData);
+}
+
+const uint8_t* Entry(const DriveRecord& d, unsigned i) { return d.SmartData + AttributeOffset(i); }
+
+uint16_t Flags(const DriveRecord& d, unsigned i) { return Get16(Entry(d, i), 1); }
+
+}  // namespace
+
+void ReadSmartData(DriveRecord& d) {
+    if (ReadValuePage(d)) return;
+    if (++d.SmartFailures > MaxSmartFailures) {
+        d.SmartLost = true;
+        return;
+    }
+    // S.M.A.R.T. may have been switched off behind our back (another tool, a firmware reset).
+    if (!d.IsNVMe && ExecuteCommand(d, SmartTaskFile(SMART_ENABLE_OPERATIONS))) ReadValuePage(d);
+}
+
 bool SmartChecksumOk(const DriveRecord& drive) {
     uint8_t sum = 0;
     for (uint8_t b : drive.SmartData) sum = static_cast<uint8_t>(sum + b);
@@ -11,3 +40,61 @@ uint8_t CountAttributes(const DriveRecord& drive) {
     while (count < MaxAttributes && drive.SmartData[AttributeOffset(count)] != 0) ++count;
     return count;
 }
+
+int FindAttribute(const DriveRecord& d, uint8_t id) {
+    const unsigned count = d.AttributeCount < MaxAttributes ? d.AttributeCount : MaxAttributes;
+    for (unsigned i = 0; i < count; ++i)
+        if (Entry(d, i)[0] == id) return static_cast<int>(i);
+    return NoAttribute;
+}
+
+bool FailsThreshold(uint8_t v, uint8_t t) {
+    if (v == 1 && t == 0) return true;
+    if (v >= 254 || t >= 254 || t == 0) return false;
+    return v <= t;
+}
+
+AttributeVerdict ClassifyAttribute(const DriveRecord& d, unsigned i) {
+    if (i >= MaxAttributes) return AttributeWithinLimits;
+    const uint8_t* e = Entry(d, i);
+    const uint8_t threshold = d.SmartThresholds[AttributeOffset(i) + 1];  // paired by position, not by ID
+    const bool preFailure = Flags(d, i) & PreFailureFlag;
+    if (FailsThreshold(e[3], threshold)) return preFailure ? PreFailureNow : AdvisoryNow;
+    if (FailsThreshold(e[4], threshold)) return preFailure ? PreFailurePast : AdvisoryPast;
+    return AttributeWithinLimits;
+}
+
+uint64_t RawValue(const DriveRecord& d, unsigned i) {
+    if (i >= MaxAttributes) return 0;
+    uint64_t raw = 0;
+    for (unsigned b = 6; b-- > 0;) raw = (raw << 8) | Entry(d, i)[5 + b];
+    return raw;
+}
+
+std::string FormatRawHex(const DriveRecord& d, unsigned i) {
+    if (i >= MaxAttributes) return std::string();
+    const uint8_t* raw = Entry(d, i) + 5;
+    unsigned top = 5;
+    while (top > 0 && raw[top] == 0) --top;
+    std::string text;
+    for (unsigned b = top + 1; b-- > 0;) {
+        char digits[3];
+        std::snprintf(digits, sizeof digits, "%02X", raw[b]);
+        text += digits;
+    }
+    return text;
+}
+
+std::string FormatAttributeFlags(const DriveRecord& d, unsigned i) {
+    if (i >= MaxAttributes) return std::string();
+    static const char Letters[] = "POSRCK";
+    const uint16_t flags = Flags(d, i);
+    std::string text;
+    for (unsigned bit = 0; bit < 6; ++bit) text += Bit(flags, bit) ? Letters[bit] : '-';
+    return text + " ";
+}
+
+const char* const AttributeFlagLegend[2] = {
+    "Flags: P - prefailure warning, O - updated online, S - speed/performance",
+    "       R - error rate, C - event count, K - auto-keep",
+};

@@ -1,7 +1,9 @@
-// The ATA S.M.A.R.T. value page: checksum and attribute entries.
+// The ATA S.M.A.R.T. value and threshold pages: reading, checksum, attribute entries, the threshold
+// judgement and how a raw value is written out.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "device/DriveRecord.h"
 
@@ -10,8 +12,45 @@ constexpr unsigned MaxAttributes = 30;
 // Offset of attribute entry i (0-based) in SmartData or SmartThresholds.
 constexpr unsigned AttributeOffset(unsigned i) { return 2 + 12 * i; }
 
+// More failed value-page reads than this mark the drive lost.
+constexpr uint32_t MaxSmartFailures = 9;
+
+// The monitoring cycle's read of the value page. A failed read is counted; the tenth marks the drive
+// lost, earlier ones get one enable-and-retry on ATA drives. SmartData keeps the last good page.
+void ReadSmartData(DriveRecord& drive);
+
 // The 512 bytes of SmartData add up to 0 modulo 256.
 bool SmartChecksumOk(const DriveRecord& drive);
 
 // Number of leading entries whose identifier is not 0 (0..30).
 uint8_t CountAttributes(const DriveRecord& drive);
+
+// Index (0-based) of the first of the AttributeCount entries with this identifier, or NoAttribute.
+constexpr int NoAttribute = -1;
+int FindAttribute(const DriveRecord& drive, uint8_t id);
+
+// Whether a normalized value v fails against threshold t.
+bool FailsThreshold(uint8_t value, uint8_t threshold);
+
+// The threshold judgement of one attribute entry, by its current and then its worst value.
+enum AttributeVerdict : uint8_t {
+    AttributeWithinLimits = 0,
+    PreFailureNow = 1,   // current value fails, pre-failure flag set
+    AdvisoryNow = 2,     // current value fails, flag clear
+    PreFailurePast = 3,  // worst value fails, flag set
+    AdvisoryPast = 4,    // worst value fails, flag clear
+};
+AttributeVerdict ClassifyAttribute(const DriveRecord& drive, unsigned i);
+
+// Bytes 5..10 of entry i as a 48-bit little-endian number.
+uint64_t RawValue(const DriveRecord& drive, unsigned i);
+
+// The raw bytes from the most significant non-zero one down to byte 0, two upper-case hexadecimal
+// digits each ("00" for a raw value of 0).
+std::string FormatRawHex(const DriveRecord& drive, unsigned i);
+
+// "POSRCK" with "-" for every clear bit, then one blank.
+std::string FormatAttributeFlags(const DriveRecord& drive, unsigned i);
+
+// The two lines printed under the attribute table.
+extern const char* const AttributeFlagLegend[2];

@@ -554,11 +554,11 @@ TEST(AtaIdentifyText, SwapsEveryWordAndTrimsOnlyTheEnds) {
 
     sim::IdentifyPage page = SataDisk();
     page.Model("\x01\t WDC  WD10EZEX-08M\x1f ");  // control characters and blanks at both ends
-    page.Serial("  \x7f" "SN 42\xb5");           // codes above 0x20, 0x7F and 0xB5 included, stay
+    page.Serial(" \xe9SN 42\x7f\xb5");           // codes above 0x20 stay, 0x7F and 0xE9 / 0xB5 included
     page.Firmware("        ");                    // nothing but blanks
     Result r = Interpret(page);
     EXPECT_EQ(r->Model, "WDC  WD10EZEX-08M") << "inner blanks are kept";
-    EXPECT_EQ(r->SerialNumber, "\x7f" "SN 42\xb5");
+    EXPECT_EQ(r->SerialNumber, "\xe9SN 42\x7f\xb5");
     EXPECT_EQ(r->FirmwareVersion, "");
 
     // Texts that fill their whole area lose nothing; a zero-filled area is empty.

@@ -166,7 +166,9 @@ TEST_F(Scan, NvmeDrivesByPathAreNotComparedForDuplicates) {
     EXPECT_FALSE(DriveTable.Drives[2]->IsNVMe);
     EXPECT_EQ(GlobalLogText(), "");
     EXPECT_NE(DriveTable.Drives[0]->Log.find("DEBUG - NVMe via ATA"), std::string::npos);
-    EXPECT_EQ(Drive(0).Requests[M::NVMe], 2u);  // identify and health read tried the NVMe queries first
+    // Identify, the five Get Features every controller is asked, and the health read tried the NVMe
+    // queries first.
+    EXPECT_EQ(Drive(0).Requests[M::NVMe], 7u);
 }
 
 TEST_F(Scan, LogsWhatTheIdentificationLacks) {

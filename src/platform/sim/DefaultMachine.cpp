@@ -8,6 +8,27 @@ namespace {
 const char* const DiskClass = "#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}";
 const char* const Storage2Class = "#{7fccc86c-228a-40ad-8a58-f590af7bfdce}";
 const char* const AhciController = "PCI\\VEN_8086&DEV_A282&SUBSYS_86941043&REV_00\\3&11583659&0&B8";
+const char* const IdeChannel = "PCIIDE\\IDECHANNEL\\4&1f4a5b2c&0&0";
+const char* const IdeController = "PCI\\VEN_197B&DEV_2368&SUBSYS_2368197B&REV_00\\4&2b8e0f1&0&00E5";
+const char* const RaidController = "PCI\\VEN_1095&DEV_3132&SUBSYS_71321095&REV_01\\4&3a1e0c5b&0&00E4";
+const char* const NvmeHostController = "PCI\\VEN_144D&DEV_A808&SUBSYS_A801144D&REV_00\\4&1d8b6e1a&0&0008";
+const char* const UasBridge = "USB\\VID_152D&PID_0578\\0123456789ABCDEF";
+const char* const RootHub = "USB\\ROOT_HUB30\\4&2a1b3c4d&0&0";
+const char* const XhciController = "PCI\\VEN_8086&DEV_A2AF&SUBSYS_86941043&REV_00\\3&11583659&0&A0";
+const char* const RootBus = "ACPI\\PNP0A08\\0";
+constexpr uint64_t GB = 1000000000ULL, MiB = 1048576ULL;
+
+// The SCT engine of a drive reporting these temperatures and limits (°C).
+SctEngine Sct(int temperature, int lifetimeMax, int maxOperatingLimit, int overLimit) {
+    SctEngine s;
+    s.Present = true;
+    s.Temperature = temperature;
+    s.LifetimeMin = 12;
+    s.LifetimeMax = lifetimeMax;
+    s.MaxOperatingLimit = maxOperatingLimit;
+    s.OverLimit = overLimit;
+    return s;
+}
 
 // A 1 TB desktop hard disk on an AHCI port: 4 KiB physical sectors, NCQ, SCT, world wide name.
 Drive SataHardDisk() {
@@ -32,8 +53,13 @@ Drive SataHardDisk() {
     Drive d;
     d.DevicePath = std::string("\\\\?\\scsi#disk&ven_wdc&prod_wd10ezex-08wn4a0#4&2a7b9d3c&0&000000") + DiskClass;
     d.Parent = AhciController;
+    d.DeviceNumber = 1;
     d.Identify = id.Bytes();
     d.SmartData = SmartValuePage(attributes, {0x7B, 0x01, 2, 112});
+    d.Aging.SecondsPerPowerOnUnit = 3600;  // attribute 9 counts hours
+    d.Aging.SecondsPerDegree = 600;  // still warming up: a degree every ten minutes, up to 41 °C
+    d.Aging.WarmsTo = 41;
+    d.Sct = Sct(35, 47, 60, 85);
     d.SmartThresholds = SmartThresholdPage(attributes);
     d.Logs[0x01] = std::vector<uint8_t>(512, 0);
     d.Logs[0x06] = std::vector<uint8_t>(512, 0);
@@ -69,8 +95,12 @@ Drive SataSsd() {
     d.Storage2Path = base + Storage2Class;
     d.InStorage2Class = true;
     d.Parent = AhciController;
+    d.DeviceNumber = 2;
+    d.Trim = TrimState::Enabled;
     d.Identify = id.Bytes();
     d.SmartData = SmartValuePage(attributes, {0x53, 0x01, 2, 85});
+    d.Aging.SecondsPerPowerOnUnit = 3600;  // attribute 9 counts hours
+    d.Sct = Sct(32, 47, 70, 70);
     d.SmartThresholds = SmartThresholdPage(attributes);
     d.Logs[0x01] = std::vector<uint8_t>(512, 0);
     d.Logs[0x06] = std::vector<uint8_t>(512, 0);
@@ -100,9 +130,12 @@ Drive ParallelDisk() {
     Drive d;
     d.DevicePath = std::string("\\\\?\\ide#diskmaxtor_6y080l0________________________yar41bw0#5&2f3e4a6b&0&0.0.0") +
                    DiskClass;
-    d.Parent = "PCIIDE\\IDECHANNEL\\4&1f4a5b2c&0&0";
+    d.Parent = IdeChannel;
+    d.Address = 0;  // master
+    d.DeviceNumber = 3;
     d.Identify = id.Bytes();
     d.SmartData = SmartValuePage(attributes, {0x5B, 0x03, 2, 39});
+    d.Aging.SecondsPerPowerOnUnit = 60;  // this family counts power-on minutes
     d.SmartThresholds = SmartThresholdPage(attributes);
     d.Logs[0x01] = std::vector<uint8_t>(512, 0);
     d.Logs[0x06] = std::vector<uint8_t>(512, 0);
@@ -129,9 +162,11 @@ Drive LegacyOnlyDisk() {
     };
     Drive d;
     d.DevicePath = std::string("\\\\?\\scsi#disk&ven_st316081&prod_5as#5&1b2c3d4e&0&000100") + DiskClass;
-    d.Parent = "PCI\\VEN_1095&DEV_3132&SUBSYS_71321095&REV_01\\4&3a1e0c5b&0&00E4";
+    d.Parent = RaidController;
+    d.DeviceNumber = 4;
     d.Identify = id.Bytes();
     d.SmartData = SmartValuePage(attributes, {0x5B, 0x01, 1, 54});
+    d.Aging.SecondsPerPowerOnUnit = 3600;  // attribute 9 counts hours
     d.SmartThresholds = SmartThresholdPage(attributes);
     d.Logs[0x01] = std::vector<uint8_t>(512, 0);
     d.Methods = {AccessMethod::OLD};
@@ -155,6 +190,7 @@ Drive NvmeSsd() {
     c.volatileWriteCache = 1;
     c.powerStates = 4;
     c.maxPowerCentiwatts = 754;
+    c.extendedSelfTestMinutes = 10;
     NvmeHealth h;
     h.temperatureKelvin = 311;
     h.percentageUsed = 2;
@@ -166,10 +202,13 @@ Drive NvmeSsd() {
     h.errorLogEntries = 1023;
     Drive d;
     d.DevicePath = std::string("\\\\?\\scsi#disk&ven_nvme&prod_samsung_ssd_970#5&2c1e4f0&0&000000") + DiskClass;
-    d.Parent = "PCI\\VEN_144D&DEV_A808&SUBSYS_A801144D&REV_00\\4&1d8b6e1a&0&0008";
+    d.Parent = NvmeHostController;
+    d.DeviceNumber = 0;
+    d.Trim = TrimState::Enabled;
     d.NvmeIdentifyController = NvmeIdentifyControllerPage(c);
     d.NvmeNamespaces[1] = NvmeIdentifyNamespacePage(1953525168, {9}, 0);
     d.NvmeLogs[0x02] = NvmeHealthLogPage(h);
+    d.Aging.SecondsPerPowerOnUnit = 3600;
     d.NvmeLogs[0x06] = std::vector<uint8_t>(564, 0);
     d.NvmeFeatures = {{0x01, 0x00000003}, {0x02, 0x00000000}, {0x04, 0x0000016B}, {0x06, 0x00000001},
                       {0x07, 0x007F007F}, {0x08, 0x00000000}, {0x09, 0x00000000}, {0x0A, 0x00000000},
@@ -179,7 +218,8 @@ Drive NvmeSsd() {
     return d;
 }
 
-// A 2 TB portable disk behind a USB bridge that passes ATA commands only inside SCSI commands.
+// A 2 TB portable disk behind a USB Attached SCSI bridge that passes ATA commands only inside SCSI
+// commands.
 Drive UsbBridgedDisk() {
     IdentifyPage id;
     id.Word(0, 0x0040).Word(1, 16383).Word(3, 16).Word(6, 63);
@@ -199,11 +239,13 @@ Drive UsbBridgedDisk() {
         {198, 0x0030, 100, 253, 0, 0},  {199, 0x0032, 200, 200, 0, 0},   {200, 0x0008, 100, 253, 0, 0},
     };
     Drive d;
-    d.DevicePath =
-        std::string("\\\\?\\usbstor#disk&ven_wd&prod_wd20spzx-22ua7t0&rev_0#0123456789abcdef&0") + DiskClass;
-    d.Parent = "USB\\VID_152D&PID_0578\\0123456789ABCDEF";
+    d.DevicePath = std::string("\\\\?\\scsi#disk&ven_wd&prod_wd20spzx-22ua7t0#6&1f2e3d4c&0&000000") + DiskClass;
+    d.Parent = UasBridge;
+    d.DeviceNumber = 5;
     d.Identify = id.Bytes();
     d.SmartData = SmartValuePage(attributes, {0x7B, 0x01, 2, 255});
+    d.Aging.SecondsPerPowerOnUnit = 3600;  // attribute 9 counts hours
+    d.Sct = Sct(34, 48, 60, 85);
     d.SmartThresholds = SmartThresholdPage(attributes);
     d.Logs[0x01] = std::vector<uint8_t>(512, 0);
     d.Logs[0x06] = std::vector<uint8_t>(512, 0);
@@ -212,11 +254,83 @@ Drive UsbBridgedDisk() {
     return d;
 }
 
+DeviceNode PciDevice(const std::string& instanceId, const std::string& driverDesc, int address) {
+    DeviceNode n;
+    n.InstanceId = instanceId;
+    n.Parent = RootBus;
+    n.Enumerator = "PCI";
+    n.Address = address;
+    n.DriverDesc = driverDesc;
+    // The identifier without its instance part, then the same without the revision.
+    const std::string id = instanceId.substr(0, instanceId.rfind('\\'));
+    n.HardwareIds = {id, id.substr(0, id.rfind('&'))};
+    return n;
+}
+
+DeviceNode ChildDevice(const std::string& instanceId, const std::string& parent, const std::string& enumerator,
+                       int address, const std::string& driverDesc, const std::string& matchingId) {
+    DeviceNode n;
+    n.InstanceId = instanceId;
+    n.Parent = parent;
+    n.Enumerator = enumerator;
+    n.Address = address;
+    n.DriverDesc = driverDesc;
+    n.HardwareIds = {instanceId.substr(0, instanceId.rfind('\\'))};
+    n.MatchingDeviceId = matchingId;
+    return n;
+}
+
+// The controllers the drives hang from, up to the PCI root bus; the NVMe controller sits in a
+// PCIe 3.0 x4 slot.
+std::vector<DeviceNode> DeviceTree() {
+    DeviceNode root;
+    root.InstanceId = RootBus;
+    root.Enumerator = "ACPI";
+    root.DriverDesc = "PCI Express Root Complex";
+    root.HardwareIds = {"ACPI\\PNP0A08", "*PNP0A08"};
+    DeviceNode nvme = PciDevice(NvmeHostController, "Standard NVM Express Controller", 0x00010000);
+    nvme.PciExpress = true;
+    nvme.MaxLinkSpeed = nvme.CurrentLinkSpeed = 3;  // 8 GT/s
+    nvme.MaxLinkWidth = nvme.CurrentLinkWidth = 4;
+    return {root,
+            PciDevice(AhciController, "Standard SATA AHCI Controller", 0x00170000),
+            PciDevice(IdeController, "Standard Dual Channel PCI IDE Controller", 0x00000000),
+            ChildDevice(IdeChannel, IdeController, "PCIIDE", 0, "ATA Channel 0", "Internal_IDE_Channel"),
+            PciDevice(RaidController, "Silicon Image SiI 3132 SoftRaid 5 Controller", 0x00000000),
+            nvme,
+            PciDevice(XhciController, "Intel(R) USB 3.0 eXtensible Host Controller - 1.0 (Microsoft)", 0x00140000),
+            ChildDevice(RootHub, XhciController, "USB", 0, "USB Root Hub (USB 3.0)", "USB\\ROOT_HUB30"),
+            ChildDevice(UasBridge, RootHub, "USB", 4, "USB Attached SCSI (UAS) Mass Storage Device",
+                        "USB\\Class_08&SubClass_06&Prot_62")};
+}
+
+Volume VolumeOn(char letter, std::vector<DiskExtent> extents) {
+    Volume v;
+    v.Letter = letter;
+    v.Extents = std::move(extents);
+    return v;
+}
+
+// Windows on the NVMe disk (C:) beside a data partition (E:); F: is spanned over the hard disk and
+// the RAID-attached disk; R: is an optical drive with no disc.
+std::vector<Volume> Volumes() {
+    return {VolumeOn('C', {{0, 240 * MiB, 900 * GB}}),
+            VolumeOn('D', {{1, 1 * MiB, 600 * GB}}),
+            VolumeOn('E', {{0, 240 * MiB + 900 * GB, 99 * GB}}),
+            VolumeOn('F', {{1, 600 * GB + 2 * MiB, 400 * GB}, {4, 1 * MiB, 160 * GB}}),
+            VolumeOn('G', {{2, 1 * MiB, 500 * GB}}),
+            VolumeOn('H', {{3, 32256, 80 * GB}}),
+            VolumeOn('I', {{5, 1 * MiB, 2000 * GB}}),
+            VolumeOn('R', {})};
+}
+
 }  // namespace
 
 Machine DefaultMachine() {
     Machine m;
     m.Drives = {SataHardDisk(), SataSsd(), ParallelDisk(), LegacyOnlyDisk(), NvmeSsd(), UsbBridgedDisk()};
+    m.Devices = DeviceTree();
+    m.Volumes = Volumes();
     return m;
 }
 

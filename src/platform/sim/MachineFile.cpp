@@ -1,6 +1,9 @@
-// Reads a machine description: one [drive] section per drive, "key = value" lines; lines starting
-// with '#' are comments.
+// Reads a machine description: one [drive] section per drive, [device] sections for the device
+// tree above the drives, [volume] sections for the drive letters, an optional [machine] section;
+// "key = value" lines; lines starting with '#' are comments.
 // Page files are raw binary, named relative to the description's folder.
+#include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -149,6 +152,111 @@ bool ParseLog(const std::string& key, const std::string& value, const std::strin
     return ReadLogPages(folder, value, d.Logs[static_cast<uint8_t>(address)], why);
 }
 
+// A decimal or 0x-prefixed hexadecimal number up to `highest`.
+bool ParseNumber(const std::string& text, uint64_t highest, uint64_t& value, std::string& why) {
+    const bool hex = text.compare(0, 2, "0x") == 0;
+    const char* digits = text.c_str() + (hex ? 2 : 0);
+    char* end = nullptr;
+    errno = 0;
+    if (std::isxdigit(static_cast<unsigned char>(digits[0]))) value = std::strtoull(digits, &end, hex ? 16 : 10);
+    if (end && *end == '\0' && errno == 0 && value <= highest) return true;
+    why = "bad number " + text;
+    return false;
+}
+
+bool ParseAddress(const std::string& text, int& address, std::string& why) {
+    uint64_t v = 0;
+    if (!ParseNumber(text, 0x7FFFFFFF, v, why)) return false;
+    address = static_cast<int>(v);
+    return true;
+}
+
+bool ParseDeviceNumber(const std::string& value, Drive& d, std::string& why) {
+    d.DeviceNumberRefused = value == "refused";
+    return d.DeviceNumberRefused || ParseAddress(value, d.DeviceNumber, why);
+}
+
+bool ParseTrim(const std::string& value, TrimState& trim, std::string& why) {
+    if (value == "enabled") trim = TrimState::Enabled;
+    else if (value == "disabled") trim = TrimState::Disabled;
+    else if (value == "refused") trim = TrimState::Refused;
+    else why = "trim is enabled, disabled or refused";
+    return why.empty();
+}
+
+// "MAXSPEED MAXWIDTH CURRENTSPEED CURRENTWIDTH"
+bool ParseLink(const std::string& value, DeviceNode& n, std::string& why) {
+    const std::vector<std::string> w = Words(value);
+    uint32_t* const fields[] = {&n.MaxLinkSpeed, &n.MaxLinkWidth, &n.CurrentLinkSpeed, &n.CurrentLinkWidth};
+    if (w.size() != 4) {
+        why = "link is MAXSPEED MAXWIDTH CURRENTSPEED CURRENTWIDTH";
+        return false;
+    }
+    for (size_t i = 0; i < 4; ++i) {
+        uint64_t v = 0;
+        if (!ParseNumber(w[i], 0xFFFFFFFF, v, why)) return false;
+        *fields[i] = static_cast<uint32_t>(v);
+    }
+    n.PciExpress = true;
+    return true;
+}
+
+bool ApplyDeviceKey(DeviceNode& n, const std::string& key, const std::string& value, std::string& why) {
+    if (key == "instance-id") n.InstanceId = value;
+    else if (key == "parent") n.Parent = value;
+    else if (key == "enumerator") n.Enumerator = value;
+    else if (key == "address") return ParseAddress(value, n.Address, why);
+    else if (key == "driver-desc") n.DriverDesc = value;
+    else if (key == "hardware-ids") n.HardwareIds = Words(value);
+    else if (key == "matching-id") n.MatchingDeviceId = value;
+    else if (key == "link") return ParseLink(value, n, why);
+    else why = "unknown key " + key;
+    return why.empty();
+}
+
+// "DISK OFFSET LENGTH", offset and length in bytes.
+bool ParseExtent(const std::string& value, Volume& v, std::string& why) {
+    const std::vector<std::string> w = Words(value);
+    uint64_t disk = 0;
+    DiskExtent e;
+    if (w.size() != 3) {
+        why = "extent is DISK OFFSET LENGTH";
+        return false;
+    }
+    if (!ParseNumber(w[0], 0xFFFFFFFF, disk, why) || !ParseNumber(w[1], UINT64_MAX, e.StartingOffset, why) ||
+        !ParseNumber(w[2], UINT64_MAX, e.Length, why))
+        return false;
+    e.DiskNumber = static_cast<uint32_t>(disk);
+    v.Extents.push_back(e);
+    return true;
+}
+
+bool ApplyVolumeKey(Volume& v, const std::string& key, const std::string& value, std::string& why) {
+    if (key == "extent") return ParseExtent(value, v, why);
+    if (key == "opens") return ParseBool(value, v.Opens, why);
+    if (key != "letter") why = "unknown key " + key;
+    else if (value.size() == 1 && std::isalpha(static_cast<unsigned char>(value[0])))
+        v.Letter = static_cast<char>(std::toupper(static_cast<unsigned char>(value[0])));
+    else why = "a letter is one of A to Z";
+    return why.empty();
+}
+
+bool ApplyMachineKey(Machine& m, const std::string& key, const std::string& value, std::string& why) {
+    uint64_t v = 0;
+    if (key != "page-size") why = "unknown key " + key;
+    else if (ParseNumber(value, 0xFFFFFFFF, v, why)) m.PageSize = static_cast<uint32_t>(v);
+    return why.empty();
+}
+
+// Opens the section a line names; false when it names none.
+bool OpenSection(const std::string& line, Machine& m) {
+    if (line == "[drive]") m.Drives.emplace_back();
+    else if (line == "[device]") m.Devices.emplace_back();
+    else if (line == "[volume]") m.Volumes.emplace_back();
+    else if (line != "[machine]") return false;
+    return true;
+}
+
 bool ApplyKey(Drive& d, const std::string& key, const std::string& value, const std::string& folder,
               std::string& why) {
     if (key == "path") d.DevicePath = value;
@@ -162,6 +270,9 @@ bool ApplyKey(Drive& d, const std::string& key, const std::string& value, const 
     else if (key == "smart-data") return ReadSector(folder, value, d.SmartData, why);
     else if (key == "smart-thresholds") return ReadSector(folder, value, d.SmartThresholds, why);
     else if (key.compare(0, 4, "log.") == 0) return ParseLog(key, value, folder, d, why);
+    else if (key == "address") return ParseAddress(value, d.Address, why);
+    else if (key == "device-number") return ParseDeviceNumber(value, d, why);
+    else if (key == "trim") return ParseTrim(value, d.Trim, why);
     else if (key == "fault") {
         Fault f;
         if (!ParseFault(value, f, why)) return false;
@@ -171,6 +282,15 @@ bool ApplyKey(Drive& d, const std::string& key, const std::string& value, const 
         return false;
     }
     return true;
+}
+
+// A key of the section last opened.
+void ApplySectionKey(const std::string& section, Machine& m, const std::string& key, const std::string& value,
+                     const std::string& folder, std::string& why) {
+    if (section == "[drive]") ApplyKey(m.Drives.back(), key, value, folder, why);
+    else if (section == "[device]") ApplyDeviceKey(m.Devices.back(), key, value, why);
+    else if (section == "[volume]") ApplyVolumeKey(m.Volumes.back(), key, value, why);
+    else ApplyMachineKey(m, key, value, why);
 }
 
 }  // namespace
@@ -185,19 +305,20 @@ bool LoadMachineFile(const std::string& path, Machine& machine, std::string& err
     const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     machine = Machine();
     unsigned lineNumber = 0;
+    std::string section;
     for (std::string line; std::getline(in, line);) {
         ++lineNumber;
         line = Trim(line);
         if (line.empty() || line[0] == '#') continue;  // device paths hold '#': only whole lines are comments
         std::string why;
-        if (line == "[drive]") {
-            machine.Drives.emplace_back();
+        if (OpenSection(line, machine)) {
+            section = line;
             continue;
         }
         const size_t eq = line.find('=');
         if (eq == std::string::npos) why = "expected [drive] or key = value";
-        else if (machine.Drives.empty()) why = "a key before the first [drive]";
-        else ApplyKey(machine.Drives.back(), Trim(line.substr(0, eq)), Trim(line.substr(eq + 1)), folder, why);
+        else if (section.empty()) why = "a key before the first [drive]";
+        else ApplySectionKey(section, machine, Trim(line.substr(0, eq)), Trim(line.substr(eq + 1)), folder, why);
         if (!why.empty()) {
             error = path + ":" + std::to_string(lineNumber) + ": " + why;
             return false;

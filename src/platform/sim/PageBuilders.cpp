@@ -131,8 +131,10 @@ std::vector<uint8_t> NvmeIdentifyControllerPage(const NvmeController& c) {
     Put16(p.data(), 268, c.criticalKelvin);
     Put32(p.data(), 272, c.hmbPreferredPages);
     Put32(p.data(), 276, c.hmbMinimumPages);
-    Put16(p.data(), 322, c.thermalMinKelvin);
-    Put16(p.data(), 324, c.thermalMaxKelvin);
+    Put16(p.data(), 316, c.extendedSelfTestMinutes);
+    Put16(p.data(), 322, c.thermalMinKelvin || c.thermalMaxKelvin ? 1 : 0);  // HCTMA
+    Put16(p.data(), 324, c.thermalMinKelvin);
+    Put16(p.data(), 326, c.thermalMaxKelvin);
     Put32(p.data(), 328, c.sanitizeCapabilities);
     p[512] = 0x66;  // SQES
     p[513] = 0x44;  // CQES

@@ -67,6 +67,7 @@ struct NvmeController {
     uint8_t ieeeOui[3] = {};
     uint32_t version = 0;             // e.g. 0x00010300 for 1.3
     uint16_t optionalAdminCommands = 0x0017;  // security, format, firmware download, self-test
+    uint16_t extendedSelfTestMinutes = 0;
     uint8_t apsta = 0;                // bit 0: autonomous power state transitions
     uint16_t warningKelvin = 0, criticalKelvin = 0;
     uint32_t hmbPreferredPages = 0, hmbMinimumPages = 0;
@@ -76,7 +77,7 @@ struct NvmeController {
     uint32_t namespaces = 1;
     uint8_t powerStates = 0;           // number of power states minus one
     uint16_t maxPowerCentiwatts = 0;   // power state 0
-    uint16_t thermalMinKelvin = 0, thermalMaxKelvin = 0;  // host-controlled thermal management
+    uint16_t thermalMinKelvin = 0, thermalMaxKelvin = 0;  // host-controlled thermal management, when set
 };
 std::vector<uint8_t> NvmeIdentifyControllerPage(const NvmeController& c);
 

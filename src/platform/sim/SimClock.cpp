@@ -1,5 +1,6 @@
-// The clock facility of the simulated machine: a local time that only moves when a test sets it,
-// rendered the way an English (United States) user's default time format shows it.
+// The clock facility of the simulated machine: a local time that only moves when a test sets it or
+// lets virtual time pass, rendered the way an English (United States) user's default time format
+// shows it.
 #include <cstdio>
 #include <mutex>
 
@@ -19,6 +20,14 @@ void SetLocalTime(unsigned hour, unsigned minute, unsigned second) {
     Hour = hour % 24;
     Minute = minute % 60;
     Second = second % 60;
+}
+
+void AdvanceLocalTime(uint32_t seconds) {
+    std::lock_guard<std::mutex> lock(ClockLock);
+    const uint64_t now = (Hour * 3600ull + Minute * 60ull + Second + seconds) % 86400;
+    Hour = static_cast<unsigned>(now / 3600);
+    Minute = static_cast<unsigned>(now / 60 % 60);
+    Second = static_cast<unsigned>(now % 60);
 }
 
 }  // namespace sim

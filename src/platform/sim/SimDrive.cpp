@@ -18,7 +18,9 @@ bool SmartSupported(const Drive& d) { return d.Identify.size() >= Sector && Bit(
 // Host-specific logs are the ones a host may write.
 bool HostLog(uint8_t address) { return address >= 0x80 && address <= 0x9F; }
 
-AtaOutcome Done(uint32_t delivered = 0) {
+}  // namespace
+
+AtaOutcome Done(uint32_t delivered) {
     AtaOutcome o;
     o.registers.Command = StatusReady;
     o.delivered = delivered;
@@ -37,6 +39,8 @@ AtaOutcome Deliver(const std::vector<uint8_t>& page, uint32_t bytes, uint8_t* da
     if (n) std::memcpy(data, page.data(), n);
     return Done(n);
 }
+
+namespace {
 
 // IDENTIFY DEVICE data as the drive reports it now: word 85 bit 0 follows the S.M.A.R.T. state, and
 // the integrity word is kept valid when the page has one.
@@ -60,6 +64,10 @@ std::vector<uint8_t> LogDirectory(const Drive& d) {
     Put16(dir.data(), 0, 1);
     for (const auto& log : d.Logs)
         if (log.first != 0) Put16(dir.data(), 2u * log.first, static_cast<uint16_t>(log.second.size() / Sector));
+    if (d.Sct.Present) {
+        Put16(dir.data(), 2u * 0xE0, 1);
+        Put16(dir.data(), 2u * 0xE1, 1);
+    }
     return dir;
 }
 
@@ -100,8 +108,8 @@ AtaOutcome Smart(Drive& d, const AtaTaskFile& tf, uint8_t* data, uint32_t capaci
             o.registers.CylinderHigh = 0xC2;
             return o;
         }
-        case 0xD5: return ReadLog(d, tf, data, capacity);
-        case 0xD6: return WriteLog(d, tf, data, capacity);
+        case 0xD5: return AddressesSct(d, tf) ? SctCommand(d, tf, data, capacity) : ReadLog(d, tf, data, capacity);
+        case 0xD6: return AddressesSct(d, tf) ? SctCommand(d, tf, data, capacity) : WriteLog(d, tf, data, capacity);
         default: return Aborted();
     }
 }

@@ -15,6 +15,21 @@ std::recursive_mutex& MachineLock();
 Drive* DriveForHandle(platform::Handle handle);
 platform::Handle OpenHandle(size_t driveIndex);
 bool CloseDriveHandle(platform::Handle handle);
+// Volume handles share the table: the volume a handle was opened on, or null.
+Volume* VolumeForHandle(platform::Handle handle);
+platform::Handle OpenVolumeHandle(size_t volumeIndex);
+bool CloseVolumeHandle(platform::Handle handle);
+
+// Whether the set is open.
+bool KnownSet(platform::DevInfoSet set);
+// A property of a drive or of a device of the tree an element names.
+bool DevicePropertyValue(const platform::DevInfoData& element, const platform::DevPropKey& key, uint32_t bufferSize,
+                    std::vector<uint8_t>& value, uint32_t& type);
+// Requests the storage stack answers about a device rather than passing them to the drive: the
+// device number, a volume's disk extents, the TRIM state. False when the request is none of these;
+// otherwise `result` is what DeviceIoControl reports.
+bool AnswerDeviceRequest(platform::Handle handle, uint32_t code, const uint8_t* in, uint32_t inSize, uint8_t* out,
+                         uint32_t outSize, uint32_t& bytesReturned, bool& result);
 
 extern ReplyHook TheReplyHook;
 
@@ -40,5 +55,18 @@ bool NvmeProtocolCommand(Drive& drive, uint8_t* request, uint32_t size, uint32_t
 
 // Whether the command moves data to the drive.
 bool CommandSendsData(const AtaTaskFile& tf);
+
+// Outcomes of an ATA command: completed (with the bytes it delivered), aborted, or completed with
+// up to `bytes` of a page copied into the data area.
+AtaOutcome Done(uint32_t delivered = 0);
+AtaOutcome Aborted();
+AtaOutcome Deliver(const std::vector<uint8_t>& page, uint32_t bytes, uint8_t* data, uint32_t capacity);
+
+// The SCT engine (SimSct.cpp): whether a READ LOG / WRITE LOG addresses it, and the command itself.
+bool AddressesSct(const Drive& drive, const AtaTaskFile& tf);
+AtaOutcome SctCommand(Drive& drive, const AtaTaskFile& tf, uint8_t* data, uint32_t capacity);
+
+// Device Self-test code 1 (short), 2 (extended) or 0xF (abort) taken by an NVMe drive (SimSmart.cpp).
+void StartNvmeSelfTest(Drive& drive, uint8_t code);
 
 }  // namespace sim

@@ -9,7 +9,15 @@ namespace {
 
 Machine TheMachine;
 std::map<platform::Handle, size_t> Handles;  // handle -> drive index
+std::map<platform::Handle, size_t> VolumeHandles;  // handle -> volume index
 platform::Handle NextHandle = 0x100;
+
+// Every open gets a value of its own, spaced as Windows spaces handle values.
+platform::Handle NewHandleValue() {
+    const platform::Handle handle = NextHandle;
+    NextHandle += 4;
+    return handle;
+}
 
 }  // namespace
 
@@ -26,6 +34,7 @@ void Install(Machine machine) {
     std::lock_guard<std::recursive_mutex> lock(MachineLock());
     TheMachine = std::move(machine);
     Handles.clear();
+    VolumeHandles.clear();
 }
 
 Drive* DriveForHandle(platform::Handle handle) {
@@ -35,17 +44,30 @@ Drive* DriveForHandle(platform::Handle handle) {
 }
 
 platform::Handle OpenHandle(size_t driveIndex) {
-    const platform::Handle handle = NextHandle;
-    NextHandle += 4;
+    const platform::Handle handle = NewHandleValue();
     Handles[handle] = driveIndex;
     return handle;
 }
 
 bool CloseDriveHandle(platform::Handle handle) { return Handles.erase(handle) == 1; }
 
+Volume* VolumeForHandle(platform::Handle handle) {
+    const auto it = VolumeHandles.find(handle);
+    if (it == VolumeHandles.end() || it->second >= TheMachine.Volumes.size()) return nullptr;
+    return &TheMachine.Volumes[it->second];
+}
+
+platform::Handle OpenVolumeHandle(size_t volumeIndex) {
+    const platform::Handle handle = NewHandleValue();
+    VolumeHandles[handle] = volumeIndex;
+    return handle;
+}
+
+bool CloseVolumeHandle(platform::Handle handle) { return VolumeHandles.erase(handle) == 1; }
+
 unsigned OpenHandleCount() {
     std::lock_guard<std::recursive_mutex> lock(MachineLock());
-    return static_cast<unsigned>(Handles.size());
+    return static_cast<unsigned>(Handles.size() + VolumeHandles.size());
 }
 
 void SetReplyHook(ReplyHook hook) {

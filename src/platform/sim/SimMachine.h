@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "device/DriveRecord.h"
+#include "platform/sim/SimSmart.h"
 
 namespace sim {
 
@@ -31,6 +32,37 @@ struct Fault {
     unsigned seen = 0;   // FailFirst: matching requests so far
 };
 
+// What the operating system answers when asked whether TRIM is enabled for a drive.
+enum class TrimState { Disabled, Enabled, Refused };
+
+// A device above the drives in the device tree (a controller, a channel, a hub, a USB bridge),
+// found by its instance identifier. An empty text or a negative address: the property cannot be read.
+struct DeviceNode {
+    std::string InstanceId;
+    std::string Parent;      // the parent's instance identifier
+    std::string Enumerator;  // DEVPKEY_Device_EnumeratorName: "PCI", "PCIIDE", "USB", "ACPI", ...
+    int Address = -1;        // DEVPKEY_Device_Address
+    std::string DriverDesc;
+    std::vector<std::string> HardwareIds;
+    std::string MatchingDeviceId;
+    bool PciExpress = false;  // the four link properties exist
+    uint32_t MaxLinkSpeed = 0, MaxLinkWidth = 0, CurrentLinkSpeed = 0, CurrentLinkWidth = 0;
+};
+
+struct DiskExtent {
+    uint32_t DiskNumber = 0;
+    uint64_t StartingOffset = 0;
+    uint64_t Length = 0;
+};
+
+// A volume with a drive letter, opened as \\.\C: and asked for its disk extents; one without
+// extents (an optical drive with no disc) fails that request.
+struct Volume {
+    char Letter = 'C';
+    std::vector<DiskExtent> Extents;
+    bool Opens = true;
+};
+
 // One request as the drive decoded it.
 struct Request {
     AccessMethod method;
@@ -45,6 +77,12 @@ struct Drive {
     bool InStorage2Class = false;
     std::string Parent;  // parent instance identifier; empty: the property cannot be read
     bool Opens = true;
+    int Address = -1;    // DEVPKEY_Device_Address of the drive; negative: the property cannot be read
+    // IOCTL_STORAGE_GET_DEVICE_NUMBER: the disk number (negative: the drive's index in the machine),
+    // or a refusal.
+    int DeviceNumber = -1;
+    bool DeviceNumberRefused = false;
+    TrimState Trim = TrimState::Disabled;
 
     std::vector<uint8_t> Identify;         // 512 bytes
     std::vector<uint8_t> SmartData;        // 512 bytes
@@ -62,6 +100,11 @@ struct Drive {
     unsigned NvmeThrottledSelfTests = 0;  // self-test requests answered "throttled" before one is taken
     std::vector<uint32_t> NvmeSelfTests;  // self-test codes the drive started
 
+    // S.M.A.R.T. values over time, the SCT engine and the running NVMe self-test (SimSmart.h).
+    SmartAging Aging;
+    SctEngine Sct;
+    NvmeSelfTestRun NvmeSelfTest;
+
     std::vector<AccessMethod> Methods;  // what its driver stack accepts
     std::vector<Fault> Faults;
 
@@ -78,6 +121,9 @@ struct Drive {
 struct Machine {
     std::vector<Drive> Drives;
     std::vector<std::uintptr_t> Notifications;  // device handles registered for notifications
+    std::vector<DeviceNode> Devices;            // the device tree above the drives
+    std::vector<Volume> Volumes;
+    uint32_t PageSize = 4096;                   // memory page size GetSystemInfo reports
 };
 
 // The installed machine; the platform's storage calls act on it.
@@ -87,7 +133,7 @@ void Install(Machine machine);
 
 // The built-in machine a newcomer sees: a SATA hard disk, a SATA SSD (also listed under the second
 // interface class), a parallel-ATA disk, a disk reachable only through the legacy requests, an NVMe
-// SSD and a disk behind a USB bridge.
+// SSD and a disk behind a USB bridge; their controllers, and volumes on them (one spanning two disks).
 Machine DefaultMachine();
 
 // Reads a machine description; paths of page files are relative to the description's folder.
@@ -106,5 +152,7 @@ void SetReplyHook(ReplyHook hook);
 
 // Virtual clock: the local time the platform's time calls report.
 void SetLocalTime(unsigned hour, unsigned minute, unsigned second);
+// Moves the local time on (PassTime does, and ages the drives as well).
+void AdvanceLocalTime(uint32_t seconds);
 
 }  // namespace sim

@@ -82,10 +82,7 @@ bool NvmeProtocolCommand(Drive& d, uint8_t* r, uint32_t size, uint32_t& bytesRet
     }
     const uint32_t code = Get32(r, 120) & 0xF;
     d.NvmeSelfTests.push_back(code);
-    auto& log = d.NvmeLogs[0x06];
-    log.resize(564, 0);
-    log[0] = static_cast<uint8_t>(code == 0xF ? 0 : code);  // current operation
-    log[1] = 0;                                             // completion
+    StartNvmeSelfTest(d, static_cast<uint8_t>(code));
     Put32(r, 16, StatusSuccess);
     return true;
 }

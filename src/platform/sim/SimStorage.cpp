@@ -290,6 +290,9 @@ bool Answer(Drive& d, AccessMethod method, const AtaTaskFile& tf, bool haveTaskF
 }
 
 }  // namespace
+
+bool KnownSet(platform::DevInfoSet set) { return Sets.count(set) == 1; }
+
 }  // namespace sim
 
 namespace platform {
@@ -339,15 +342,7 @@ bool SetupDiGetDeviceInterfaceDetail(DevInfoSet set, const DeviceInterfaceData& 
 bool SetupDiGetDeviceProperty(DevInfoSet set, const DevInfoData& element, const DevPropKey& key,
                               uint32_t bufferSize, std::vector<uint8_t>& value, uint32_t& type) {
     std::lock_guard<std::recursive_mutex> lock(MachineLock());
-    const sim::Machine& m = sim::Current();
-    if (!sim::Sets.count(set) || element.DevInst == 0 || element.DevInst > m.Drives.size()) return false;
-    if (!(key.fmtid == DEVPKEY_Device_Parent.fmtid) || key.pid != DEVPKEY_Device_Parent.pid) return false;
-    const std::string& parent = m.Drives[element.DevInst - 1].Parent;
-    if (parent.empty() || (parent.size() + 1) * 2 > bufferSize) return false;
-    value.assign((parent.size() + 1) * 2, 0);
-    for (size_t i = 0; i < parent.size(); ++i) value[2 * i] = static_cast<uint8_t>(parent[i]);
-    type = DEVPROP_TYPE_STRING;
-    return true;
+    return sim::KnownSet(set) && sim::DevicePropertyValue(element, key, bufferSize, value, type);
 }
 
 void SetupDiDestroyDeviceInfoList(DevInfoSet set) {
@@ -366,20 +361,23 @@ Handle CreateFile(const std::string& path) {
 
 bool CloseHandle(Handle handle) {
     std::lock_guard<std::recursive_mutex> lock(MachineLock());
-    return sim::CloseDriveHandle(handle);
+    return sim::CloseDriveHandle(handle) || sim::CloseVolumeHandle(handle);
 }
 
 bool DeviceIoControl(Handle handle, uint32_t code, const void* inBuffer, uint32_t inSize, void* outBuffer,
                      uint32_t outSize, uint32_t& bytesReturned) {
     std::lock_guard<std::recursive_mutex> lock(MachineLock());
     bytesReturned = 0;
-    sim::Drive* d = sim::DriveForHandle(handle);
-    AccessMethod method;
-    if (!d || !sim::MethodForCode(code, method)) return false;
     const uint8_t* in = static_cast<const uint8_t*>(inBuffer);
     uint8_t* out = static_cast<uint8_t*>(outBuffer);
     if (!in) inSize = 0;
     if (!out) outSize = 0;
+    bool answer = false;
+    if (sim::AnswerDeviceRequest(handle, code, in, inSize, out, outSize, bytesReturned, answer))
+        return sim::TheReplyHook ? sim::TheReplyHook(code, answer, out, outSize, bytesReturned) : answer;
+    sim::Drive* d = sim::DriveForHandle(handle);
+    AccessMethod method;
+    if (!d || !sim::MethodForCode(code, method)) return false;
 
     AtaTaskFile tf;
     const bool haveTaskFile = sim::PeekTaskFile(method, in, inSize, tf);

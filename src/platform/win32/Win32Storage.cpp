@@ -1,5 +1,6 @@
-// The storage calls of the platform interface on Windows: SetupAPI enumeration, device handles,
-// I/O control and handle notifications.
+// The storage calls of the platform interface on Windows: SetupAPI enumeration and device
+// properties, device and volume handles, I/O control, handle notifications, and the system facts
+// the storage code needs (drive letters, page size).
 #include "platform/win32/WindowsApi.h"
 
 #include <algorithm>
@@ -128,15 +129,31 @@ bool SetupDiGetDeviceProperty(DevInfoSet set, const DevInfoData& element, const 
     return true;
 }
 
+bool SetupDiOpenDeviceInfo(DevInfoSet set, const std::string& instanceId, DevInfoData& element) {
+    // Instance identifiers are plain ASCII: each byte widens to one character.
+    std::wstring wide(instanceId.size(), L'\0');
+    std::transform(instanceId.begin(), instanceId.end(), wide.begin(),
+                   [](char c) { return static_cast<wchar_t>(static_cast<unsigned char>(c)); });
+    SP_DEVINFO_DATA info{};
+    info.cbSize = sizeof info;
+    if (!::SetupDiOpenDeviceInfoW(ToDevInfo(set), wide.c_str(), nullptr, 0, &info)) return false;
+    FromWindows(info, element);
+    return true;
+}
+
 void SetupDiDestroyDeviceInfoList(DevInfoSet set) {
     if (set != INVALID_DEVINFO_SET) ::SetupDiDestroyDeviceInfoList(ToDevInfo(set));
 }
 
-Handle CreateFile(const std::string& path) {
+Handle CreateFile(const std::string& path, uint32_t flagsAndAttributes) {
     const HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                   nullptr, OPEN_EXISTING, FILE_FLAG_NO_BUFFERING, nullptr);
+                                   nullptr, OPEN_EXISTING, flagsAndAttributes, nullptr);
     return reinterpret_cast<Handle>(h);  // INVALID_HANDLE_VALUE has the same bits in both
 }
+
+Handle CreateFile(const std::string& path) { return CreateFile(path, FILE_FLAG_NO_BUFFERING); }
+
+uint32_t GetLogicalDrives() { return ::GetLogicalDrives(); }
 
 bool CloseHandle(Handle handle) { return ::CloseHandle(ToHandle(handle)) != 0; }
 
@@ -157,6 +174,12 @@ std::uintptr_t RegisterDeviceNotification(std::uintptr_t window, Handle device) 
     const HDEVNOTIFY n =
         ::RegisterDeviceNotificationA(reinterpret_cast<HANDLE>(window), &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
     return reinterpret_cast<std::uintptr_t>(n);
+}
+
+void GetSystemInfo(SystemInfo& info) {
+    SYSTEM_INFO system{};
+    ::GetSystemInfo(&system);
+    info.PageSize = system.dwPageSize;
 }
 
 }  // namespace platform

@@ -17,6 +17,7 @@
 #undef SetupDiGetClassDevs
 #undef SetupDiGetDeviceInterfaceDetail
 #undef SetupDiGetDeviceProperty
+#undef SetupDiOpenDeviceInfo
 #undef RegisterDeviceNotification
 #undef GetTimeFormat
 // Names of constants the interface defines itself with the same values.

@@ -179,6 +179,25 @@ TEST_F(RegisteredDevice, ClassListsHoldOnlyPresentDevices) {
     platform::SetupDiDestroyDeviceInfoList(present);
 }
 
+TEST_F(RegisteredDevice, DeviceIsOpenedByItsInstanceIdentifier) {
+    const HDEVINFO list = ::SetupDiCreateDeviceInfoList(nullptr, nullptr);
+    ASSERT_NE(list, reinterpret_cast<HDEVINFO>(WindowsInvalidHandle));
+    platform::DevInfoData element{};
+    ASSERT_TRUE(platform::SetupDiOpenDeviceInfo(Portable(list), "ROOT\\KORVANTE_TEST\\0000", element))
+        << ::GetLastError();
+    EXPECT_TRUE(element.ClassGuid == Portable(SystemClass));
+    // The element names the device: its property can be read through it. (Wine numbers device
+    // nodes per list, so DevInst cannot be compared across lists.)
+    std::vector<uint8_t> value;
+    uint32_t type = 0;
+    EXPECT_TRUE(platform::SetupDiGetDeviceProperty(Portable(list), element, Portable(TestProperty), 2048, value, type));
+    EXPECT_EQ(value.size(), sizeof TestPropertyText);
+
+    platform::DevInfoData none{};
+    EXPECT_FALSE(platform::SetupDiOpenDeviceInfo(Portable(list), "ROOT\\KORVANTE_TEST\\0001", none));
+    ::SetupDiDestroyDeviceInfoList(list);
+}
+
 TEST(Win32Storage, DiskClassListEndsCleanly) {
     const platform::DevInfoSet set = platform::SetupDiGetClassDevs(platform::GUID_DEVINTERFACE_DISK);
     ASSERT_NE(set, platform::INVALID_DEVINFO_SET);
@@ -233,6 +252,33 @@ TEST(Win32Storage, HandlesAreSharedForReadingAndWriting) {
     EXPECT_TRUE(platform::CloseHandle(first));
     EXPECT_FALSE(platform::CloseHandle(first));
     ::DeleteFileA(path.c_str());
+}
+
+TEST(Win32Storage, OpenFlagsAreThoseAskedFor) {
+    const std::string path = TemporaryFile();
+    ASSERT_FALSE(path.empty());
+    const platform::Handle handle = platform::CreateFile(path, FILE_FLAG_DELETE_ON_CLOSE);
+    ASSERT_NE(handle, platform::INVALID_HANDLE_VALUE) << ::GetLastError();
+    EXPECT_NE(::GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(platform::CloseHandle(handle));
+    EXPECT_EQ(::GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    const platform::Handle plain = platform::CreateFile(path + ".gone", 0);
+    EXPECT_EQ(plain, platform::INVALID_HANDLE_VALUE);
+    ::DeleteFileA(path.c_str());
+}
+
+TEST(Win32Storage, DriveLettersAndPageSizeAreTheSystems) {
+    const uint32_t letters = platform::GetLogicalDrives();
+    EXPECT_EQ(letters, ::GetLogicalDrives());
+    EXPECT_TRUE(letters & (1u << ('C' - 'A'))) << std::hex << letters;
+
+    SYSTEM_INFO system{};
+    ::GetSystemInfo(&system);
+    platform::SystemInfo info{};
+    platform::GetSystemInfo(info);
+    EXPECT_EQ(info.PageSize, system.dwPageSize);
+    EXPECT_EQ(info.PageSize, 4096u);
 }
 
 TEST(Win32Storage, ControlRequestsReachTheDevice) {

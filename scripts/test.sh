@@ -1,0 +1,176 @@
+#!/usr/bin/env bash
+# Every test of the project, stage by stage:
+#   native     native tree (build/), ctest
+#   address    native tree with AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/), ctest
+#   thread     native tree with ThreadSanitizer (build-tsan/), ctest
+#   fuzz       the libFuzzer targets with clang (build-fuzz/), a bounded run each from an empty corpus
+#   windows    the Windows tree with mingw-w64 (build-win/): KORVANTE.exe and the test executables
+#   wine       the Windows tests under Wine, in the build tree's own Wine prefix
+#   wine-gui   the Windows tests that need a display, under Xvfb (only when there are any)
+# A failing stage does not stop the others; the exit status is non-zero when any stage failed.
+set -uo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+
+jobs=2
+fuzz_runs=${KORVANTE_FUZZ_RUNS:-200000}
+fuzz_seconds=${KORVANTE_FUZZ_SECONDS:-60}
+generator=()
+if command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi
+
+passed=0
+failed=0
+skipped=0
+summary=()
+
+stage() {  # stage NAME FUNCTION
+  local name=$1 fn=$2 start rc
+  echo
+  echo "=== stage $name ==="
+  start=$(date +%s)
+  "$fn"
+  rc=$?
+  local took=$(( $(date +%s) - start ))
+  if [ "$rc" -eq 0 ]; then
+    passed=$((passed + 1)); summary+=("$(printf '%-9s passed   %4ds' "$name" "$took")")
+  elif [ "$rc" -eq 77 ]; then
+    skipped=$((skipped + 1)); summary+=("$(printf '%-9s skipped  %4ds  %s' "$name" "$took" "$skip_reason")")
+  else
+    failed=$((failed + 1)); summary+=("$(printf '%-9s FAILED   %4ds' "$name" "$took")")
+  fi
+  echo "=== stage $name: exit $rc after ${took}s ==="
+}
+skip_reason=""
+
+configure_and_build() {  # DIR [cmake options...]
+  local dir=$1; shift
+  cmake -S . -B "$dir" "${generator[@]}" "$@" && cmake --build "$dir" --parallel "$jobs"
+}
+
+native_tree() {  # DIR [cmake options...]
+  local dir=$1
+  configure_and_build "$@" || return 1
+  ctest --test-dir "$dir" --output-on-failure --parallel "$jobs" </dev/null
+}
+
+stage_native() { native_tree build -DCMAKE_BUILD_TYPE=RelWithDebInfo; }
+
+stage_address() {
+  ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1} \
+  UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
+    native_tree build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVANTE_SANITIZE=address
+}
+
+stage_thread() {
+  TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1} \
+    native_tree build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVANTE_SANITIZE=thread
+}
+
+stage_fuzz() {
+  if ! grep -q 'KORVANTE_FUZZ' CMakeLists.txt; then
+    skip_reason="(no fuzz option in CMakeLists.txt)"; return 77
+  fi
+  CC=clang CXX=clang++ cmake -S . -B build-fuzz "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKORVANTE_FUZZ=ON || return 1
+  # The fuzz targets are the tree's targets named korvante_fuzz_*.
+  local targets
+  targets=$(cmake --build build-fuzz --target help | grep -o 'korvante_fuzz_[A-Za-z0-9_]*' | sort -u)
+  if [ -z "$targets" ]; then
+    skip_reason="(no korvante_fuzz_* target)"; return 77
+  fi
+  local t rc=0
+  for t in $targets; do
+    cmake --build build-fuzz --parallel "$jobs" --target "$t" || { rc=1; continue; }
+    local exe corpus
+    exe=$(find build-fuzz -type f -perm -u+x -name "$t" | head -n 1)
+    corpus=build-fuzz/corpus/$t
+    rm -rf "$corpus" && mkdir -p "$corpus"
+    echo "--- $t: up to $fuzz_runs runs or ${fuzz_seconds}s"
+    "$exe" -runs="$fuzz_runs" -max_total_time="$fuzz_seconds" -print_final_stats=1 "$corpus" </dev/null || rc=1
+  done
+  return $rc
+}
+
+stage_windows() {
+  configure_and_build build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release \
+    -DKORVANTE_WINEPREFIX="$root/build-win/wineprefix"
+}
+
+# The Wine prefix of the Windows tree, and a wineserver for it alone.
+# A 32-bit prefix, as on the machines the toolchain was checked on, even where wine64 is installed too.
+export WINEARCH=win32
+export WINEDEBUG=-all,err+module
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+wine_server_up=0
+
+start_wine() {
+  export WINEPREFIX="$root/build-win/wineprefix"
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    local start=$(date +%s)
+    wineboot --init </dev/null >/dev/null 2>&1
+    wineserver -w
+    echo "new Wine prefix in $(( $(date +%s) - start ))s"
+  fi
+  # One long-lived server, and Wine's services started with their output on /dev/null: otherwise
+  # they hold the tests' output pipes open.
+  wineserver -p </dev/null >/dev/null 2>&1
+  wine_server_up=1
+  wine wineboot </dev/null >/dev/null 2>&1
+}
+
+stop_wine() {
+  if [ "$wine_server_up" -eq 1 ]; then
+    wineserver -k >/dev/null 2>&1
+    wineserver -w >/dev/null 2>&1
+    wine_server_up=0
+  fi
+}
+trap stop_wine EXIT
+
+stage_wine() {
+  if [ ! -f build-win/CTestTestfile.cmake ]; then echo "the Windows tree is not configured"; return 1; fi
+  start_wine
+  ctest --test-dir build-win -LE gui --output-on-failure -V </dev/null
+  local rc=$?
+  stop_wine
+  return $rc
+}
+
+stage_wine_gui() {
+  local count
+  count=$(ctest --test-dir build-win -N -L gui 2>/dev/null | sed -n 's/^Total Tests: *//p')
+  if [ "${count:-0}" -eq 0 ]; then
+    skip_reason="(no tests labelled gui)"; return 77
+  fi
+  export WINEPREFIX="$root/build-win/wineprefix"
+  # A server started without a display stays without one: start a fresh one inside the session.
+  xvfb-run -a -s "-screen 0 1024x768x24" bash -c 'wineserver -p </dev/null >/dev/null 2>&1;
+    wine wineboot </dev/null >/dev/null 2>&1; ctest --test-dir build-win -L gui --output-on-failure </dev/null;
+    r=$?; wineserver -k; exit $r'
+}
+
+total_start=$(date +%s)
+echo "=== setup ==="
+if ! bash scripts/setup.sh; then
+  echo "setup failed"
+  echo "stages: 0 passed, 1 failed"
+  exit 1
+fi
+
+stage native stage_native
+stage address stage_address
+stage thread stage_thread
+stage fuzz stage_fuzz
+stage windows stage_windows
+if [ -f build-win/CTestTestfile.cmake ]; then
+  stage wine stage_wine
+  stage wine-gui stage_wine_gui
+else
+  failed=$((failed + 1)); summary+=("$(printf '%-9s FAILED   %4ds  %s' wine 0 "(no Windows tree)")")
+fi
+
+echo
+echo "=== summary ($(( $(date +%s) - total_start ))s) ==="
+printf '%s\n' "${summary[@]}"
+echo "stages: $passed passed, $failed failed, $skipped skipped"
+[ "$failed" -eq 0 ]

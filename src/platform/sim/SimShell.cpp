@@ -1,0 +1,42 @@
+#include "platform/sim/SimShell.h"
+
+#include <mutex>
+
+#include "platform/Platform.h"
+
+namespace sim {
+namespace {
+
+std::mutex ShellLock;
+std::vector<ShellRequest> Requests;
+bool Fails = false;
+
+}  // namespace
+
+std::vector<ShellRequest> ShellRequests() {
+    std::lock_guard<std::mutex> lock(ShellLock);
+    return Requests;
+}
+
+void ClearShellRequests() {
+    std::lock_guard<std::mutex> lock(ShellLock);
+    Requests.clear();
+}
+
+void SetShellFails(bool fails) {
+    std::lock_guard<std::mutex> lock(ShellLock);
+    Fails = fails;
+}
+
+}  // namespace sim
+
+namespace platform {
+
+bool ShellExecute(std::uintptr_t window, const std::string& verb, const std::string& file,
+                  const std::string& parameters, const std::string& directory, int showCommand) {
+    std::lock_guard<std::mutex> lock(sim::ShellLock);
+    sim::Requests.push_back({window, verb, file, parameters, directory, showCommand});
+    return !sim::Fails;
+}
+
+}  // namespace platform

@@ -1,0 +1,25 @@
+// The shell facility of the simulated machine: it opens nothing and records every request, in order.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+struct ShellRequest {
+    std::uintptr_t Window;
+    std::string Verb;
+    std::string File;
+    std::string Parameters;
+    std::string Directory;
+    int ShowCommand;
+};
+
+// Copies of the requests so far, taken under the recorder's lock.
+std::vector<ShellRequest> ShellRequests();
+void ClearShellRequests();
+// While set, every request is recorded and then reported as failed.
+void SetShellFails(bool fails);
+
+}  // namespace sim

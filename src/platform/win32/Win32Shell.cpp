@@ -1,0 +1,24 @@
+// The shell of the platform interface on Windows.
+#include "platform/win32/WindowsApi.h"
+
+#include <shellapi.h>
+
+#undef ShellExecute
+
+#include "platform/Platform.h"
+
+namespace platform {
+namespace {
+
+const char* TextOrNone(const std::string& text) { return text.empty() ? nullptr : text.c_str(); }
+
+}  // namespace
+
+bool ShellExecute(std::uintptr_t window, const std::string& verb, const std::string& file,
+                  const std::string& parameters, const std::string& directory, int showCommand) {
+    const HINSTANCE result = ::ShellExecuteA(reinterpret_cast<HWND>(window), TextOrNone(verb), file.c_str(),
+                                             TextOrNone(parameters), TextOrNone(directory), showCommand);
+    return reinterpret_cast<std::uintptr_t>(result) > 32;
+}
+
+}  // namespace platform

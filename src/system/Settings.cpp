@@ -1,0 +1,3 @@
+#include "system/Settings.h"
+
+std::atomic<bool> Fahrenheit{false};

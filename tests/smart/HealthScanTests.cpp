@@ -1,0 +1,147 @@
+// Condition, temperatures and counters as the scan leaves them, on the built-in machine and on the
+// pages of real drives, and how they follow a drive that changes between two reads.
+#include <gtest/gtest.h>
+
+#include "TestMachine.h"
+#include "device/Scan.h"
+#include "smart/Condition.h"
+#include "smart/PowerOnTime.h"
+#include "smart/SmartData.h"
+
+namespace {
+
+struct Expected {
+    const char* model;
+    const char* condition;
+    uint8_t temperature, top, warning, critical, limit;
+    uint32_t powerTime, powerCycles;
+    const char* hours;
+};
+
+void ExpectHealth(const DriveRecord& d, const Expected& e) {
+    SCOPED_TRACE(e.model);
+    EXPECT_EQ(d.Model, e.model);
+    EXPECT_STREQ(ConditionText(d), e.condition);
+    EXPECT_EQ(d.Temperature, e.temperature);
+    EXPECT_EQ(d.TopTemperature, e.top);
+    EXPECT_EQ(d.WarningTemperature, e.warning);
+    EXPECT_EQ(d.CriticalTemperature, e.critical);
+    EXPECT_EQ(d.TemperatureLimit, e.limit);
+    EXPECT_EQ(d.PowerTime, e.powerTime);
+    EXPECT_EQ(d.PowerCycleCount, e.powerCycles);
+    EXPECT_EQ(WorkedHoursText(d), e.hours);
+}
+
+TEST_F(MachineTest, TheDefaultMachinesDrivesReadAsTheirPagesSay) {
+    Install(sim::DefaultMachine());
+    ScanDrives();
+    ASSERT_EQ(DriveTable.Count, 6);
+    const Expected expected[] = {
+        // SCT status and temperature history table; the attribute says the same current temperature.
+        {"WDC WD10EZEX-08WN4A0", "operational", 35, 47, 60, 85, 60, 15762, 1330, "calculated..."},
+        {"Samsung SSD 860 EVO 500GB", "operational", 32, 47, 70, 70, 70, 2150, 418, "calculated..."},
+        // No SCT, and attribute 194 keeps no extremes: no lifetime maximum.
+        {"Maxtor 6Y080L0", "operational", 38, 0, 0, 0, 55, 29911, 1262, "calculated..."},
+        {"ST3160815AS", "operational", 37, 0, 0, 0, 55, 25847, 231, "calculated..."},
+        // Limits from Identify Controller (358 K), temperature from the health log (311 K).
+        {"Samsung SSD 970 EVO Plus 1TB", "operational", 38, 0, 85, 85, 85, 2104, 512, "2104"},
+        {"WDC WD20SPZX-22UA7T0", "operational", 34, 48, 60, 85, 60, 1820, 403, "calculated..."},
+    };
+    for (unsigned i = 0; i < 6; ++i) ExpectHealth(*DriveTable.Drives[i], expected[i]);
+    EXPECT_TRUE(DriveTable.Drives[0]->SCT_StatusRead);
+    EXPECT_EQ(DriveTable.Drives[0]->PowerTimeCheckPoint, 15762u);
+    EXPECT_EQ(DriveTable.Drives[0]->RemapIndex, 4);
+    EXPECT_EQ(DriveTable.Drives[1]->TemperatureIndex, 10) << "attribute 190 of the SSD";
+    EXPECT_FALSE(DriveTable.Drives[3]->SCT_StatusRead);
+    for (unsigned i = 0; i < 6; ++i) EXPECT_EQ(DriveTable.Drives[i]->Log.find("SCT version"), std::string::npos);
+}
+
+TEST_F(MachineTest, RealDrivesReadAsOtherToolsReadThem) {
+    const std::string description = std::string(KORVANTE_SOURCE_DIR) + "/tests/fixtures/real-drives.machine";
+    sim::Machine machine;
+    std::string error;
+    if (!sim::LoadMachineFile(description, machine, error)) {
+        if (testmachine::ReadFixtureFile("real-drives/README.md").empty())
+            GTEST_SKIP() << "../shared/fixtures/real-drives is not here: " << error;
+        FAIL() << error;
+    }
+    Install(std::move(machine));
+    ScanDrives();
+    ASSERT_EQ(DriveTable.Count, 7);
+    // Temperatures and lifetime maxima as the peers decode them ("30 (Min/Max 19/37)"). The WD20EARS
+    // fails attribute 5 now. The Maxtor failed attribute 5 in the past, and its advisory attribute 196
+    // is worn down to 1, which fails even without a threshold: unreliable is the stronger flag.
+    // No SCT engine: no limits.
+    const Expected expected[] = {
+        {"Hitachi HDS721010CLA632", "operational", 30, 37, 0, 0, 55, 8055, 44, "calculated..."},
+        {"INTEL SSDSA2CW120G3", "operational", 0, 0, 0, 0, 70, 45, 14, "calculated..."},
+        {"KINGSTON SA400S37480G", "operational", 30, 49, 0, 0, 70, 4569, 1015, "calculated..."},
+        {"Maxtor 6Y120P0", "operational (unreliable)", 36, 0, 0, 0, 55, 28870, 2264, "calculated..."},
+        {"SAMSUNG HD501LJ", "operational", 47, 0, 0, 0, 55, 7326, 88, "calculated..."},
+        {"TOSHIBA THNSNH128GBST", "operational", 34, 48, 0, 0, 70, 37383, 2331, "calculated..."},
+        {"WDC WD20EARS-00MVWB0", "pre-failure", 44, 0, 0, 0, 55, 6684, 22, "calculated..."},
+    };
+    for (unsigned i = 0; i < 7; ++i) ExpectHealth(*DriveTable.Drives[i], expected[i]);
+    EXPECT_EQ(DriveTable.Drives[4]->RemappedSectors, 1u);
+    EXPECT_EQ(DriveTable.Drives[6]->RemappedSectors, 655u);
+}
+
+// What the monitoring cycle does after each read, for a drive whose values change in between.
+void Reread(DriveRecord& d) {
+    ReadSmartData(d);
+    d.AttributeCount = CountAttributes(d);
+    ExtractSmartValues(d);
+    EvaluateCondition(d);
+}
+
+TEST_F(MachineTest, ValuesFollowADriveThatChangesBetweenReads) {
+    Install(sim::DefaultMachine());
+    ScanDrives();
+    ASSERT_EQ(DriveTable.Count, 6);
+    DriveRecord& disk = *DriveTable.Drives[0];
+    DriveRecord& nvme = *DriveTable.Drives[4];
+
+    // Virtual time: the disk warms a degree every ten minutes up to 41 °C and counts hours.
+    sim::PassTime(3 * 3600);
+    Reread(disk);
+    Reread(nvme);
+    EXPECT_EQ(disk.Temperature, 41);
+    EXPECT_EQ(disk.PowerTime, 15765u);
+    EXPECT_EQ(nvme.PowerTime, 2107u);
+
+    sim::RemapSectors(Drive(0), 2);
+    Reread(disk);
+    EXPECT_EQ(disk.RemappedSectors, 2u);
+    EXPECT_STREQ(ConditionText(disk), "operational");
+
+    sim::SetAttributeValue(Drive(0), 5, 140);  // at its threshold, a pre-failure attribute
+    Reread(disk);
+    EXPECT_STREQ(ConditionText(disk), "pre-failure");
+    sim::SetAttributeValue(Drive(0), 5, 200);
+    Reread(disk);
+    EXPECT_STREQ(ConditionText(disk), "operational (was pre-failure)") << "the worst value remembers";
+
+    sim::SetTemperature(Drive(4), 80);
+    sim::SetNvmeCriticalWarning(Drive(4), 0x02);
+    Reread(nvme);
+    EXPECT_EQ(nvme.Temperature, 80);
+    EXPECT_STREQ(ConditionText(nvme), "pre-failure");
+
+    sim::CorruptSmartChecksum(Drive(0));
+    ReadSmartData(disk);
+    EXPECT_FALSE(SmartChecksumOk(disk));
+    sim::RemapSectors(Drive(0), 1);  // the page stays as wrong as it was
+    ReadSmartData(disk);
+    EXPECT_FALSE(SmartChecksumOk(disk));
+
+    sim::EraseAttributeTable(Drive(5));
+    DriveRecord& usb = *DriveTable.Drives[5];
+    ReadSmartData(usb);
+    EXPECT_TRUE(SmartChecksumOk(usb));
+    EXPECT_EQ(CountAttributes(usb), 0);
+    usb.AttributeCount = 0;
+    ExtractSmartValues(usb);
+    EXPECT_EQ(usb.Temperature, 34) << "no attributes: the last values stay";
+}
+
+}  // namespace
