@@ -9,6 +9,9 @@
 #include "device/Scan.h"
 #include "device/TIOCTL.h"
 #include "platform/sim/SimMachine.h"
+#include "smart/Condition.h"
+#include "smart/NvmeHealth.h"
+#include "smart/SmartData.h"
 
 namespace {
 
@@ -51,9 +54,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return Rewrite(in, result, out, outSize, bytesReturned);
     });
     ScanDrives();
+    // What the monitoring cycle does with each new page, and the self-test log an NVMe drive keeps.
     for (unsigned i = 0; i < DriveTable.Count; ++i) {
         DriveRecord& d = *DriveTable.Drives[i];
-        ExecuteCommand(d, SmartTaskFile(SMART_READ_DATA, 1), d.SmartData, sizeof d.SmartData);
+        ReadSmartData(d);
+        if (!d.IsNVMe) d.AttributeCount = CountAttributes(d);
+        ExtractSmartValues(d);
+        EvaluateCondition(d);
+        if (d.IsNVMe) {
+            NvmeSelfTestLog log;
+            ReadNvmeSelfTestLog(d, log);
+        }
     }
     sim::SetReplyHook(nullptr);
     ClearDriveTable();

@@ -32,7 +32,7 @@ std::vector<uint8_t> StatusPage(SctEngine& s) {
     std::vector<uint8_t> page(Sector, 0);
     Put16(page.data(), 0, s.FormatVersion);
     Put16(page.data(), 2, 1);  // vendor's SCT version
-    Put16(page.data(), 4, 1);  // SCT specification revision
+    Put16(page.data(), 4, 1);  // the SCT revision the drive follows
     const bool busy = s.BusyStatusReads > 0;
     if (busy) --s.BusyStatusReads;
     Put16(page.data(), 14, busy ? CommandExecuting : s.ExtendedStatus);

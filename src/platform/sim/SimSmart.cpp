@@ -135,7 +135,8 @@ void Age(Drive& d, uint32_t seconds) {
     }
     const uint64_t degrees = PeriodsBetween(before, after, a.SecondsPerDegree);
     const int now = CurrentTemperature(d);
-    if (degrees && now < a.WarmsTo) SetTemperature(d, static_cast<int>(std::min<uint64_t>(now + degrees, a.WarmsTo)));
+    if (degrees && now < a.WarmsTo)
+        SetTemperature(d, static_cast<int>(std::min<int64_t>(now + static_cast<int64_t>(degrees), a.WarmsTo)));
     if (const uint64_t remaps = PeriodsBetween(before, after, a.SecondsPerRemap))
         RemapSectors(d, static_cast<uint32_t>(remaps));
     RunNvmeSelfTest(d, seconds);
