@@ -6,17 +6,6 @@
 #include "device/IoctlCodes.h"
 #include "device/TIOCTL.h"
 
-namespace {
-
-bool Call(const DriveRecord& drive, uint32_t code, std::vector<uint8_t>& request) {
-    uint32_t returned = 0;
-    const uint32_t size = static_cast<uint32_t>(request.size());
-    return platform::DeviceIoControl(drive.Handle, code, request.data(), size, request.data(), size, returned) &&
-           returned != 0;
-}
-
-}  // namespace
-
 bool TransportATA(DriveRecord& drive, const AtaTaskFile& tf, uint8_t* buffer, size_t size, bool dataOut) {
     const uint32_t length = buffer ? tf.SectorCount * SectorSize : 0;
     if (length > size) return false;
@@ -31,7 +20,7 @@ bool TransportATA(DriveRecord& drive, const AtaTaskFile& tf, uint8_t* buffer, si
     if (buffer && dataOut) std::memcpy(data, buffer, length);
     if (buffer && !dataOut) WriteMarker(data);
 
-    if (!Call(drive, IOCTL_ATA_PASS_THROUGH, request)) return false;
+    if (!CallWithRequest(drive, IOCTL_ATA_PASS_THROUGH, request)) return false;
     const uint8_t status = request[32 + 6];
     if ((status & 0x01) && (status & 0x08)) return false;
     if (buffer && !dataOut) {
@@ -50,7 +39,7 @@ bool TransportIDE(DriveRecord& drive, const AtaTaskFile& tf, uint8_t* buffer, si
     if (buffer && dataOut) std::memcpy(data, buffer, SectorSize);
     if (buffer && !dataOut) WriteMarker(data);
 
-    if (!Call(drive, IOCTL_IDE_PASS_THROUGH, request)) return false;
+    if (!CallWithRequest(drive, IOCTL_IDE_PASS_THROUGH, request)) return false;
     if (request[6] & 0x01) return false;
     if (buffer && !dataOut) {
         if (MarkerPresent(data)) return false;

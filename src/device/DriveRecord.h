@@ -250,6 +250,8 @@ constexpr uint8_t LogDirectory = 0x00;
 constexpr uint8_t IdentifyDeviceDataLog = 0x30;
 constexpr uint8_t SctCommandLog = 0xE0;
 constexpr uint8_t SctDataLog = 0xE1;
+constexpr uint8_t NvmeHealthLogPage = 0x02;
+constexpr uint8_t NvmeSelfTestLogPage = 0x06;
 
 // A zeroed S.M.A.R.T. command block for one subcommand.
 AtaTaskFile SmartTaskFile(uint8_t features, uint8_t sectorCount = 0, uint8_t logAddress = 0);

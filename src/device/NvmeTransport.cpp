@@ -17,8 +17,6 @@ constexpr uint32_t NVMeDataTypeLogPage = 2;
 constexpr uint32_t NVMeDataTypeFeature = 3;
 constexpr uint32_t STORAGE_PROTOCOL_STATUS_SUCCESS = 1;
 constexpr uint32_t STORAGE_PROTOCOL_STATUS_THROTTLED_REQUEST = 8;
-constexpr uint8_t NvmeHealthLog = 0x02;
-constexpr uint8_t NvmeSelfTestLog = 0x06;
 constexpr uint8_t NvmeFeatureHostMemoryBuffer = 0x0D;
 constexpr size_t IdentifySize = 4096;
 constexpr size_t HealthLogSize = 512;
@@ -57,8 +55,8 @@ bool Identify(const DriveRecord& drive, const AtaTaskFile& tf, uint8_t* buffer, 
 // Pages other than the health and self-test logs succeed with the query but return no data.
 bool ReadLogPage(const DriveRecord& drive, const AtaTaskFile& tf, uint8_t* buffer, size_t size) {
     const bool health = tf.Features == SMART_READ_DATA;
-    const uint8_t page = health ? NvmeHealthLog : tf.SectorNumber;
-    const size_t wanted = health ? HealthLogSize : (page == NvmeSelfTestLog ? SelfTestLogSize : 0);
+    const uint8_t page = health ? NvmeHealthLogPage : tf.SectorNumber;
+    const size_t wanted = health ? HealthLogSize : (page == NvmeSelfTestLogPage ? SelfTestLogSize : 0);
     if (wanted && (!buffer || size < wanted)) return false;
     std::vector<uint8_t> request;
     if (!Query(drive, StorageDeviceProtocolSpecificProperty, NVMeDataTypeLogPage, page, 0, request)) return false;

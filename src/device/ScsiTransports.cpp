@@ -8,13 +8,6 @@
 
 namespace {
 
-bool Call(const DriveRecord& drive, uint32_t code, std::vector<uint8_t>& request) {
-    uint32_t returned = 0;
-    const uint32_t size = static_cast<uint32_t>(request.size());
-    return platform::DeviceIoControl(drive.Handle, code, request.data(), size, request.data(), size, returned) &&
-           returned != 0;
-}
-
 uint8_t SatProtocol(bool hasBuffer, bool dataOut) {
     if (dataOut) return 0x0A;          // PIO data-out
     return hasBuffer ? 0x08 : 0x06;    // PIO data-in : non-data
@@ -75,7 +68,7 @@ bool TransportSAT(DriveRecord& drive, const AtaTaskFile& tf, uint8_t* buffer, si
     if (hasBuffer && dataOut) std::memcpy(data, buffer, length);
     if (dataIn) WriteMarker(data);
 
-    if (!Call(drive, IOCTL_SCSI_PASS_THROUGH, request)) return false;
+    if (!CallWithRequest(drive, IOCTL_SCSI_PASS_THROUGH, request)) return false;
     if (dataIn) {
         if (MarkerPresent(data)) return false;
         std::memcpy(buffer, data, length);
@@ -98,7 +91,7 @@ bool TransportSCSI(DriveRecord& drive, const AtaTaskFile& tf, uint8_t* buffer, s
     if (buffer && dataOut) std::memcpy(r + MiniportInDataOffset, buffer, SectorSize);
     if (dataIn) WriteMarker(r + MiniportInDataOffset);
 
-    if (!Call(drive, IOCTL_SCSI_MINIPORT, request)) return false;
+    if (!CallWithRequest(drive, IOCTL_SCSI_MINIPORT, request)) return false;
     if (Get32(r, 20) != 0 || r[32] != 0) return false;  // ReturnCode, bDriverError
     if (dataIn) {
         if (MarkerPresent(r + MiniportInDataOffset)) return false;

@@ -138,6 +138,14 @@ void ClearGlobalLog() {
     GlobalLog.clear();
 }
 
+bool CallWithRequest(const DriveRecord& drive, uint32_t ioControlCode, std::vector<uint8_t>& request) {
+    uint32_t returned = 0;
+    const uint32_t size = static_cast<uint32_t>(request.size());
+    return platform::DeviceIoControl(drive.Handle, ioControlCode, request.data(), size, request.data(), size,
+                                     returned) &&
+           returned != 0;
+}
+
 void WriteMarker(uint8_t* at) { std::memcpy(at, "Magic", 5); }
 
 bool MarkerPresent(const uint8_t* at) { return std::memcmp(at, "Magic", 5) == 0; }

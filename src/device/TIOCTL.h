@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "device/DriveRecord.h"
 
@@ -44,6 +45,10 @@ bool TransportOLD(DriveRecord&, const AtaTaskFile&, uint8_t*, size_t, bool);
 bool TransportSAT(DriveRecord&, const AtaTaskFile&, uint8_t*, size_t, bool);
 bool TransportSCSI(DriveRecord&, const AtaTaskFile&, uint8_t*, size_t, bool);
 bool TransportNVMe(DriveRecord&, const AtaTaskFile&, uint8_t*, size_t, bool);
+
+// DeviceIoControl with one request buffer as input and output; true when the call succeeded and
+// returned bytes.
+bool CallWithRequest(const DriveRecord& drive, uint32_t ioControlCode, std::vector<uint8_t>& request);
 
 // The five bytes written where returned data will land; still there afterwards means no data came.
 void WriteMarker(uint8_t* at);

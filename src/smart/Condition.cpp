@@ -10,12 +10,6 @@
 
 namespace {
 
-constexpr uint8_t PowerOnTimeId = 9;
-constexpr uint8_t RemappedSectorsId = 5;
-constexpr uint8_t PowerCyclesId = 12;
-constexpr uint8_t TemperatureId = 194;
-constexpr uint8_t AirflowTemperatureId = 190;
-constexpr uint8_t OtherTemperatureId = 231;  // a temperature on hard disks, life left on many SSDs
 
 constexpr uint8_t HighestTemperature = 121;  // anything above is implausible and reads as none
 constexpr uint8_t SsdTemperatureFloor = 70;

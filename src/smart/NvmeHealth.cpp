@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr uint8_t NvmeSelfTestLogPage = 0x06;
 
 // Fields of the health log as the report lists them. MinVersion is the NVMe version (major x 10 +
 // minor) that defined the field; OnlyWhenSet fields are left out while they read 0.

@@ -5,19 +5,13 @@
 
 #include "device/Bytes.h"
 #include "platform/sim/SimInternal.h"
+#include "smart/SmartData.h"
 
 namespace sim {
 namespace {
 
 constexpr uint32_t Sector = 512;
 constexpr unsigned Attributes = 30;
-constexpr uint8_t RemappedSectorsId = 5;
-constexpr uint8_t PowerOnTimeId = 9;
-constexpr uint8_t PowerCyclesId = 12;
-constexpr uint8_t AirflowTemperatureId = 190;
-constexpr uint8_t TemperatureId = 194;
-constexpr uint8_t NvmeHealthLog = 0x02;
-constexpr uint8_t NvmeSelfTestLog = 0x06;
 constexpr uint32_t NvmeSelfTestLogSize = 564;
 constexpr unsigned NvmeSelfTestEntries = 20, NvmeSelfTestEntrySize = 28;
 constexpr uint16_t ZeroCelsiusKelvin = 273;
@@ -72,12 +66,12 @@ std::vector<uint8_t>* NvmeLog(Drive& d, uint8_t id, uint32_t size) {
 }
 
 void AddToNvmeCounter(Drive& d, size_t offset, uint64_t amount) {
-    if (std::vector<uint8_t>* health = NvmeLog(d, NvmeHealthLog, Sector))
+    if (std::vector<uint8_t>* health = NvmeLog(d, NvmeHealthLogPage, Sector))
         Put64(health->data(), offset, Get64(health->data(), offset) + amount);
 }
 
 int CurrentTemperature(Drive& d) {
-    if (std::vector<uint8_t>* health = NvmeLog(d, NvmeHealthLog, Sector))
+    if (std::vector<uint8_t>* health = NvmeLog(d, NvmeHealthLogPage, Sector))
         return Get16(health->data(), 1) - ZeroCelsiusKelvin;
     if (d.SmartData.size() >= Sector) {
         if (const uint8_t* e = FirstEntry(d.SmartData.data(), TemperatureId)) return e[5];
@@ -101,12 +95,12 @@ uint32_t NvmeSelfTestSeconds(const Drive& d, uint8_t code) {
 // The newest result goes first; the oldest of the twenty entries drops out.
 void FinishNvmeSelfTest(Drive& d, uint8_t result) {
     NvmeSelfTestRun& run = d.NvmeSelfTest;
-    std::vector<uint8_t>& log = d.NvmeLogs[NvmeSelfTestLog];
+    std::vector<uint8_t>& log = d.NvmeLogs[NvmeSelfTestLogPage];
     log.resize(NvmeSelfTestLogSize, 0);
     std::memmove(&log[4 + NvmeSelfTestEntrySize], &log[4], (NvmeSelfTestEntries - 1) * NvmeSelfTestEntrySize);
     std::fill(&log[4], &log[4 + NvmeSelfTestEntrySize], 0);
     log[4] = static_cast<uint8_t>(run.Code << 4 | (result & 0x0F));
-    if (const std::vector<uint8_t>* health = NvmeLog(d, NvmeHealthLog, Sector))
+    if (const std::vector<uint8_t>* health = NvmeLog(d, NvmeHealthLogPage, Sector))
         Put64(log.data(), 4 + 4, Get64(health->data(), 128));  // power-on hours at the end
     log[0] = 0;
     log[1] = 0;
@@ -119,7 +113,7 @@ void RunNvmeSelfTest(Drive& d, uint32_t seconds) {
     if (run.Code == 0) return;
     run.SecondsLeft -= std::min(seconds, run.SecondsLeft);
     if (run.SecondsLeft == 0) return FinishNvmeSelfTest(d, run.EndsWith);
-    std::vector<uint8_t>& log = d.NvmeLogs[NvmeSelfTestLog];
+    std::vector<uint8_t>& log = d.NvmeLogs[NvmeSelfTestLogPage];
     log.resize(NvmeSelfTestLogSize, 0);
     log[1] = static_cast<uint8_t>((run.Duration - run.SecondsLeft) * 100ull / run.Duration);  // percent done
 }
@@ -161,7 +155,7 @@ void SetTemperature(Drive& d, int celsius) {
     s.Temperature = celsius;
     s.LifetimeMax = std::max(s.LifetimeMax, celsius);
     s.LifetimeMin = std::min(s.LifetimeMin, celsius);
-    if (std::vector<uint8_t>* health = NvmeLog(d, NvmeHealthLog, Sector)) {
+    if (std::vector<uint8_t>* health = NvmeLog(d, NvmeHealthLogPage, Sector)) {
         const uint16_t kelvin = static_cast<uint16_t>(celsius + ZeroCelsiusKelvin);
         Put16(health->data(), 1, kelvin);
         if (Get16(health->data(), 200) != 0) Put16(health->data(), 200, kelvin);  // sensor 1
@@ -191,7 +185,7 @@ void SetAttributeValue(Drive& d, uint8_t id, uint8_t value) {
 
 void SetNvmeCriticalWarning(Drive& d, uint8_t bits) {
     std::lock_guard<std::recursive_mutex> lock(MachineLock());
-    if (std::vector<uint8_t>* health = NvmeLog(d, NvmeHealthLog, Sector)) (*health)[0] = bits;
+    if (std::vector<uint8_t>* health = NvmeLog(d, NvmeHealthLogPage, Sector)) (*health)[0] = bits;
 }
 
 void CorruptSmartChecksum(Drive& d) {
@@ -212,7 +206,7 @@ void StartNvmeSelfTest(Drive& d, uint8_t code) {
     }
     run.Code = code;
     run.Duration = run.SecondsLeft = NvmeSelfTestSeconds(d, code);
-    std::vector<uint8_t>& log = d.NvmeLogs[NvmeSelfTestLog];
+    std::vector<uint8_t>& log = d.NvmeLogs[NvmeSelfTestLogPage];
     log.resize(NvmeSelfTestLogSize, 0);
     log[0] = code;  // current operation
     log[1] = 0;     // percent done
