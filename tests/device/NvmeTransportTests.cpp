@@ -154,6 +154,26 @@ TEST_F(Nvme, WhatNvmeCannotCarryIsRefusedWithoutARequest) {
     EXPECT_EQ(Requests(), 0u);
 }
 
+TEST_F(Nvme, FaultsApplyPerNvmeRequest) {
+    uint8_t value[4] = {};
+    Drive(0).Faults = {{M::NVMe, 0xEF, 0x0D, sim::FaultKind::Refuse, 0},
+                       {M::NVMe, 0xEC, -1, sim::FaultKind::FailFirst, 1},
+                       {M::NVMe, 0xB0, 0xD4, sim::FaultKind::ErrorStatus, 0},
+                       {M::NVMe, 0xB0, 0xD0, sim::FaultKind::NoData, 0}};
+    EXPECT_FALSE(TransportNVMe(drive, FeatureTf(0x0D), value, sizeof value, false));
+    EXPECT_TRUE(TransportNVMe(drive, FeatureTf(0x07), value, sizeof value, false));
+    EXPECT_FALSE(TransportNVMe(drive, IdentifyTf(1, 0), buffer.data(), buffer.size(), false));
+    EXPECT_TRUE(TransportNVMe(drive, IdentifyTf(1, 0), buffer.data(), buffer.size(), false));
+    EXPECT_FALSE(TransportNVMe(drive, SelfTestTf(1), nullptr, 0, false));
+    EXPECT_FALSE(SelfTestThrottled);
+    EXPECT_TRUE(Drive(0).NvmeSelfTests.empty());
+    // A health read the stack completes without data hands back zeros: the query form has no marker.
+    std::fill(buffer.begin(), buffer.end(), 0xEE);
+    EXPECT_TRUE(TransportNVMe(drive, SmartTaskFile(SMART_READ_DATA, 1), buffer.data(), buffer.size(), false));
+    EXPECT_EQ(std::count(buffer.begin(), buffer.begin() + 512, 0), 512);
+    EXPECT_EQ(Requests(), 6u);
+}
+
 // An NVMe stack that also takes ATA pass-through: what NVMe cannot carry goes there, logged once.
 TEST_F(Nvme, FallsBackToAtaAndScsiOnce) {
     Drive(0).Methods = {M::NVMe, M::ATA};
