@@ -1,5 +1,6 @@
 #include "device/NvmeIdentify.h"
 
+#include <algorithm>
 #include <cctype>
 #include <limits>
 #include <vector>
@@ -80,7 +81,7 @@ void TakeCapabilities(DriveRecord& d, const uint8_t* id) {
         d.SelfTestSupport = true;
         d.ShortSelfTestTime = 2;
         // The record keeps minutes in a byte, 255 standing for 255 or more.
-        d.ExtendedSelfTestTime = static_cast<uint8_t>(Get16(id, 316) > 255 ? 255 : Get16(id, 316));
+        d.ExtendedSelfTestTime = static_cast<uint8_t>(std::min<uint16_t>(Get16(id, 316), 255));
     }
 }
 
