@@ -1,7 +1,8 @@
 // Machine descriptions: what a file can say about a drive, and the errors a bad file gets.
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <chrono>
+#include <filesystem>
 #include <fstream>
 
 #include "platform/sim/PageBuilders.h"
@@ -12,14 +13,17 @@ namespace {
 class MachineFile : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder = ::testing::TempDir();
-        if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') folder += '/';
+        // A folder of its own: test runs of several trees may share the temporary directory.
+        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+        folder = (std::filesystem::path(::testing::TempDir()) / ("korvante-machine-" + std::to_string(stamp))).string() + "/";
+        std::filesystem::create_directories(folder);
         Write("id.bin", std::vector<uint8_t>(512, 0x11));
         Write("data.bin", std::vector<uint8_t>(512, 0x22));
         Write("thr.bin", std::vector<uint8_t>(512, 0x33));
         Write("log30.bin", std::vector<uint8_t>(3 * 512, 0x44));
         Write("short.bin", std::vector<uint8_t>(100, 0));
     }
+    void TearDown() override { std::filesystem::remove_all(folder); }
     void Write(const std::string& name, const std::vector<uint8_t>& bytes) {
         std::ofstream(folder + name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     }
