@@ -65,7 +65,7 @@ function(korvante_add_windows_tests)
   if(win32_tests)
     add_executable(korvante_win32tests ${win32_tests})
     target_link_libraries(korvante_win32tests PRIVATE korvante_core korvante_win32_storage korvante_win32_clock
-                                                      version GTest::gtest_main)
+                                                      korvante_win32_shell version GTest::gtest_main)
     target_include_directories(korvante_win32tests PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/src)
     target_compile_definitions(korvante_win32tests PRIVATE KORVANTE_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
                                KORVANTE_EXE_PATH="$<TARGET_FILE:KORVANTE>" KORVANTE_VERSION="${PROJECT_VERSION}")

@@ -11,7 +11,7 @@ bash scripts/setup.sh >&2
 generator=()
 if command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi
 if [ ! -f build/CMakeCache.txt ]; then
-  cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >&2
+  cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE=Debug >&2
 fi
 cmake --build build --parallel 2 --target korvante-headless >&2
 exec build/src/korvante-headless "$@"

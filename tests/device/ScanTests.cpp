@@ -195,10 +195,10 @@ TEST_F(Scan, LogsWhatTheIdentificationLacks) {
     EXPECT_NE(DriveTable.Drives[2]->Log.find("DEBUG - OUI - 0014EE"), std::string::npos);
 }
 
-TEST_F(Scan, TheDefaultMachineKeepsItsSixDrives) {
+TEST_F(Scan, TheDefaultMachineKeepsItsSevenDrives) {
     Install(sim::DefaultMachine());
     ScanDrives();
-    ASSERT_EQ(DriveTable.Count, 6);
+    ASSERT_EQ(DriveTable.Count, 7);
     EXPECT_EQ(DriveTable.Drives[0]->Model, "WDC WD10EZEX-08WN4A0");
     EXPECT_EQ(DriveTable.Drives[1]->Model, "Samsung SSD 860 EVO 500GB");
     EXPECT_TRUE(DriveTable.Drives[1]->IsSSD);
@@ -221,7 +221,7 @@ TEST_F(Scan, TheDefaultMachineKeepsItsSixDrives) {
     EXPECT_EQ(usb.Model, "WDC WD20SPZX-22UA7T0");
     EXPECT_EQ(Drive(5).Requests[M::SAT], Drive(5).RequestCount());
     EXPECT_EQ(usb.HardwareCache, 16u * 1024 * 1024);
-    for (unsigned i = 0; i < 6; ++i) EXPECT_EQ(DriveTable.Drives[i]->Log.find("IOCTL failed"), std::string::npos) << i;
+    for (unsigned i = 0; i < 7; ++i) EXPECT_EQ(DriveTable.Drives[i]->Log.find("IOCTL failed"), std::string::npos) << i;
 }
 
 TEST(PropertyText, DecodesWideTextSafely) {

@@ -229,18 +229,26 @@ TEST_F(ScanProfile, TheScanGivesAtaDrivesTheirListAndSsdsTheirController) {
     Install(sim::DefaultMachine());
     ScanDrives();
     const DriveRecord* ssd = nullptr;
+    const DriveRecord* sandisk = nullptr;
     const DriveRecord* disk = nullptr;
     const DriveRecord* nvme = nullptr;
     for (unsigned i = 0; i < DriveTable.Count; ++i) {
         const DriveRecord& d = *DriveTable.Drives[i];
         if (d.IsNVMe)
             nvme = &d;
-        else if (d.IsSSD)
+        else if (d.Model == "Samsung SSD 860 EVO 500GB")
             ssd = &d;
+        else if (d.Model == "WD Blue SA510 2.5 1000GB")
+            sandisk = &d;
         else if (d.Model == "WDC WD10EZEX-08WN4A0")
             disk = &d;
     }
-    ASSERT_TRUE(ssd && disk && nvme);
+    ASSERT_TRUE(ssd && sandisk && disk && nvme);
+    // A Western digital SSD on a SanDisk controller: its layout names both the controller and the family.
+    EXPECT_EQ(sandisk->ControllerID, 11);
+    EXPECT_EQ(sandisk->Controller, "SanDisk");
+    EXPECT_EQ(sandisk->AttributeFamily, 1);
+    EXPECT_TRUE(ssd->IsSSD && sandisk->IsSSD);
     EXPECT_EQ(ssd->AttributeList, "5, 9, 12, 177, 179, 181, 182, 183, 187, 190, 195, 199, 235, 241");
     EXPECT_EQ(ssd->ControllerID, 6);
     EXPECT_EQ(ssd->Controller, "Samsung");

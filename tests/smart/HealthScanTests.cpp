@@ -35,7 +35,7 @@ void ExpectHealth(const DriveRecord& d, const Expected& e) {
 TEST_F(MachineTest, TheDefaultMachinesDrivesReadAsTheirPagesSay) {
     Install(sim::DefaultMachine());
     ScanDrives();
-    ASSERT_EQ(DriveTable.Count, 6);
+    ASSERT_EQ(DriveTable.Count, 7);
     const Expected expected[] = {
         // SCT status and temperature history table; the attribute says the same current temperature.
         {"WDC WD10EZEX-08WN4A0", "operational", 35, 47, 60, 85, 60, 15762, 1330, "calculated..."},
@@ -46,14 +46,16 @@ TEST_F(MachineTest, TheDefaultMachinesDrivesReadAsTheirPagesSay) {
         // Limits from Identify Controller (358 K), temperature from the health log (311 K).
         {"Samsung SSD 970 EVO Plus 1TB", "operational", 38, 0, 85, 85, 85, 2104, 512, "2104"},
         {"WDC WD20SPZX-22UA7T0", "operational", 34, 48, 60, 85, 60, 1820, 403, "calculated..."},
+        // No SCT: the highest temperature comes from the attribute's raw bytes (36 now, 31 lowest, 49 highest).
+        {"WD Blue SA510 2.5 1000GB", "operational", 36, 49, 0, 0, 70, 3150, 211, "calculated..."},
     };
-    for (unsigned i = 0; i < 6; ++i) ExpectHealth(*DriveTable.Drives[i], expected[i]);
+    for (unsigned i = 0; i < 7; ++i) ExpectHealth(*DriveTable.Drives[i], expected[i]);
     EXPECT_TRUE(DriveTable.Drives[0]->SCT_StatusRead);
     EXPECT_EQ(DriveTable.Drives[0]->PowerTimeCheckPoint, 15762u);
     EXPECT_EQ(DriveTable.Drives[0]->RemapIndex, 4);
     EXPECT_EQ(DriveTable.Drives[1]->TemperatureIndex, 10) << "attribute 190 of the SSD";
     EXPECT_FALSE(DriveTable.Drives[3]->SCT_StatusRead);
-    for (unsigned i = 0; i < 6; ++i) EXPECT_EQ(DriveTable.Drives[i]->Log.find("SCT version"), std::string::npos);
+    for (unsigned i = 0; i < 7; ++i) EXPECT_EQ(DriveTable.Drives[i]->Log.find("SCT version"), std::string::npos);
 }
 
 TEST_F(MachineTest, RealDrivesReadAsOtherToolsReadThem) {
@@ -97,7 +99,7 @@ void Reread(DriveRecord& d) {
 TEST_F(MachineTest, ValuesFollowADriveThatChangesBetweenReads) {
     Install(sim::DefaultMachine());
     ScanDrives();
-    ASSERT_EQ(DriveTable.Count, 6);
+    ASSERT_EQ(DriveTable.Count, 7);
     DriveRecord& disk = *DriveTable.Drives[0];
     DriveRecord& nvme = *DriveTable.Drives[4];
 

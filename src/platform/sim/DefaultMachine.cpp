@@ -1,4 +1,4 @@
-// The built-in machine: six drives whose pages are written the way such drives fill them.
+// The built-in machine: seven drives whose pages are written the way such drives fill them.
 #include "platform/sim/PageBuilders.h"
 #include "platform/sim/SimMachine.h"
 
@@ -101,6 +101,46 @@ Drive SataSsd() {
     d.SmartData = SmartValuePage(attributes, {0x53, 0x01, 2, 85});
     d.Aging.SecondsPerPowerOnUnit = 3600;  // attribute 9 counts hours
     d.Sct = Sct(32, 47, 70, 70);
+    d.SmartThresholds = SmartThresholdPage(attributes);
+    d.Logs[0x01] = std::vector<uint8_t>(512, 0);
+    d.Logs[0x06] = std::vector<uint8_t>(512, 0);
+    d.Logs[0x30] = IdentifyDataLog(0, 0);
+    d.Methods = {AccessMethod::ATA, AccessMethod::OLD, AccessMethod::SAT};
+    return d;
+}
+
+// A 1 TB SATA SSD on a SanDisk controller, whose attribute layout names its controller and family.
+Drive SanDiskControllerSsd() {
+    IdentifyPage id;
+    id.Word(0, 0x0040).Word(1, 16383).Word(3, 16).Word(6, 63);
+    id.Serial("22471T800123").Firmware("52008100").Model("WD Blue SA510 2.5 1000GB");
+    id.Word(47, 0x8001).Word(49, 0x2F00).Word(53, 0x0007).Word(59, 0x5101).Sectors28(0x0FFFFFFF);
+    id.Word(63, 0x0407).Word(64, 0x0003).Word(75, 31);
+    id.Word(76, 0x170E).Word(77, 0x0006).Word(78, 0x0144).Word(79, 0x0040);
+    id.Word(80, 0x0FF8).Word(81, 0x0039).Word(82, 0x746B).Word(83, 0x7D09).Word(84, 0x6163);
+    id.Word(85, 0x7469).Word(86, 0xBC01).Word(87, 0x6163).Word(88, 0x407F).Word(89, 0x0001);
+    id.Sectors48(1953525168).Word(106, 0x4000).Word(108, 0x5001).Word(109, 0xB448).Word(110, 0x1F3A).Word(111, 0x6E02);
+    id.Word(119, 0x4000).Word(120, 0x4000).Word(168, 0x0003).Word(169, 0x0001);
+    id.Word(217, 0x0001).Word(222, 0x10FF);
+    const std::vector<Attribute> attributes = {
+        {5, 0x0032, 100, 100, 0, 0},      {9, 0x0032, 100, 100, 3150, 0},  {12, 0x0032, 100, 100, 211, 0},
+        {165, 0x0032, 100, 100, 26, 0},   {166, 0x0032, 100, 100, 1, 0},   {167, 0x0032, 100, 100, 14, 0},
+        {168, 0x0032, 100, 100, 26, 0},   {169, 0x0032, 100, 100, 161, 0}, {170, 0x0032, 100, 100, 0, 0},
+        {171, 0x0032, 100, 100, 0, 0},    {172, 0x0032, 100, 100, 0, 0},   {173, 0x0032, 100, 100, 10, 0},
+        {174, 0x0032, 100, 100, 58, 0},   {184, 0x0032, 100, 100, 0, 0},   {187, 0x0032, 100, 100, 0, 0},
+        {188, 0x0032, 100, 100, 0, 0},    {194, 0x0022, 64, 49, 0x0031001F0024ULL, 0},
+        {199, 0x0032, 100, 100, 0, 0},    {230, 0x0032, 100, 100, 0x00D4010A0125ULL, 0},
+        {232, 0x0033, 100, 100, 100, 4},  {233, 0x0032, 100, 100, 6212, 0}, {234, 0x0032, 100, 100, 9518, 0},
+        {241, 0x0030, 253, 253, 8801, 0}, {242, 0x0030, 253, 253, 9903, 0}, {244, 0x0032, 0, 100, 0, 0},
+    };
+    Drive d;
+    d.DevicePath = std::string("\\\\?\\scsi#disk&ven_wd&prod_blue_sa510_2.5_1#4&2a7b9d3c&0&020000") + DiskClass;
+    d.Parent = AhciController;
+    d.DeviceNumber = 6;
+    d.Trim = TrimState::Enabled;
+    d.Identify = id.Bytes();
+    d.SmartData = SmartValuePage(attributes, {0x51, 0x00, 2, 10});
+    d.Aging.SecondsPerPowerOnUnit = 3600;
     d.SmartThresholds = SmartThresholdPage(attributes);
     d.Logs[0x01] = std::vector<uint8_t>(512, 0);
     d.Logs[0x06] = std::vector<uint8_t>(512, 0);
@@ -321,6 +361,7 @@ std::vector<Volume> Volumes() {
             VolumeOn('G', {{2, 1 * MiB, 500 * GB}}),
             VolumeOn('H', {{3, 32256, 80 * GB}}),
             VolumeOn('I', {{5, 1 * MiB, 2000 * GB}}),
+            VolumeOn('J', {{6, 1 * MiB, 1000 * GB}}),
             VolumeOn('R', {})};
 }
 
@@ -328,7 +369,8 @@ std::vector<Volume> Volumes() {
 
 Machine DefaultMachine() {
     Machine m;
-    m.Drives = {SataHardDisk(), SataSsd(), ParallelDisk(), LegacyOnlyDisk(), NvmeSsd(), UsbBridgedDisk()};
+    m.Drives = {SataHardDisk(), SataSsd(),       ParallelDisk(),         LegacyOnlyDisk(),
+                NvmeSsd(),      UsbBridgedDisk(), SanDiskControllerSsd()};
     m.Devices = DeviceTree();
     m.Volumes = Volumes();
     return m;
