@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Installs everything the builds and tests need on Debian 12: the native compiler and GoogleTest,
-# clang for the fuzz target, the mingw-w64 cross compiler, and Wine (32-bit) with Xvfb for the
-# Windows tests. Does nothing when everything is already installed.
+# Installs everything the builds and tests need on Debian 12: the native compiler, GoogleTest and
+# Google Benchmark, clang for the fuzz target, the mingw-w64 cross compiler, and Wine (32-bit) with
+# Xvfb for the Windows tests. Does nothing when everything is already installed.
 set -euo pipefail
 
-packages=(cmake g++ ninja-build libgtest-dev googletest clang libclang-rt-14-dev
+packages=(cmake g++ ninja-build libgtest-dev googletest libbenchmark-dev clang libclang-rt-14-dev
           g++-mingw-w64-i686 wine wine32:i386 xvfb xauth)
 
 as_root() {
