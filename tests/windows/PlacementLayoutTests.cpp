@@ -33,6 +33,8 @@ constexpr uint32_t QueryProperty = IOCTL_STORAGE_QUERY_PROPERTY;
 #include <devpkey.h>
 #include <pciprop.h>
 
+#include "windows/PortableGuid.h"
+
 namespace {
 
 static_assert(sizeof(void*) == 4, "the Windows tests are built for i686");
@@ -45,14 +47,6 @@ T Overlay(const std::vector<uint8_t>& bytes) {
     return value;
 }
 
-platform::Guid Portable(const GUID& g) {
-    platform::Guid p;
-    p.Data1 = g.Data1;
-    p.Data2 = g.Data2;
-    p.Data3 = g.Data3;
-    std::memcpy(p.Data4, g.Data4, sizeof p.Data4);
-    return p;
-}
 
 sim::Volume VolumeOn(char letter, uint32_t disk) {
     sim::Volume v;

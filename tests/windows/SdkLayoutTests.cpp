@@ -92,6 +92,8 @@ struct IdePassThroughRequest {
     UCHAR DataBuffer[1];
 };
 
+#include "windows/PortableGuid.h"
+
 namespace {
 
 using M = AccessMethod;
@@ -547,14 +549,6 @@ TEST(SdkValues, IoControlCodes) {
     EXPECT_EQ(ours::AtaDataOut, ATA_FLAGS_DATA_OUT);
 }
 
-platform::Guid Portable(const GUID& g) {
-    platform::Guid p;
-    p.Data1 = g.Data1;
-    p.Data2 = g.Data2;
-    p.Data3 = g.Data3;
-    std::memcpy(p.Data4, g.Data4, sizeof p.Data4);
-    return p;
-}
 
 TEST(SdkValues, InterfaceClassesAndPropertyKeys) {
     EXPECT_TRUE(platform::GUID_DEVINTERFACE_DISK == Portable(::GUID_DEVINTERFACE_DISK));

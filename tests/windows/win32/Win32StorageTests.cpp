@@ -15,6 +15,8 @@ extern "C" __declspec(dllimport) BOOL WINAPI SetupDiSetDevicePropertyW(HDEVINFO 
                                                                       const DEVPROPKEY* key, DEVPROPTYPE type,
                                                                       const BYTE* buffer, DWORD size, DWORD flags);
 
+#include "windows/PortableGuid.h"
+
 namespace {
 
 const HANDLE WindowsInvalidHandle = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1));
@@ -26,14 +28,6 @@ const GUID TestInterface = {0x1D6A4E2B, 0x7C21, 0x4ABC, {0x9D, 0x11, 0x4B, 0x4F,
 const DEVPROPKEY TestProperty = {{0x2E31D0A4, 0x6B0F, 0x4C77, {0x8A, 0x42, 0x4B, 0x4F, 0x52, 0x56, 0x41, 0x4E}}, 2};
 const wchar_t TestPropertyText[] = L"USB\\VID_152D&PID_0578\\0123456789AB";
 
-platform::Guid Portable(const GUID& g) {
-    platform::Guid p;
-    p.Data1 = g.Data1;
-    p.Data2 = g.Data2;
-    p.Data3 = g.Data3;
-    std::memcpy(p.Data4, g.Data4, sizeof p.Data4);
-    return p;
-}
 
 platform::DevPropKey Portable(const DEVPROPKEY& k) { return {Portable(k.fmtid), k.pid}; }
 
