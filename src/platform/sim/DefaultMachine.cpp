@@ -30,12 +30,25 @@ SctEngine Sct(int temperature, int lifetimeMax, int maxOperatingLimit, int overL
     return s;
 }
 
+// What every ATA drive here reports alike: its texts, the legacy geometry (16383 cylinders, 16
+// heads, 63 sectors), and valid words 54-58, 64-70 and 88.
+IdentifyPage AtaIdentity(uint16_t configuration, const char* serial, const char* firmware, const char* model) {
+    IdentifyPage id;
+    id.Word(0, configuration).Word(1, 16383).Word(3, 16).Word(6, 63).Word(53, 0x0007);
+    id.Serial(serial).Firmware(firmware).Model(model);
+    return id;
+}
+
+// The summary error log and the self-test log, both empty.
+void AddErrorAndSelfTestLogs(Drive& d) {
+    d.Logs[0x01] = std::vector<uint8_t>(512, 0);
+    d.Logs[0x06] = std::vector<uint8_t>(512, 0);
+}
+
 // A 1 TB desktop hard disk on an AHCI port: 4 KiB physical sectors, NCQ, SCT, world wide name.
 Drive SataHardDisk() {
-    IdentifyPage id;
-    id.Word(0, 0x427A).Word(1, 16383).Word(3, 16).Word(6, 63);
-    id.Serial("WD-WCC6Y7KZ1462").Firmware("01.01A01").Model("WDC WD10EZEX-08WN4A0");
-    id.Word(47, 0x8010).Word(49, 0x2F00).Word(53, 0x0007).Word(59, 0x0110).Sectors28(0x0FFFFFFF);
+    IdentifyPage id = AtaIdentity(0x427A, "WD-WCC6Y7KZ1462", "01.01A01", "WDC WD10EZEX-08WN4A0");
+    id.Word(47, 0x8010).Word(49, 0x2F00).Word(59, 0x0110).Sectors28(0x0FFFFFFF);
     id.Word(63, 0x0407).Word(64, 0x0003).Word(75, 31);
     id.Word(76, 0x070E).Word(77, 0x0006).Word(78, 0x0044).Word(79, 0x0040);
     id.Word(80, 0x03F8).Word(81, 0x0028).Word(82, 0x746B).Word(83, 0x7E61).Word(84, 0x6163);
@@ -61,8 +74,7 @@ Drive SataHardDisk() {
     d.Aging.WarmsTo = 41;
     d.Sct = Sct(35, 47, 60, 85);
     d.SmartThresholds = SmartThresholdPage(attributes);
-    d.Logs[0x01] = std::vector<uint8_t>(512, 0);
-    d.Logs[0x06] = std::vector<uint8_t>(512, 0);
+    AddErrorAndSelfTestLogs(d);
     d.Logs[0x30] = IdentifyDataLog(0x8000000004000000ULL, 0);  // 64 MiB buffer
     d.Logs[0x80] = std::vector<uint8_t>(512, 0);
     d.Methods = {AccessMethod::ATA, AccessMethod::OLD, AccessMethod::SAT};
@@ -71,10 +83,8 @@ Drive SataHardDisk() {
 
 // A 500 GB SATA SSD with TRIM and device sleep; its driver lists it under both interface classes.
 Drive SataSsd() {
-    IdentifyPage id;
-    id.Word(0, 0x0040).Word(1, 16383).Word(3, 16).Word(6, 63);
-    id.Serial("S3Z2NB0K812345A").Firmware("RVT04B6Q").Model("Samsung SSD 860 EVO 500GB");
-    id.Word(47, 0x8001).Word(49, 0x2F00).Word(53, 0x0007).Word(59, 0x5101).Sectors28(0x0FFFFFFF);
+    IdentifyPage id = AtaIdentity(0x0040, "S3Z2NB0K812345A", "RVT04B6Q", "Samsung SSD 860 EVO 500GB");
+    id.Word(47, 0x8001).Word(49, 0x2F00).Word(59, 0x5101).Sectors28(0x0FFFFFFF);
     id.Word(63, 0x0407).Word(64, 0x0003).Word(75, 31);
     id.Word(76, 0x170E).Word(77, 0x0006).Word(78, 0x0144).Word(79, 0x0144);
     id.Word(80, 0x0FF8).Word(81, 0x0039).Word(82, 0x746B).Word(83, 0x7D09).Word(84, 0x6163);
@@ -102,8 +112,7 @@ Drive SataSsd() {
     d.Aging.SecondsPerPowerOnUnit = 3600;  // attribute 9 counts hours
     d.Sct = Sct(32, 47, 70, 70);
     d.SmartThresholds = SmartThresholdPage(attributes);
-    d.Logs[0x01] = std::vector<uint8_t>(512, 0);
-    d.Logs[0x06] = std::vector<uint8_t>(512, 0);
+    AddErrorAndSelfTestLogs(d);
     d.Logs[0x30] = IdentifyDataLog(0, 0);
     d.Methods = {AccessMethod::ATA, AccessMethod::OLD, AccessMethod::SAT};
     return d;
@@ -111,10 +120,8 @@ Drive SataSsd() {
 
 // A 1 TB SATA SSD on a SanDisk controller, whose attribute layout names its controller and family.
 Drive SanDiskControllerSsd() {
-    IdentifyPage id;
-    id.Word(0, 0x0040).Word(1, 16383).Word(3, 16).Word(6, 63);
-    id.Serial("22471T800123").Firmware("52008100").Model("WD Blue SA510 2.5 1000GB");
-    id.Word(47, 0x8001).Word(49, 0x2F00).Word(53, 0x0007).Word(59, 0x5101).Sectors28(0x0FFFFFFF);
+    IdentifyPage id = AtaIdentity(0x0040, "22471T800123", "52008100", "WD Blue SA510 2.5 1000GB");
+    id.Word(47, 0x8001).Word(49, 0x2F00).Word(59, 0x5101).Sectors28(0x0FFFFFFF);
     id.Word(63, 0x0407).Word(64, 0x0003).Word(75, 31);
     id.Word(76, 0x170E).Word(77, 0x0006).Word(78, 0x0144).Word(79, 0x0040);
     id.Word(80, 0x0FF8).Word(81, 0x0039).Word(82, 0x746B).Word(83, 0x7D09).Word(84, 0x6163);
@@ -142,8 +149,7 @@ Drive SanDiskControllerSsd() {
     d.SmartData = SmartValuePage(attributes, {0x51, 0x00, 2, 10});
     d.Aging.SecondsPerPowerOnUnit = 3600;
     d.SmartThresholds = SmartThresholdPage(attributes);
-    d.Logs[0x01] = std::vector<uint8_t>(512, 0);
-    d.Logs[0x06] = std::vector<uint8_t>(512, 0);
+    AddErrorAndSelfTestLogs(d);
     d.Logs[0x30] = IdentifyDataLog(0, 0);
     d.Methods = {AccessMethod::ATA, AccessMethod::OLD, AccessMethod::SAT};
     return d;
@@ -151,10 +157,8 @@ Drive SanDiskControllerSsd() {
 
 // An 80 GB parallel-ATA disk, master on the primary channel: 28-bit addressing, UDMA 5, AAM.
 Drive ParallelDisk() {
-    IdentifyPage id;
-    id.Word(0, 0x0040).Word(1, 16383).Word(3, 16).Word(6, 63);
-    id.Serial("Y2B6W1KE").Firmware("YAR41BW0").Model("Maxtor 6Y080L0");
-    id.Word(47, 0x8010).Word(49, 0x0F00).Word(53, 0x0007).Sectors28(160086528);
+    IdentifyPage id = AtaIdentity(0x0040, "Y2B6W1KE", "YAR41BW0", "Maxtor 6Y080L0");
+    id.Word(47, 0x8010).Word(49, 0x0F00).Sectors28(160086528);
     id.Word(63, 0x0007).Word(64, 0x0003).Word(80, 0x007E).Word(81, 0x001A);
     id.Word(82, 0x7C69).Word(83, 0x7B09).Word(84, 0x4000).Word(85, 0x7C69).Word(86, 0x3A01).Word(87, 0x4000);
     id.Word(88, 0x203F).Word(94, 0x80FE).Word(21, 4096);
@@ -177,18 +181,15 @@ Drive ParallelDisk() {
     d.SmartData = SmartValuePage(attributes, {0x5B, 0x03, 2, 39});
     d.Aging.SecondsPerPowerOnUnit = 60;  // this family counts power-on minutes
     d.SmartThresholds = SmartThresholdPage(attributes);
-    d.Logs[0x01] = std::vector<uint8_t>(512, 0);
-    d.Logs[0x06] = std::vector<uint8_t>(512, 0);
+    AddErrorAndSelfTestLogs(d);
     d.Methods = {AccessMethod::ATA, AccessMethod::IDE, AccessMethod::OLD};
     return d;
 }
 
 // A 160 GB SATA disk behind a RAID driver that passes only the legacy S.M.A.R.T. requests.
 Drive LegacyOnlyDisk() {
-    IdentifyPage id;
-    id.Word(0, 0x0C5A).Word(1, 16383).Word(3, 16).Word(6, 63);
-    id.Serial("9RA3F8XK").Firmware("3.AAD").Model("ST3160815AS");
-    id.Word(47, 0x8010).Word(49, 0x2F00).Word(53, 0x0007).Sectors28(0x0FFFFFFF).Word(75, 31);
+    IdentifyPage id = AtaIdentity(0x0C5A, "9RA3F8XK", "3.AAD", "ST3160815AS");
+    id.Word(47, 0x8010).Word(49, 0x2F00).Sectors28(0x0FFFFFFF).Word(75, 31);
     id.Word(63, 0x0007).Word(64, 0x0003).Word(76, 0x0506).Word(80, 0x00FE).Word(81, 0x0000);
     id.Word(82, 0x346B).Word(83, 0x7D01).Word(84, 0x4023).Word(85, 0x3469).Word(86, 0x3C01).Word(87, 0x4023);
     id.Word(88, 0x407F).Sectors48(312581808).Word(222, 0x101F);
@@ -261,10 +262,8 @@ Drive NvmeSsd() {
 // A 2 TB portable disk behind a USB Attached SCSI bridge that passes ATA commands only inside SCSI
 // commands.
 Drive UsbBridgedDisk() {
-    IdentifyPage id;
-    id.Word(0, 0x0040).Word(1, 16383).Word(3, 16).Word(6, 63);
-    id.Serial("WD-WX21A98K7T4C").Firmware("01.01A01").Model("WDC WD20SPZX-22UA7T0");
-    id.Word(47, 0x8010).Word(49, 0x2F00).Word(53, 0x0007).Word(59, 0x0110).Sectors28(0x0FFFFFFF).Word(75, 31);
+    IdentifyPage id = AtaIdentity(0x0040, "WD-WX21A98K7T4C", "01.01A01", "WDC WD20SPZX-22UA7T0");
+    id.Word(47, 0x8010).Word(49, 0x2F00).Word(59, 0x0110).Sectors28(0x0FFFFFFF).Word(75, 31);
     id.Word(76, 0x070E).Word(77, 0x0006).Word(78, 0x004C).Word(79, 0x0040);
     id.Word(80, 0x07F8).Word(81, 0x006D).Word(82, 0x746B).Word(83, 0x7D69).Word(84, 0x6163);
     id.Word(85, 0x7469).Word(86, 0xBC49).Word(87, 0x6163).Word(88, 0x407F).Word(91, 0x0080);
@@ -287,8 +286,7 @@ Drive UsbBridgedDisk() {
     d.Aging.SecondsPerPowerOnUnit = 3600;  // attribute 9 counts hours
     d.Sct = Sct(34, 48, 60, 85);
     d.SmartThresholds = SmartThresholdPage(attributes);
-    d.Logs[0x01] = std::vector<uint8_t>(512, 0);
-    d.Logs[0x06] = std::vector<uint8_t>(512, 0);
+    AddErrorAndSelfTestLogs(d);
     d.Logs[0x30] = IdentifyDataLog(0x8000000001000000ULL, 0);  // 16 MiB buffer
     d.Methods = {AccessMethod::SAT};
     return d;
