@@ -6,7 +6,7 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
-bash scripts/setup.sh >&2
+bash scripts/setup.sh native >&2
 
 generator=()
 if command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi

@@ -1,11 +1,23 @@
 #!/usr/bin/env bash
-# Installs everything the builds and tests need on Debian 12: the native compiler, GoogleTest and
-# Google Benchmark, clang for the fuzz target, the mingw-w64 cross compiler, and Wine (32-bit) with
-# Xvfb for the Windows tests. Does nothing when everything is already installed.
+# Installs what a job needs on Debian 12, and nothing more:
+#   bash scripts/setup.sh           the native build: compiler, CMake, Ninja, GoogleTest, Google Benchmark
+#   bash scripts/setup.sh windows   ... and the mingw-w64 cross compiler
+#   bash scripts/setup.sh test      ... and clang for the fuzz targets, Wine (32-bit) and Xvfb
+# Does nothing when everything asked for is already installed. A package index that fails to
+# download (a mirror in the middle of a sync) does not stop it: the install is tried all the same,
+# then with the main suites alone, and only a failed install stops it, with a message saying so.
 set -euo pipefail
 
-packages=(cmake g++ ninja-build libgtest-dev googletest libbenchmark-dev clang libclang-rt-14-dev
-          g++-mingw-w64-i686 wine wine32:i386 xvfb xauth)
+native=(cmake g++ ninja-build libgtest-dev googletest libbenchmark-dev)
+windows=(g++-mingw-w64-i686)
+testing=(clang libclang-rt-14-dev wine wine32:i386 xvfb xauth)
+
+case "${1:-native}" in
+  native) packages=("${native[@]}") ;;
+  windows) packages=("${native[@]}" "${windows[@]}") ;;
+  test) packages=("${native[@]}" "${windows[@]}" "${testing[@]}") ;;
+  *) echo "setup: unknown set '$1' (native, windows or test)" >&2; exit 2 ;;
+esac
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -26,18 +38,33 @@ fi
 
 echo "setup: installing ${missing[*]}"
 # wine32 is an i386 package; a fresh machine lacks the architecture.
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   as_root dpkg --add-architecture i386
 fi
-# A mirror that hiccups gets two more tries.
-retry() {
-  local n
-  for n in 1 2 3; do
-    "$@" && return 0
-    echo "setup: '$*' failed (attempt $n)" >&2
-    sleep 5
-  done
-  return 1
+
+install_missing() {  # [apt-get options...]
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get "$@" install -y "${missing[@]}" </dev/null
 }
-retry as_root apt-get update
-retry as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y "${packages[@]}" </dev/null
+
+# The first stanza of the machine's deb822 sources (the main suites without the security suite), in a
+# folder of its own, for an install that must not depend on an index caught mid-sync.
+main_suites_only() {
+  local sources=/etc/apt/sources.list.d/debian.sources dir
+  [ -f "$sources" ] || return 1
+  dir=$(mktemp -d)
+  awk 'BEGIN { RS = ""; ORS = "\n\n" } NR == 1 { print }' "$sources" > "$dir/main.sources"
+  echo "$dir"
+}
+
+if ! as_root apt-get update; then
+  echo "setup: a package index failed to download; trying the install with the indexes there are" >&2
+fi
+if install_missing; then exit 0; fi
+
+echo "setup: the install failed; trying again with the main suites only" >&2
+if dir=$(main_suites_only); then
+  as_root apt-get -o Dir::Etc::sourcelist=/dev/null -o Dir::Etc::sourceparts="$dir" update || true
+  if install_missing -o Dir::Etc::sourcelist=/dev/null -o Dir::Etc::sourceparts="$dir"; then exit 0; fi
+fi
+echo "setup: could not install ${missing[*]} (see apt-get's messages above)" >&2
+exit 1

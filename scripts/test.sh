@@ -155,7 +155,7 @@ stage_wine_gui() {
 
 total_start=$(date +%s)
 echo "=== setup ==="
-if ! bash scripts/setup.sh; then
+if ! bash scripts/setup.sh test; then
   echo "setup failed"
   echo "stages: 0 passed, 1 failed"
   exit 1
