@@ -21,7 +21,9 @@ endforeach()
 
 enable_language(RC)
 configure_file(${PROJECT_SOURCE_DIR}/src/app/KORVANTE.rc.in ${CMAKE_CURRENT_BINARY_DIR}/KORVANTE.rc @ONLY)
-add_executable(KORVANTE WIN32 ${PROJECT_SOURCE_DIR}/src/app/WinMain.cpp ${CMAKE_CURRENT_BINARY_DIR}/KORVANTE.rc)
+add_executable(KORVANTE WIN32 ${PROJECT_SOURCE_DIR}/src/app/Program.cpp ${KORVANTE_WIN32_SOURCE_DIR}/Win32Main.cpp
+                        ${CMAKE_CURRENT_BINARY_DIR}/KORVANTE.rc)
+target_compile_definitions(KORVANTE PRIVATE _WIN32_WINNT=0x0601 WINVER=0x0601)
 target_link_libraries(KORVANTE PRIVATE korvante_core korvante_win32_storage korvante_win32_clock
                                        korvante_win32_shell)
 

@@ -3,7 +3,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "device/Scan.h"
+#include "discovery/Scan.h"
+#include "device/DiagnosticLog.h"
 
 namespace testmachine {
 
@@ -59,16 +60,14 @@ std::string ReadFixtureFile(const std::string& relative) {
 }  // namespace testmachine
 
 void MachineTest::SetUp() {
-    ClearDriveTable();
-    ClearGlobalLog();
-    SelfTestThrottled = false;
+    ResetProcessState();
     sim::SetReplyHook(nullptr);
     sim::SetLocalTime(15, 4, 5);
     sim::Install(sim::Machine());
 }
 
 void MachineTest::TearDown() {
-    ClearDriveTable();
+    ResetProcessState();
     sim::Install(sim::Machine());
 }
 

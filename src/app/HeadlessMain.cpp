@@ -6,9 +6,10 @@
 #include "app/AttributeDump.h"
 #include "app/HealthDump.h"
 #include "app/RecordDump.h"
-#include "device/Scan.h"
+#include "discovery/Scan.h"
 #include "device/TIOCTL.h"
 #include "platform/sim/SimMachine.h"
+#include "device/DiagnosticLog.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include "smart/Condition.h"
 #include "smart/NvmeHealth.h"
 #include "smart/PowerOnTime.h"
+#include "system/Settings.h"
 
 namespace {
 
@@ -14,7 +15,7 @@ void Line(std::ostream& out, const std::string& label, const std::string& value)
 
 // A temperature of 0 is unknown and never shown.
 void Temperature(std::ostream& out, const char* label, uint8_t celsius) {
-    if (celsius != 0) Line(out, label, FormatTemperature(celsius));
+    if (celsius != 0) Line(out, label, FormatTemperature(celsius, Settings.Fahrenheit));
 }
 
 }  // namespace

@@ -2,9 +2,11 @@
 #include <cstring>
 #include <vector>
 
-#include "device/Bytes.h"
-#include "device/IoctlCodes.h"
+#include "protocol/Bytes.h"
+#include "protocol/IoctlCodes.h"
 #include "device/TIOCTL.h"
+#include "device/Transports.h"
+#include "platform/Storage.h"
 
 bool TransportATA(DriveRecord& drive, const AtaTaskFile& tf, uint8_t* buffer, size_t size, bool dataOut) {
     const uint32_t length = buffer ? tf.SectorCount * SectorSize : 0;

@@ -1,15 +1,25 @@
-// The record of one physical drive, the table of the drives found, and the eight-byte command
-// block every drive command is described by.
+// The record of one physical drive and the table of the drives found, which owns the records.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
-#include "platform/Platform.h"
+#include "platform/Types.h"
 
-// Windows SYSTEMTIME, 16 bytes.
-struct SystemTime {
-    uint16_t Year, Month, DayOfWeek, Day, Hour, Minute, Second, Milliseconds;
+using platform::SystemTime;
+
+// The record's open drive, closed with the record. A copy of a record is a reader's snapshot: it
+// opens nothing and closes nothing, so it has no handle; records are never copy-assigned.
+class DriveHandle : public platform::OwnedHandle {
+public:
+    using OwnedHandle::OwnedHandle;
+    using OwnedHandle::operator=;
+    DriveHandle() = default;
+    DriveHandle(const DriveHandle&) : OwnedHandle() {}
+    DriveHandle(DriveHandle&&) = default;
+    DriveHandle& operator=(DriveHandle&&) = default;
+    DriveHandle& operator=(const DriveHandle&) = delete;
 };
 
 // Every field starts at zero, false or empty: a new record is all zero.
@@ -24,7 +34,7 @@ struct DriveRecord {
     bool PowerTimeLogged{};
     std::string Caption;
     std::uintptr_t RegKey{};
-    platform::Handle Handle{};
+    DriveHandle Handle;
     std::string DevicePath;
     uint8_t DeviceAddress{};
     uint8_t ChannelAddress{};
@@ -200,58 +210,45 @@ struct DriveRecord {
 
 constexpr unsigned MaxPhysicalDisks = 32;
 
-// Filled once by the scan in discovery order; slots 0..Count-1 are used, never reordered.
+// Filled once by the scan in discovery order; slots 0..Count-1 are used, never reordered. The table
+// owns its records.
 struct DriveTableType {
-    DriveRecord* Drives[MaxPhysicalDisks]{};
+    std::unique_ptr<DriveRecord> Drives[MaxPhysicalDisks];
     uint8_t Count{};
 };
 
 extern DriveTableType DriveTable;
 
-// Frees every record and empties the table (a new process starts with an empty table; tests
-// that scan more than once start each scan from here).
-void ClearDriveTable();
-
-// The ATA register block, in the byte order of the Windows IDEREGS structure.
-struct AtaTaskFile {
-    uint8_t Features{};
-    uint8_t SectorCount{};
-    uint8_t SectorNumber{};
-    uint8_t CylinderLow{};
-    uint8_t CylinderHigh{};
-    uint8_t DeviceHead{};
-    uint8_t Command{};
-    uint8_t Reserved{};
+// Records are shared between the user-interface thread, the monitoring (timer) thread and worker
+// threads, and kept apart by one table-wide reader/writer lock:
+// - a thread that sends commands to a drive of the table or changes its fields holds a DriveWriter
+//   for that drive's step (one drive at a time, never across a wait for the user);
+// - a thread that reads fields of records it did not just write holds a DriveReader while it reads,
+//   or takes a SnapshotDrive and reads the copy at leisure;
+// - the diagnostic logs have their own lock, and the process-wide flags are atomics;
+// - locks are taken in one order: the table lock, then the dispatcher's, then the log's.
+class DriveWriter {
+public:
+    DriveWriter();
+    ~DriveWriter();
+    DriveWriter(const DriveWriter&) = delete;
+    DriveWriter& operator=(const DriveWriter&) = delete;
 };
 
-// The register block as the eight bytes a request buffer carries, and back.
-void StoreTaskFile(const AtaTaskFile& tf, uint8_t* at);
-AtaTaskFile LoadTaskFile(const uint8_t* at);
+class DriveReader {
+public:
+    DriveReader();
+    ~DriveReader();
+    DriveReader(const DriveReader&) = delete;
+    DriveReader& operator=(const DriveReader&) = delete;
+};
 
-enum class AccessMethod { NVMe, ATA, SCSI, OLD, IDE, SAT };
+// A copy of record `index` taken under the reader lock (without the drive's handle); an empty record
+// when there is no such drive.
+DriveRecord SnapshotDrive(unsigned index);
 
-const char* AccessMethodName(AccessMethod method);
+// Appends a record; false (and the record freed) when the table is full.
+bool AddDrive(std::unique_ptr<DriveRecord> drive);
 
-// Command codes, S.M.A.R.T. subcommands and the log addresses the program uses.
-constexpr uint8_t ATA_IDENTIFY_PACKET_DEVICE = 0xA1;
-constexpr uint8_t ATA_SMART = 0xB0;
-constexpr uint8_t ATA_CHECK_POWER_MODE = 0xE5;
-constexpr uint8_t ATA_IDENTIFY_DEVICE = 0xEC;
-constexpr uint8_t ATA_SET_FEATURES = 0xEF;
-constexpr uint8_t SMART_READ_DATA = 0xD0;
-constexpr uint8_t SMART_READ_THRESHOLDS = 0xD1;
-constexpr uint8_t SMART_EXECUTE_OFFLINE = 0xD4;
-constexpr uint8_t SMART_READ_LOG = 0xD5;
-constexpr uint8_t SMART_WRITE_LOG = 0xD6;
-constexpr uint8_t SMART_ENABLE_OPERATIONS = 0xD8;
-constexpr uint8_t SmartCylinderLow = 0x4F;
-constexpr uint8_t SmartCylinderHigh = 0xC2;
-constexpr uint8_t LogDirectory = 0x00;
-constexpr uint8_t IdentifyDeviceDataLog = 0x30;
-constexpr uint8_t SctCommandLog = 0xE0;
-constexpr uint8_t SctDataLog = 0xE1;
-constexpr uint8_t NvmeHealthLogPage = 0x02;
-constexpr uint8_t NvmeSelfTestLogPage = 0x06;
-
-// A zeroed S.M.A.R.T. command block for one subcommand.
-AtaTaskFile SmartTaskFile(uint8_t features, uint8_t sectorCount = 0, uint8_t logAddress = 0);
+// Frees every record, closing its handle, and empties the table.
+void ClearDriveTable();

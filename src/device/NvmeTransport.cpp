@@ -3,9 +3,11 @@
 #include <cstring>
 #include <vector>
 
-#include "device/Bytes.h"
-#include "device/IoctlCodes.h"
+#include "protocol/Bytes.h"
+#include "protocol/IoctlCodes.h"
 #include "device/TIOCTL.h"
+#include "device/Transports.h"
+#include "platform/Storage.h"
 
 namespace {
 

@@ -3,15 +3,16 @@
 #include <cstring>
 #include <mutex>
 
-#include "platform/Platform.h"
+#include "device/DiagnosticLog.h"
+#include "device/Transports.h"
+#include "platform/Storage.h"
+#include "platform/Time.h"
 
 std::atomic<bool> SelfTestThrottled{false};
 
 namespace {
 
 std::mutex DispatcherLock;  // one drive command in flight at a time
-std::mutex LogLock;
-std::string GlobalLog;
 
 // One place in a drive class's access order. A fallback that worked is logged once (onceLine,
 // remembered in flag) or every time (repeatLine, after the current time).
@@ -91,12 +92,6 @@ bool TryInOrder(DriveRecord& drive, const AtaTaskFile& tf, uint8_t* buffer, size
     return false;
 }
 
-void AppendEntry(std::string& log, const std::string& message) {
-    if (!log.empty()) log += "\r\n\r\n";
-    log += "DEBUG - ";
-    log += message;
-}
-
 }  // namespace
 
 bool IsDataOut(const AtaTaskFile& tf) {
@@ -116,26 +111,6 @@ bool ExecuteCommand(DriveRecord& drive, const AtaTaskFile& tf, uint8_t* buffer, 
         ok = TryInOrder(drive, tf, buffer, size, dataOut, DefaultOrder);
     if (!ok && !FailsSilently(drive, tf)) WriteFailureReport(drive, tf);
     return ok;
-}
-
-void WriteLog(const std::string& message, DriveRecord* drive) {
-    std::lock_guard<std::mutex> lock(LogLock);
-    AppendEntry(drive ? drive->Log : GlobalLog, message);
-}
-
-std::string GlobalLogText() {
-    std::lock_guard<std::mutex> lock(LogLock);
-    return GlobalLog;
-}
-
-std::string DriveLogText(const DriveRecord& drive) {
-    std::lock_guard<std::mutex> lock(LogLock);
-    return drive.Log;
-}
-
-void ClearGlobalLog() {
-    std::lock_guard<std::mutex> lock(LogLock);
-    GlobalLog.clear();
 }
 
 bool CallWithRequest(const DriveRecord& drive, uint32_t ioControlCode, std::vector<uint8_t>& request) {

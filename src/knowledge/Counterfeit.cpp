@@ -5,7 +5,7 @@
 #include <initializer_list>
 #include <iterator>
 
-#include "device/TIOCTL.h"
+#include "device/DiagnosticLog.h"
 
 namespace {
 

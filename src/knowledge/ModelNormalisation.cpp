@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "knowledge/VendorSite.h"
-#include "platform/Platform.h"
 
 namespace {
 
@@ -38,8 +37,6 @@ const Rewrite LinkRewrites[] = {
     {"KINGSTON SA400S37 120G", "KINGSTON SA400S37--120G"},
     {"Samsung SSD 870 EVO 1TB", "Samsung SSD 870 EVO--1TB"},
 };
-
-constexpr int SW_SHOW = 5;
 
 bool IsSeparator(char c) { return c == ':' || c == '/' || c == ' '; }
 
@@ -88,10 +85,4 @@ std::string DatabaseAddress(const DriveRecord& drive) {
     path += PathSegment(NormaliseForLink(drive.Model)) + "/";
     path += PathSegment(NormaliseForLink(drive.FirmwareVersion)) + "/";
     return VendorAddress(path);
-}
-
-void OpenDatabasePages() {
-    for (unsigned i = 0; i < DriveTable.Count; ++i)
-        platform::ShellExecute(0, std::string(), DatabaseAddress(*DriveTable.Drives[i]), std::string(), std::string(),
-                               SW_SHOW);
 }

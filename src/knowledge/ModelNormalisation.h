@@ -13,6 +13,3 @@ std::string NormaliseForLink(const std::string& text);
 // The database page of the drive: a counterfeit has its own branch, then the normalised model and
 // firmware, each with every character that could end or escape the path segment percent-encoded.
 std::string DatabaseAddress(const DriveRecord& drive);
-
-// Opens the database page of every drive in the table, in table order, in the default browser.
-void OpenDatabasePages();

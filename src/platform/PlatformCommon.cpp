@@ -1,7 +1,7 @@
 // Constants of the platform interface shared by both implementations.
 #include <cstring>
 
-#include "platform/Platform.h"
+#include "platform/Storage.h"
 
 namespace platform {
 

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "device/Bytes.h"
+#include "protocol/Bytes.h"
 #include "device/TIOCTL.h"
 #include "smart/NvmeHealth.h"
 #include "smart/SmartData.h"
-#include "system/Settings.h"
+#include "device/DiagnosticLog.h"
 
 namespace {
 
@@ -248,7 +248,7 @@ void SetRecommendedTemperature(DriveRecord& d) {
     d.TemperatureLimit = std::max(d.WarningTemperature, floor);
 }
 
-std::string FormatTemperature(uint8_t celsius) {
-    const unsigned value = Fahrenheit ? celsius * 9u / 5u + 32u : celsius;
+std::string FormatTemperature(uint8_t celsius, bool fahrenheit) {
+    const unsigned value = fahrenheit ? celsius * 9u / 5u + 32u : celsius;
     return std::to_string(value);
 }

@@ -37,5 +37,5 @@ void TakeAttributeTopTemperature(DriveRecord& drive);
 // TemperatureLimit: the drive's warning limit, but never below 70 °C for SSDs and 55 °C for others.
 void SetRecommendedTemperature(DriveRecord& drive);
 
-// Decimal digits in the user's scale (the Fahrenheit setting), no unit.
-std::string FormatTemperature(uint8_t celsius);
+// Decimal digits in degrees Celsius, or Fahrenheit when asked, no unit.
+std::string FormatTemperature(uint8_t celsius, bool fahrenheit);

@@ -1,7 +1,6 @@
 #include "smart/NvmeHealth.h"
 
-#include "device/Bytes.h"
-#include "device/NvmeIdentify.h"
+#include "protocol/Bytes.h"
 #include "device/TIOCTL.h"
 
 namespace {
@@ -83,6 +82,10 @@ uint32_t FieldValue(const uint8_t* log, const HealthField& f) {
 
 // The log gives Kelvin; a reading outside 0..121 °C (0 K included) is no temperature rather than an
 // impossible one that would raise alerts and show in the tray.
+uint8_t KelvinToCelsius(uint32_t kelvin) {
+    return kelvin < 273 || kelvin > 394 ? 0 : static_cast<uint8_t>(kelvin - 273);
+}
+
 void ExtractNvmeHealthValues(DriveRecord& d) {
     d.Temperature = KelvinToCelsius(Get16(d.SmartData, 1));
     d.PowerTime = Get32(d.SmartData, 128);

@@ -13,6 +13,10 @@
 // PowerCycleCount, each from the low 32 bits of its field.
 void ExtractNvmeHealthValues(DriveRecord& drive);
 
+// An NVMe temperature in Kelvin as whole degrees Celsius; 0 (unknown) outside 273..394 K, where no
+// drive reports a real temperature.
+uint8_t KelvinToCelsius(uint32_t kelvin);
+
 // The controller's NVMe version as major x 10 + minor (1.3 gives 13), from Identify Controller VER.
 unsigned NvmeVersion(const DriveRecord& drive);
 

@@ -1,6 +1,6 @@
 #include "smart/PowerOnTime.h"
 
-#include "device/TIOCTL.h"
+#include "device/DiagnosticLog.h"
 
 bool PowerOnTimerCalibrating(const DriveRecord& d) {
     return !d.IsNVMe && d.PowerTimeIndex != 0 && d.PowerOnTimerPeriod == 0;

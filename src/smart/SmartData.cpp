@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "device/Bytes.h"
+#include "protocol/Bytes.h"
 #include "device/TIOCTL.h"
 
 namespace {

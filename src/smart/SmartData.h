@@ -6,19 +6,7 @@
 #include <string>
 
 #include "device/DriveRecord.h"
-
-constexpr unsigned MaxAttributes = 30;
-
-// Attributes the program reads by their identifier.
-constexpr uint8_t RemappedSectorsId = 5;
-constexpr uint8_t PowerOnTimeId = 9;
-constexpr uint8_t PowerCyclesId = 12;
-constexpr uint8_t AirflowTemperatureId = 190;
-constexpr uint8_t TemperatureId = 194;
-constexpr uint8_t OtherTemperatureId = 231;  // a temperature on hard disks, life left on many SSDs
-
-// Offset of attribute entry i (0-based) in SmartData or SmartThresholds.
-constexpr unsigned AttributeOffset(unsigned i) { return 2 + 12 * i; }
+#include "protocol/Ata.h"
 
 // More failed value-page reads than this mark the drive lost.
 constexpr uint32_t MaxSmartFailures = 9;

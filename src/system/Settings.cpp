@@ -1,3 +1,10 @@
 #include "system/Settings.h"
 
-std::atomic<bool> Fahrenheit{false};
+SettingsType Settings;
+
+void ResetSettings() {
+    Settings.Fahrenheit = false;
+    Settings.ShowHottestDiskOnly = false;
+    Settings.ShowCPU_usage = false;
+    Settings.CheckUpdate = false;
+}

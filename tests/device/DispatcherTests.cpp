@@ -7,6 +7,7 @@
 
 #include "TestMachine.h"
 #include "device/TIOCTL.h"
+#include "device/DiagnosticLog.h"
 
 using testmachine::OpenRecord;
 using testmachine::SataDrive;

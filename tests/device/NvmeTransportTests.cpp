@@ -3,9 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "TestMachine.h"
-#include "device/Bytes.h"
-#include "device/IoctlCodes.h"
+#include "protocol/Bytes.h"
+#include "protocol/IoctlCodes.h"
 #include "device/TIOCTL.h"
+#include "device/Transports.h"
 
 using testmachine::OpenRecord;
 using M = AccessMethod;

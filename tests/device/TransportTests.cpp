@@ -5,9 +5,10 @@
 #include <cstring>
 
 #include "TestMachine.h"
-#include "device/Bytes.h"
-#include "device/IoctlCodes.h"
+#include "protocol/Bytes.h"
+#include "protocol/IoctlCodes.h"
 #include "device/TIOCTL.h"
+#include "device/Transports.h"
 
 using testmachine::OpenRecord;
 using testmachine::SataDrive;

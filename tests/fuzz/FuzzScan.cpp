@@ -6,12 +6,13 @@
 #include <cstdint>
 #include <cstring>
 
-#include "device/Scan.h"
+#include "discovery/Scan.h"
 #include "device/TIOCTL.h"
 #include "platform/sim/SimMachine.h"
 #include "smart/Condition.h"
 #include "smart/NvmeHealth.h"
 #include "smart/SmartData.h"
+#include "device/DiagnosticLog.h"
 
 namespace {
 
@@ -44,9 +45,7 @@ bool Rewrite(Input& in, bool result, uint8_t* out, uint32_t outSize, uint32_t& b
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Input in{data, size};
-    ClearDriveTable();
-    ClearGlobalLog();
-    SelfTestThrottled = false;
+    ResetProcessState();
     sim::Machine machine = sim::DefaultMachine();
     if (in.Byte() & 1) machine.Drives[0].Parent = "USB\\VID_152D&PID_0578\\1";
     sim::Install(std::move(machine));

@@ -5,9 +5,10 @@
 #include <string>
 
 #include "TestMachine.h"
-#include "device/Scan.h"
+#include "discovery/Scan.h"
 #include "device/TIOCTL.h"
 #include "platform/sim/PageBuilders.h"
+#include "device/DiagnosticLog.h"
 
 using testmachine::SataDrive;
 using testmachine::SataIdentify;

@@ -7,6 +7,7 @@
 
 #include "device/TIOCTL.h"
 #include "knowledge/Counterfeit.h"
+#include "device/DiagnosticLog.h"
 
 namespace {
 

@@ -1,12 +1,10 @@
-// The model and firmware texts rewritten for the database address, the address itself, and the
-// pages the "Database" command opens through the shell.
+// The model and firmware texts rewritten for the database address, and the address itself.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "knowledge/ModelNormalisation.h"
 #include "knowledge/VendorSite.h"
-#include "platform/sim/SimShell.h"
 
 namespace {
 
@@ -59,45 +57,6 @@ TEST(DatabaseAddress, BranchSegmentsAndEscaping) {
     EXPECT_EQ(DatabaseAddress(d), base + "A%23B%3FC%25D%5CE/1%0D%01%E9+/");
     d.Model = "../../x";
     EXPECT_EQ(DatabaseAddress(d), base + "..-..-x/1%0D%01%E9+/");
-}
-
-class DatabasePages : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ClearDriveTable();
-        sim::ClearShellRequests();
-        sim::SetShellFails(false);
-    }
-    void TearDown() override {
-        ClearDriveTable();
-        sim::SetShellFails(false);
-    }
-    static void AddDrive(const std::string& brand, const std::string& model, const std::string& firmware) {
-        DriveRecord* d = new DriveRecord();
-        d->Trademark = brand;
-        d->Model = model;
-        d->FirmwareVersion = firmware;
-        DriveTable.Drives[DriveTable.Count++] = d;
-    }
-};
-
-TEST_F(DatabasePages, OnePagePerDriveInTableOrderEvenWhenTheShellFails) {
-    AddDrive("Samsung", "Samsung SSD 870 EVO 1TB", "SVT02B6Q");
-    AddDrive("Fake", "KINGSTON SA400S37/240G", "SBFK71E0");
-    sim::SetShellFails(true);
-    OpenDatabasePages();
-    const std::vector<sim::ShellRequest> requests = sim::ShellRequests();
-    ASSERT_EQ(requests.size(), 2u);
-    const std::string base = VendorAddress("/database/");
-    EXPECT_EQ(requests[0].File, base + "Samsung-SSD-870-EVO--1TB/SVT02B6Q/");
-    EXPECT_EQ(requests[1].File, base + "Fake/KINGSTON-SA400S37--240G/SBFK71E0/");
-    for (const sim::ShellRequest& r : requests) {
-        EXPECT_EQ(r.Window, 0u);
-        EXPECT_EQ(r.Verb, "");
-        EXPECT_EQ(r.Parameters, "");
-        EXPECT_EQ(r.Directory, "");
-        EXPECT_EQ(r.ShowCommand, 5);  // SW_SHOW
-    }
 }
 
 }  // namespace

@@ -5,10 +5,9 @@
 #include <algorithm>
 
 #include "TestMachine.h"
-#include "device/Bytes.h"
+#include "protocol/Bytes.h"
 #include "smart/Condition.h"
 #include "smart/SmartData.h"
-#include "system/Settings.h"
 
 namespace {
 
@@ -170,12 +169,10 @@ TEST(TemperatureLimit, TheDrivesOwnLimitAboveAFloorAndTheFahrenheitText) {
         SetRecommendedTemperature(d);
         EXPECT_EQ(d.TemperatureLimit, c.limit) << c.ssd << c.nvme << unsigned(c.warning);
     }
-    EXPECT_EQ(FormatTemperature(45), "45");
-    Fahrenheit = true;
-    EXPECT_EQ(FormatTemperature(45), "113");
-    EXPECT_EQ(FormatTemperature(37), "98");
-    EXPECT_EQ(FormatTemperature(255), "491") << "no 8-bit overflow";
-    Fahrenheit = false;
+    EXPECT_EQ(FormatTemperature(45, false), "45");
+    EXPECT_EQ(FormatTemperature(45, true), "113");
+    EXPECT_EQ(FormatTemperature(37, true), "98");
+    EXPECT_EQ(FormatTemperature(255, true), "491") << "no 8-bit overflow";
 }
 
 // ATA drives with an SCT engine: its status page and temperature history table.

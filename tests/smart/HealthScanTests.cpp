@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "TestMachine.h"
-#include "device/Scan.h"
+#include "discovery/Scan.h"
 #include "smart/Condition.h"
 #include "smart/PowerOnTime.h"
 #include "smart/SmartData.h"

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "TestMachine.h"
-#include "device/Bytes.h"
+#include "protocol/Bytes.h"
 #include "smart/Condition.h"
 #include "smart/NvmeHealth.h"
 

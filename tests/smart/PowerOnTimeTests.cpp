@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "TestMachine.h"
-#include "device/Bytes.h"
-#include "device/Scan.h"
+#include "protocol/Bytes.h"
+#include "discovery/Scan.h"
 #include "smart/Condition.h"
 #include "smart/PowerOnTime.h"
 #include "smart/SmartData.h"

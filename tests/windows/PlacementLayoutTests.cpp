@@ -4,11 +4,11 @@
 //
 // The program's own headers come first: several of their names are macros in the Windows headers.
 #include "TestMachine.h"
-#include "device/Bytes.h"
+#include "protocol/Bytes.h"
 #include "device/DriveRecord.h"
-#include "device/IoctlCodes.h"
-#include "device/Placement.h"
-#include "platform/Platform.h"
+#include "protocol/IoctlCodes.h"
+#include "discovery/Placement.h"
+#include "platform/Storage.h"
 #include "platform/sim/SimMachine.h"
 
 namespace ours {

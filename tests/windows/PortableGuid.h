@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "platform/Platform.h"
+#include "platform/Types.h"
 
 inline platform::Guid Portable(const GUID& g) {
     platform::Guid p;

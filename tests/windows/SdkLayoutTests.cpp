@@ -6,11 +6,11 @@
 //
 // The program's own headers come first: several of their names are macros in the Windows headers.
 #include "TestMachine.h"
-#include "device/Bytes.h"
+#include "protocol/Bytes.h"
 #include "device/DriveRecord.h"
-#include "device/IoctlCodes.h"
+#include "protocol/IoctlCodes.h"
 #include "device/TIOCTL.h"
-#include "platform/Platform.h"
+#include "platform/Storage.h"
 #include "platform/sim/SimMachine.h"
 
 namespace ours {
@@ -93,6 +93,7 @@ struct IdePassThroughRequest {
 };
 
 #include "windows/PortableGuid.h"
+#include "device/Transports.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "platform/sim/PageBuilders.h"
 
-#include "device/Bytes.h"
+#include "protocol/Bytes.h"
 
 namespace sim {
 

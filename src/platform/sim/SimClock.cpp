@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <mutex>
 
-#include "platform/Platform.h"
+#include "platform/Time.h"
 #include "platform/sim/SimMachine.h"
 
 namespace sim {

@@ -4,8 +4,9 @@
 #include <algorithm>
 #include <cctype>
 
-#include "device/Bytes.h"
-#include "device/IoctlCodes.h"
+#include "protocol/Bytes.h"
+#include "protocol/IoctlCodes.h"
+#include "platform/SystemInfo.h"
 #include "platform/sim/SimInternal.h"
 
 namespace sim {

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "device/Bytes.h"
+#include "protocol/Bytes.h"
 #include "platform/sim/SimInternal.h"
 
 namespace sim {

@@ -4,7 +4,7 @@
 
 #include <mutex>
 
-#include "platform/Platform.h"
+#include "platform/Storage.h"
 #include "platform/sim/SimMachine.h"
 
 namespace sim {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "device/DriveRecord.h"
+#include "protocol/Ata.h"
 #include "platform/sim/SimSmart.h"
 
 namespace sim {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "device/Bytes.h"
-#include "device/IoctlCodes.h"
+#include "protocol/Bytes.h"
+#include "protocol/IoctlCodes.h"
 #include "platform/sim/SimInternal.h"
 
 namespace sim {

@@ -4,7 +4,7 @@
 // aborts, leaving the reason in the status page's extended status code.
 #include <algorithm>
 
-#include "device/Bytes.h"
+#include "protocol/Bytes.h"
 #include "platform/sim/SimInternal.h"
 
 namespace sim {

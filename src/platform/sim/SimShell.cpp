@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "platform/Platform.h"
+#include "platform/Shell.h"
 
 namespace sim {
 namespace {

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "device/Bytes.h"
+#include "protocol/Bytes.h"
 #include "platform/sim/SimInternal.h"
-#include "smart/SmartData.h"
+#include "protocol/Ata.h"
 
 namespace sim {
 namespace {

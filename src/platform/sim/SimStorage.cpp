@@ -5,8 +5,8 @@
 #include <cstring>
 #include <map>
 
-#include "device/Bytes.h"
-#include "device/IoctlCodes.h"
+#include "protocol/Bytes.h"
+#include "protocol/IoctlCodes.h"
 #include "platform/sim/SimInternal.h"
 
 namespace sim {

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "platform/Platform.h"
+#include "platform/Time.h"
 
 namespace platform {
 

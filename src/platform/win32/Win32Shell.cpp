@@ -1,11 +1,7 @@
 // The shell of the platform interface on Windows.
 #include "platform/win32/WindowsApi.h"
 
-#include <shellapi.h>
-
-#undef ShellExecute
-
-#include "platform/Platform.h"
+#include "platform/Shell.h"
 
 namespace platform {
 namespace {

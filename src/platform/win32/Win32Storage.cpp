@@ -6,7 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/Platform.h"
+#include "platform/Storage.h"
+#include "platform/SystemInfo.h"
 
 namespace platform {
 

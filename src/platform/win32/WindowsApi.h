@@ -1,5 +1,5 @@
 // The Windows headers the real platform layer is written with, made safe to use next to
-// platform/Platform.h: the interface's functions carry the names of the Windows calls, and the
+// the platform interface: the interface's functions carry the names of the Windows calls, and the
 // headers turn several of those names into macros (CreateFile → CreateFileA, ...). Include this
 // instead of <windows.h>; afterwards call the Windows functions by their A/W names.
 #pragma once
@@ -12,6 +12,7 @@
 #include <devpropdef.h>
 #include <setupapi.h>
 #include <winioctl.h>
+#include <shellapi.h>
 
 #undef CreateFile
 #undef SetupDiGetClassDevs
@@ -20,6 +21,13 @@
 #undef SetupDiOpenDeviceInfo
 #undef RegisterDeviceNotification
 #undef GetTimeFormat
+#undef ShellExecute
 // Names of constants the interface defines itself with the same values.
 #undef INVALID_HANDLE_VALUE
 #undef DEVPROP_TYPE_STRING
+
+#include "platform/Shell.h"
+#include "platform/Storage.h"
+#include "platform/SystemInfo.h"
+#include "platform/Time.h"
+#include "platform/Types.h"

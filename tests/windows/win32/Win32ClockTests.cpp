@@ -1,5 +1,6 @@
 // The real clock call against the Windows call it stands for.
-#include "platform/Platform.h"
+#include "platform/Time.h"
+#include "platform/Types.h"
 #include "platform/win32/WindowsApi.h"
 
 #include <gtest/gtest.h>

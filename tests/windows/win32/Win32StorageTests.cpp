@@ -1,7 +1,8 @@
 // The real storage calls against what Windows (here: Wine) answers to the calls they stand for.
 // The enumeration tests register a device of their own, with an interface of a private class and a
 // text property, and remove it again.
-#include "platform/Platform.h"
+#include "platform/Storage.h"
+#include "platform/SystemInfo.h"
 #include "platform/win32/WindowsApi.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "device/DriveRecord.h"
-#include "platform/Platform.h"
+#include "platform/Storage.h"
 
 // Climbs from the drive's element to its PCI host controller: channel and role of a parallel drive,
 // whether a USB bridge speaks UAS, the controller's driver description and hardware identifier,

@@ -1,15 +1,18 @@
-#include "device/NvmeIdentify.h"
+#include "discovery/NvmeIdentify.h"
 
 #include <algorithm>
 #include <cctype>
 #include <limits>
 #include <vector>
 
-#include "device/AtaIdentify.h"
-#include "device/Bytes.h"
+#include "discovery/AtaIdentify.h"
+#include "protocol/Bytes.h"
 #include "device/TIOCTL.h"
 #include "knowledge/Trademarks.h"
 #include "smart/Condition.h"
+#include "device/DiagnosticLog.h"
+#include "platform/SystemInfo.h"
+#include "smart/NvmeHealth.h"
 
 namespace {
 
@@ -201,10 +204,6 @@ const LinkRead LinkReads[] = {
 };
 
 }  // namespace
-
-uint8_t KelvinToCelsius(uint32_t kelvin) {
-    return kelvin < 273 || kelvin > 394 ? 0 : static_cast<uint8_t>(kelvin - 273);
-}
 
 bool GetFeature(DriveRecord& drive, uint8_t feature, uint32_t& result) {
     AtaTaskFile tf;

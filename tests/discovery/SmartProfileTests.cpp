@@ -6,9 +6,10 @@
 #include <vector>
 
 #include "TestMachine.h"
-#include "device/Scan.h"
-#include "device/SmartProfile.h"
+#include "discovery/Scan.h"
+#include "discovery/SmartProfile.h"
 #include "smart/SmartData.h"
+#include "device/DiagnosticLog.h"
 
 namespace {
 

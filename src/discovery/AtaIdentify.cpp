@@ -1,12 +1,13 @@
-#include "device/AtaIdentify.h"
+#include "discovery/AtaIdentify.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "device/Bytes.h"
-#include "device/IoctlCodes.h"
+#include "protocol/Bytes.h"
+#include "protocol/IoctlCodes.h"
 #include "device/TIOCTL.h"
 #include "knowledge/Trademarks.h"
+#include "device/DiagnosticLog.h"
 
 namespace {
 

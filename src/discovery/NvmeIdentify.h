@@ -6,7 +6,7 @@
 #include <string>
 
 #include "device/DriveRecord.h"
-#include "platform/Platform.h"
+#include "platform/Storage.h"
 
 // Takes the record after a successful Identify Controller; `parentInstanceId` is the drive's parent
 // device (the PCI controller), whose "&DEV_" gives the PCI device identifier. Sends Identify
@@ -15,10 +15,6 @@ void InterpretNVMeIdentify(DriveRecord& drive, const std::string& parentInstance
 
 // Get Features through the dispatcher: the completion's dword 0 in `result`.
 bool GetFeature(DriveRecord& drive, uint8_t feature, uint32_t& result);
-
-// An NVMe temperature in Kelvin as whole degrees Celsius; 0 (unknown) outside 273..394 K, where no
-// drive reports a real temperature.
-uint8_t KelvinToCelsius(uint32_t kelvin);
 
 // The four PCIe link properties of the drive's PCI controller element.
 void ReadPciLink(DriveRecord& drive, platform::DevInfoSet set, const platform::DevInfoData& controller);

@@ -1,18 +1,20 @@
-#include "device/Scan.h"
+#include "discovery/Scan.h"
 
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
-#include "device/AtaIdentify.h"
-#include "device/Bytes.h"
-#include "device/NvmeIdentify.h"
-#include "device/Placement.h"
-#include "device/SmartProfile.h"
+#include "discovery/AtaIdentify.h"
+#include "protocol/Bytes.h"
+#include "discovery/NvmeIdentify.h"
+#include "discovery/Placement.h"
+#include "discovery/SmartProfile.h"
 #include "device/TIOCTL.h"
 #include "knowledge/Counterfeit.h"
 #include "smart/Condition.h"
 #include "smart/SmartData.h"
+#include "system/Settings.h"
+#include "device/DiagnosticLog.h"
 
 std::uintptr_t DeviceNotificationWindow = 0;
 
@@ -112,11 +114,11 @@ std::string PropertyText(const std::vector<uint8_t>& value) {
     return text;
 }
 
-DriveRecord* IdentifyDrive(platform::Handle handle, const std::string& devicePath, platform::DevInfoSet set,
-                           const platform::DevInfoData& element) {
-    std::unique_ptr<DriveRecord> drive(new DriveRecord());
+std::unique_ptr<DriveRecord> IdentifyDrive(platform::OwnedHandle handle, const std::string& devicePath,
+                                           platform::DevInfoSet set, const platform::DevInfoData& element) {
+    auto drive = std::make_unique<DriveRecord>();
     DriveRecord& d = *drive;
-    d.Handle = handle;
+    d.Handle = std::move(handle);
     d.DevicePath = devicePath;
     const std::string parent = ParentInstanceId(set, element);
     d.IsUSB = parent.compare(0, 4, "USB\\") == 0;
@@ -147,7 +149,7 @@ DriveRecord* IdentifyDrive(platform::Handle handle, const std::string& devicePat
     ReadTrimState(d);
     platform::RegisterDeviceNotification(DeviceNotificationWindow, d.Handle);
     if (!d.IsNVMe) ReadIdentifyDataLog(d);
-    return drive.release();
+    return drive;
 }
 
 void EnumerateInterfaceClass(const platform::Guid& interfaceClass) {
@@ -162,15 +164,20 @@ void EnumerateInterfaceClass(const platform::Guid& interfaceClass) {
         std::string path;
         platform::DevInfoData element{};
         if (!platform::SetupDiGetDeviceInterfaceDetail(set, member, DetailBufferSize, path, element)) continue;
-        const platform::Handle handle = platform::CreateFile(path);
+        platform::OwnedHandle handle(platform::CreateFile(path));
         if (handle == platform::INVALID_HANDLE_VALUE) continue;
-        DriveRecord* drive = IdentifyDrive(handle, path, set, element);
-        if (drive)
-            DriveTable.Drives[DriveTable.Count++] = drive;
-        else
-            platform::CloseHandle(handle);
+        if (std::unique_ptr<DriveRecord> drive = IdentifyDrive(std::move(handle), path, set, element))
+            AddDrive(std::move(drive));
     }
     platform::SetupDiDestroyDeviceInfoList(set);
+}
+
+void ResetProcessState() {
+    ClearDriveTable();
+    ClearGlobalLog();
+    SelfTestThrottled = false;
+    DeviceNotificationWindow = 0;
+    ResetSettings();
 }
 
 void ScanDrives() {

@@ -2,20 +2,25 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "device/DriveRecord.h"
-#include "platform/Platform.h"
+#include "platform/Storage.h"
 
 // Window that receives the drives' handle notifications (0 until the main window exists).
 extern std::uintptr_t DeviceNotificationWindow;
 
 void ScanDrives();
+
+// Forgets every drive, both logs, the process-wide flags and the settings: the state a process
+// starts with.
+void ResetProcessState();
 void EnumerateInterfaceClass(const platform::Guid& interfaceClass);
 
-// A new record for the opened drive, or null when it is not kept (the record is then freed and the
-// caller closes the handle).
-DriveRecord* IdentifyDrive(platform::Handle handle, const std::string& devicePath, platform::DevInfoSet set,
+// A new record for the opened drive, which takes the handle, or null when the drive is not kept
+// (the handle is then closed).
+std::unique_ptr<DriveRecord> IdentifyDrive(platform::OwnedHandle handle, const std::string& devicePath, platform::DevInfoSet set,
                            const platform::DevInfoData& element);
 
 // A DEVPROP_TYPE_STRING value (UTF-16LE, zero-terminated) as single-byte text; characters outside

@@ -1,4 +1,4 @@
-#include "device/SmartProfile.h"
+#include "discovery/SmartProfile.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,6 +9,7 @@
 #include "knowledge/Controllers.h"
 #include "knowledge/Counterfeit.h"
 #include "smart/SmartData.h"
+#include "device/DiagnosticLog.h"
 
 namespace {
 

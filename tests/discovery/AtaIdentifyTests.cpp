@@ -17,13 +17,15 @@
 #include <utility>
 #include <vector>
 
-#include "device/AtaIdentify.h"
-#include "device/Bytes.h"
+#include "discovery/AtaIdentify.h"
+#include "protocol/Bytes.h"
 #include "device/DriveRecord.h"
 #include "device/TIOCTL.h"
-#include "platform/Platform.h"
+#include "platform/Storage.h"
+#include "platform/Time.h"
 #include "platform/sim/PageBuilders.h"
 #include "platform/sim/SimMachine.h"
+#include "device/DiagnosticLog.h"
 
 namespace fs = std::filesystem;
 

@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "TestMachine.h"
-#include "device/Bytes.h"
-#include "device/IoctlCodes.h"
-#include "device/Placement.h"
-#include "device/Scan.h"
+#include "protocol/Bytes.h"
+#include "protocol/IoctlCodes.h"
+#include "discovery/Placement.h"
+#include "discovery/Scan.h"
 #include "device/TIOCTL.h"
 
 using testmachine::SataDrive;

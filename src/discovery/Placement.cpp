@@ -1,13 +1,14 @@
-#include "device/Placement.h"
+#include "discovery/Placement.h"
 
 #include <string>
 #include <vector>
 
-#include "device/Bytes.h"
-#include "device/IoctlCodes.h"
-#include "device/NvmeIdentify.h"
-#include "device/Scan.h"
+#include "protocol/Bytes.h"
+#include "protocol/IoctlCodes.h"
+#include "discovery/NvmeIdentify.h"
+#include "discovery/Scan.h"
 #include "device/TIOCTL.h"
+#include "device/DiagnosticLog.h"
 
 namespace {
 

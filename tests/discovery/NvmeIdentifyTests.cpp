@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "TestMachine.h"
-#include "device/Bytes.h"
-#include "device/NvmeIdentify.h"
+#include "protocol/Bytes.h"
+#include "discovery/NvmeIdentify.h"
 #include "device/TIOCTL.h"
 
 using M = AccessMethod;

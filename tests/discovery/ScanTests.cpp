@@ -2,9 +2,10 @@
 #include <gtest/gtest.h>
 
 #include "TestMachine.h"
-#include "device/Bytes.h"
-#include "device/Scan.h"
+#include "protocol/Bytes.h"
+#include "discovery/Scan.h"
 #include "device/TIOCTL.h"
+#include "device/DiagnosticLog.h"
 
 using testmachine::SataDrive;
 using testmachine::SataIdentify;

@@ -1,7 +1,5 @@
-// The only door from the portable core to the operating system. Every function stands for the
-// Windows call it is named after and takes portable types; src/platform/win32 implements them with
-// the real calls, src/platform/sim with the simulated machine. The choice is made at link time,
-// one library per facility (storage, clock).
+// The storage facility of the platform interface: device enumeration and properties (SetupAPI),
+// drive and volume handles, I/O control and device notifications.
 #pragma once
 
 #include <cstddef>
@@ -9,23 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/Types.h"
+
 namespace platform {
-
-struct Guid {
-    uint32_t Data1;
-    uint16_t Data2;
-    uint16_t Data3;
-    uint8_t Data4[8];
-};
-
-bool operator==(const Guid& a, const Guid& b);
 
 // Device interface classes the scan walks.
 extern const Guid GUID_DEVINTERFACE_DISK;       // {53F56307-B6BF-11D0-94F2-00A0C91EFB8B}
 extern const Guid GUID_DEVINTERFACE_STORAGE2;   // {7FCCC86C-228A-40AD-8A58-F590AF7BFDCE}
-
-using Handle = std::uintptr_t;
-constexpr Handle INVALID_HANDLE_VALUE = ~static_cast<Handle>(0);
 
 using DevInfoSet = std::uintptr_t;
 constexpr DevInfoSet INVALID_DEVINFO_SET = ~static_cast<DevInfoSet>(0);
@@ -101,8 +89,6 @@ Handle CreateFile(const std::string& path, uint32_t flagsAndAttributes);
 // GetLogicalDrives: bit i is set when drive letter 'A' + i exists; 0 on failure.
 uint32_t GetLogicalDrives();
 
-bool CloseHandle(Handle handle);
-
 // Synchronous DeviceIoControl; in and out may be the same buffer.
 bool DeviceIoControl(Handle handle, uint32_t ioControlCode, const void* inBuffer, uint32_t inSize,
                      void* outBuffer, uint32_t outSize, uint32_t& bytesReturned);
@@ -110,27 +96,5 @@ bool DeviceIoControl(Handle handle, uint32_t ioControlCode, const void* inBuffer
 // RegisterDeviceNotificationA(window, DEV_BROADCAST_HANDLE for device, DEVICE_NOTIFY_WINDOW_HANDLE).
 // Returns the notification handle, 0 on failure.
 std::uintptr_t RegisterDeviceNotification(std::uintptr_t window, Handle device);
-
-// --- system information ---------------------------------------------------------------------------
-
-// The parts of SYSTEM_INFO the program uses.
-struct SystemInfo {
-    uint32_t PageSize;  // dwPageSize
-};
-
-void GetSystemInfo(SystemInfo& info);
-
-// --- clock --------------------------------------------------------------------------------------
-
-// GetTimeFormatA(default user locale, no flags, current local time, default format), cut at the
-// terminating zero; empty on failure.
-std::string GetTimeFormat();
-
-// --- shell --------------------------------------------------------------------------------------
-
-// ShellExecuteA(window, verb, file, parameters, directory, showCommand); an empty verb, parameters
-// or directory is passed as none. True when the shell reports success (a result above 32).
-bool ShellExecute(std::uintptr_t window, const std::string& verb, const std::string& file,
-                  const std::string& parameters, const std::string& directory, int showCommand);
 
 }  // namespace platform

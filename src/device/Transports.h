@@ -1,0 +1,31 @@
+// What the dispatcher's transports share: their common signature and the helpers that build and
+// check request buffers. Only the dispatcher and the transports include this.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "device/DriveRecord.h"
+#include "protocol/Ata.h"
+
+// The transports. Each takes the drive (only its Handle, and for NVMe HMB_Size), the task file, the
+// caller's buffer and whether the buffer is sent; it returns true when the command went through and,
+// for a data-in command, data really came back.
+using TransportFunction = bool (*)(DriveRecord& drive, const AtaTaskFile& tf, uint8_t* buffer,
+                                   size_t size, bool dataOut);
+
+bool TransportATA(DriveRecord&, const AtaTaskFile&, uint8_t*, size_t, bool);
+bool TransportIDE(DriveRecord&, const AtaTaskFile&, uint8_t*, size_t, bool);
+bool TransportOLD(DriveRecord&, const AtaTaskFile&, uint8_t*, size_t, bool);
+bool TransportSAT(DriveRecord&, const AtaTaskFile&, uint8_t*, size_t, bool);
+bool TransportSCSI(DriveRecord&, const AtaTaskFile&, uint8_t*, size_t, bool);
+bool TransportNVMe(DriveRecord&, const AtaTaskFile&, uint8_t*, size_t, bool);
+
+// DeviceIoControl with one request buffer as input and output; true when the call succeeded and
+// returned bytes.
+bool CallWithRequest(const DriveRecord& drive, uint32_t ioControlCode, std::vector<uint8_t>& request);
+
+// The five bytes written where returned data will land; still there afterwards means no data came.
+void WriteMarker(uint8_t* at);
+bool MarkerPresent(const uint8_t* at);
