@@ -56,7 +56,7 @@ function(korvante_add_windows_tests)
   # The portable suite and the checks of the Windows headers, on the simulated machine.
   file(GLOB layout_tests CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/windows/*.cpp)
   add_executable(korvante_wintests ${KORVANTE_PORTABLE_TESTS} ${layout_tests})
-  target_link_libraries(korvante_wintests PRIVATE korvante_core korvante_sim_storage korvante_sim_clock
+  target_link_libraries(korvante_wintests PRIVATE korvante_core korvante_dump korvante_sim_storage korvante_sim_clock
                                                   korvante_sim_shell GTest::gtest_main)
   target_include_directories(korvante_wintests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_compile_definitions(korvante_wintests PRIVATE KORVANTE_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
