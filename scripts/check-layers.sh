@@ -26,25 +26,26 @@ declare -A allowed=(
 
 windows_headers='windows|winioctl|setupapi|devpropdef|devpkey|dbt|shellapi|ntddscsi|ntdddisk|ntddstor|nvme|initguid|pciprop|winbase|winreg|wininet|mmsystem|timeapi|commctrl|richedit|shlobj|winuser|wingdi|winnt|windef|winsvc|winver|objbase|tlhelp32|psapi|ntsecapi|sddl|aclapi|shlwapi|commdlg'
 
-# The folder a file or include path belongs to: platform/sim and platform/win32 are folders of their own.
+# The folder a file or include path belongs to, into $folder: platform/sim and platform/win32 are
+# folders of their own.
 folder_of() {
   case "$1" in
-    platform/sim/*) echo platform/sim ;;
-    platform/win32/*) echo platform/win32 ;;
-    */*) echo "${1%%/*}" ;;
-    *) echo "" ;;
+    platform/sim/*) folder=platform/sim ;;
+    platform/win32/*) folder=platform/win32 ;;
+    */*) folder=${1%%/*} ;;
+    *) folder="" ;;
   esac
 }
 
 bad=0
 while IFS= read -r file; do
   rel=${file#src/}
-  own=$(folder_of "$rel")
+  folder_of "$rel"; own=$folder
   if [ -z "${allowed[$own]+set}" ]; then
     echo "$file: the folder '$own' has no line in the include rules"; bad=1; continue
   fi
   while IFS=: read -r line target; do
-    dep=$(folder_of "$target")
+    folder_of "$target"; dep=$folder
     [ "$dep" = "$own" ] && continue
     case " ${allowed[$own]} " in *" $dep "*) continue ;; esac
     echo "$file:$line: '$own' may not include \"$target\""; bad=1

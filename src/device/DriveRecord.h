@@ -13,13 +13,19 @@ using platform::SystemTime;
 // opens nothing and closes nothing, so it has no handle; records are never copy-assigned.
 class DriveHandle : public platform::OwnedHandle {
 public:
-    using OwnedHandle::OwnedHandle;
-    using OwnedHandle::operator=;
     DriveHandle() = default;
-    DriveHandle(const DriveHandle&) : OwnedHandle() {}
+    DriveHandle(const DriveHandle&) : platform::OwnedHandle() {}
     DriveHandle(DriveHandle&&) = default;
     DriveHandle& operator=(DriveHandle&&) = default;
     DriveHandle& operator=(const DriveHandle&) = delete;
+    DriveHandle& operator=(platform::OwnedHandle&& other) {
+        Reset(other.Release());
+        return *this;
+    }
+    DriveHandle& operator=(platform::Handle handle) {
+        Reset(handle);
+        return *this;
+    }
 };
 
 // Every field starts at zero, false or empty: a new record is all zero.

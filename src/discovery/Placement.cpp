@@ -74,14 +74,13 @@ bool ReadDeviceNumber(const DriveRecord& d, uint32_t& number) {
 
 // The disk a volume lies on, when it lies on one disk in one extent.
 bool VolumeDisk(char letter, uint32_t& disk) {
-    const platform::Handle volume = platform::CreateFile(std::string("\\\\.\\") + letter + ":", 0);
+    const platform::OwnedHandle volume(platform::CreateFile(std::string("\\\\.\\") + letter + ":", 0));
     if (volume == platform::INVALID_HANDLE_VALUE) return false;
     uint8_t reply[VolumeExtentsSize] = {};
     uint32_t returned = 0;
     const bool single = platform::DeviceIoControl(volume, IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS, nullptr, 0, reply,
                                                   sizeof reply, returned) &&
                         returned >= sizeof reply && Get32(reply, 0) == 1;
-    platform::CloseHandle(volume);
     if (single) disk = Get32(reply, FirstExtentOffset);
     return single;
 }

@@ -153,7 +153,7 @@ std::unique_ptr<DriveRecord> IdentifyDrive(platform::OwnedHandle handle, const s
 }
 
 void EnumerateInterfaceClass(const platform::Guid& interfaceClass) {
-    const platform::DevInfoSet set = platform::SetupDiGetClassDevs(interfaceClass);
+    const platform::OwnedDevInfoSet set(platform::SetupDiGetClassDevs(interfaceClass));
     if (set == platform::INVALID_DEVINFO_SET) return;
     platform::DeviceInterfaceData member{};
     for (uint32_t index = 0; platform::SetupDiEnumDeviceInterfaces(set, interfaceClass, index, member); ++index) {
@@ -169,7 +169,6 @@ void EnumerateInterfaceClass(const platform::Guid& interfaceClass) {
         if (std::unique_ptr<DriveRecord> drive = IdentifyDrive(std::move(handle), path, set, element))
             AddDrive(std::move(drive));
     }
-    platform::SetupDiDestroyDeviceInfoList(set);
 }
 
 void ResetProcessState() {

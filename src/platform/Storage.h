@@ -77,6 +77,11 @@ bool SetupDiOpenDeviceInfo(DevInfoSet set, const std::string& instanceId, DevInf
 
 void SetupDiDestroyDeviceInfoList(DevInfoSet set);
 
+struct DevInfoSetCloser {
+    static void Close(DevInfoSet set) { SetupDiDestroyDeviceInfoList(set); }
+};
+using OwnedDevInfoSet = Owned<DevInfoSetCloser>;
+
 // --- storage: device handles and I/O control ------------------------------------------------------
 
 // CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, no security,

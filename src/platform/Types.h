@@ -20,39 +20,45 @@ constexpr Handle INVALID_HANDLE_VALUE = ~static_cast<Handle>(0);
 
 bool CloseHandle(Handle handle);
 
-// Owns one handle and closes it when it goes away or takes another; neither 0 nor
-// INVALID_HANDLE_VALUE is closed. Reads as the plain handle.
-class OwnedHandle {
+// Owns one system handle and gives it back (Closer::Close) when it goes away or takes another;
+// neither 0 nor ~0 (the invalid values) is given back. Reads as the plain handle.
+template <typename Closer>
+class Owned {
 public:
-    OwnedHandle() = default;
-    explicit OwnedHandle(Handle handle) : handle_(handle) {}
-    OwnedHandle(const OwnedHandle&) = delete;
-    OwnedHandle& operator=(const OwnedHandle&) = delete;
-    OwnedHandle(OwnedHandle&& other) noexcept : handle_(other.Release()) {}
-    OwnedHandle& operator=(OwnedHandle&& other) noexcept {
+    Owned() = default;
+    explicit Owned(std::uintptr_t handle) : handle_(handle) {}
+    Owned(const Owned&) = delete;
+    Owned& operator=(const Owned&) = delete;
+    Owned(Owned&& other) noexcept : handle_(other.Release()) {}
+    Owned& operator=(Owned&& other) noexcept {
         if (this != &other) Reset(other.Release());
         return *this;
     }
-    OwnedHandle& operator=(Handle handle) {
+    Owned& operator=(std::uintptr_t handle) {
         Reset(handle);
         return *this;
     }
-    ~OwnedHandle() { Reset(0); }
+    ~Owned() { Reset(0); }
 
-    operator Handle() const { return handle_; }
-    Handle Release() {
-        const Handle h = handle_;
+    operator std::uintptr_t() const { return handle_; }
+    std::uintptr_t Release() {
+        const std::uintptr_t h = handle_;
         handle_ = 0;
         return h;
     }
-    void Reset(Handle handle) {
-        if (handle_ != 0 && handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    void Reset(std::uintptr_t handle) {
+        if (handle_ != 0 && handle_ != ~static_cast<std::uintptr_t>(0)) Closer::Close(handle_);
         handle_ = handle;
     }
 
 private:
-    Handle handle_ = 0;
+    std::uintptr_t handle_ = 0;
 };
+
+struct HandleCloser {
+    static void Close(Handle handle) { CloseHandle(handle); }
+};
+using OwnedHandle = Owned<HandleCloser>;
 
 // Windows SYSTEMTIME, 16 bytes.
 struct SystemTime {
