@@ -40,10 +40,7 @@ bool ParseMethod(const std::string& name, AccessMethod& method) {
 bool ParseHexByte(const std::string& text, int& value) {
     if (text.empty() || text.size() > 2 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
         return false;
-    char* end = nullptr;
-    const long v = std::strtol(text.c_str(), &end, 16);
-    if (*end != '\0') return false;
-    value = static_cast<int>(v);
+    value = static_cast<int>(std::strtol(text.c_str(), nullptr, 16));
     return true;
 }
 
@@ -189,12 +186,13 @@ bool ParseTrim(const std::string& value, TrimState& trim, std::string& why) {
 constexpr size_t NvmeIdentifySize = 4096, NvmeHealthLogSize = 512, NvmeSelfTestLogSize = 564;
 constexpr size_t NvmeErrorEntrySize = 64, NvmeMostErrorEntries = 256, NvmeMostFeatureData = 4096;
 constexpr uint8_t NvmeErrorLogPage = 0x01;
+const std::string NvmeNamespaceKey = "nvme-namespace.", NvmeFeatureKey = "nvme-feature.";
 
 // "nvme-namespace.N": N is a namespace identifier; FFFFFFFF, which names every namespace, is none.
 bool ParseNvmeNamespace(const std::string& key, const std::string& value, const std::string& folder, Drive& d,
                         std::string& why) {
     uint64_t id = 0;
-    if (!ParseNumber(key.substr(15), 0xFFFFFFFE, id, why) || id == 0) {
+    if (!ParseNumber(key.substr(NvmeNamespaceKey.size()), 0xFFFFFFFE, id, why) || id == 0) {
         why = "nvme-namespace.N takes a namespace identifier 1..4294967294";
         return false;
     }
@@ -216,7 +214,7 @@ bool ReadNvmeErrorLog(const std::string& folder, const std::string& name, Drive&
 bool ParseNvmeFeature(const std::string& key, const std::string& value, const std::string& folder, Drive& d,
                       std::string& why) {
     int id = 0;
-    if (!ParseHexByte(key.substr(13), id) || id == 0) {
+    if (!ParseHexByte(key.substr(NvmeFeatureKey.size()), id) || id == 0) {
         why = "nvme-feature.XX takes a hexadecimal feature identifier 01..FF";
         return false;
     }
@@ -245,8 +243,10 @@ bool ApplyNvmeKey(Drive& d, const std::string& key, const std::string& value, co
     if (key == "nvme-self-test-log")
         return ReadPage(folder, value, NvmeSelfTestLogSize, d.NvmeLogs[::NvmeSelfTestLogPage], why);
     if (key == "nvme-error-log") return ReadNvmeErrorLog(folder, value, d, why);
-    if (key.compare(0, 15, "nvme-namespace.") == 0) return ParseNvmeNamespace(key, value, folder, d, why);
-    if (key.compare(0, 13, "nvme-feature.") == 0) return ParseNvmeFeature(key, value, folder, d, why);
+    if (key.compare(0, NvmeNamespaceKey.size(), NvmeNamespaceKey) == 0)
+        return ParseNvmeNamespace(key, value, folder, d, why);
+    if (key.compare(0, NvmeFeatureKey.size(), NvmeFeatureKey) == 0)
+        return ParseNvmeFeature(key, value, folder, d, why);
     why = "unknown key " + key;
     return false;
 }
