@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "platform/sim/PageBuilders.h"
 #include "platform/sim/SimMachine.h"
@@ -22,6 +23,12 @@ protected:
         Write("thr.bin", std::vector<uint8_t>(512, 0x33));
         Write("log30.bin", std::vector<uint8_t>(3 * 512, 0x44));
         Write("short.bin", std::vector<uint8_t>(100, 0));
+        Write("page4k.bin", std::vector<uint8_t>(4096, 0x55));
+        Write("ns2.bin", std::vector<uint8_t>(4096, 0x66));
+        Write("st.bin", std::vector<uint8_t>(564, 0x77));
+        Write("errors.bin", std::vector<uint8_t>(3 * 64, 0x88));
+        Write("hmb.bin", std::vector<uint8_t>(16, 0x99));
+        Write("big.bin", std::vector<uint8_t>(4097, 0));
     }
     void TearDown() override { std::filesystem::remove_all(folder); }
     void Write(const std::string& name, const std::vector<uint8_t>& bytes) {
@@ -81,6 +88,30 @@ TEST_F(MachineFile, DescribesDrivesWithPagesMethodsAndFaults) {
     EXPECT_FALSE(machine.Drives[1].Opens);
 }
 
+TEST_F(MachineFile, DescribesNvmePagesLogsAndFeatures) {
+    ASSERT_TRUE(Load("[drive]\n"
+                     "path = \\\\?\\scsi#disk&ven_nvme&prod_x#1#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}\n"
+                     "nvme-identify = page4k.bin\n"
+                     "nvme-namespace.1 = page4k.bin\n"
+                     "nvme-namespace.0x10 = ns2.bin\n"
+                     "nvme-health-log = id.bin\n"
+                     "nvme-self-test-log = st.bin\n"
+                     "nvme-error-log = errors.bin\n"
+                     "nvme-feature.0D = 0x00000001 hmb.bin\n"
+                     "nvme-feature.c = 4294967295\n"
+                     "nvme-feature.01 = 3\n"))
+        << error;
+    const sim::Drive& d = machine.Drives.at(0);
+    EXPECT_EQ(d.NvmeIdentifyController, std::vector<uint8_t>(4096, 0x55));
+    EXPECT_EQ(d.NvmeNamespaces, (std::map<uint32_t, std::vector<uint8_t>>{{1, std::vector<uint8_t>(4096, 0x55)},
+                                                                          {16, std::vector<uint8_t>(4096, 0x66)}}));
+    EXPECT_EQ(d.NvmeLogs, (std::map<uint8_t, std::vector<uint8_t>>{{0x01, std::vector<uint8_t>(192, 0x88)},
+                                                                  {0x02, std::vector<uint8_t>(512, 0x11)},
+                                                                  {0x06, std::vector<uint8_t>(564, 0x77)}}));
+    EXPECT_EQ(d.NvmeFeatures, (std::map<uint8_t, uint32_t>{{0x01, 3}, {0x0C, 0xFFFFFFFF}, {0x0D, 1}}));
+    EXPECT_EQ(d.NvmeFeatureData, (std::map<uint8_t, std::vector<uint8_t>>{{0x0D, std::vector<uint8_t>(16, 0x99)}}));
+}
+
 TEST_F(MachineFile, BadDescriptionsNameTheLineAndTheReason) {
     struct Case { const char* text; const char* says; };
     const Case cases[] = {
@@ -98,6 +129,25 @@ TEST_F(MachineFile, BadDescriptionsNameTheLineAndTheReason) {
         {"[drive]\nopens = maybe\n", ":2: expected yes or no, not maybe"},
         {"[drive]\nclasses = disk tape\n", ":2: unknown interface class tape"},
         {"[drive]\njust words\n", ":2: expected [drive] or key = value"},
+        {"[drive]\nlog.-1 = log30.bin\n", ":2: log.XX takes a hexadecimal log address 01..FF"},
+        {"[drive]\nnvme-identify = id.bin\n", ":2: id.bin must be 4096 bytes, not 512"},
+        {"[drive]\nnvme-health-log = page4k.bin\n", ":2: page4k.bin must be 512 bytes, not 4096"},
+        {"[drive]\nnvme-self-test-log = id.bin\n", ":2: id.bin must be 564 bytes, not 512"},
+        {"[drive]\nnvme-namespace.1 = id.bin\n", ":2: id.bin must be 4096 bytes, not 512"},
+        {"[drive]\nnvme-namespace.0 = page4k.bin\n", ":2: nvme-namespace.N takes a namespace identifier"},
+        {"[drive]\nnvme-namespace.0xFFFFFFFF = page4k.bin\n", ":2: nvme-namespace.N takes a namespace identifier"},
+        {"[drive]\nnvme-namespace.one = page4k.bin\n", ":2: nvme-namespace.N takes a namespace identifier"},
+        {"[drive]\nnvme-error-log = short.bin\n", ":2: short.bin must hold 1 to 256 whole 64-byte entries"},
+        {"[drive]\nnvme-error-log = missing.bin\n", ":2: cannot read missing.bin"},
+        {"[drive]\nnvme-feature.00 = 1\n", ":2: nvme-feature.XX takes a hexadecimal feature identifier 01..FF"},
+        {"[drive]\nnvme-feature.100 = 1\n", ":2: nvme-feature.XX takes a hexadecimal feature identifier 01..FF"},
+        {"[drive]\nnvme-feature.-1 = 1\n", ":2: nvme-feature.XX takes a hexadecimal feature identifier 01..FF"},
+        {"[drive]\nnvme-feature.0D =\n", ":2: a feature is VALUE [DATA-FILE]"},
+        {"[drive]\nnvme-feature.0D = 1 hmb.bin extra\n", ":2: a feature is VALUE [DATA-FILE]"},
+        {"[drive]\nnvme-feature.0D = 0x100000000\n", ":2: bad number 0x100000000"},
+        {"[drive]\nnvme-feature.0D = 1 big.bin\n", ":2: big.bin must hold 1 to 4096 bytes"},
+        {"[drive]\nnvme-feature.0D = 1 missing.bin\n", ":2: cannot read missing.bin"},
+        {"[drive]\nnvme-firmware = x\n", ":2: unknown key nvme-firmware"},
     };
     for (const Case& c : cases) {
         EXPECT_FALSE(Load(c.text)) << c.text;

@@ -38,11 +38,9 @@ bool ParseMethod(const std::string& name, AccessMethod& method) {
 }
 
 bool ParseHexByte(const std::string& text, int& value) {
-    if (text.empty() || text.size() > 2) return false;
-    char* end = nullptr;
-    const long v = std::strtol(text.c_str(), &end, 16);
-    if (*end != '\0') return false;
-    value = static_cast<int>(v);
+    if (text.empty() || text.size() > 2 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        return false;
+    value = static_cast<int>(std::strtol(text.c_str(), nullptr, 16));
     return true;
 }
 
@@ -101,10 +99,11 @@ bool ReadBinary(const std::string& folder, const std::string& name, std::vector<
     return true;
 }
 
-bool ReadSector(const std::string& folder, const std::string& name, std::vector<uint8_t>& page, std::string& why) {
+bool ReadPage(const std::string& folder, const std::string& name, size_t size, std::vector<uint8_t>& page,
+              std::string& why) {
     if (!ReadBinary(folder, name, page, why)) return false;
-    if (page.size() == 512) return true;
-    why = name + " must be 512 bytes, not " + std::to_string(page.size());
+    if (page.size() == size) return true;
+    why = name + " must be " + std::to_string(size) + " bytes, not " + std::to_string(page.size());
     return false;
 }
 
@@ -182,6 +181,74 @@ bool ParseTrim(const std::string& value, TrimState& trim, std::string& why) {
     else if (value == "refused") trim = TrimState::Refused;
     else why = "trim is enabled, disabled or refused";
     return why.empty();
+}
+
+constexpr size_t NvmeIdentifySize = 4096, NvmeHealthLogSize = 512, NvmeSelfTestLogSize = 564;
+constexpr size_t NvmeErrorEntrySize = 64, NvmeMostErrorEntries = 256, NvmeMostFeatureData = 4096;
+constexpr uint8_t NvmeErrorLogPage = 0x01;
+const std::string NvmeNamespaceKey = "nvme-namespace.", NvmeFeatureKey = "nvme-feature.";
+
+// "nvme-namespace.N": N is a namespace identifier; FFFFFFFF, which names every namespace, is none.
+bool ParseNvmeNamespace(const std::string& key, const std::string& value, const std::string& folder, Drive& d,
+                        std::string& why) {
+    uint64_t id = 0;
+    if (!ParseNumber(key.substr(NvmeNamespaceKey.size()), 0xFFFFFFFE, id, why) || id == 0) {
+        why = "nvme-namespace.N takes a namespace identifier 1..4294967294";
+        return false;
+    }
+    return ReadPage(folder, value, NvmeIdentifySize, d.NvmeNamespaces[static_cast<uint32_t>(id)], why);
+}
+
+// Whole 64-byte entries; a controller keeps at most 256 of them.
+bool ReadNvmeErrorLog(const std::string& folder, const std::string& name, Drive& d, std::string& why) {
+    std::vector<uint8_t>& log = d.NvmeLogs[NvmeErrorLogPage];
+    if (!ReadBinary(folder, name, log, why)) return false;
+    if (!log.empty() && log.size() % NvmeErrorEntrySize == 0 && log.size() <= NvmeMostErrorEntries * NvmeErrorEntrySize)
+        return true;
+    why = name + " must hold 1 to 256 whole 64-byte entries";
+    return false;
+}
+
+// "nvme-feature.XX = VALUE [DATA-FILE]": the completion's dword 0 of Get Features XX, and the data
+// the feature returns beside it, if any.
+bool ParseNvmeFeature(const std::string& key, const std::string& value, const std::string& folder, Drive& d,
+                      std::string& why) {
+    int id = 0;
+    if (!ParseHexByte(key.substr(NvmeFeatureKey.size()), id) || id == 0) {
+        why = "nvme-feature.XX takes a hexadecimal feature identifier 01..FF";
+        return false;
+    }
+    const std::vector<std::string> w = Words(value);
+    uint64_t dword = 0;
+    if (w.empty() || w.size() > 2) {
+        why = "a feature is VALUE [DATA-FILE]";
+        return false;
+    }
+    if (!ParseNumber(w[0], 0xFFFFFFFF, dword, why)) return false;
+    const uint8_t feature = static_cast<uint8_t>(id);
+    d.NvmeFeatures[feature] = static_cast<uint32_t>(dword);
+    if (w.size() == 1) return true;
+    std::vector<uint8_t>& data = d.NvmeFeatureData[feature];
+    if (!ReadBinary(folder, w[1], data, why)) return false;
+    if (!data.empty() && data.size() <= NvmeMostFeatureData) return true;
+    why = w[1] + " must hold 1 to 4096 bytes";
+    return false;
+}
+
+bool ApplyNvmeKey(Drive& d, const std::string& key, const std::string& value, const std::string& folder,
+                  std::string& why) {
+    if (key == "nvme-identify") return ReadPage(folder, value, NvmeIdentifySize, d.NvmeIdentifyController, why);
+    if (key == "nvme-health-log")
+        return ReadPage(folder, value, NvmeHealthLogSize, d.NvmeLogs[::NvmeHealthLogPage], why);
+    if (key == "nvme-self-test-log")
+        return ReadPage(folder, value, NvmeSelfTestLogSize, d.NvmeLogs[::NvmeSelfTestLogPage], why);
+    if (key == "nvme-error-log") return ReadNvmeErrorLog(folder, value, d, why);
+    if (key.compare(0, NvmeNamespaceKey.size(), NvmeNamespaceKey) == 0)
+        return ParseNvmeNamespace(key, value, folder, d, why);
+    if (key.compare(0, NvmeFeatureKey.size(), NvmeFeatureKey) == 0)
+        return ParseNvmeFeature(key, value, folder, d, why);
+    why = "unknown key " + key;
+    return false;
 }
 
 // "MAXSPEED MAXWIDTH CURRENTSPEED CURRENTWIDTH"
@@ -266,10 +333,11 @@ bool ApplyKey(Drive& d, const std::string& key, const std::string& value, const 
     else if (key == "smart-enabled") return ParseBool(value, d.SmartEnabled, why);
     else if (key == "classes") return ParseClasses(value, d, why);
     else if (key == "methods") return ParseMethods(value, d, why);
-    else if (key == "identify") return ReadSector(folder, value, d.Identify, why);
-    else if (key == "smart-data") return ReadSector(folder, value, d.SmartData, why);
-    else if (key == "smart-thresholds") return ReadSector(folder, value, d.SmartThresholds, why);
+    else if (key == "identify") return ReadPage(folder, value, 512, d.Identify, why);
+    else if (key == "smart-data") return ReadPage(folder, value, 512, d.SmartData, why);
+    else if (key == "smart-thresholds") return ReadPage(folder, value, 512, d.SmartThresholds, why);
     else if (key.compare(0, 4, "log.") == 0) return ParseLog(key, value, folder, d, why);
+    else if (key.compare(0, 5, "nvme-") == 0) return ApplyNvmeKey(d, key, value, folder, why);
     else if (key == "address") return ParseAddress(value, d.Address, why);
     else if (key == "device-number") return ParseDeviceNumber(value, d, why);
     else if (key == "trim") return ParseTrim(value, d.Trim, why);
