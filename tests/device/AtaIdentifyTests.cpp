@@ -794,6 +794,13 @@ TEST(AtaIdentifySectors, CapacityCountsOneSectorLessThanTheDrive) {
     // With 48-bit support the 28-bit words are not looked at.
     Result both = Interpret(SataDisk().Sectors28(0x0FFFFFFF).Sectors48(3907029168ULL));
     EXPECT_EQ(both->AvailableSize, 2000398933504LL);
+
+    // A 48-bit count of 0 is an empty drive, not one of -512 bytes; one sector leaves none either.
+    for (const uint64_t empty : {0ULL, 1ULL}) {
+        Result none = Interpret(SataDisk().Sectors48(empty));
+        EXPECT_TRUE(none.kept) << empty;
+        EXPECT_EQ(none->AvailableSize, 0) << empty;
+    }
 }
 
 TEST(AtaIdentifySectors, EmptyCountDropsOnlyParallelDrives) {
