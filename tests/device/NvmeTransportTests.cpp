@@ -5,6 +5,7 @@
 #include "TestMachine.h"
 #include "device/Bytes.h"
 #include "device/IoctlCodes.h"
+#include "device/NvmeIdentify.h"
 #include "device/TIOCTL.h"
 
 using testmachine::OpenRecord;
@@ -187,6 +188,26 @@ TEST_F(Nvme, FallsBackToAtaAndScsiOnce) {
     EXPECT_EQ(Requests(), 0u);
     EXPECT_EQ(Drive(0).Requests[M::ATA], 3u);
     EXPECT_EQ(Drive(0).Requests[M::SCSI], 1u);  // tried after ATA for the thresholds
+}
+
+// Over ATA or SCSI a Get Features would become SET FEATURES with the feature identifier as its
+// subcommand: it goes to NVMe only, while other requests keep their fallbacks.
+TEST_F(Nvme, GetFeaturesNeverFallsBackToAtaOrScsi) {
+    Drive(0).Methods = {M::NVMe, M::ATA, M::SCSI};
+    Drive(0).Faults = {{M::NVMe, 0xEF, -1, sim::FaultKind::Refuse, 0}};
+    for (uint8_t fid : {0x02, 0x03, 0x06}) {  // write cache, transfer mode, power-up in standby
+        uint32_t value = 0;
+        EXPECT_FALSE(GetFeature(drive, fid, value)) << int(fid);
+    }
+    EXPECT_EQ(Requests(), 3u);
+    EXPECT_EQ(Drive(0).Requests[M::ATA], 0u);
+    EXPECT_EQ(Drive(0).Requests[M::SCSI], 0u);
+    EXPECT_NE(drive.Log.find("Features - NVME_FEATURE_POWER_MANAGEMENT"), std::string::npos) << "still reported";
+    EXPECT_FALSE(drive.UsedNVMe_ATA || drive.UsedNVMe_SCSI);
+
+    Drive(0).Faults = {{M::NVMe, -1, -1, sim::FaultKind::Refuse, 0}};
+    EXPECT_TRUE(ExecuteCommand(drive, SmartTaskFile(SMART_ENABLE_OPERATIONS)));
+    EXPECT_EQ(Drive(0).Requests[M::ATA], 1u) << "the other requests fall back";
 }
 
 class UsbBridge : public MachineTest {
