@@ -46,14 +46,14 @@ bool Feature(const Drive& d, uint32_t fid, uint8_t* r, uint32_t& bytesReturned) 
     return Reply(r, data == d.NvmeFeatureData.end() ? std::vector<uint8_t>() : data->second, bytesReturned);
 }
 
-}  // namespace
-
 // The header fields the driver checks: a standard query for NVMe, its protocol data right after the
 // header and no longer than the buffer holds.
 bool QueryHeaderValid(const uint8_t* r, uint32_t size) {
     return size >= DataOffset && Get32(r, 4) == 0 && Get32(r, 8) == ProtocolTypeNvme && Get32(r, 24) == 40 &&
            Get32(r, 28) <= size - DataOffset;
 }
+
+}  // namespace
 
 bool NvmePropertyQuery(Drive& d, uint8_t* r, uint32_t size, uint32_t& bytesReturned) {
     if (!QueryHeaderValid(r, size)) return false;
