@@ -29,6 +29,12 @@ const AccessStep NVMeOrder[] = {
     {TransportSCSI, "NVMe via SCSI", &DriveRecord::UsedNVMe_SCSI, nullptr},
 };
 
+// Get Features goes through NVMe alone: over ATA and SCSI its task file is a SET FEATURES whose
+// subcommand is the feature identifier (0x02 would enable the write cache), a read turned into a change.
+const AccessStep NVMeGetFeaturesOrder[] = {
+    {TransportNVMe, nullptr, nullptr, nullptr},
+};
+
 const AccessStep USBOrder[] = {
     {TransportSAT, nullptr, nullptr, nullptr},
     {TransportATA, "USB via ATA", &DriveRecord::UsedUSB_ATA, nullptr},
@@ -103,7 +109,9 @@ bool ExecuteCommand(DriveRecord& drive, const AtaTaskFile& tf, uint8_t* buffer, 
     if (!buffer) size = 0;
     const bool dataOut = IsDataOut(tf);
     bool ok;
-    if (drive.IsNVMe)
+    if (drive.IsNVMe && tf.Command == ATA_SET_FEATURES)
+        ok = TryInOrder(drive, tf, buffer, size, dataOut, NVMeGetFeaturesOrder);
+    else if (drive.IsNVMe)
         ok = TryInOrder(drive, tf, buffer, size, dataOut, NVMeOrder);
     else if (drive.IsUSB)
         ok = TryInOrder(drive, tf, buffer, size, dataOut, USBOrder);

@@ -101,11 +101,15 @@ void TakeSectorSizesAndCapacity(DriveRecord& d, const uint8_t* id) {
             d.PhysicalSectorSize = d.LogicalSectorSize;
         }
     }
+    // The size stops one sector short of the count. A 48-bit count of 0 gives size 0 rather than a
+    // negative one; a 28-bit count of 0 wraps, as the parallel-drive check expects.
     uint64_t sectors;
-    if (d.LBA48Support)
-        sectors = Get64(id, 200) - 1;
-    else
+    if (d.LBA48Support) {
+        const uint64_t count = Get64(id, 200);
+        sectors = count == 0 ? 0 : count - 1;
+    } else {
         sectors = static_cast<uint32_t>(Get32(id, 120) - 1);
+    }
     d.AvailableSize = static_cast<int64_t>(sectors * d.LogicalSectorSize);
 }
 

@@ -88,10 +88,16 @@ void TakeCapabilities(DriveRecord& d, const uint8_t* id) {
     }
 }
 
+// A temperature limit in Kelvin as whole degrees Celsius: limits may lie above any plausible drive
+// temperature, so the whole byte range 273..528 K counts; below 273 K is no limit (0).
+uint8_t KelvinLimitToCelsius(uint32_t kelvin) {
+    return kelvin < 273 || kelvin > 528 ? 0 : static_cast<uint8_t>(kelvin - 273);
+}
+
 void TakeTemperaturesAndFeatureSupport(DriveRecord& d, const uint8_t* id) {
-    if (Get16(id, 266) != 0) d.WarningTemperature = KelvinToCelsius(Get16(id, 266));
+    if (Get16(id, 266) != 0) d.WarningTemperature = KelvinLimitToCelsius(Get16(id, 266));
     SetRecommendedTemperature(d);
-    if (Get16(id, 268) != 0) d.CriticalTemperature = KelvinToCelsius(Get16(id, 268));
+    if (Get16(id, 268) != 0) d.CriticalTemperature = KelvinLimitToCelsius(Get16(id, 268));
     d.HMB_Support = Get32(id, 272) != 0;
     d.HCTM_Support = Bit(Get16(id, 322), 0);
     d.KeepAliveSupport = Get16(id, 320) != 0;
@@ -150,8 +156,8 @@ void TakeHostMemoryBuffer(DriveRecord& d, uint32_t v) {
 }
 
 void TakeThermalManagement(DriveRecord& d, uint32_t v) {
-    if (v >> 16) d.HCTM_TMT1 = KelvinToCelsius(v >> 16);
-    if (v & 0xFFFF) d.HCTM_TMT2 = KelvinToCelsius(v & 0xFFFF);
+    if (v >> 16) d.HCTM_TMT1 = KelvinLimitToCelsius(v >> 16);
+    if (v & 0xFFFF) d.HCTM_TMT2 = KelvinLimitToCelsius(v & 0xFFFF);
 }
 
 // A Get Features the scan sends, when the controller has the feature, and where its value goes.

@@ -105,13 +105,13 @@ bool RepeatsKeptDrive(const DriveRecord& d) {
 }  // namespace
 
 std::string PropertyText(const std::vector<uint8_t>& value) {
-    std::string text;
+    std::u16string text;
     for (size_t i = 0; i + 1 < value.size(); i += 2) {
         const uint16_t c = Get16(value.data(), i);
         if (c == 0) break;
-        text += c <= 0xFF ? static_cast<char>(c) : '?';
+        text += static_cast<char16_t>(c);
     }
-    return text;
+    return platform::WideCharToMultiByte(text);
 }
 
 std::unique_ptr<DriveRecord> IdentifyDrive(platform::OwnedHandle handle, const std::string& devicePath,

@@ -23,6 +23,6 @@ void EnumerateInterfaceClass(const platform::Guid& interfaceClass);
 std::unique_ptr<DriveRecord> IdentifyDrive(platform::OwnedHandle handle, const std::string& devicePath, platform::DevInfoSet set,
                            const platform::DevInfoData& element);
 
-// A DEVPROP_TYPE_STRING value (UTF-16LE, zero-terminated) as single-byte text; characters outside
-// Latin-1 become '?'.
+// A DEVPROP_TYPE_STRING value (UTF-16LE, zero-terminated) as text in the ANSI code page; characters
+// the code page lacks become its default character.
 std::string PropertyText(const std::vector<uint8_t>& value);

@@ -71,6 +71,11 @@ bool SetupDiGetDeviceInterfaceDetail(DevInfoSet set, const DeviceInterfaceData& 
 bool SetupDiGetDeviceProperty(DevInfoSet set, const DevInfoData& element, const DevPropKey& key,
                               uint32_t bufferSize, std::vector<uint8_t>& value, uint32_t& type);
 
+// WideCharToMultiByte(CP_ACP, no flags, text, no default character): a text property's UTF-16
+// characters in the ANSI code page, each one it lacks as the code page's default character; empty
+// when the conversion fails.
+std::string WideCharToMultiByte(const std::u16string& text);
+
 // SetupDiOpenDeviceInfoW(set, instance identifier, no window, no flags, element): adds the device
 // with that instance identifier to the set and fills element for it.
 bool SetupDiOpenDeviceInfo(DevInfoSet set, const std::string& instanceId, DevInfoData& element);

@@ -69,9 +69,14 @@ bool RemapCountMisleading(const DriveRecord& d) {
     return false;
 }
 
+// Some drives keep two 16-bit counters in raw bytes 0..1 and 2..3 (often equal); read as one number
+// they give millions of sectors, and every change of the second counter would look like a new remap.
+// The count is in bytes 0..1 then, and when bytes 2..3 are zero the 32-bit reading is the same number.
+uint32_t RemapCount(const DriveRecord& d, unsigned i) { return Get16(Entry(d, i), 5); }
+
 void TakeRemappedSectors(DriveRecord& d) {
     d.RemapIndex = RemapCountMisleading(d) ? 0 : Position(d, RemappedSectorsId);
-    if (d.RemapIndex != 0) d.RemappedSectors = RawLow32(d, d.RemapIndex - 1u);
+    if (d.RemapIndex != 0) d.RemappedSectors = RemapCount(d, d.RemapIndex - 1u);
 }
 
 void TakePowerCycles(DriveRecord& d) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "TestMachine.h"
+#include "discovery/NvmeIdentify.h"
 #include "protocol/Bytes.h"
 #include "protocol/IoctlCodes.h"
 #include "device/TIOCTL.h"
@@ -188,6 +189,58 @@ TEST_F(Nvme, FallsBackToAtaAndScsiOnce) {
     EXPECT_EQ(Requests(), 0u);
     EXPECT_EQ(Drive(0).Requests[M::ATA], 3u);
     EXPECT_EQ(Drive(0).Requests[M::SCSI], 1u);  // tried after ATA for the thresholds
+}
+
+// The header fields the NVMe driver checks: the protocol data must fit the buffer, and Identify
+// needs room for its whole page.
+TEST_F(Nvme, QueriesTheDriverWouldRefuseFail) {
+    ASSERT_TRUE(TransportNVMe(drive, IdentifyTf(1, 0), buffer.data(), buffer.size(), false));
+    const std::vector<uint8_t> identify = Sent();
+    uint8_t value[4];
+    ASSERT_TRUE(TransportNVMe(drive, FeatureTf(0x07), value, sizeof value, false));
+    const std::vector<uint8_t> feature = Sent();
+    const struct {
+        const char* what;
+        const std::vector<uint8_t>& request;
+        uint32_t dataLength;
+        bool answered;
+    } cases[] = {
+        {"identify as sent", identify, 4096, true},
+        {"identify longer than the buffer", identify, 4097, false},
+        {"identify without room for its page", identify, 512, false},
+        {"feature with no protocol data", feature, 0, true},
+        {"feature longer than the buffer", feature, 0x10000, false},
+    };
+    for (const auto& c : cases) {
+        std::vector<uint8_t> r = c.request;
+        Put32(r.data(), 28, c.dataLength);  // ProtocolDataLength
+        uint32_t returned = 0;
+        const uint32_t size = static_cast<uint32_t>(r.size());
+        EXPECT_EQ(platform::DeviceIoControl(drive.Handle, IOCTL_STORAGE_QUERY_PROPERTY, r.data(), size, r.data(), size,
+                                            returned),
+                  c.answered)
+            << c.what;
+    }
+}
+
+// Over ATA or SCSI a Get Features would become SET FEATURES with the feature identifier as its
+// subcommand: it goes to NVMe only, while other requests keep their fallbacks.
+TEST_F(Nvme, GetFeaturesNeverFallsBackToAtaOrScsi) {
+    Drive(0).Methods = {M::NVMe, M::ATA, M::SCSI};
+    Drive(0).Faults = {{M::NVMe, 0xEF, -1, sim::FaultKind::Refuse, 0}};
+    for (uint8_t fid : {0x02, 0x03, 0x06}) {  // write cache, transfer mode, power-up in standby
+        uint32_t value = 0;
+        EXPECT_FALSE(GetFeature(drive, fid, value)) << int(fid);
+    }
+    EXPECT_EQ(Requests(), 3u);
+    EXPECT_EQ(Drive(0).Requests[M::ATA], 0u);
+    EXPECT_EQ(Drive(0).Requests[M::SCSI], 0u);
+    EXPECT_NE(drive.Log.find("Features - NVME_FEATURE_POWER_MANAGEMENT"), std::string::npos) << "still reported";
+    EXPECT_FALSE(drive.UsedNVMe_ATA || drive.UsedNVMe_SCSI);
+
+    Drive(0).Faults = {{M::NVMe, -1, -1, sim::FaultKind::Refuse, 0}};
+    EXPECT_TRUE(ExecuteCommand(drive, SmartTaskFile(SMART_ENABLE_OPERATIONS)));
+    EXPECT_EQ(Drive(0).Requests[M::ATA], 1u) << "the other requests fall back";
 }
 
 class UsbBridge : public MachineTest {

@@ -9,6 +9,7 @@
 #include "protocol/IoctlCodes.h"
 #include "device/TIOCTL.h"
 #include "device/Transports.h"
+#include "platform/Storage.h"
 
 using testmachine::OpenRecord;
 using testmachine::SataDrive;
@@ -220,6 +221,53 @@ TEST_F(Transport, MiniportControlCodesAndReplyChecks) {
     ASSERT_TRUE(TransportSCSI(drive, SmartTaskFile(SMART_WRITE_LOG, 1, 0x80), data.data(), data.size(), true));
     EXPECT_EQ(Get32(Sent().data(), 16), 0x001B050Cu);
     EXPECT_EQ(std::vector<uint8_t>(Sent().begin() + 60, Sent().begin() + 572), data);
+}
+
+// Requests the transports built, replayed with one field changed: what a real stack rejects, the
+// simulated one fails.
+TEST_F(Transport, StacksRefuseRequestsThatContradictThemselves) {
+    ASSERT_TRUE(TransportSAT(drive, Identify(), buffer.data(), buffer.size(), false));
+    const std::vector<uint8_t> satRead = Sent();
+    std::vector<uint8_t> data(512, 0x77);
+    ASSERT_TRUE(TransportSAT(drive, SmartTaskFile(SMART_WRITE_LOG, 1, 0x80), data.data(), data.size(), true));
+    const std::vector<uint8_t> satWrite = Sent();
+    ASSERT_TRUE(TransportSAT(drive, SmartTaskFile(SMART_ENABLE_OPERATIONS), nullptr, 0, false));
+    const std::vector<uint8_t> satNone = Sent();
+    ASSERT_TRUE(TransportSCSI(drive, Identify(), buffer.data(), buffer.size(), false));
+    const std::vector<uint8_t> miniport = Sent();
+    constexpr size_t SatFlags = 28 + 2, SatDirection = 8, MiniportLength = 24;
+
+    struct Case {
+        const char* what;
+        const std::vector<uint8_t>& request;
+        uint32_t code;
+        size_t at;
+        uint32_t value;  // replaces one byte, or the 32-bit field at a miniport length
+    };
+    const Case cases[] = {
+        {"SAT read as it was", satRead, IOCTL_SCSI_PASS_THROUGH, SatFlags, 0x0E},
+        {"SAT read towards the drive", satRead, IOCTL_SCSI_PASS_THROUGH, SatFlags, 0x06},
+        {"SAT read without a length", satRead, IOCTL_SCSI_PASS_THROUGH, SatFlags, 0x0C},
+        {"SAT read counted in bytes", satRead, IOCTL_SCSI_PASS_THROUGH, SatFlags, 0x0A},
+        {"SAT read, pass-through direction out", satRead, IOCTL_SCSI_PASS_THROUGH, SatDirection, 0},
+        {"SAT write from the drive", satWrite, IOCTL_SCSI_PASS_THROUGH, SatFlags, 0x0E},
+        {"SAT non-data with a length", satNone, IOCTL_SCSI_PASS_THROUGH, SatFlags, 0x0E},
+        {"miniport as it was", miniport, IOCTL_SCSI_MINIPORT, MiniportLength, 544},
+        {"miniport length past the buffer", miniport, IOCTL_SCSI_MINIPORT, MiniportLength, 545},
+        {"miniport length without a sector", miniport, IOCTL_SCSI_MINIPORT, MiniportLength, 288},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> r = c.request;
+        if (c.code == IOCTL_SCSI_MINIPORT)
+            Put32(r.data(), c.at, c.value);
+        else
+            r[c.at] = static_cast<uint8_t>(c.value);
+        const bool unchanged = r == c.request;
+        uint32_t returned = 0;
+        const uint32_t size = static_cast<uint32_t>(r.size());
+        EXPECT_EQ(platform::DeviceIoControl(drive.Handle, c.code, r.data(), size, r.data(), size, returned), unchanged)
+            << c.what;
+    }
 }
 
 TEST(Marker, IsExactlyFiveCaseSensitiveBytes) {

@@ -143,15 +143,21 @@ TEST_F(NvmeIdentification, TemperatureLimitsInKelvin) {
     const struct {
         uint16_t kelvin;
         uint8_t celsius;
-    } cases[] = {{343, 70}, {273, 0}, {394, 121}, {395, 0}, {272, 0}, {600, 0}, {0, 0}};
+    } cases[] = {{343, 70}, {273, 0}, {394, 121}, {395, 122}, {528, 255}, {529, 0}, {272, 0}, {600, 0}, {0, 0}};
+    // Limits keep the whole byte range; only a measured temperature stops at 121 °C.
+    Put16(page.data(), 322, 1);  // HCTMA
     for (const auto& c : cases) {
         SCOPED_TRACE(c.kelvin);
         Put16(page.data(), 266, c.kelvin);
         Put16(page.data(), 268, c.kelvin);
+        features[0x10] = static_cast<uint32_t>(c.kelvin) << 16 | c.kelvin;
         const DriveRecord d = Interpret();
         EXPECT_EQ(d.WarningTemperature, c.celsius);
         EXPECT_EQ(d.CriticalTemperature, c.celsius);
+        EXPECT_EQ(d.HCTM_TMT1, c.celsius);
+        EXPECT_EQ(d.HCTM_TMT2, c.celsius);
     }
+    Put16(page.data(), 322, 0);
     Put16(page.data(), 266, 358);
     EXPECT_EQ(Interpret().TemperatureLimit, 85);  // computed from the warning limit just read
 }

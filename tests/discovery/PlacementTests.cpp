@@ -3,6 +3,7 @@
 // machine description's sections for the device tree and the volumes; the built-in machine.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <random>
@@ -107,6 +108,18 @@ TEST_F(Placement, ParallelDrivesGetTheirChannelAndRole) {
     EXPECT_EQ(serial.ChannelAddress, 0);
     EXPECT_FALSE(serial.ChannelKnown);
     EXPECT_EQ(serial.HostAdapter, "Standard Dual Channel PCI IDE Controller");
+}
+
+// Windows compares instance identifiers without regard to case; so does the simulated tree.
+TEST_F(Placement, AParentNamedInOtherLettersIsTheSameDevice) {
+    std::string lower = Ahci;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    sim::Machine m;
+    m.Devices = {Controller(Ahci, "Standard SATA AHCI Controller")};
+    m.Drives = {DriveOn(lower, "A1", 1), DriveOn(std::string(Ahci) + "9", "A2", 1)};
+    Install(std::move(m));
+    EXPECT_EQ(Place(0, Serial).HostAdapter, "Standard SATA AHCI Controller");
+    EXPECT_EQ(Place(1, Serial).HostAdapter, "") << "a longer identifier is another device";
 }
 
 TEST_F(Placement, SataDriveOnAnAhciController) {

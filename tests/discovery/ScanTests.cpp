@@ -135,6 +135,46 @@ TEST_F(Scan, DropsAParallelDriveReportingAnEmptyCount) {
     EXPECT_EQ(Drive(0).RequestCount(), 1u);
 }
 
+// The flash controller read from the attribute layout unmasks a "Samsung" SSD built on another
+// maker's controller; the scan runs that check before it chooses the attribute family.
+TEST_F(Scan, ASamsungSsdOnAForeignControllerIsMarkedFake) {
+    const std::vector<uint8_t> foreignLayout = {1,   5,   9,   12,  160, 161, 163, 164, 165, 166,
+                                                167, 168, 169, 175, 176, 177, 178, 181, 182, 192,
+                                                194, 195, 196, 197, 198, 199, 232, 241, 242, 245};
+    const std::vector<uint8_t> samsungLayout = {5,   9,   12,  170, 171, 172, 173, 174, 178,
+                                                180, 184, 187, 194, 199, 233, 241, 242, 249};
+    const struct {
+        const char* firmware;
+        const std::vector<uint8_t>& layout;
+        uint8_t controller;
+        const char* brand;
+        uint8_t family;
+    } cases[] = {
+        {"RVT02B6Q", foreignLayout, 17, "Fake", 0},  // Silicon Motion
+        {"HT01", foreignLayout, 10, "Fake", 0},      // Yeestor, told by the firmware
+        {"RVT02B6Q", samsungLayout, 6, "Samsung", 22},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.firmware + std::string(" on controller ") + std::to_string(c.controller));
+        std::vector<sim::Attribute> attributes;
+        for (uint8_t id : c.layout) attributes.push_back({id, 0x0032, 100, 100, id == 194 ? 35u : 0u, 0});
+        sim::Drive ssd = SataDrive("S3Z9NB0K123456A", 1);
+        ssd.Identify = SataIdentify("S3Z9NB0K123456A").Model("Samsung SSD 860 EVO 500GB").Firmware(c.firmware)
+                           .Word(217, 1).Bytes();
+        ssd.SmartData = sim::SmartValuePage(attributes);
+        ssd.SmartThresholds = sim::SmartThresholdPage(attributes);
+        ClearDriveTable();
+        ScanWith({ssd});
+        ASSERT_EQ(DriveTable.Count, 1);
+        const DriveRecord& d = *DriveTable.Drives[0];
+        EXPECT_TRUE(d.IsSSD);
+        EXPECT_EQ(d.ControllerID, c.controller);
+        EXPECT_EQ(d.Trademark, c.brand);
+        EXPECT_EQ(d.Log.find("Fake?"), std::string::npos) << "the controller check writes no log line";
+        EXPECT_EQ(d.AttributeFamily, c.family);
+    }
+}
+
 TEST_F(Scan, TellsUsbAndNvmeDrivesByParentAndPath) {
     sim::Drive usb = SataDrive("USB1", 1, {M::SAT});
     usb.Parent = "USB\\VID_152D&PID_0578\\0123456789AB";

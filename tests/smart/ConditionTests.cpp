@@ -6,6 +6,7 @@
 
 #include "TestMachine.h"
 #include "protocol/Bytes.h"
+#include "protocol/IoctlCodes.h"
 #include "smart/Condition.h"
 #include "smart/SmartData.h"
 
@@ -105,7 +106,7 @@ TEST(ExtractSmartValues, CountersFromTheirAttributes) {
     EXPECT_EQ(d.PowerTimeIndex, 1);
     EXPECT_EQ(d.PowerTime, 10000u) << "the first entry 9, bytes 0..3";
     EXPECT_EQ(d.RemapIndex, 3);
-    EXPECT_EQ(d.RemappedSectors, 0x002B002Bu);
+    EXPECT_EQ(d.RemappedSectors, 43u) << "bytes 2..3 hold a second counter";
     EXPECT_EQ(d.PowerCycleCount, 44u);
 
     DriveRecord empty = d;  // an empty attribute table changes nothing
@@ -125,11 +126,32 @@ TEST(ExtractSmartValues, CountersFromTheirAttributes) {
     ExtractSmartValues(d);
     EXPECT_EQ(d.RemapIndex, 3);
 
+    // A controller other than SandForce counts remapped sectors in attribute 5 whatever the model.
+    d.ControllerID = 8;
+    d.FirmwareVersion = "2.02";
+    ExtractSmartValues(d);
+    EXPECT_EQ(d.RemapIndex, 3);
+
     DriveRecord huge = WithAttributes({{9, 0x32, 100, 100, 2147483648u, 0}});
     ExtractSmartValues(huge);
     ExtractSmartValues(huge);
     EXPECT_EQ(huge.PowerTime, 2147483648u);
     EXPECT_EQ(huge.Log, "DEBUG - PowerTime > 2147483647") << "once";
+}
+
+TEST(ExtractSmartValues, RemappedSectorsFromOneOrTwoCounters) {
+    const std::pair<std::vector<uint8_t>, uint32_t> cases[] = {
+        {{0x2B, 0x00, 0x2B, 0x00}, 43},           // two counters, equal
+        {{0x2B, 0x00, 0x2C, 0x00}, 43},           // the second one moved on: no new remap
+        {{0x00, 0x00, 0x01, 0x00}, 0},            // a second counter alone
+        {{0xFF, 0xFF, 0x00, 0x00}, 65535},        // one 32-bit counter
+        {{0x2B, 0x00, 0x00, 0x00, 0x07, 0x09}, 43},  // bytes 4..5 are not part of the count
+    };
+    for (const auto& c : cases) {
+        DriveRecord d = WithAttributes({Fine, {5, 0x33, 100, 100, Raw(c.first), 5}});
+        ExtractSmartValues(d);
+        EXPECT_EQ(d.RemappedSectors, c.second) << FormatRawHex(d, 1);
+    }
 }
 
 TEST(LifetimeMaximum, FromTheRawBytesOfTheTemperatureAttribute) {
@@ -210,9 +232,11 @@ TEST_F(Sct, TheStatusGoesBeforeTheAttributeWhenItsFormatIsKnown) {
     EXPECT_EQ(d.TopTemperature, 52);
     ExtractSmartValues(d);
     EXPECT_EQ(d.Temperature, 40);
-    Drive(0).Sct.Temperature = -10;  // 0xF6: below zero is ignored
-    ExtractSmartValues(d);
-    EXPECT_EQ(d.Temperature, 35);
+    for (const int below : {-10, -128}) {  // 0xF6 and 0x80: below zero is ignored
+        Drive(0).Sct.Temperature = below;
+        ExtractSmartValues(d);
+        EXPECT_EQ(d.Temperature, 35) << below;
+    }
     d.SCT_StatusRead = false;  // not readable at identification: the cycle does not ask
     const unsigned reads = Requests(SMART_READ_LOG, SctCommandLog);
     ExtractSmartValues(d);
@@ -270,6 +294,33 @@ TEST_F(Sct, LimitsFromTheTemperatureHistoryTable) {
     SetRecommendedTemperature(disk);
     EXPECT_EQ(disk.TemperatureLimit, 55);
     EXPECT_EQ(disk.Log, "");
+
+    // One limit of 127 alone is a real limit.
+    const std::pair<int, int> single[] = {{127, 70}, {60, 127}};
+    for (const auto& limits : single) {
+        DriveRecord one = Open(40, 52, limits.first, limits.second);
+        ReadSctTemperatureLimits(one);
+        EXPECT_EQ(one.WarningTemperature, limits.first);
+        EXPECT_EQ(one.CriticalTemperature, limits.second);
+        EXPECT_EQ(one.Log, "");
+    }
+}
+
+TEST_F(Sct, TheTableCountsOnlyWhenTheStatusNamesTheReadTableFunction) {
+    DriveRecord d = Open(40, 52, 60, 70);
+    // After the table read the status reports another function of the data-table action.
+    sim::SetReplyHook([](uint32_t, bool result, uint8_t* out, uint32_t outSize, uint32_t&) {
+        const sim::Drive& drive = sim::Current().Drives[0];
+        const AtaTaskFile& asked = drive.History.back().taskFile;
+        const bool statusRead = asked.Features == SMART_READ_LOG && asked.SectorNumber == SctCommandLog;
+        const size_t function = AtaDataOffset + 18;
+        if (result && statusRead && drive.Sct.FunctionCode == 1 && outSize > function) out[function] = 2;
+        return result;
+    });
+    ReadSctTemperatureLimits(d);
+    EXPECT_EQ(Requests(SMART_READ_LOG, SctDataLog), 1u) << "the table was read";
+    EXPECT_EQ(d.WarningTemperature, 0);
+    EXPECT_EQ(d.CriticalTemperature, 0);
 }
 
 TEST_F(Sct, ABusyEngineAbandonsTheLimitsAnUnreadableStatusDoesNot) {

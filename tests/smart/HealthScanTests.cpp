@@ -84,6 +84,7 @@ TEST_F(MachineTest, RealDrivesReadAsOtherToolsReadThem) {
         {"WDC WD20EARS-00MVWB0", "pre-failure", 44, 0, 0, 0, 55, 6684, 22, "calculated..."},
     };
     for (unsigned i = 0; i < 7; ++i) ExpectHealth(*DriveTable.Drives[i], expected[i]);
+    EXPECT_EQ(DriveTable.Drives[0]->RemappedSectors, 43u) << "two counters, read by the peer as 43 (0 43)";
     EXPECT_EQ(DriveTable.Drives[4]->RemappedSectors, 1u);
     EXPECT_EQ(DriveTable.Drives[6]->RemappedSectors, 655u);
 }

@@ -97,6 +97,13 @@ bool NodeProperty(const DeviceNode& n, const platform::DevPropKey& key, Property
     return LinkProperty(n, key, p);
 }
 
+// Instance identifiers name the same device whatever the case of their letters.
+bool SameInstanceId(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+           });
+}
+
 // "\\.\X:" for a letter the machine has a volume on.
 Volume* VolumeAtPath(const std::string& path) {
     if (path.size() != 6 || path.compare(0, 4, "\\\\.\\") != 0 || path[5] != ':') return nullptr;
@@ -195,7 +202,7 @@ bool SetupDiOpenDeviceInfo(DevInfoSet set, const std::string& instanceId, DevInf
     const std::vector<sim::DeviceNode>& devices = sim::Current().Devices;
     if (!sim::KnownSet(set) || instanceId.empty()) return false;
     for (size_t i = 0; i < devices.size(); ++i)
-        if (devices[i].InstanceId == instanceId) {
+        if (sim::SameInstanceId(devices[i].InstanceId, instanceId)) {
             element = DevInfoData{};
             element.DevInst = static_cast<uint32_t>(sim::DeviceNodeBase + i + 1);
             return true;

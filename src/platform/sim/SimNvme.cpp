@@ -15,50 +15,58 @@ constexpr uint32_t ProtocolTypeNvme = 3;
 constexpr uint32_t DataTypeIdentify = 1, DataTypeLogPage = 2, DataTypeFeature = 3;
 constexpr uint32_t StatusSuccess = 1, StatusError = 2, StatusThrottled = 8;
 constexpr uint32_t DataOffset = 48;  // the protocol data, 40 bytes after ProtocolType at 8
+constexpr uint32_t IdentifyDataSize = 4096;
 
-bool Reply(uint8_t* r, uint32_t size, const std::vector<uint8_t>& data, uint32_t& bytesReturned) {
-    const uint32_t room = std::min(Get32(r, 28), size - DataOffset);
-    const uint32_t n = std::min(room, static_cast<uint32_t>(data.size()));
+bool Reply(uint8_t* r, const std::vector<uint8_t>& data, uint32_t& bytesReturned) {
+    const uint32_t n = std::min(Get32(r, 28), static_cast<uint32_t>(data.size()));
     if (n) std::memcpy(r + DataOffset, data.data(), n);
     Put32(r, 28, n);  // ProtocolDataLength: what came back
     bytesReturned = DataOffset + n;
     return true;
 }
 
-// CNS 1 (controller) is an adapter property, CNS 0 (namespace) a device property.
-bool Identify(const Drive& d, uint32_t property, uint32_t cns, uint32_t nsid, uint8_t* r, uint32_t size,
-              uint32_t& bytesReturned) {
+// CNS 1 (controller) is an adapter property, CNS 0 (namespace) a device property; the driver wants
+// room for the whole Identify data.
+bool Identify(const Drive& d, uint32_t property, uint32_t cns, uint32_t nsid, uint8_t* r, uint32_t& bytesReturned) {
+    if (Get32(r, 28) < IdentifyDataSize) return false;
     if (cns == 1 && property == AdapterProperty && !d.NvmeIdentifyController.empty())
-        return Reply(r, size, d.NvmeIdentifyController, bytesReturned);
+        return Reply(r, d.NvmeIdentifyController, bytesReturned);
     if (cns == 0 && property == DeviceProperty) {
         const auto ns = d.NvmeNamespaces.find(nsid);
-        if (ns != d.NvmeNamespaces.end()) return Reply(r, size, ns->second, bytesReturned);
+        if (ns != d.NvmeNamespaces.end()) return Reply(r, ns->second, bytesReturned);
     }
     return false;
 }
 
-bool Feature(const Drive& d, uint32_t fid, uint8_t* r, uint32_t size, uint32_t& bytesReturned) {
+bool Feature(const Drive& d, uint32_t fid, uint8_t* r, uint32_t& bytesReturned) {
     const auto value = d.NvmeFeatures.find(static_cast<uint8_t>(fid));
     if (fid > 0xFF || value == d.NvmeFeatures.end()) return false;
     Put32(r, 32, value->second);  // FixedProtocolReturnData
     const auto data = d.NvmeFeatureData.find(static_cast<uint8_t>(fid));
-    return Reply(r, size, data == d.NvmeFeatureData.end() ? std::vector<uint8_t>() : data->second, bytesReturned);
+    return Reply(r, data == d.NvmeFeatureData.end() ? std::vector<uint8_t>() : data->second, bytesReturned);
+}
+
+// The header fields the driver checks: a standard query for NVMe, its protocol data right after the
+// header and no longer than the buffer holds.
+bool QueryHeaderValid(const uint8_t* r, uint32_t size) {
+    return size >= DataOffset && Get32(r, 4) == 0 && Get32(r, 8) == ProtocolTypeNvme && Get32(r, 24) == 40 &&
+           Get32(r, 28) <= size - DataOffset;
 }
 
 }  // namespace
 
 bool NvmePropertyQuery(Drive& d, uint8_t* r, uint32_t size, uint32_t& bytesReturned) {
-    if (size < DataOffset || Get32(r, 4) != 0 || Get32(r, 8) != ProtocolTypeNvme || Get32(r, 24) != 40) return false;
+    if (!QueryHeaderValid(r, size)) return false;
     const uint32_t property = Get32(r, 0), type = Get32(r, 12), value = Get32(r, 16), sub = Get32(r, 20);
     if (property != AdapterProperty && property != DeviceProperty) return false;
     switch (type) {
-        case DataTypeIdentify: return Identify(d, property, value, sub, r, size, bytesReturned);
+        case DataTypeIdentify: return Identify(d, property, value, sub, r, bytesReturned);
         case DataTypeLogPage: {
             const auto log = d.NvmeLogs.find(static_cast<uint8_t>(value));
             if (property != DeviceProperty || value > 0xFF || log == d.NvmeLogs.end()) return false;
-            return Reply(r, size, log->second, bytesReturned);
+            return Reply(r, log->second, bytesReturned);
         }
-        case DataTypeFeature: return property == DeviceProperty && Feature(d, value, r, size, bytesReturned);
+        case DataTypeFeature: return property == DeviceProperty && Feature(d, value, r, bytesReturned);
         default: return false;
     }
 }

@@ -191,6 +191,22 @@ bool LegacySmart(Drive& d, Reply reply, uint32_t code, const uint8_t* in, uint32
     return Finish(reply, SendCmdOutDataOffset + o.delivered, bytesReturned);
 }
 
+// Byte 2 of ATA PASS-THROUGH (12) as a bridge checks it against the protocol in byte 1: non-data
+// (3) moves nothing (T_LENGTH 0); PIO data-in (4) and data-out (5) name where the count is (T_LENGTH
+// 1: features, 2: sector count), whether it counts blocks (BYT_BLOK) and the direction (T_DIR set:
+// from the device), which the pass-through's own direction and length must repeat.
+bool SatTransferAgrees(const uint8_t* r) {
+    const uint8_t* cdb = r + 28;
+    const uint8_t protocol = (cdb[1] >> 1) & 0x0F, flags = cdb[2], tLength = flags & 0x03;
+    const bool blocks = flags & 0x04, fromDevice = flags & 0x08;
+    const uint32_t length = Get32(r, 12);
+    if (protocol == 3) return tLength == 0 && length == 0;
+    if ((protocol != 4 && protocol != 5) || tLength == 0 || tLength == 3) return false;
+    const bool dataIn = protocol == 4;
+    const uint32_t count = tLength == 1 ? cdb[3] : cdb[4];
+    return fromDevice == dataIn && r[8] == (dataIn ? 1 : 0) && length == (blocks ? count * SectorSize : count);
+}
+
 // SCSI_PASS_THROUGH with ATA PASS-THROUGH (12): the bridge runs the command and reports a check
 // condition when the drive aborted it; returned registers are not passed back.
 bool SatPassThrough(Drive& d, Reply reply, uint8_t* r, uint32_t size, uint32_t& bytesReturned) {
@@ -202,6 +218,7 @@ bool SatPassThrough(Drive& d, Reply reply, uint8_t* r, uint32_t size, uint32_t& 
         r[2] = 0x02;
         return Finish(reply, SatDataOffset, bytesReturned);
     }
+    if (!SatTransferAgrees(r)) return false;
     AtaTaskFile tf;
     PeekTaskFile(AccessMethod::SAT, r, size, tf);
     const uint8_t protocol = cdb[1] >> 1;
@@ -211,6 +228,8 @@ bool SatPassThrough(Drive& d, Reply reply, uint8_t* r, uint32_t size, uint32_t& 
     r[2] = o.aborted() ? 0x02 : 0x00;  // ScsiStatus: CHECK CONDITION
     return Finish(reply, offset + o.delivered, bytesReturned);
 }
+
+constexpr uint32_t MiniportHeaderSize = 28;  // SRB_IO_CONTROL
 
 // The miniport S.M.A.R.T. interface: the control code must name the command it carries.
 uint32_t ExpectedControlCode(const AtaTaskFile& tf) {
@@ -224,8 +243,15 @@ uint32_t ExpectedControlCode(const AtaTaskFile& tf) {
     return it == Codes.end() ? 0 : it->second;
 }
 
+// SRB_IO_CONTROL.Length: the port driver refuses one that runs past the buffer, and the miniport one
+// without room for the command parameters and a whole sector, which it reads or writes.
+bool MiniportLengthFits(const uint8_t* r, uint32_t size) {
+    const uint32_t length = Get32(r, 24);
+    return length <= size - MiniportHeaderSize && length >= MiniportInDataOffset - MiniportHeaderSize + SectorSize;
+}
+
 bool MiniportSmart(Drive& d, Reply reply, uint8_t* r, uint32_t size, uint32_t& bytesReturned) {
-    if (size < MiniportRequestSize || Get32(r, 0) != 28) return false;
+    if (size < MiniportRequestSize || Get32(r, 0) != MiniportHeaderSize || !MiniportLengthFits(r, size)) return false;
     const AtaTaskFile tf = LoadTaskFile(r + 32);
     const uint32_t code = Get32(r, 16);
     if (std::memcmp(r + 4, "SCSIDISK", 8) != 0 || code == 0 || code != ExpectedControlCode(tf)) {
@@ -343,6 +369,13 @@ bool SetupDiGetDeviceProperty(DevInfoSet set, const DevInfoData& element, const 
                               uint32_t bufferSize, std::vector<uint8_t>& value, uint32_t& type) {
     std::lock_guard<std::recursive_mutex> lock(MachineLock());
     return sim::KnownSet(set) && sim::DevicePropertyValue(element, key, bufferSize, value, type);
+}
+
+// The simulated machine's ANSI code page is Latin-1; '?' is its default character.
+std::string WideCharToMultiByte(const std::u16string& text) {
+    std::string narrow;
+    for (const char16_t c : text) narrow += c <= 0xFF ? static_cast<char>(c) : '?';
+    return narrow;
 }
 
 void SetupDiDestroyDeviceInfoList(DevInfoSet set) {

@@ -130,6 +130,19 @@ bool SetupDiGetDeviceProperty(DevInfoSet set, const DevInfoData& element, const 
     return true;
 }
 
+std::string WideCharToMultiByte(const std::u16string& text) {
+    static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 wchar_t");
+    if (text.empty()) return std::string();
+    const wchar_t* wide = reinterpret_cast<const wchar_t*>(text.data());
+    const int length = static_cast<int>(text.size());
+    const int needed = ::WideCharToMultiByte(CP_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr);
+    if (needed <= 0) return std::string();
+    std::string narrow(static_cast<size_t>(needed), '\0');
+    if (::WideCharToMultiByte(CP_ACP, 0, wide, length, &narrow[0], needed, nullptr, nullptr) != needed)
+        return std::string();
+    return narrow;
+}
+
 bool SetupDiOpenDeviceInfo(DevInfoSet set, const std::string& instanceId, DevInfoData& element) {
     // Instance identifiers are plain ASCII: each byte widens to one character.
     std::wstring wide(instanceId.size(), L'\0');

@@ -26,4 +26,19 @@ TEST(Win32Clock, CurrentTimeIsTheUsersDefaultFormat) {
     EXPECT_EQ(text.find('\0'), std::string::npos);
 }
 
+// A user's own time format can be far longer than "15:04:05"; the text is not cut.
+TEST(Win32Clock, ALongUserTimeFormatComesWhole) {
+    char saved[128] = {};
+    ASSERT_GT(::GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STIMEFORMAT, saved, sizeof saved), 0);
+    const char* const format = "HH 'hours,' mm 'minutes and' ss 'seconds past midnight'";
+    ASSERT_TRUE(::SetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STIMEFORMAT, format)) << ::GetLastError();
+    const std::string before = SystemTimeText();
+    const std::string text = platform::GetTimeFormat();
+    const std::string after = SystemTimeText();
+    ::SetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STIMEFORMAT, saved);
+    if (before.find("seconds past midnight") == std::string::npos) GTEST_SKIP() << "format not taken: " << before;
+    EXPECT_GT(text.size(), 24u);
+    EXPECT_TRUE(text == before || text == after) << "'" << text << "' vs '" << before << "'";
+}
+
 }  // namespace

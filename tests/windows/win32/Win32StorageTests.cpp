@@ -311,6 +311,25 @@ TEST(Win32Storage, ControlRequestsReachTheDevice) {
     EXPECT_TRUE(platform::CloseHandle(drive));
 }
 
+// --- property text --------------------------------------------------------------------------------
+
+// Text properties reach the program in the ANSI code page: with Windows-1252, characters above
+// U+00FF that it has keep their own byte instead of becoming '?'.
+TEST(Win32Storage, PropertyTextGoesThroughTheAnsiCodePage) {
+    if (::GetACP() != 1252) GTEST_SKIP() << "ANSI code page " << ::GetACP();
+    const struct {
+        std::u16string wide;
+        const char* narrow;
+    } cases[] = {
+        {u"USB\\VID_152D", "USB\\VID_152D"},
+        {u"Caf\u00E9", "Caf\xE9"},
+        {u"\u20AC 1 \u2122", "\x80 1 \x99"},  // euro and trade mark signs
+        {u"\u4E00", "?"},                          // not in the code page: its default character
+        {u"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(platform::WideCharToMultiByte(c.wide), c.narrow) << c.narrow;
+}
+
 // --- notifications -------------------------------------------------------------------------------
 
 TEST(Win32Storage, HandleNotificationsGoToAWindow) {
