@@ -33,8 +33,11 @@ constexpr int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day) {
     return era * 146097 + static_cast<int64_t>(dayOfEra) - 719468;
 }
 
+// The day a time since 1970 falls on, counting days before 1970 negative.
+int64_t DayOf(int64_t ms) { return (ms >= 0 ? ms : ms - (MsPerDay - 1)) / MsPerDay; }
+
 platform::SystemTime FromMilliseconds(int64_t ms) {
-    const int64_t days = (ms >= 0 ? ms : ms - (MsPerDay - 1)) / MsPerDay;
+    const int64_t days = DayOf(ms);
     const int64_t inDay = ms - days * MsPerDay;
     const int64_t z = days + 719468;
     const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
@@ -156,8 +159,7 @@ bool SetSystemTime(const platform::SystemTime& utc) {
 void SetLocalTime(unsigned hour, unsigned minute, unsigned second) {
     std::lock_guard<std::mutex> lock(ClockLock);
     const int64_t local = LocalNow();
-    const int64_t days = (local >= 0 ? local : local - (MsPerDay - 1)) / MsPerDay;
-    const int64_t wanted = days * MsPerDay + (hour % 24) * 3600000ll + (minute % 60) * 60000ll + (second % 60) * 1000ll;
+    const int64_t wanted = DayOf(local) * MsPerDay + (hour % 24) * 3600000ll + (minute % 60) * 60000ll + (second % 60) * 1000ll;
     UtcAtStartup += wanted - local;
 }
 
