@@ -5,6 +5,7 @@
 
 #include "discovery/Scan.h"
 #include "device/DiagnosticLog.h"
+#include "platform/sim/SimWorld.h"
 
 namespace testmachine {
 
@@ -61,14 +62,13 @@ std::string ReadFixtureFile(const std::string& relative) {
 
 void MachineTest::SetUp() {
     ResetProcessState();
-    sim::SetReplyHook(nullptr);
+    sim::ResetWorld();
     sim::SetLocalTime(15, 4, 5);
-    sim::Install(sim::Machine());
 }
 
 void MachineTest::TearDown() {
     ResetProcessState();
-    sim::Install(sim::Machine());
+    sim::ResetWorld();
 }
 
 sim::Machine& MachineTest::Install(sim::Machine m) {

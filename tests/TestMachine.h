@@ -32,7 +32,8 @@ std::string FixturesRoot();
 
 }  // namespace testmachine
 
-// Every test on this fixture starts from an empty table, empty logs and a known clock.
+// Every test on this fixture starts from an empty table, empty logs and the simulated world at its
+// start (an empty machine, no timers), with the local clock at 3:04:05 PM.
 class MachineTest : public ::testing::Test {
 protected:
     void SetUp() override;

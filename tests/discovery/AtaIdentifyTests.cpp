@@ -25,6 +25,7 @@
 #include "device/TIOCTL.h"
 #include "platform/Storage.h"
 #include "platform/Time.h"
+#include "platform/sim/SimWorld.h"
 #include "platform/sim/PageBuilders.h"
 #include "platform/sim/SimMachine.h"
 #include "device/DiagnosticLog.h"
@@ -948,11 +949,7 @@ protected:
     sim::Drive& Simulated() { return sim::Current().Drives.at(0); }
     std::string Log() const { return DriveLogText(*drive); }
 
-    void TearDown() override {
-        sim::SetReplyHook(nullptr);
-        sim::SetLocalTime(12, 0, 0);  // the simulated clock's starting time
-        sim::Install(sim::Machine{});
-    }
+    void TearDown() override { sim::ResetWorld(); }
 
     std::unique_ptr<DriveRecord> drive;
 };

@@ -66,6 +66,10 @@ AtaOutcome Deliver(const std::vector<uint8_t>& page, uint32_t bytes, uint8_t* da
 bool AddressesSct(const Drive& drive, const AtaTaskFile& tf);
 AtaOutcome SctCommand(Drive& drive, const AtaTaskFile& tf, uint8_t* data, uint32_t capacity);
 
+// Every drive of the installed machine ages by this many seconds; the clock calls it as the timeline
+// crosses whole seconds (SimSmart.cpp).
+void AgeDrives(uint64_t seconds);
+
 // Device Self-test code 1 (short), 2 (extended) or 0xF (abort) taken by an NVMe drive (SimSmart.cpp).
 void StartNvmeSelfTest(Drive& drive, uint8_t code);
 

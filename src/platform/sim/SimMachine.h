@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "protocol/Ata.h"
+#include "platform/sim/SimClock.h"
 #include "platform/sim/SimSmart.h"
 
 namespace sim {
@@ -149,10 +150,5 @@ unsigned OpenHandleCount();
 using ReplyHook =
     std::function<bool(uint32_t code, bool result, uint8_t* out, uint32_t outSize, uint32_t& bytesReturned)>;
 void SetReplyHook(ReplyHook hook);
-
-// Virtual clock: the local time the platform's time calls report.
-void SetLocalTime(unsigned hour, unsigned minute, unsigned second);
-// Moves the local time on (PassTime does, and ages the drives as well).
-void AdvanceLocalTime(uint32_t seconds);
 
 }  // namespace sim

@@ -108,17 +108,17 @@ void FinishNvmeSelfTest(Drive& d, uint8_t result) {
     run.SecondsLeft = 0;
 }
 
-void RunNvmeSelfTest(Drive& d, uint32_t seconds) {
+void RunNvmeSelfTest(Drive& d, uint64_t seconds) {
     NvmeSelfTestRun& run = d.NvmeSelfTest;
     if (run.Code == 0) return;
-    run.SecondsLeft -= std::min(seconds, run.SecondsLeft);
+    run.SecondsLeft -= static_cast<uint32_t>(std::min<uint64_t>(seconds, run.SecondsLeft));
     if (run.SecondsLeft == 0) return FinishNvmeSelfTest(d, run.EndsWith);
     std::vector<uint8_t>& log = d.NvmeLogs[NvmeSelfTestLogPage];
     log.resize(NvmeSelfTestLogSize, 0);
     log[1] = static_cast<uint8_t>((run.Duration - run.SecondsLeft) * 100ull / run.Duration);  // percent done
 }
 
-void Age(Drive& d, uint32_t seconds) {
+void Age(Drive& d, uint64_t seconds) {
     SmartAging& a = d.Aging;
     const uint64_t before = a.Seconds, after = before + seconds;
     a.Seconds = after;
@@ -138,11 +138,13 @@ void Age(Drive& d, uint32_t seconds) {
 
 }  // namespace
 
-void PassTime(uint32_t seconds) {
-    AdvanceLocalTime(seconds);
+void AgeDrives(uint64_t seconds) {
+    if (seconds == 0) return;
     std::lock_guard<std::recursive_mutex> lock(MachineLock());
     for (Drive& d : Current().Drives) Age(d, seconds);
 }
+
+void PassTime(uint32_t seconds) { AdvanceTime(seconds * 1000ull); }
 
 void SetTemperature(Drive& d, int celsius) {
     std::lock_guard<std::recursive_mutex> lock(MachineLock());

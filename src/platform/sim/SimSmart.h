@@ -40,7 +40,7 @@ struct NvmeSelfTestRun {
     uint32_t Duration = 0, SecondsLeft = 0;
 };
 
-// Virtual time passes for the whole machine: the local time moves on and every drive of the
+// AdvanceTime (SimClock.h) in seconds: the clocks move on, timers fall due and every drive of the
 // installed machine ages (power-on counter, temperature, remapped sectors, running NVMe self-tests).
 void PassTime(uint32_t seconds);
 

@@ -13,6 +13,7 @@
 #include <setupapi.h>
 #include <winioctl.h>
 #include <shellapi.h>
+#include <mmsystem.h>
 
 #undef CreateFile
 #undef SetupDiGetClassDevs

@@ -1,0 +1,17 @@
+#include "platform/sim/SimWorld.h"
+
+#include "platform/sim/SimClock.h"
+#include "platform/sim/SimMachine.h"
+#include "platform/sim/SimShell.h"
+
+namespace sim {
+
+void ResetWorld() {
+    ResetClock();
+    SetReplyHook(nullptr);
+    Install(Machine());
+    ClearShellRequests();
+    SetShellFails(false);
+}
+
+}  // namespace sim
