@@ -131,8 +131,16 @@ stop_wine() {
 }
 trap stop_wine EXIT
 
+# Wine runs the 32-bit program only where this machine executes 32-bit code: some virtual machines'
+# kernels have IA-32 emulation switched off, and every 32-bit program then fails with "Exec format error".
+runs_32bit_programs() {
+  wine --version >/dev/null 2>&1
+}
+no_32bit_reason="(this machine cannot execute 32-bit programs: the Windows tests were built but not run)"
+
 stage_wine() {
   if [ ! -f build-win/CTestTestfile.cmake ]; then echo "the Windows tree is not configured"; return 1; fi
+  if ! runs_32bit_programs; then skip_reason=$no_32bit_reason; return 77; fi
   start_wine
   ctest --test-dir build-win -LE gui --output-on-failure -V </dev/null
   local rc=$?
@@ -146,6 +154,7 @@ stage_wine_gui() {
   if [ "${count:-0}" -eq 0 ]; then
     skip_reason="(no tests labelled gui)"; return 77
   fi
+  if ! runs_32bit_programs; then skip_reason=$no_32bit_reason; return 77; fi
   export WINEPREFIX="$root/build-win/wineprefix"
   # A server started without a display stays without one: start a fresh one inside the session.
   xvfb-run -a -s "-screen 0 1024x768x24" bash -c 'wineserver -p </dev/null >/dev/null 2>&1;
