@@ -2,7 +2,9 @@
 # Installs what a job needs on Debian 12, and nothing more:
 #   bash scripts/setup.sh           the native build: compiler, CMake, Ninja, GoogleTest, Google Benchmark
 #   bash scripts/setup.sh windows   ... and the mingw-w64 cross compiler
-#   bash scripts/setup.sh test      ... and clang for the fuzz targets, Wine (32-bit) and Xvfb
+#   bash scripts/setup.sh test      ... and clang for the fuzz targets, Wine (32-bit) and Xvfb; the
+#                                   64-bit cross compiler and 64-bit Wine, for a machine that cannot
+#                                   execute 32-bit programs
 # Does nothing when everything asked for is already installed. A package index that fails to
 # download (a mirror in the middle of a sync) does not stop it: the install is tried all the same,
 # then with the main suites alone, and only a failed install stops it, with a message saying so.
@@ -10,7 +12,7 @@ set -euo pipefail
 
 native=(cmake g++ ninja-build libgtest-dev googletest libbenchmark-dev)
 windows=(g++-mingw-w64-i686)
-testing=(clang libclang-rt-14-dev wine wine32:i386 xvfb xauth)
+testing=(clang libclang-rt-14-dev wine wine32:i386 xvfb xauth g++-mingw-w64-x86-64 wine64)
 
 case "${1:-native}" in
   native) packages=("${native[@]}") ;;

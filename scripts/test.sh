@@ -5,7 +5,9 @@
 #   thread     native tree with ThreadSanitizer (build-tsan/), ctest
 #   fuzz       the libFuzzer targets with clang (build-fuzz/), a bounded run each from an empty corpus
 #   windows    the Windows tree with mingw-w64 (build-win/): KORVANTE.exe and the test executables
-#   wine       the Windows tests under Wine, in the build tree's own Wine prefix
+#   wine       the Windows tests under Wine, in the build tree's own Wine prefix; on a machine that
+#              cannot execute 32-bit programs, the same sources built 64-bit (build-win64/) under
+#              64-bit Wine
 #   wine-gui   the Windows tests that need a display, under Xvfb (only when there are any)
 # A failing stage does not stop the others; the exit status is non-zero when any stage failed.
 set -uo pipefail
@@ -100,28 +102,60 @@ stage_windows() {
     -DKORVANTE_WINEPREFIX="$root/build-win/wineprefix"
 }
 
-# The Wine prefix of the Windows tree, and a wineserver for it alone.
-# A 32-bit prefix, as on the machines the toolchain was checked on, even where wine64 is installed too.
-export WINEARCH=win32
+# Wine runs the 32-bit program only where this machine executes 32-bit code: some virtual machines'
+# kernels have IA-32 emulation switched off, and every 32-bit program then fails with "Exec format error".
+runs_32bit_programs() {
+  wine --version >/dev/null 2>&1
+}
+
+# The tree the Wine stages run and its Wine: the 32-bit tree under 32-bit Wine where this machine
+# executes 32-bit programs, otherwise the 64-bit tree under 64-bit Wine (the request-buffer layout
+# checks are 32-bit only and stay out of it). The loader is the one the tree's toolchain file found.
+wine_tree=""
+wine_loader=""
+choose_wine_tree() {
+  if runs_32bit_programs; then
+    wine_tree=build-win
+    export WINEARCH=win32
+    echo "the 32-bit Windows tree (build-win/) under 32-bit Wine"
+  else
+    wine_tree=build-win64
+    export WINEARCH=win64
+    echo "this machine cannot execute 32-bit programs: the 64-bit Windows tree (build-win64/) under 64-bit Wine"
+  fi
+}
+
+configure_wine64_tree() {
+  configure_and_build build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
+    -DKORVANTE_WINEPREFIX="$root/build-win64/wineprefix"
+}
+
+find_wine_loader() {
+  wine_loader=$(sed -n 's/^WINE_EXECUTABLE:FILEPATH=//p' "$wine_tree/CMakeCache.txt")
+  if [ ! -x "$wine_loader" ]; then echo "$wine_tree found no Wine loader (${wine_loader:-none})"; return 1; fi
+}
+
+# The Wine prefix of the chosen tree, and a wineserver for it alone.
 export WINEDEBUG=-all,err+module
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 wine_server_up=0
 
 start_wine() {
-  export WINEPREFIX="$root/build-win/wineprefix"
+  export WINEPREFIX="$root/$wine_tree/wineprefix"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     local start=$(date +%s)
-    wineboot --init </dev/null >/dev/null 2>&1
+    "$wine_loader" wineboot --init </dev/null >/dev/null 2>&1
     wineserver -w
-    echo "new Wine prefix in $(( $(date +%s) - start ))s"
+    echo "new $WINEARCH Wine prefix in $(( $(date +%s) - start ))s"
   fi
   # One long-lived server, and Wine's services started with their output on /dev/null: otherwise
   # they hold the tests' output pipes open.
   wineserver -p </dev/null >/dev/null 2>&1
   wine_server_up=1
-  wine wineboot </dev/null >/dev/null 2>&1
+  "$wine_loader" wineboot </dev/null >/dev/null 2>&1
 }
 
+# Stops the server of this prefix only (WINEPREFIX names it); no other Wine process is touched.
 stop_wine() {
   if [ "$wine_server_up" -eq 1 ]; then
     wineserver -k >/dev/null 2>&1
@@ -131,35 +165,33 @@ stop_wine() {
 }
 trap stop_wine EXIT
 
-# Wine runs the 32-bit program only where this machine executes 32-bit code: some virtual machines'
-# kernels have IA-32 emulation switched off, and every 32-bit program then fails with "Exec format error".
-runs_32bit_programs() {
-  wine --version >/dev/null 2>&1
-}
-no_32bit_reason="(this machine cannot execute 32-bit programs: the Windows tests were built but not run)"
-
 stage_wine() {
   if [ ! -f build-win/CTestTestfile.cmake ]; then echo "the Windows tree is not configured"; return 1; fi
-  if ! runs_32bit_programs; then skip_reason=$no_32bit_reason; return 77; fi
+  choose_wine_tree
+  if [ "$wine_tree" = build-win64 ]; then configure_wine64_tree || return 1; fi
+  find_wine_loader || return 1
   start_wine
-  ctest --test-dir build-win -LE gui --output-on-failure -V </dev/null
+  local start=$(date +%s)
+  ctest --test-dir "$wine_tree" -LE gui --output-on-failure -V </dev/null
   local rc=$?
+  echo "Windows tests of $wine_tree in $(( $(date +%s) - start ))s"
   stop_wine
   return $rc
 }
 
 stage_wine_gui() {
+  choose_wine_tree
   local count
-  count=$(ctest --test-dir build-win -N -L gui 2>/dev/null | sed -n 's/^Total Tests: *//p')
+  count=$(ctest --test-dir "$wine_tree" -N -L gui 2>/dev/null | sed -n 's/^Total Tests: *//p')
   if [ "${count:-0}" -eq 0 ]; then
-    skip_reason="(no tests labelled gui)"; return 77
+    skip_reason="(no tests labelled gui in $wine_tree/)"; return 77
   fi
-  if ! runs_32bit_programs; then skip_reason=$no_32bit_reason; return 77; fi
-  export WINEPREFIX="$root/build-win/wineprefix"
+  find_wine_loader || return 1
+  export WINEPREFIX="$root/$wine_tree/wineprefix"
   # A server started without a display stays without one: start a fresh one inside the session.
-  xvfb-run -a -s "-screen 0 1024x768x24" bash -c 'wineserver -p </dev/null >/dev/null 2>&1;
-    wine wineboot </dev/null >/dev/null 2>&1; ctest --test-dir build-win -L gui --output-on-failure </dev/null;
-    r=$?; wineserver -k; exit $r'
+  WINE_LOADER="$wine_loader" WINE_TREE="$wine_tree" xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+    wineserver -p </dev/null >/dev/null 2>&1; "$WINE_LOADER" wineboot </dev/null >/dev/null 2>&1;
+    ctest --test-dir "$WINE_TREE" -L gui --output-on-failure </dev/null; r=$?; wineserver -k; exit $r'
 }
 
 total_start=$(date +%s)

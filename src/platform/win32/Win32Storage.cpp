@@ -4,6 +4,7 @@
 #include "platform/win32/WindowsApi.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 #include "platform/Storage.h"
@@ -13,15 +14,19 @@ namespace platform {
 
 namespace {
 
+// cbSize of SP_DEVICE_INTERFACE_DETAIL_DATA_A is the structure's own size: the size field and one
+// character, 5 bytes packed in the 32-bit program, 8 in a 64-bit build (the Windows tests without
+// 32-bit support), where SetupAPI refuses any other value.
+constexpr DWORD DetailHeaderSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+constexpr DWORD DetailPathOffset = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
+
 // The program is 32-bit: the structure sizes the calls are given are those of the 32-bit layout.
 #ifndef _WIN64
 static_assert(sizeof(SP_DEVICE_INTERFACE_DATA) == 28, "32-bit SP_DEVICE_INTERFACE_DATA");
 static_assert(sizeof(SP_DEVINFO_DATA) == 28, "32-bit SP_DEVINFO_DATA");
 static_assert(sizeof(DEV_BROADCAST_HANDLE) == 44, "32-bit DEV_BROADCAST_HANDLE");
+static_assert(DetailHeaderSize == 5 && DetailPathOffset == 4, "32-bit SP_DEVICE_INTERFACE_DETAIL_DATA_A");
 #endif
-// cbSize of SP_DEVICE_INTERFACE_DETAIL_DATA_A: its header, the size field and one character.
-constexpr DWORD DetailHeaderSize = 5;
-constexpr DWORD DetailPathOffset = 4;
 
 GUID ToWindows(const Guid& g) {
     GUID w;
