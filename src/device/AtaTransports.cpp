@@ -11,7 +11,7 @@
 bool TransportATA(DriveRecord& drive, const AtaTaskFile& tf, uint8_t* buffer, size_t size, bool dataOut) {
     const uint32_t length = buffer ? tf.SectorCount * SectorSize : 0;
     if (length > size) return false;
-    std::vector<uint8_t> request(AtaRequestSize, 0);
+    std::vector<uint8_t>& request = LargeRequest(AtaRequestSize);
     uint8_t* const data = &request[AtaDataOffset];
     Put16(request.data(), 0, AtaHeaderSize);
     Put16(request.data(), 2, buffer ? (dataOut ? ATA_FLAGS_DATA_OUT : ATA_FLAGS_DATA_IN) : 0);

@@ -46,7 +46,7 @@ bool TransportSAT(DriveRecord& drive, const AtaTaskFile& tf, uint8_t* buffer, si
     const uint32_t length = hasBuffer ? tf.SectorCount * SectorSize : 0;
     if (length > size) return false;
     const bool dataIn = hasBuffer && !dataOut;
-    std::vector<uint8_t> request(SatRequestSize, 0);
+    std::vector<uint8_t>& request = LargeRequest(SatRequestSize);
     uint8_t* const r = request.data();
     uint8_t* const data = r + SatDataOffset;
     Put16(r, 0, 44);

@@ -121,6 +121,12 @@ bool ExecuteCommand(DriveRecord& drive, const AtaTaskFile& tf, uint8_t* buffer, 
     return ok;
 }
 
+std::vector<uint8_t>& LargeRequest(size_t size) {
+    static std::vector<uint8_t> request;
+    request.assign(size, 0);
+    return request;
+}
+
 bool CallWithRequest(const DriveRecord& drive, uint32_t ioControlCode, std::vector<uint8_t>& request) {
     uint32_t returned = 0;
     const uint32_t size = static_cast<uint32_t>(request.size());

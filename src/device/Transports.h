@@ -22,6 +22,11 @@ bool TransportSAT(DriveRecord&, const AtaTaskFile&, uint8_t*, size_t, bool);
 bool TransportSCSI(DriveRecord&, const AtaTaskFile&, uint8_t*, size_t, bool);
 bool TransportNVMe(DriveRecord&, const AtaTaskFile&, uint8_t*, size_t, bool);
 
+// The request buffer of the 255-sector pass-through requests, all zero at `size` bytes. One buffer,
+// reused: requests go out only under the dispatcher's lock, and a fresh 130 KB allocation per
+// command cost more than the command.
+std::vector<uint8_t>& LargeRequest(size_t size);
+
 // DeviceIoControl with one request buffer as input and output; true when the call succeeded and
 // returned bytes.
 bool CallWithRequest(const DriveRecord& drive, uint32_t ioControlCode, std::vector<uint8_t>& request);
