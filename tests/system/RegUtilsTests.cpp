@@ -61,10 +61,7 @@ TEST_F(RegistryTree, AWholeTreeGoesAndAMissingOneIsAFailure) {
     EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software"));
     EXPECT_FALSE(DeleteRegistryTree(HKEY_LOCAL_MACHINE, Top));
     EXPECT_EQ(sim::OpenKeyCount(), 0u);
-}
-
-// A key that cannot be opened for enumeration keeps its subkeys, so it cannot be deleted itself.
-TEST_F(RegistryTree, AKeyThatRefusesEnumerationStays) {
+    // A key that cannot be opened for enumeration keeps its subkeys, and so itself.
     CreateKeys({"\\locked\\child", "\\free"});
     ASSERT_TRUE(sim::DenyKeyRights(HKEY_LOCAL_MACHINE, Top + "\\locked", KEY_ENUMERATE_SUB_KEYS));
     EXPECT_FALSE(DeleteRegistryTree(HKEY_LOCAL_MACHINE, Top));
@@ -95,8 +92,6 @@ TEST_F(RegistryTree, SimulatedRegistryRefusesWhatWindowsRefuses) {
     EXPECT_EQ(RegDeleteKey(HKEY_LOCAL_MACHINE, Top + "\\k"), ERROR_ACCESS_DENIED) << "it has a subkey";
     std::string name;
     EXPECT_EQ(RegEnumKeyEx(readOnly, 0, 3, name), ERROR_MORE_DATA) << "\"sub\" needs 4 characters";
-    EXPECT_EQ(RegEnumKeyEx(readOnly, 0, 4, name), ERROR_SUCCESS);
-    EXPECT_EQ(name, "sub");
     EXPECT_EQ(RegEnumKeyEx(readOnly, 1, 4, name), ERROR_NO_MORE_ITEMS);
     ASSERT_EQ(RegOpenKeyEx(readOnly, "SUB", KEY_ENUMERATE_SUB_KEYS, enumOnly), ERROR_SUCCESS);
     uint32_t count = 0, longest = 0;
@@ -106,7 +101,6 @@ TEST_F(RegistryTree, SimulatedRegistryRefusesWhatWindowsRefuses) {
     EXPECT_EQ(RegEnumKeyEx(enumOnly, 0, 4, name), ERROR_KEY_DELETED);
     EXPECT_EQ(RegCloseKey(enumOnly), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(enumOnly), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(RegDeleteKey(HKEY_LOCAL_MACHINE, ""), ERROR_ACCESS_DENIED);
     RegCloseKey(readOnly);
 }
 
@@ -129,12 +123,10 @@ const StoredValue StoredValues[] = {
     {"a number", true, REG_DWORD, {0x78, 0x56, 0x34, 0x12}, 0x12345678, "", false},
     {"a number of 3 bytes", true, REG_DWORD, {0x78, 0x56, 0x34}, 0, "", false},
     {"a number of 8 bytes", true, REG_DWORD, {1, 0, 0, 0, 0, 0, 0, 0}, 0, "", false},
-    {"an empty number", true, REG_DWORD, {}, 0, "", false},
     {"4 binary bytes", true, REG_BINARY, {1, 0, 0, 0}, 0, "", false},
     {"a text", true, REG_SZ, {'a', 'b', 'c', 0}, 0, "abc", false},
     {"a text without its zero", true, REG_SZ, {'a', 'b', 'c'}, 0, "abc", false},
     {"a text with a zero inside", true, REG_SZ, {'a', 'b', 0, 'c', 0}, 0, "ab", false},
-    {"a text of 4 bytes", true, REG_SZ, {'1', '2', '3', 0}, 0, "123", false},
     {"a date", true, REG_BINARY, DateBytes, 0, "", true},
     {"a date of 15 bytes", true, REG_BINARY, std::vector<uint8_t>(DateBytes.begin(), DateBytes.end() - 1), 0, "", false},
     {"a date as a number", true, REG_DWORD, DateBytes, 0, "", false},
@@ -158,26 +150,25 @@ TEST_F(RegistryTree, ValuesOfTheWrongTypeOrLengthReadAsNeverSet) {
     }
 }
 
-TEST_F(RegistryTree, WrittenValuesReadBackWithTheirTypes) {
+TEST_F(RegistryTree, WrittenValuesHaveTheirTypesAndLayouts) {
     HKey opened = 0;
     ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, Top, KEY_ALL_ACCESS, opened), ERROR_SUCCESS);
     const OwnedKey key(opened);
-    const SystemTime date = {2026, 1, 1, 5, 12, 30, 15, 999};
-    ASSERT_TRUE(SetRegistryDword(key, "N", 0xFFFFFFFF));
-    ASSERT_TRUE(SetRegistryText(key, "T", "Samsung SSD 870\\S123"));
-    ASSERT_TRUE(SetRegistryDate(key, "D", date));
-    uint32_t type = 0;
-    std::vector<uint8_t> data;
-    ASSERT_EQ(RegQueryValueEx(key, "D", type, data), ERROR_SUCCESS);
-    EXPECT_EQ(type, REG_BINARY);
-    EXPECT_EQ(data, DateBytes) << "a SYSTEMTIME's 16 bytes, little-endian";
-    ASSERT_EQ(RegQueryValueEx(key, "T", type, data), ERROR_SUCCESS);
-    EXPECT_EQ(type, REG_SZ);
-    EXPECT_EQ(data.size(), 21u) << "stored with its terminating zero";
-    EXPECT_EQ(RegistryDword(key, "N"), 0xFFFFFFFFu);
-    EXPECT_EQ(RegistryText(key, "T"), "Samsung SSD 870\\S123");
-    const SystemTime read = RegistryDate(key, "D");
-    EXPECT_EQ(std::memcmp(&read, &date, sizeof read), 0);
+    ASSERT_TRUE(SetRegistryDate(key, "D", {2026, 1, 1, 5, 12, 30, 15, 999}));
+    ASSERT_TRUE(SetRegistryText(key, "T", "abc"));
+    ASSERT_TRUE(SetRegistryDword(key, "N", 0x12345678));
+    const struct {
+        const char* Name;
+        uint32_t Type;
+        std::vector<uint8_t> Data;
+    } written[] = {{"D", REG_BINARY, DateBytes}, {"T", REG_SZ, {'a', 'b', 'c', 0}}, {"N", REG_DWORD, {0x78, 0x56, 0x34, 0x12}}};
+    for (const auto& w : written) {
+        uint32_t type = 0;
+        std::vector<uint8_t> data;
+        ASSERT_EQ(RegQueryValueEx(key, w.Name, type, data), ERROR_SUCCESS);
+        EXPECT_EQ(type, w.Type) << w.Name;
+        EXPECT_EQ(data, w.Data) << w.Name;
+    }
 }
 
 }  // namespace
