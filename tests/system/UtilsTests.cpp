@@ -87,9 +87,9 @@ TEST_F(SystemTexts, EnvironmentValuesFitting260CharactersWithTheirZero) {
     EXPECT_EQ(EnvironmentVariable("windir"), "C:\\Windows");
     EXPECT_EQ(EnvironmentVariable("ComSpec"), "C:\\Windows\\system32\\cmd.exe");
     EXPECT_EQ(EnvironmentVariable("KORVANTE_UNSET"), "");
-    sim::SetEnvironmentVariable("LONG", std::string(259, 'x'));
+    sim::SetEnvironmentValue("LONG", std::string(259, 'x'));
     EXPECT_EQ(EnvironmentVariable("long"), std::string(259, 'x'));
-    sim::SetEnvironmentVariable("LONG", std::string(260, 'x'));
+    sim::SetEnvironmentValue("LONG", std::string(260, 'x'));
     EXPECT_EQ(EnvironmentVariable("LONG"), "");
 }
 

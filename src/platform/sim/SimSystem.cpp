@@ -108,7 +108,7 @@ void SetProcessorLoads(const std::vector<ProcessorLoad>& loads) {
     State.Loads = loads;
 }
 
-void SetEnvironmentVariable(const std::string& name, const std::string& value) {
+void SetEnvironmentValue(const std::string& name, const std::string& value) {
     std::lock_guard<std::mutex> lock(SystemLock);
     if (value.empty())
         State.Environment.erase(Upper(name));

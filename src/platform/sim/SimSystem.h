@@ -40,7 +40,7 @@ void SetNtQuerySystemInformationPresent(bool present);
 void SetProcessorLoads(const std::vector<ProcessorLoad>& loads);
 
 // Sets a variable (names are case-insensitive); an empty value removes it.
-void SetEnvironmentVariable(const std::string& name, const std::string& value);
+void SetEnvironmentValue(const std::string& name, const std::string& value);
 
 void SetModuleFileName(const std::string& path);
 // The file at `path` carries a version resource with these numbers.
