@@ -42,5 +42,9 @@ bool timeKillEvent(uint32_t timerId);
 // GetTimeFormatA(default user locale, no flags, current local time, default format), cut at the
 // terminating zero; empty on failure.
 std::string GetTimeFormat();
+// GetDateFormatA(default user locale, no flags, date, default short format) into a buffer of
+// bufferSize characters, cut at the terminating zero; empty on failure (a date that does not exist,
+// a text longer than the buffer).
+std::string GetDateFormat(const SystemTime& date, uint32_t bufferSize);
 
 }  // namespace platform

@@ -1,5 +1,5 @@
 // The time facility of the simulated machine: one virtual timeline (SimClock.h), the periodic timers
-// on it, and local time texts the way an English (United States) user's default time format shows them.
+// on it, and local time and date texts the way an English (United States) user's default formats show them.
 #include "platform/sim/SimClock.h"
 
 #include <cstdio>
@@ -239,6 +239,19 @@ std::string GetTimeFormat() {
     char text[32];
     std::snprintf(text, sizeof text, "%u:%02u:%02u %s", h12, unsigned(now.Minute), unsigned(now.Second),
                   now.Hour < 12 ? "AM" : "PM");
+    return text;
+}
+
+// The short date of an English (United States) user: month/day/year. Like Windows, only the date
+// fields are checked.
+std::string GetDateFormat(const SystemTime& date, uint32_t bufferSize) {
+    const bool exists = date.Year >= 1601 && date.Year <= 30827 && date.Month >= 1 && date.Month <= 12 &&
+                        date.Day >= 1 && date.Day <= sim::DaysInMonth(date.Year, date.Month);
+    if (!exists) return std::string();
+    char text[32];
+    const int length = std::snprintf(text, sizeof text, "%u/%u/%u", unsigned(date.Month), unsigned(date.Day),
+                                     unsigned(date.Year));
+    if (length <= 0 || static_cast<uint32_t>(length) + 1 > bufferSize) return std::string();
     return text;
 }
 

@@ -229,6 +229,7 @@ uint32_t GetLogicalDrives() {
 void GetSystemInfo(SystemInfo& info) {
     std::lock_guard<std::recursive_mutex> lock(MachineLock());
     info.PageSize = sim::Current().PageSize;
+    info.NumberOfProcessors = sim::Current().NumberOfProcessors;
 }
 
 }  // namespace platform

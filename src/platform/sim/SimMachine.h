@@ -125,6 +125,7 @@ struct Machine {
     std::vector<DeviceNode> Devices;            // the device tree above the drives
     std::vector<Volume> Volumes;
     uint32_t PageSize = 4096;                   // memory page size GetSystemInfo reports
+    uint32_t NumberOfProcessors = 4;            // logical processors GetSystemInfo reports
 };
 
 // The installed machine; the platform's storage calls act on it.

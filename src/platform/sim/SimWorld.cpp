@@ -2,7 +2,9 @@
 
 #include "platform/sim/SimClock.h"
 #include "platform/sim/SimMachine.h"
+#include "platform/sim/SimRegistry.h"
 #include "platform/sim/SimShell.h"
+#include "platform/sim/SimSystem.h"
 
 namespace sim {
 
@@ -12,6 +14,8 @@ void ResetWorld() {
     Install(Machine());
     ClearShellRequests();
     SetShellFails(false);
+    ResetRegistry();
+    ResetSystem();
 }
 
 }  // namespace sim

@@ -99,4 +99,13 @@ std::string GetTimeFormat() {
     return std::string(text.data(), strnlen(text.data(), static_cast<size_t>(written)));
 }
 
+std::string GetDateFormat(const SystemTime& date, uint32_t bufferSize) {
+    const SYSTEMTIME d = {date.Year, date.Month, date.DayOfWeek, date.Day,
+                          date.Hour, date.Minute, date.Second,   date.Milliseconds};
+    std::vector<char> text(bufferSize + 1, '\0');
+    const int written = ::GetDateFormatA(LOCALE_USER_DEFAULT, 0, &d, nullptr, text.data(), static_cast<int>(bufferSize));
+    if (written <= 0) return std::string();
+    return std::string(text.data(), strnlen(text.data(), bufferSize));
+}
+
 }  // namespace platform

@@ -199,6 +199,7 @@ void GetSystemInfo(SystemInfo& info) {
     SYSTEM_INFO system{};
     ::GetSystemInfo(&system);
     info.PageSize = system.dwPageSize;
+    info.NumberOfProcessors = system.dwNumberOfProcessors;
 }
 
 }  // namespace platform

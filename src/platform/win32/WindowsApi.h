@@ -14,6 +14,7 @@
 #include <winioctl.h>
 #include <shellapi.h>
 #include <mmsystem.h>
+#include <winver.h>
 
 #undef CreateFile
 #undef SetupDiGetClassDevs
@@ -23,10 +24,45 @@
 #undef RegisterDeviceNotification
 #undef GetTimeFormat
 #undef ShellExecute
+#undef GetDateFormat
+#undef GetVersionEx
+#undef GetEnvironmentVariable
+#undef GetModuleFileName
+#undef GetFileVersionInfo
+#undef RegCreateKeyEx
+#undef RegOpenKeyEx
+#undef RegQueryValueEx
+#undef RegSetValueEx
+#undef RegDeleteValue
+#undef RegDeleteKey
+#undef RegEnumKeyEx
+#undef RegQueryInfoKey
 // Names of constants the interface defines itself with the same values.
 #undef INVALID_HANDLE_VALUE
 #undef DEVPROP_TYPE_STRING
+#undef HKEY_CLASSES_ROOT
+#undef HKEY_CURRENT_USER
+#undef HKEY_LOCAL_MACHINE
+#undef HKEY_USERS
+#undef KEY_QUERY_VALUE
+#undef KEY_SET_VALUE
+#undef KEY_CREATE_SUB_KEY
+#undef KEY_ENUMERATE_SUB_KEYS
+#undef KEY_NOTIFY
+#undef KEY_READ
+#undef KEY_WRITE
+#undef KEY_ALL_ACCESS
+#undef REG_NONE
+#undef REG_SZ
+#undef REG_BINARY
+#undef REG_DWORD
+#undef VER_PLATFORM_WIN32_WINDOWS
+#undef VER_PLATFORM_WIN32_NT
+#undef INPUT_MOUSE
 
+#include "platform/FileVersion.h"
+#include "platform/Input.h"
+#include "platform/Registry.h"
 #include "platform/Shell.h"
 #include "platform/Storage.h"
 #include "platform/SystemInfo.h"

@@ -1,0 +1,24 @@
+// The file-version facility of the platform interface: the running program's path and the fixed
+// version numbers of an executable's version resource.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// GetModuleFileNameA(no module): the path of the running program; empty on failure.
+std::string GetModuleFileName();
+
+// VS_FIXEDFILEINFO's file version: major and minor in dwFileVersionMS, build and revision in
+// dwFileVersionLS, each as a high and a low 16-bit half.
+struct FixedFileVersion {
+    uint32_t FileVersionMS;
+    uint32_t FileVersionLS;
+};
+
+// GetFileVersionInfoSizeA, GetFileVersionInfoA into a block of that size and VerQueryValueA(block,
+// "\\"): false when the file has no version information.
+bool GetFileVersionInfo(const std::string& path, FixedFileVersion& version);
+
+}  // namespace platform
