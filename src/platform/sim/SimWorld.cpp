@@ -3,10 +3,17 @@
 #include "platform/sim/SimClock.h"
 #include "platform/sim/SimMachine.h"
 #include "platform/sim/SimShell.h"
+#include "platform/sim/SimThreads.h"
+#include "platform/sim/SimUserInterface.h"
 
 namespace sim {
 
 void ResetWorld() {
+    // Workers first, while the world they act on is still there: open boxes are answered so that
+    // their threads can end, and boxes raised while they end are answered at once.
+    ResetMessageBoxes();
+    ResetWorkers();
+    ResetMessageBoxes();
     ResetClock();
     SetReplyHook(nullptr);
     Install(Machine());

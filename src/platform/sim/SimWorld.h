@@ -1,11 +1,14 @@
-// The whole simulated world at once: machine, clock and timers, shell and reply hook.
+// The whole simulated world at once: machine, clock and timers, shell, message boxes, worker threads
+// and reply hook.
 #pragma once
 
 namespace sim {
 
-// Returns the world to its start: the clock at ClockStart with every timer killed (SimClock.h), an
-// empty machine installed (no drive, device, volume or handle; tests install what they need), no
-// reply hook, and the shell recorder empty and succeeding.
+// Returns the world to its start: every worker thread ended (open message boxes answered with their
+// default button so that they can; SimThreads.h), no message box recorded, held or queued, the
+// clock at ClockStart with every timer killed (SimClock.h), an empty machine installed (no drive,
+// device, volume or handle; tests install what they need), no reply hook, and the shell recorder
+// empty and succeeding.
 void ResetWorld();
 
 }  // namespace sim

@@ -23,12 +23,29 @@
 #undef RegisterDeviceNotification
 #undef GetTimeFormat
 #undef ShellExecute
+#undef MessageBox
 // Names of constants the interface defines itself with the same values.
 #undef INVALID_HANDLE_VALUE
 #undef DEVPROP_TYPE_STRING
+#undef MB_OK
+#undef MB_OKCANCEL
+#undef MB_YESNO
+#undef MB_TYPEMASK
+#undef MB_ICONERROR
+#undef MB_ICONEXCLAMATION
+#undef MB_ICONINFORMATION
+#undef MB_SYSTEMMODAL
+#undef MB_SETFOREGROUND
+#undef MB_TOPMOST
+#undef IDOK
+#undef IDCANCEL
+#undef IDYES
+#undef IDNO
 
 #include "platform/Shell.h"
 #include "platform/Storage.h"
 #include "platform/SystemInfo.h"
+#include "platform/Threads.h"
 #include "platform/Time.h"
 #include "platform/Types.h"
+#include "platform/UserInterface.h"
