@@ -23,33 +23,27 @@ void RaiseBoxOnWorker(const std::string& text, uint32_t flags, std::atomic<int>&
     ASSERT_TRUE(CreateThread([text, flags, &answer] { answer = MessageBox(0, text, "KORVANTE :: Warning!", flags); }));
 }
 
-struct AnswerCase {
-    uint32_t flags;
-    std::vector<int> queued;
-    std::vector<int> answers;  // of three boxes in a row
-};
-const AnswerCase AnswerCases[] = {
-    {MB_OK | MB_ICONEXCLAMATION | WorkerBoxFlags, {}, {IDOK, IDOK, IDOK}},
-    {MB_YESNO | MB_ICONEXCLAMATION | WorkerBoxFlags, {}, {IDYES, IDYES, IDYES}},
-    {MB_YESNO | MB_ICONEXCLAMATION | WorkerBoxFlags, {IDNO, IDYES}, {IDNO, IDYES, IDYES}},
-    {MB_OKCANCEL | MB_ICONINFORMATION | OwnedBoxFlags, {IDCANCEL}, {IDCANCEL, IDOK, IDOK}},
-};
-
 TEST_F(SimWorkers, BoxesTakeQueuedAnswersInOrderThenTheirDefaultButton) {
-    for (const AnswerCase& c : AnswerCases) {
+    const struct {
+        uint32_t flags;
+        std::vector<int> queued, answers;  // answers of three boxes in a row
+    } cases[] = {
+        {MB_OK | MB_ICONEXCLAMATION | WorkerBoxFlags, {}, {IDOK, IDOK, IDOK}},
+        {MB_YESNO | MB_ICONEXCLAMATION | WorkerBoxFlags, {IDNO, IDYES}, {IDNO, IDYES, IDYES}},
+        {MB_OKCANCEL | MB_ICONINFORMATION | OwnedBoxFlags, {IDCANCEL}, {IDCANCEL, IDOK, IDOK}},
+    };
+    for (const auto& c : cases) {
         sim::ResetWorld();
         for (int a : c.queued) sim::QueueMessageBoxAnswer(a);
         for (size_t i = 0; i < c.answers.size(); ++i)
             EXPECT_EQ(MessageBox(0x42, "text " + std::to_string(i), "caption", c.flags), c.answers[i]) << c.flags << " #" << i;
         const std::vector<sim::MessageBoxCall> calls = sim::MessageBoxCalls();
         ASSERT_EQ(calls.size(), 3u);
-        EXPECT_EQ(calls[1].Text, "text 1");
-        EXPECT_EQ(calls[1].Caption, "caption");
-        EXPECT_EQ(calls[1].Flags, c.flags);
-        EXPECT_EQ(calls[1].Owner, 0x42u);
-        EXPECT_EQ(calls[1].Thread, std::this_thread::get_id());
-        EXPECT_FALSE(calls[1].Open);
-        EXPECT_EQ(calls[1].Answer, c.answers[1]);
+        const sim::MessageBoxCall& second = calls[1];
+        EXPECT_TRUE(second.Text == "text 1" && second.Caption == "caption" && second.Flags == c.flags && second.Owner == 0x42);
+        EXPECT_EQ(second.Thread, std::this_thread::get_id());
+        EXPECT_FALSE(second.Open);
+        EXPECT_EQ(second.Answer, c.answers[1]);
     }
 }
 

@@ -24,7 +24,6 @@ DWORD HandleCount() {
 
 TEST(Win32Threads, AWorkerRunsOnItsOwnThreadAndFreesItsWorkAndItsHandle) {
     const HANDLE done = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    ASSERT_NE(done, nullptr);
     const DWORD handlesBefore = HandleCount();
     auto owned = std::make_shared<int>(5);
     std::atomic<DWORD> thread{0};
@@ -37,47 +36,38 @@ TEST(Win32Threads, AWorkerRunsOnItsOwnThreadAndFreesItsWorkAndItsHandle) {
     ASSERT_EQ(::WaitForSingleObject(done, 10000), WAIT_OBJECT_0);
     EXPECT_NE(thread, ::GetCurrentThreadId());
     EXPECT_EQ(seen, 5);
-    // The work is freed once it has returned, on the worker's own way out.
-    for (int i = 0; i < 1000 && owned.use_count() > 1; ++i) ::Sleep(10);
+    for (int i = 0; i < 1000 && owned.use_count() > 1; ++i) ::Sleep(10);  // freed on the worker's way out
     EXPECT_EQ(owned.use_count(), 1);
     EXPECT_LE(HandleCount(), handlesBefore) << "the thread's handle was closed at its start";
     ::CloseHandle(done);
     EXPECT_FALSE(platform::CreateThread(std::function<void()>()));
 }
 
-class Win32RawReads : public ::testing::Test {
-protected:
-    void SetUp() override {
-        char folder[MAX_PATH] = {};
-        ASSERT_GT(::GetTempPathA(MAX_PATH, folder), 0u);
-        path_ = std::string(folder) + "korvante-raw-" + std::to_string(::GetCurrentProcessId()) + ".bin";
-        std::vector<char> bytes(8192);
-        for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i / 512 * 13 + i % 251);
-        FILE* f = std::fopen(path_.c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
-        expected_ = bytes;
+TEST(Win32RawReads, AReadLandsWhereThePointerWasSetAndReadsNothingAtTheEnd) {
+    char folder[MAX_PATH] = {};
+    ASSERT_GT(::GetTempPathA(MAX_PATH, folder), 0u);
+    const std::string path = std::string(folder) + "korvante-raw-" + std::to_string(::GetCurrentProcessId()) + ".bin";
+    std::vector<char> bytes(8192);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i / 512 * 13 + i % 251);
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    {
+        platform::OwnedHandle h(platform::CreateFile(path, 0));
+        ASSERT_NE(static_cast<platform::Handle>(h), platform::INVALID_HANDLE_VALUE);
+        char block[1024] = {};
+        uint32_t read = 0;
+        const struct { int64_t position; uint32_t read; } cases[] = {{4096, 1024}, {512, 1024}, {7680, 512}, {8192, 0}};
+        for (const auto& c : cases) {
+            ASSERT_TRUE(platform::SetFilePointerEx(h, c.position) && platform::ReadFile(h, block, sizeof block, read));
+            EXPECT_EQ(read, c.read) << c.position;
+            for (uint32_t i = 0; i < read; ++i) ASSERT_EQ(block[i], bytes[c.position + i]) << c.position << "+" << i;
+        }
+        EXPECT_FALSE(platform::SetFilePointerEx(h, -512));
+        EXPECT_FALSE(platform::ReadFile(platform::INVALID_HANDLE_VALUE, block, sizeof block, read));
     }
-    void TearDown() override { ::DeleteFileA(path_.c_str()); }
-    std::string path_;
-    std::vector<char> expected_;
-};
-
-TEST_F(Win32RawReads, AReadLandsWhereThePointerWasSetAndReadsNothingAtTheEnd) {
-    platform::OwnedHandle h(platform::CreateFile(path_, 0));
-    ASSERT_NE(static_cast<platform::Handle>(h), platform::INVALID_HANDLE_VALUE);
-    char block[1024] = {};
-    uint32_t read = 0;
-    const struct { int64_t position; uint32_t read; } cases[] = {{4096, 1024}, {512, 1024}, {7680, 512}, {8192, 0}};
-    for (const auto& c : cases) {
-        ASSERT_TRUE(platform::SetFilePointerEx(h, c.position)) << c.position;
-        ASSERT_TRUE(platform::ReadFile(h, block, sizeof block, read)) << c.position;
-        EXPECT_EQ(read, c.read) << c.position;
-        for (uint32_t i = 0; i < read; ++i) ASSERT_EQ(block[i], expected_[c.position + i]) << c.position << "+" << i;
-    }
-    EXPECT_FALSE(platform::SetFilePointerEx(h, -512));
-    EXPECT_FALSE(platform::ReadFile(platform::INVALID_HANDLE_VALUE, block, sizeof block, read));
+    ::DeleteFileA(path.c_str());
 }
 
 }  // namespace
