@@ -16,8 +16,13 @@ target_link_libraries(korvante_win32_shell PUBLIC korvante_core shell32)
 add_library(korvante_win32_system OBJECT ${KORVANTE_WIN32_SOURCE_DIR}/Win32Registry.cpp
                                          ${KORVANTE_WIN32_SOURCE_DIR}/Win32System.cpp)
 target_link_libraries(korvante_win32_system PUBLIC korvante_core advapi32 version user32)
+add_library(korvante_win32_ui OBJECT ${KORVANTE_WIN32_SOURCE_DIR}/Win32UserInterface.cpp)
+target_link_libraries(korvante_win32_ui PUBLIC korvante_core user32)
+add_library(korvante_win32_threads OBJECT ${KORVANTE_WIN32_SOURCE_DIR}/Win32Threads.cpp)
+target_link_libraries(korvante_win32_threads PUBLIC korvante_core)
 # The program runs on Windows 7 and later: the headers hide what a later version added.
-foreach(lib korvante_win32_storage korvante_win32_clock korvante_win32_shell korvante_win32_system)
+foreach(lib korvante_win32_storage korvante_win32_clock korvante_win32_shell korvante_win32_system
+            korvante_win32_ui korvante_win32_threads)
   target_compile_definitions(${lib} PRIVATE _WIN32_WINNT=0x0601 WINVER=0x0601)
 endforeach()
 
@@ -29,7 +34,8 @@ add_executable(KORVANTE WIN32 ${PROJECT_SOURCE_DIR}/src/app/Program.cpp ${KORVAN
                         ${CMAKE_CURRENT_BINARY_DIR}/KORVANTE.rc)
 target_compile_definitions(KORVANTE PRIVATE _WIN32_WINNT=0x0601 WINVER=0x0601)
 target_link_libraries(KORVANTE PRIVATE korvante_core korvante_win32_storage korvante_win32_clock
-                                       korvante_win32_shell korvante_win32_system)
+                                       korvante_win32_shell korvante_win32_system korvante_win32_ui
+                                       korvante_win32_threads)
 
 # --- tests under Wine -----------------------------------------------------------------------------
 
@@ -67,8 +73,8 @@ function(korvante_add_windows_tests)
   endif()
   add_executable(korvante_wintests ${KORVANTE_PORTABLE_TESTS} ${layout_tests})
   target_link_libraries(korvante_wintests PRIVATE korvante_core korvante_dump korvante_sim_storage korvante_sim_clock
-                                                  korvante_sim_shell korvante_sim_world korvante_sim_system
-                                                  GTest::gtest_main)
+                                                  korvante_sim_shell korvante_sim_ui korvante_sim_threads
+                                                  korvante_sim_world korvante_sim_system GTest::gtest_main)
   target_include_directories(korvante_wintests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_compile_definitions(korvante_wintests PRIVATE KORVANTE_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   korvante_windows_test(korvante_wintests)
@@ -78,7 +84,8 @@ function(korvante_add_windows_tests)
   if(win32_tests)
     add_executable(korvante_win32tests ${win32_tests})
     target_link_libraries(korvante_win32tests PRIVATE korvante_core korvante_win32_storage korvante_win32_clock
-                                                      korvante_win32_shell korvante_win32_system GTest::gtest_main)
+                                                      korvante_win32_shell korvante_win32_system korvante_win32_ui
+                                                      korvante_win32_threads GTest::gtest_main)
     target_include_directories(korvante_win32tests PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/src)
     target_compile_definitions(korvante_win32tests PRIVATE KORVANTE_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
                                KORVANTE_EXE_PATH="$<TARGET_FILE:KORVANTE>" KORVANTE_VERSION="${PROJECT_VERSION}")

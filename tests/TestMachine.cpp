@@ -67,8 +67,8 @@ void MachineTest::SetUp() {
 }
 
 void MachineTest::TearDown() {
+    sim::ResetWorld();  // first: it waits for the workers, which may still use the process state
     ResetProcessState();
-    sim::ResetWorld();
 }
 
 sim::Machine& MachineTest::Install(sim::Machine m) {

@@ -103,6 +103,20 @@ uint32_t GetLogicalDrives();
 bool DeviceIoControl(Handle handle, uint32_t ioControlCode, const void* inBuffer, uint32_t inSize,
                      void* outBuffer, uint32_t outSize, uint32_t& bytesReturned);
 
+// GetDevicePowerState(drive handle, &on): on is true while the drive is in its working state and false
+// while it is spun down or asleep. Asking does not wake the drive. False when the call fails.
+bool GetDevicePowerState(Handle handle, bool& on);
+
+// --- storage: raw reads -------------------------------------------------------------------------
+
+// SetFilePointerEx(handle, position, no new position, FILE_BEGIN): the next read starts at this byte.
+bool SetFilePointerEx(Handle handle, int64_t position);
+
+// ReadFile(handle, buffer, size, &bytesRead, no overlapped). On a drive opened without buffering the
+// position, the size and the buffer's address must be multiples of the sector size; reading at the
+// end reads nothing and succeeds. The position moves on by what was read.
+bool ReadFile(Handle handle, void* buffer, uint32_t size, uint32_t& bytesRead);
+
 // RegisterDeviceNotificationA(window, DEV_BROADCAST_HANDLE for device, DEVICE_NOTIFY_WINDOW_HANDLE).
 // Returns the notification handle, 0 on failure.
 std::uintptr_t RegisterDeviceNotification(std::uintptr_t window, Handle device);

@@ -170,6 +170,13 @@ bool ParseAddress(const std::string& text, int& address, std::string& why) {
     return true;
 }
 
+bool ParseCount(const std::string& text, unsigned& count, std::string& why) {
+    uint64_t v = 0;
+    if (!ParseNumber(text, 0xFFFFFFFF, v, why)) return false;
+    count = static_cast<unsigned>(v);
+    return true;
+}
+
 bool ParseDeviceNumber(const std::string& value, Drive& d, std::string& why) {
     d.DeviceNumberRefused = value == "refused";
     return d.DeviceNumberRefused || ParseAddress(value, d.DeviceNumber, why);
@@ -324,6 +331,54 @@ bool OpenSection(const std::string& line, Machine& m) {
     return true;
 }
 
+bool ParsePowerState(const std::string& value, PowerState& state, std::string& why) {
+    if (value == "active") state = PowerState::Active;
+    else if (value == "idle") state = PowerState::Idle;
+    else if (value == "standby") state = PowerState::Standby;
+    else why = "power is active, idle or standby";
+    return why.empty();
+}
+
+struct EventName {
+    const char* Name;
+    EventKind Kind;
+    bool TakesValue;
+};
+const EventName EventNames[] = {
+    {"remap", EventKind::Remap, true},           {"sleep", EventKind::Sleep, false},
+    {"idle", EventKind::Idle, false},            {"wake", EventKind::Wake, false},
+    {"temperature", EventKind::Temperature, true}, {"checksum-error", EventKind::ChecksumError, false},
+    {"stop-answering", EventKind::StopAnswering, false}, {"self-test", EventKind::SelfTestResult, true},
+};
+
+// "MINUTE KIND [VALUE]": the minute of uptime, and a value for the kinds that take one (a count of
+// sectors, degrees Celsius, a self-test result 0..15).
+bool ParseEvent(const std::string& value, Drive& d, std::string& why) {
+    const std::vector<std::string> w = Words(value);
+    uint64_t minute = 0, number = 0;
+    if (w.size() < 2 || !ParseNumber(w[0], UINT64_MAX / 60000, minute, why)) {
+        why = "an event is MINUTE KIND [VALUE]";
+        return false;
+    }
+    for (const EventName& e : EventNames) {
+        if (w[1] != e.Name) continue;
+        if (w.size() != (e.TakesValue ? 3u : 2u)) {
+            why = std::string("event ") + e.Name + (e.TakesValue ? " takes one value" : " takes no value");
+            return false;
+        }
+        const uint64_t highest = e.Kind == EventKind::SelfTestResult ? 15 : e.Kind == EventKind::Temperature ? 255 : 0xFFFFFFFF;
+        if (e.TakesValue && !ParseNumber(w[2], highest, number, why)) return false;
+        TimelineEvent event;
+        event.AtMilliseconds = minute * 60000;
+        event.Kind = e.Kind;
+        event.Value = static_cast<uint32_t>(number);
+        d.Events.push_back(event);
+        return true;
+    }
+    why = "unknown event " + w[1];
+    return false;
+}
+
 bool ApplyKey(Drive& d, const std::string& key, const std::string& value, const std::string& folder,
               std::string& why) {
     if (key == "path") d.DevicePath = value;
@@ -341,6 +396,9 @@ bool ApplyKey(Drive& d, const std::string& key, const std::string& value, const 
     else if (key == "address") return ParseAddress(value, d.Address, why);
     else if (key == "device-number") return ParseDeviceNumber(value, d, why);
     else if (key == "trim") return ParseTrim(value, d.Trim, why);
+    else if (key == "power") return ParsePowerState(value, d.Power.State, why);
+    else if (key == "power-query-failures") return ParseCount(value, d.Power.QueryFailures, why);
+    else if (key == "event") return ParseEvent(value, d, why);
     else if (key == "fault") {
         Fault f;
         if (!ParseFault(value, f, why)) return false;

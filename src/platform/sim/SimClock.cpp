@@ -2,6 +2,7 @@
 // on it, and local time and date texts the way an English (United States) user's default formats show them.
 #include "platform/sim/SimClock.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <mutex>
 #include <thread>
@@ -14,11 +15,12 @@ namespace sim {
 namespace {
 
 constexpr int64_t MsPerDay = 86400000;
+constexpr uint64_t UsPerMs = 1000;
 
 struct Timer {
     uint32_t Id;
-    uint32_t Period;
-    uint64_t Due;  // uptime of the next call
+    uint64_t Period;  // microseconds
+    uint64_t Due;     // uptime of the next call
     platform::TimerCallback Callback;
     std::uintptr_t User;
 };
@@ -78,31 +80,51 @@ constexpr int64_t ToMilliseconds(const platform::SystemTime& t) {
 
 // Lock order: the machine's lock before ClockLock; nothing is called out while ClockLock is held.
 std::mutex ClockLock;
-uint64_t Uptime = 0;        // milliseconds since start-up: the timeline
+uint64_t Uptime = 0;        // microseconds since start-up: the timeline
 int64_t UtcAtStartup = ToMilliseconds(ClockStart);  // milliseconds since 1970-01-01 UTC at uptime 0
 int BiasMinutes = 0;
 std::vector<Timer> Timers;
 uint32_t LastTimerId = 0;
+std::vector<ClockListener> Listeners;
 
 // One advance at a time; a callback's own sleeping goes past it (the advance waits for the callback).
 std::mutex AdvanceLock;
 thread_local bool OnTimerThread = false;
 
 // Caller holds ClockLock.
-int64_t UtcNow() { return UtcAtStartup + static_cast<int64_t>(Uptime); }
+int64_t UtcNow() { return UtcAtStartup + static_cast<int64_t>(Uptime / UsPerMs); }
 int64_t LocalNow() { return UtcNow() + BiasMinutes * 60000ll; }
 
 // Moves the timeline to `uptime` (never back) and ages the drives by the whole seconds it crossed.
-void MoveClockTo(uint64_t uptime) {
-    std::lock_guard<std::recursive_mutex> machine(MachineLock());
+void MoveUptimeTo(uint64_t uptime) {
     uint64_t seconds = 0;
     {
         std::lock_guard<std::mutex> lock(ClockLock);
         if (uptime <= Uptime) return;
-        seconds = uptime / 1000 - Uptime / 1000;
+        seconds = uptime / (1000 * UsPerMs) - Uptime / (1000 * UsPerMs);
         Uptime = uptime;
     }
     AgeDrives(seconds);
+}
+
+// Moves the timeline to `uptime`, firing the drives' events at their times on the way, and tells
+// the listeners.
+void MoveClockTo(uint64_t uptime) {
+    std::lock_guard<std::recursive_mutex> machine(MachineLock());
+    uint64_t eventMs = 0;
+    while (NextEventDue(uptime / UsPerMs, eventMs)) {
+        MoveUptimeTo(eventMs * UsPerMs);
+        FireEventsDueBy(eventMs);
+    }
+    MoveUptimeTo(uptime);
+    std::vector<ClockListener> listeners;
+    uint64_t now = 0;
+    {
+        std::lock_guard<std::mutex> lock(ClockLock);
+        listeners = Listeners;
+        now = Uptime / UsPerMs;
+    }
+    for (ClockListener listener : listeners) listener(now);
 }
 
 // Takes the earliest call due by `until` (ties: the older timer first) and schedules the timer's next.
@@ -152,7 +174,7 @@ void ResetClock() {
 bool SetSystemTime(const platform::SystemTime& utc) {
     if (!Exists(utc)) return false;
     std::lock_guard<std::mutex> lock(ClockLock);
-    UtcAtStartup = ToMilliseconds(utc) - static_cast<int64_t>(Uptime);
+    UtcAtStartup = ToMilliseconds(utc) - static_cast<int64_t>(Uptime / sim::UsPerMs);
     return true;
 }
 
@@ -168,13 +190,20 @@ void SetTimeZoneBias(int minutes) {
     BiasMinutes = minutes;
 }
 
-void AdvanceTime(uint64_t milliseconds) {
-    if (OnTimerThread) return MoveClockTo(CurrentUptime() + milliseconds);
+void AdvanceTime(uint64_t milliseconds) { AdvanceTimeMicroseconds(milliseconds * UsPerMs); }
+
+void AdvanceTimeMicroseconds(uint64_t microseconds) {
+    if (OnTimerThread) return MoveClockTo(CurrentUptime() + microseconds);
     std::lock_guard<std::mutex> advancing(AdvanceLock);
-    const uint64_t until = CurrentUptime() + milliseconds;
+    const uint64_t until = CurrentUptime() + microseconds;
     if (!AnyTimerDueBy(until)) return MoveClockTo(until);
     std::thread timerThread(RunTimersUntil, until);
     timerThread.join();
+}
+
+void AddClockListener(ClockListener listener) {
+    std::lock_guard<std::mutex> lock(ClockLock);
+    if (std::find(Listeners.begin(), Listeners.end(), listener) == Listeners.end()) Listeners.push_back(listener);
 }
 
 unsigned TimerCount() {
@@ -198,12 +227,12 @@ void GetLocalTime(SystemTime& local) {
 
 uint32_t GetTickCount() {
     std::lock_guard<std::mutex> lock(sim::ClockLock);
-    return static_cast<uint32_t>(sim::Uptime);
+    return static_cast<uint32_t>(sim::Uptime / sim::UsPerMs);
 }
 
 bool QueryPerformanceCounter(int64_t& count) {
     std::lock_guard<std::mutex> lock(sim::ClockLock);
-    count = static_cast<int64_t>(sim::Uptime * (sim::PerformanceFrequency / 1000));
+    count = static_cast<int64_t>(sim::Uptime * (sim::PerformanceFrequency / 1000000));
     return true;
 }
 
@@ -218,7 +247,8 @@ uint32_t timeSetEvent(uint32_t periodMs, TimerCallback callback, std::uintptr_t 
     if (!callback || periodMs == 0 || periodMs > TIMER_MAX_PERIOD) return 0;
     std::lock_guard<std::mutex> lock(sim::ClockLock);
     if (++sim::LastTimerId == 0) ++sim::LastTimerId;  // 0 means failure
-    sim::Timers.push_back({sim::LastTimerId, periodMs, sim::Uptime + periodMs, callback, user});
+    const uint64_t period = periodMs * sim::UsPerMs;
+    sim::Timers.push_back({sim::LastTimerId, period, sim::Uptime + period, callback, user});
     return sim::LastTimerId;
 }
 

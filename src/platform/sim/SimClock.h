@@ -1,10 +1,11 @@
 // The simulated machine's clock: one virtual timeline that only moves when a test (or simulated code
-// that sleeps) moves it. The uptime in milliseconds is the timeline; the tick count, the performance
-// counter (10 MHz), UTC (the date and time at start-up plus the uptime) and local time (UTC plus the
-// time zone bias) are all derived from it, so they never disagree.
+// that sleeps, or a raw read) moves it. The uptime in microseconds is the timeline; the tick count,
+// the performance counter (10 MHz), UTC (the date and time at start-up plus the uptime) and local
+// time (UTC plus the time zone bias) are all derived from it, so they never disagree.
 //
-// Moving the timeline (AdvanceTime, platform::Sleep) ages every drive of the installed machine and
-// fires the periodic timers that fall due, in order of due time (then of creation), each at its due
+// Moving the timeline (AdvanceTime, platform::Sleep, platform::ReadFile) ages every drive of the
+// installed machine, fires the drives' scripted events and the periodic timers that fall due, in
+// order of due time (then of creation), each at its due
 // time: inside a callback GetTickCount returns exactly the time the call was due. The callbacks run
 // on a simulated timer thread, a real thread the advance starts and joins before it returns: code
 // under test meets the thread change it meets on Windows, and tests stay deterministic. A callback
@@ -34,8 +35,17 @@ void SetLocalTime(unsigned hour, unsigned minute, unsigned second);
 // Local time = UTC + bias, in minutes (east of Greenwich positive: +60 for Central European Time).
 void SetTimeZoneBias(int minutes);
 
-// Moves the timeline on: every clock, the drives' aging and the timers that fall due.
+// Moves the timeline on: every clock, the drives' aging, the drives' scripted events (each when the
+// timeline reaches its time, before a timer due at the same time) and the timers that fall due.
 void AdvanceTime(uint64_t milliseconds);
+// The same in microseconds: the timeline keeps them, so the performance counter sees a raw read's
+// fraction of a millisecond; the tick count and the dates show whole milliseconds.
+void AdvanceTimeMicroseconds(uint64_t microseconds);
+
+// Called with the uptime in milliseconds after every move of the timeline, under the machine's lock
+// and outside the clock's own; a listener is added once however often it is given.
+using ClockListener = void (*)(uint64_t uptimeMs);
+void AddClockListener(ClockListener listener);
 
 // Number of timers running.
 unsigned TimerCount();

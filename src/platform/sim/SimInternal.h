@@ -15,6 +15,8 @@ std::recursive_mutex& MachineLock();
 Drive* DriveForHandle(platform::Handle handle);
 platform::Handle OpenHandle(size_t driveIndex);
 bool CloseDriveHandle(platform::Handle handle);
+// Where the next raw read on a drive handle starts, or null for no drive handle.
+uint64_t* FilePointer(platform::Handle handle);
 // Volume handles share the table: the volume a handle was opened on, or null.
 Volume* VolumeForHandle(platform::Handle handle);
 platform::Handle OpenVolumeHandle(size_t volumeIndex);
@@ -69,6 +71,14 @@ AtaOutcome SctCommand(Drive& drive, const AtaTaskFile& tf, uint8_t* data, uint32
 // Every drive of the installed machine ages by this many seconds; the clock calls it as the timeline
 // crosses whole seconds (SimSmart.cpp).
 void AgeDrives(uint64_t seconds);
+
+// A command or raw read reaching the drive wakes it from standby (counted in Power.Wakes).
+void WakeForAccess(Drive& drive);
+
+// The timeline's scripted events (SimPower.cpp): the time of the earliest one not yet fired that is
+// due by `uptimeMs`, and firing every one due by then, in order of time, then drive, then listing.
+bool NextEventDue(uint64_t uptimeMs, uint64_t& atMs);
+void FireEventsDueBy(uint64_t uptimeMs);
 
 // Device Self-test code 1 (short), 2 (extended) or 0xF (abort) taken by an NVMe drive (SimSmart.cpp).
 void StartNvmeSelfTest(Drive& drive, uint8_t code);

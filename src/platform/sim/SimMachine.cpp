@@ -10,6 +10,7 @@ namespace {
 Machine TheMachine;
 std::map<platform::Handle, size_t> Handles;  // handle -> drive index
 std::map<platform::Handle, size_t> VolumeHandles;  // handle -> volume index
+std::map<platform::Handle, uint64_t> FilePointers;  // drive handle -> where its next raw read starts
 platform::Handle NextHandle = 0x100;
 
 // Every open gets a value of its own, spaced as Windows spaces handle values.
@@ -35,6 +36,7 @@ void Install(Machine machine) {
     TheMachine = std::move(machine);
     Handles.clear();
     VolumeHandles.clear();
+    FilePointers.clear();
 }
 
 Drive* DriveForHandle(platform::Handle handle) {
@@ -46,10 +48,19 @@ Drive* DriveForHandle(platform::Handle handle) {
 platform::Handle OpenHandle(size_t driveIndex) {
     const platform::Handle handle = NewHandleValue();
     Handles[handle] = driveIndex;
+    FilePointers[handle] = 0;
     return handle;
 }
 
-bool CloseDriveHandle(platform::Handle handle) { return Handles.erase(handle) == 1; }
+bool CloseDriveHandle(platform::Handle handle) {
+    FilePointers.erase(handle);
+    return Handles.erase(handle) == 1;
+}
+
+uint64_t* FilePointer(platform::Handle handle) {
+    const auto it = FilePointers.find(handle);
+    return it == FilePointers.end() ? nullptr : &it->second;
+}
 
 Volume* VolumeForHandle(platform::Handle handle) {
     const auto it = VolumeHandles.find(handle);

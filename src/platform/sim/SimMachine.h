@@ -11,6 +11,7 @@
 
 #include "protocol/Ata.h"
 #include "platform/sim/SimClock.h"
+#include "platform/sim/SimPower.h"
 #include "platform/sim/SimSmart.h"
 
 namespace sim {
@@ -105,6 +106,12 @@ struct Drive {
     SmartAging Aging;
     SctEngine Sct;
     NvmeSelfTestRun NvmeSelfTest;
+
+    // Power state, raw reads and the events scripted for it on the timeline, in the order given
+    // (SimPower.h).
+    PowerModel Power;
+    RawDisk Raw;
+    std::vector<TimelineEvent> Events;
 
     std::vector<AccessMethod> Methods;  // what its driver stack accepts
     std::vector<Fault> Faults;

@@ -15,7 +15,8 @@ constexpr unsigned Attributes = 30;
 constexpr uint32_t NvmeSelfTestLogSize = 564;
 constexpr unsigned NvmeSelfTestEntries = 20, NvmeSelfTestEntrySize = 28;
 constexpr uint16_t ZeroCelsiusKelvin = 273;
-constexpr uint8_t AbortedByCommand = 1;  // self-test result: aborted by a Device Self-test command
+constexpr uint8_t AbortedByCommand = 1;
+constexpr size_t SelfTestStatusOffset = 363;  // value page: self-test execution status, high nibble  // self-test result: aborted by a Device Self-test command
 
 uint8_t Sum(const std::vector<uint8_t>& page, size_t count) {
     uint8_t sum = 0;
@@ -198,6 +199,15 @@ void CorruptSmartChecksum(Drive& d) {
 void EraseAttributeTable(Drive& d) {
     std::lock_guard<std::recursive_mutex> lock(MachineLock());
     ChangeValuePage(d, [](uint8_t* page) { std::fill(page + 2, page + 2 + 12 * Attributes, 0); });
+}
+
+void EndSelfTest(Drive& d, uint8_t result) {
+    std::lock_guard<std::recursive_mutex> lock(MachineLock());
+    if (d.NvmeLogs.count(NvmeHealthLogPage)) {
+        if (d.NvmeSelfTest.Code == 0) d.NvmeSelfTest.Code = 1;  // an entry names its test: a short one
+        return FinishNvmeSelfTest(d, result);
+    }
+    ChangeValuePage(d, [&](uint8_t* page) { page[SelfTestStatusOffset] = static_cast<uint8_t>(result << 4); });
 }
 
 void StartNvmeSelfTest(Drive& d, uint8_t code) {

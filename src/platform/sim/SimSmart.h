@@ -53,5 +53,8 @@ void SetAttributeValue(Drive& drive, uint8_t id, uint8_t value);  // current val
 void SetNvmeCriticalWarning(Drive& drive, uint8_t bits);
 void CorruptSmartChecksum(Drive& drive);
 void EraseAttributeTable(Drive& drive);  // every entry gone, checksum valid
+// A self-test ends with this result: an ATA drive's execution status (value page byte 363, high
+// nibble; 0 passed, 1 interrupted, 15 still running), or an NVMe drive's newest self-test log entry.
+void EndSelfTest(Drive& drive, uint8_t result);
 
 }  // namespace sim

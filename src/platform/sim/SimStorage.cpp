@@ -302,7 +302,8 @@ bool Dispatch(Drive& d, AccessMethod method, Reply reply, uint32_t code, const u
 // drive's faults say.
 bool Answer(Drive& d, AccessMethod method, const AtaTaskFile& tf, bool haveTaskFile, uint32_t code,
             const uint8_t* in, uint32_t inSize, uint8_t* out, uint32_t outSize, uint32_t& bytesReturned) {
-    if (!d.Accepts(method)) return false;
+    if (!d.Accepts(method) || d.Power.Unresponsive) return false;
+    WakeForAccess(d);
     Fault* fault = MatchingFault(d, method, tf, haveTaskFile);
     if (fault && fault->kind == FaultKind::Refuse) return false;
     if (fault && fault->kind == FaultKind::FailFirst) {

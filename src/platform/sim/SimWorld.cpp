@@ -5,10 +5,17 @@
 #include "platform/sim/SimRegistry.h"
 #include "platform/sim/SimShell.h"
 #include "platform/sim/SimSystem.h"
+#include "platform/sim/SimThreads.h"
+#include "platform/sim/SimUserInterface.h"
 
 namespace sim {
 
 void ResetWorld() {
+    // Workers first, while the world they act on is still there: open boxes are answered so that
+    // their threads can end, and boxes raised while they end are answered at once.
+    ResetMessageBoxes();
+    ResetWorkers();
+    ResetMessageBoxes();
     ResetClock();
     SetReplyHook(nullptr);
     Install(Machine());

@@ -185,6 +185,26 @@ bool DeviceIoControl(Handle handle, uint32_t ioControlCode, const void* inBuffer
     return ok != 0;
 }
 
+bool GetDevicePowerState(Handle handle, bool& on) {
+    BOOL state = FALSE;
+    if (!::GetDevicePowerState(ToHandle(handle), &state)) return false;
+    on = state != FALSE;
+    return true;
+}
+
+bool SetFilePointerEx(Handle handle, int64_t position) {
+    LARGE_INTEGER distance{};
+    distance.QuadPart = position;
+    return ::SetFilePointerEx(ToHandle(handle), distance, nullptr, FILE_BEGIN) != 0;
+}
+
+bool ReadFile(Handle handle, void* buffer, uint32_t size, uint32_t& bytesRead) {
+    DWORD read = 0;
+    const BOOL ok = ::ReadFile(ToHandle(handle), buffer, size, &read, nullptr);
+    bytesRead = read;
+    return ok != 0;
+}
+
 std::uintptr_t RegisterDeviceNotification(std::uintptr_t window, Handle device) {
     DEV_BROADCAST_HANDLE filter{};
     filter.dbch_size = sizeof filter;

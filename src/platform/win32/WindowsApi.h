@@ -37,6 +37,7 @@
 #undef RegDeleteKey
 #undef RegEnumKeyEx
 #undef RegQueryInfoKey
+#undef MessageBox
 // Names of constants the interface defines itself with the same values.
 #undef INVALID_HANDLE_VALUE
 #undef DEVPROP_TYPE_STRING
@@ -59,6 +60,20 @@
 #undef VER_PLATFORM_WIN32_WINDOWS
 #undef VER_PLATFORM_WIN32_NT
 #undef INPUT_MOUSE
+#undef MB_OK
+#undef MB_OKCANCEL
+#undef MB_YESNO
+#undef MB_TYPEMASK
+#undef MB_ICONERROR
+#undef MB_ICONEXCLAMATION
+#undef MB_ICONINFORMATION
+#undef MB_SYSTEMMODAL
+#undef MB_SETFOREGROUND
+#undef MB_TOPMOST
+#undef IDOK
+#undef IDCANCEL
+#undef IDYES
+#undef IDNO
 
 #include "platform/FileVersion.h"
 #include "platform/Input.h"
@@ -66,5 +81,7 @@
 #include "platform/Shell.h"
 #include "platform/Storage.h"
 #include "platform/SystemInfo.h"
+#include "platform/Threads.h"
 #include "platform/Time.h"
 #include "platform/Types.h"
+#include "platform/UserInterface.h"

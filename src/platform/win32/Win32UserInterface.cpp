@@ -1,0 +1,12 @@
+// The user-interface facility of the platform interface on Windows.
+#include "platform/win32/WindowsApi.h"
+
+#include "platform/UserInterface.h"
+
+namespace platform {
+
+int MessageBox(std::uintptr_t owner, const std::string& text, const std::string& caption, uint32_t flags) {
+    return ::MessageBoxA(reinterpret_cast<HWND>(owner), text.c_str(), caption.c_str(), flags);
+}
+
+}  // namespace platform
