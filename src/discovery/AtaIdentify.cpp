@@ -1,6 +1,7 @@
 #include "discovery/AtaIdentify.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "protocol/Bytes.h"
@@ -110,7 +111,10 @@ void TakeSectorSizesAndCapacity(DriveRecord& d, const uint8_t* id) {
     } else {
         sectors = static_cast<uint32_t>(Get32(id, 120) - 1);
     }
-    d.AvailableSize = static_cast<int64_t>(sectors * d.LogicalSectorSize);
+    // A count no drive has (up to 2^48 sectors of up to 64 KiB) would wrap: no size instead.
+    const bool fits = d.LogicalSectorSize == 0 ||
+                      sectors <= static_cast<uint64_t>(INT64_MAX) / d.LogicalSectorSize;
+    d.AvailableSize = fits ? static_cast<int64_t>(sectors * d.LogicalSectorSize) : 0;
 }
 
 void TakeSecurityState(DriveRecord& d, const uint8_t* id) {

@@ -692,6 +692,9 @@ TEST(AtaIdentifySectors, CapacityCountsOneSectorLessThanTheDrive) {
         EXPECT_TRUE(none.kept) << empty;
         EXPECT_EQ(none->AvailableSize, 0) << empty;
     }
+    // A count whose size does not fit in a signed 64-bit number has no size, not a negative one.
+    Result huge = Interpret(SataDisk().Word(106, 0x5000).Word(117, 0x7FFF).Sectors48(0xFFFFFFFFFFFFULL));
+    EXPECT_EQ(huge->AvailableSize, 0);
 }
 
 TEST(AtaIdentifySectors, EmptyCountDropsOnlyParallelDrives) {
