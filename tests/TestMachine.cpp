@@ -75,3 +75,19 @@ sim::Machine& MachineTest::Install(sim::Machine m) {
     sim::Install(std::move(m));
     return sim::Current();
 }
+
+size_t MachineTest::InstallRealDrives() {
+    const std::string description = std::string(KORVANTE_SOURCE_DIR) + "/tests/fixtures/real-drives.machine";
+    sim::Machine machine;
+    std::string error;
+    if (!sim::LoadMachineFile(description, machine, error)) {
+        if (testmachine::ReadFixtureFile("real-drives/README.md").empty())
+            [&] { GTEST_SKIP() << "../shared/fixtures/real-drives is not here: " << error; }();
+        else
+            ADD_FAILURE() << error;
+        return 0;
+    }
+    const size_t described = machine.Drives.size();
+    Install(std::move(machine));
+    return described;
+}

@@ -41,4 +41,8 @@ protected:
     // Installs `m` and returns a reference to the installed copy.
     sim::Machine& Install(sim::Machine m);
     sim::Drive& Drive(size_t index) { return sim::Current().Drives[index]; }
+    // Installs the real drives' machine (tests/fixtures/real-drives.machine) and returns how many
+    // drives it describes; 0 when it cannot be loaded, the test then being skipped (the pages in
+    // ../shared are absent) or failed.
+    size_t InstallRealDrives();
 };

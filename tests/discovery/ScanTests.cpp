@@ -277,16 +277,8 @@ namespace {
 
 // The pages real drives returned, scanned end to end: every one of them is a drive the table keeps.
 TEST_F(MachineTest, RealDrivesPagesPassTheScan) {
-    const std::string description = std::string(KORVANTE_SOURCE_DIR) + "/tests/fixtures/real-drives.machine";
-    sim::Machine machine;
-    std::string error;
-    if (!sim::LoadMachineFile(description, machine, error)) {
-        if (testmachine::ReadFixtureFile("real-drives/README.md").empty())
-            GTEST_SKIP() << "../shared/fixtures/real-drives is not here: " << error;
-        FAIL() << error;
-    }
-    const size_t described = machine.Drives.size();
-    Install(std::move(machine));
+    const size_t described = InstallRealDrives();
+    if (described == 0) return;
     ScanDrives();
     EXPECT_EQ(DriveTable.Count, described);
     EXPECT_GE(described, 7u);

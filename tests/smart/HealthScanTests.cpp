@@ -59,15 +59,7 @@ TEST_F(MachineTest, TheDefaultMachinesDrivesReadAsTheirPagesSay) {
 }
 
 TEST_F(MachineTest, RealDrivesReadAsOtherToolsReadThem) {
-    const std::string description = std::string(KORVANTE_SOURCE_DIR) + "/tests/fixtures/real-drives.machine";
-    sim::Machine machine;
-    std::string error;
-    if (!sim::LoadMachineFile(description, machine, error)) {
-        if (testmachine::ReadFixtureFile("real-drives/README.md").empty())
-            GTEST_SKIP() << "../shared/fixtures/real-drives is not here: " << error;
-        FAIL() << error;
-    }
-    Install(std::move(machine));
+    if (InstallRealDrives() == 0) return;
     ScanDrives();
     ASSERT_EQ(DriveTable.Count, 7);
     // Temperatures and lifetime maxima as the peers decode them ("30 (Min/Max 19/37)"). The WD20EARS
