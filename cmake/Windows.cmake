@@ -72,7 +72,7 @@ function(korvante_add_windows_tests)
     set(layout_tests)
   endif()
   add_executable(korvante_wintests ${KORVANTE_PORTABLE_TESTS} ${layout_tests})
-  target_link_libraries(korvante_wintests PRIVATE korvante_core korvante_dump korvante_sim_storage korvante_sim_clock
+  target_link_libraries(korvante_wintests PRIVATE korvante_core korvante_dump korvante_life korvante_sim_storage korvante_sim_clock
                                                   korvante_sim_shell korvante_sim_ui korvante_sim_threads
                                                   korvante_sim_world korvante_sim_system GTest::gtest_main)
   target_include_directories(korvante_wintests PRIVATE ${PROJECT_SOURCE_DIR}/tests)

@@ -1,7 +1,14 @@
-// The headless run: scans a simulated machine (a description file, or the built-in one) and prints
-// every kept drive's record and diagnostic log, then the global log.
+// The headless run on a simulated machine (a description file, or the built-in one). Without
+// --cycles it scans and prints every kept drive's record and diagnostic log, then the global log.
+// With --cycles N the resident program lives N minutes on the virtual clock: each monitoring cycle's
+// commands per drive, every message box, registry write and shell request, and at the end each drive's
+// diagnostic log.
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <map>
+#include <vector>
 
 #include "app/AttributeDump.h"
 #include "app/HealthDump.h"
@@ -10,13 +17,20 @@
 #include "device/TIOCTL.h"
 #include "platform/sim/SimMachine.h"
 #include "device/DiagnosticLog.h"
+#include "app/ProgramLife.h"
+#include "monitor/Monitor.h"
+#include "platform/Time.h"
+#include "platform/sim/SimRegistry.h"
+#include "platform/sim/SimShell.h"
+#include "platform/sim/SimUserInterface.h"
 
 namespace {
 
 int Usage() {
-    std::cerr << "usage: korvante-headless [MACHINE-DESCRIPTION]\n"
+    std::cerr << "usage: korvante-headless [--cycles N] [MACHINE-DESCRIPTION]\n"
                  "Scans the simulated machine the description file defines (the built-in machine without one)\n"
-                 "and prints every drive record, its diagnostic log and the global log.\n";
+                 "and prints every drive record, its diagnostic log and the global log. With --cycles, runs\n"
+                 "the resident program for N minutes of virtual time and prints what it did each minute.\n";
     return 2;
 }
 
@@ -24,14 +38,120 @@ void PrintLog(const std::string& title, const std::string& log) {
     std::cout << "--- " << title << " ---\n" << log << (log.empty() ? "" : "\n") << "\n";
 }
 
+// What a drive of the machine has been asked so far.
+struct DriveCounts {
+    unsigned Queries = 0, Commands = 0, Reads = 0, Wakes = 0;
+};
+
+std::vector<DriveCounts> CountsNow() {
+    std::vector<DriveCounts> counts;
+    for (const sim::Drive& d : sim::Current().Drives)
+        counts.push_back({d.Power.Queries, d.RequestCount(), d.Power.Reads, d.Power.Wakes});
+    return counts;
+}
+
+std::string ClockText() {
+    platform::SystemTime t{};
+    platform::GetSystemTime(t);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u", t.Year, t.Month, t.Day, t.Hour, t.Minute);
+    return text;
+}
+
+std::string Printable(const std::string& text) {
+    std::string out;
+    for (const char c : text) out += c == '\r' ? std::string("\\r") : c == '\n' ? std::string("\\n") : std::string(1, c);
+    return out;
+}
+
+std::string ValueText(const sim::RegistryWrite& w) {
+    if (w.Type == platform::REG_DWORD && w.Data.size() == 4)
+        return std::to_string(w.Data[0] | w.Data[1] << 8 | w.Data[2] << 16 | uint32_t(w.Data[3]) << 24);
+    if (w.Type == platform::REG_SZ) return "\"" + std::string(w.Data.begin(), w.Data.end()) + "\"";
+    std::string hex;
+    char byte[4];
+    for (const uint8_t b : w.Data) {
+        std::snprintf(byte, sizeof byte, "%02X", b);
+        hex += byte;
+    }
+    return "binary " + hex;
+}
+
+// Prints what happened since the last call: the cycle's commands per drive (power queries, other
+// commands, raw reads, wakes from standby), then boxes, registry writes and shell requests.
+class LifePrinter {
+public:
+    void Minute(unsigned minute) {
+        const std::vector<DriveCounts> now = CountsNow();
+        std::cout << "minute " << minute << " (" << ClockText() << ") cycles " << CycleCounter << ":";
+        for (size_t i = 0; i < now.size(); ++i) {
+            const DriveCounts was = i < counts_.size() ? counts_[i] : DriveCounts{};
+            std::cout << "  d" << i << " " << now[i].Queries - was.Queries << "q " << now[i].Commands - was.Commands
+                      << "c";
+            if (now[i].Reads != was.Reads) std::cout << " " << now[i].Reads - was.Reads << "r";
+            if (now[i].Wakes != was.Wakes) std::cout << " woken";
+        }
+        std::cout << "\n";
+        counts_ = now;
+        PrintNewEvents();
+    }
+
+    void PrintNewEvents() {
+        const std::vector<sim::MessageBoxCall> boxes = sim::MessageBoxCalls();
+        for (; boxes_ < boxes.size(); ++boxes_) {
+            const sim::MessageBoxCall& b = boxes[boxes_];
+            char flags[16];
+            std::snprintf(flags, sizeof flags, "0x%X", b.Flags);
+            std::cout << "  box \"" << b.Caption << "\" " << flags << " answered " << b.Answer << ": "
+                      << Printable(b.Text) << "\n";
+        }
+        const std::vector<sim::RegistryWrite> writes = sim::RegistryWrites();
+        for (; writes_ < writes.size(); ++writes_)
+            std::cout << "  registry " << writes[writes_].Key << " : " << writes[writes_].Name << " = "
+                      << ValueText(writes[writes_]) << "\n";
+        const std::vector<sim::ShellRequest> shell = sim::ShellRequests();
+        for (; shell_ < shell.size(); ++shell_)
+            std::cout << "  shell " << shell[shell_].Verb << " " << shell[shell_].File << "\n";
+    }
+
+private:
+    std::vector<DriveCounts> counts_;
+    size_t boxes_ = 0, writes_ = 0, shell_ = 0;
+};
+
+int RunLife(unsigned minutes) {
+    LifePrinter printer;
+    std::cout << "Start-up (" << ClockText() << ")\n";
+    StartResidentProgram();
+    std::cout << "Drives kept: " << unsigned(DriveTable.Count) << "\n";
+    for (unsigned i = 0; i < DriveTable.Count; ++i)
+        std::cout << "  drive " << i << ": " << DriveTable.Drives[i]->Model << " / " << DriveTable.Drives[i]->SerialNumber
+                  << "\n";
+    printer.Minute(0);
+    RunTimeline(minutes, [&printer](unsigned minute) { printer.Minute(minute); });
+    for (unsigned i = 0; i < DriveTable.Count; ++i) PrintLog("Log of drive " + std::to_string(i), DriveLogText(*DriveTable.Drives[i]));
+    PrintLog("Global log", GlobalLogText());
+    KillResidentProgram();
+    return 0;
+}
+
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 2 || (argc == 2 && (!std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "--help")))) return Usage();
+    int next = 1;
+    long minutes = -1;
+    if (argc > 2 && !std::strcmp(argv[1], "--cycles")) {
+        char* end = nullptr;
+        minutes = std::strtol(argv[2], &end, 10);
+        if (*end != 0 || minutes < 0 || minutes > 10000000) return Usage();
+        next = 3;
+    }
+    if (argc > next + 1 || (argc == next + 1 && argv[next][0] == '-')) return Usage();
     sim::Machine machine;
-    if (argc == 2) {
+    if (argc == next + 1) {
         std::string error;
-        if (!sim::LoadMachineFile(argv[1], machine, error)) {
+        if (!sim::LoadMachineFile(argv[next], machine, error)) {
             std::cerr << "korvante-headless: " << error << "\n";
             return 1;
         }
@@ -39,6 +159,7 @@ int main(int argc, char** argv) {
         machine = sim::DefaultMachine();
     }
     sim::Install(std::move(machine));
+    if (minutes >= 0) return RunLife(static_cast<unsigned>(minutes));
 
     ScanDrives();
     std::cout << "Drives kept: " << unsigned(DriveTable.Count) << "\n\n";

@@ -31,10 +31,10 @@ constexpr uint32_t TIMER_MAX_PERIOD = 1000000;
 // the value given to timeSetEvent.
 using TimerCallback = void (*)(uint32_t timerId, std::uintptr_t user);
 
-// timeSetEvent(periodMs, resolution 0, callback, user, TIME_PERIODIC | TIME_CALLBACK_FUNCTION |
+// timeSetEvent(periodMs, resolutionMs, callback, user, TIME_PERIODIC | TIME_CALLBACK_FUNCTION |
 // TIME_KILL_SYNCHRONOUS): calls back every periodMs milliseconds, the first time one period from
 // now. Returns the timer id, 0 on failure (no callback, a period of 0 or above TIMER_MAX_PERIOD).
-uint32_t timeSetEvent(uint32_t periodMs, TimerCallback callback, std::uintptr_t user);
+uint32_t timeSetEvent(uint32_t periodMs, TimerCallback callback, std::uintptr_t user, uint32_t resolutionMs = 0);
 // timeKillEvent: no call of the timer starts once this returns (it may be called from inside the
 // timer's own callback). False when no such timer runs.
 bool timeKillEvent(uint32_t timerId);

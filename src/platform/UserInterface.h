@@ -33,4 +33,9 @@ constexpr int IDNO = 7;
 // Returns the button's id, 0 when no box could be shown.
 int MessageBox(std::uintptr_t owner, const std::string& text, const std::string& caption, uint32_t flags);
 
+// PostMessageA(window, WM_NULL, 0, 0), then PeekMessageA(PM_REMOVE), TranslateMessage and
+// DispatchMessageA until the calling thread's queue is empty: wakes the user-interface thread, and on
+// that thread handles what is pending.
+void PumpMessages(std::uintptr_t window);
+
 }  // namespace platform

@@ -54,6 +54,12 @@ std::string RegistryText(HKey key, const std::string& name) {
     return text.substr(0, text.find('\0'));
 }
 
+bool RegistryValueExists(HKey key, const std::string& name) {
+    uint32_t type = 0;
+    std::vector<uint8_t> data;
+    return RegQueryValueEx(key, name, type, data) == ERROR_SUCCESS;
+}
+
 SystemTime RegistryDate(HKey key, const std::string& name) {
     const std::vector<uint8_t> data = ValueOfType(key, name, REG_BINARY);
     if (data.size() != DateSize) return SystemTime{};

@@ -13,6 +13,8 @@
 // keys above it too; everything else goes. True only when root\path itself is gone.
 bool DeleteRegistryTree(platform::HKey root, const std::string& path);
 
+// Whether the value exists, whatever its type.
+bool RegistryValueExists(platform::HKey key, const std::string& name);
 uint32_t RegistryDword(platform::HKey key, const std::string& name);
 // Up to the first zero character.
 std::string RegistryText(platform::HKey key, const std::string& name);

@@ -5,6 +5,8 @@
 
 #include <atomic>
 
+#include "platform/Registry.h"
+
 struct SettingsType {
     std::atomic<bool> Fahrenheit{false};           // temperatures in degrees Fahrenheit
     std::atomic<bool> ShowHottestDiskOnly{false};  // one tray icon, the hottest drive's
@@ -16,3 +18,9 @@ extern SettingsType Settings;
 
 // Every setting back to its default.
 void ResetSettings();
+
+// HKEY_LOCAL_MACHINE\Software\KORVANTE, where the settings and every drive's key live; 0 while it
+// is not open. Opened once at start-up, before any other thread exists.
+extern platform::HKey SettingsKey;
+// Opens (creating it when missing) the settings key with full access; false when it cannot.
+bool OpenSettingsKey();

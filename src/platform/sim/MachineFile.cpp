@@ -315,8 +315,22 @@ bool ApplyVolumeKey(Volume& v, const std::string& key, const std::string& value,
     return why.empty();
 }
 
+// "MINUTE suspend" or "MINUTE resume": the system announces it to the program at that minute.
+bool ParseSystemEvent(const std::string& value, Machine& m, std::string& why) {
+    const std::vector<std::string> w = Words(value);
+    uint64_t minute = 0;
+    if (w.size() != 2 || (w[1] != "suspend" && w[1] != "resume")) {
+        why = "a machine event is MINUTE suspend or MINUTE resume";
+        return false;
+    }
+    if (!ParseNumber(w[0], UINT64_MAX / 60000, minute, why)) return false;
+    m.PowerEvents.push_back({minute * 60000, w[1] == "resume"});
+    return true;
+}
+
 bool ApplyMachineKey(Machine& m, const std::string& key, const std::string& value, std::string& why) {
     uint64_t v = 0;
+    if (key == "event") return ParseSystemEvent(value, m, why);
     if (key != "page-size") why = "unknown key " + key;
     else if (ParseNumber(value, 0xFFFFFFFF, v, why)) m.PageSize = static_cast<uint32_t>(v);
     return why.empty();

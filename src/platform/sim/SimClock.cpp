@@ -243,7 +243,7 @@ bool QueryPerformanceFrequency(int64_t& countsPerSecond) {
 
 void Sleep(uint32_t milliseconds) { sim::AdvanceTime(milliseconds); }
 
-uint32_t timeSetEvent(uint32_t periodMs, TimerCallback callback, std::uintptr_t user) {
+uint32_t timeSetEvent(uint32_t periodMs, TimerCallback callback, std::uintptr_t user, uint32_t) {
     if (!callback || periodMs == 0 || periodMs > TIMER_MAX_PERIOD) return 0;
     std::lock_guard<std::mutex> lock(sim::ClockLock);
     if (++sim::LastTimerId == 0) ++sim::LastTimerId;  // 0 means failure

@@ -114,6 +114,25 @@ AtaOutcome Smart(Drive& d, const AtaTaskFile& tf, uint8_t* data, uint32_t capaci
     }
 }
 
+// SET FEATURES for acoustic and power management: the drive's IDENTIFY page shows the new state
+// (word 86 bits 9 and 3 enabled, word 94 low byte the acoustic level, word 91 the power level).
+// A drive without the feature (word 83 bit 9 or 3 clear) aborts the command.
+AtaOutcome SetFeatures(Drive& d, const AtaTaskFile& tf) {
+    if (d.Identify.size() < Sector) return Aborted();
+    uint8_t* page = d.Identify.data();
+    const bool acoustic = tf.Features == 0x42 || tf.Features == 0xC2;
+    const bool power = tf.Features == 0x05 || tf.Features == 0x85;
+    const unsigned bit = acoustic ? 9 : 3;
+    if ((!acoustic && !power) || !(Word(page, 83) & (1u << bit))) return Aborted();
+    const bool enable = tf.Features == 0x42 || tf.Features == 0x05;
+    if (enable && tf.Features == 0x05 && tf.SectorCount == 0) return Aborted();
+    const uint16_t w86 = Word(page, 86);
+    Put16(page, 172, static_cast<uint16_t>(enable ? (w86 | (1u << bit)) : (w86 & ~(1u << bit))));
+    if (acoustic) page[188] = enable ? tf.SectorCount : 0;
+    else Put16(page, 182, enable ? tf.SectorCount : 0);
+    return Done();
+}
+
 bool CommandReturnsData(const AtaTaskFile& tf) {
     if (tf.Command == 0xEC) return true;
     return tf.Command == 0xB0 && (tf.Features == 0xD0 || tf.Features == 0xD1 || tf.Features == 0xD5);
@@ -131,6 +150,7 @@ AtaOutcome ExecuteAta(Drive& d, const AtaTaskFile& tf, bool hostSends, uint8_t* 
         return Deliver(CurrentIdentify(d), Sector, data, capacity);
     }
     if (tf.Command == 0xB0) return Smart(d, tf, data, capacity);
+    if (tf.Command == 0xEF) return SetFeatures(d, tf);
     return Aborted();
 }
 

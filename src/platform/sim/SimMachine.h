@@ -126,6 +126,13 @@ struct Drive {
     bool Accepts(AccessMethod method) const;
 };
 
+// A power broadcast the system sends the program when the timeline reaches AtMilliseconds: the
+// machine goes to sleep (suspend) or wakes (resume). The program's runner delivers them.
+struct PowerEvent {
+    uint64_t AtMilliseconds = 0;
+    bool Resume = false;
+};
+
 struct Machine {
     std::vector<Drive> Drives;
     std::vector<std::uintptr_t> Notifications;  // device handles registered for notifications
@@ -133,6 +140,7 @@ struct Machine {
     std::vector<Volume> Volumes;
     uint32_t PageSize = 4096;                   // memory page size GetSystemInfo reports
     uint32_t NumberOfProcessors = 4;            // logical processors GetSystemInfo reports
+    std::vector<PowerEvent> PowerEvents;        // in the order given
 };
 
 // The installed machine; the platform's storage calls act on it.

@@ -123,6 +123,24 @@ int32_t OpenOrCreate(HKey parent, const std::string& path, uint32_t access, HKey
     return ERROR_SUCCESS;
 }
 
+std::vector<RegistryWrite> Writes;
+unsigned WritesLeft = NoWriteLimit;
+
+std::string RootName(HKey root) {
+    switch (root) {
+        case HKEY_CLASSES_ROOT: return "HKEY_CLASSES_ROOT";
+        case HKEY_CURRENT_USER: return "HKEY_CURRENT_USER";
+        case HKEY_LOCAL_MACHINE: return "HKEY_LOCAL_MACHINE";
+        default: return "HKEY_USERS";
+    }
+}
+
+std::string PathText(const KeyPath& path) {
+    std::string text = RootName(path.Root);
+    for (const std::string& name : path.Names) text += "\\" + name;
+    return text;
+}
+
 }  // namespace
 
 void ResetRegistry() {
@@ -130,6 +148,23 @@ void ResetRegistry() {
     Roots.clear();
     Handles.clear();
     NextHandle = 0x100;
+    Writes.clear();
+    WritesLeft = NoWriteLimit;
+}
+
+std::vector<RegistryWrite> RegistryWrites() {
+    std::lock_guard<std::mutex> lock(RegistryLock);
+    return Writes;
+}
+
+void ClearRegistryWrites() {
+    std::lock_guard<std::mutex> lock(RegistryLock);
+    Writes.clear();
+}
+
+void StopRegistryWritesAfter(unsigned count) {
+    std::lock_guard<std::mutex> lock(RegistryLock);
+    WritesLeft = count;
 }
 
 bool DenyKeyRights(HKey root, const std::string& path, uint32_t rights) {
@@ -184,9 +219,15 @@ int32_t RegQueryValueEx(HKey key, const std::string& name, uint32_t& type, std::
 int32_t RegSetValueEx(HKey key, const std::string& name, uint32_t type, const std::vector<uint8_t>& data) {
     std::lock_guard<std::mutex> lock(sim::RegistryLock);
     sim::Key* k = nullptr;
-    const int32_t status = sim::KeyForHandle(key, KEY_SET_VALUE, k);
-    if (status == ERROR_SUCCESS) k->Values[name] = {type, data};
-    return status;
+    int32_t status = sim::KeyForHandle(key, KEY_SET_VALUE, k);
+    if (status == ERROR_SUCCESS && sim::WritesLeft == 0) status = ERROR_ACCESS_DENIED;
+    if (status != ERROR_SUCCESS) return status;
+    k->Values[name] = {type, data};
+    if (sim::WritesLeft != sim::NoWriteLimit) --sim::WritesLeft;
+    sim::KeyPath path;
+    sim::Resolve(key, "", path);
+    sim::Writes.push_back({sim::PathText(path), name, type, data});
+    return ERROR_SUCCESS;
 }
 
 int32_t RegDeleteValue(HKey key, const std::string& name) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/Registry.h"
 
@@ -24,5 +25,21 @@ bool DenyKeyRights(platform::HKey root, const std::string& path, uint32_t rights
 bool KeyExists(platform::HKey root, const std::string& path);
 // Key handles open now (the predefined roots are not handles).
 unsigned OpenKeyCount();
+
+// Every value written since the last reset or clear, in order: the key's full path
+// ("HKEY_LOCAL_MACHINE\\Software\\..."), the value's name, type and data.
+struct RegistryWrite {
+    std::string Key;
+    std::string Name;
+    uint32_t Type;
+    std::vector<uint8_t> Data;
+};
+std::vector<RegistryWrite> RegistryWrites();
+void ClearRegistryWrites();
+
+// After `count` more values are written every further write is refused, as if the program had been
+// killed at that point; NoWriteLimit lifts the limit (and ResetRegistry does).
+constexpr unsigned NoWriteLimit = ~0u;
+void StopRegistryWritesAfter(unsigned count);
 
 }  // namespace sim

@@ -1,5 +1,6 @@
 #include "platform/sim/SimUserInterface.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -116,7 +117,14 @@ bool WaitForOpenMessageBoxes(size_t count) {
     return BoxChanged.wait_for(lock, std::chrono::seconds(10), [&] { return OpenCount() >= count; });
 }
 
+namespace {
+std::atomic<unsigned> PumpPasses{0};
+}
+
+unsigned MessagePumpPasses() { return PumpPasses; }
+
 void ResetMessageBoxes() {
+    PumpPasses = 0;
     std::lock_guard<std::mutex> lock(BoxLock);
     for (const auto& box : Boxes)
         if (box->Call.Open) Close(*box, DefaultAnswer(box->Call.Flags));
@@ -129,6 +137,8 @@ void ResetMessageBoxes() {
 }  // namespace sim
 
 namespace platform {
+
+void PumpMessages(std::uintptr_t) { ++sim::PumpPasses; }
 
 int MessageBox(std::uintptr_t owner, const std::string& text, const std::string& caption, uint32_t flags) {
     const uint64_t now = sim::UptimeMilliseconds();

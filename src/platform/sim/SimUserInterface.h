@@ -41,6 +41,9 @@ bool ReleaseMessageBox(int answer);
 // Waits (in real time, at most ten seconds) until at least `count` boxes are open. False on time-out.
 bool WaitForOpenMessageBoxes(size_t count);
 
+// Passes of the message pump so far (the simulated machine has no window messages to dispatch).
+unsigned MessagePumpPasses();
+
 // Every open box answered with its default, holding stopped, queue and records emptied.
 void ResetMessageBoxes();
 

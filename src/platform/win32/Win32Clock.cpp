@@ -68,11 +68,11 @@ bool QueryPerformanceFrequency(int64_t& countsPerSecond) {
 
 void Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
 
-uint32_t timeSetEvent(uint32_t periodMs, TimerCallback callback, std::uintptr_t user) {
+uint32_t timeSetEvent(uint32_t periodMs, TimerCallback callback, std::uintptr_t user, uint32_t resolutionMs) {
     if (!callback || periodMs == 0 || periodMs > TIMER_MAX_PERIOD) return 0;
     // Held across the call: a first tick that comes early waits until its timer is registered.
     std::lock_guard<std::mutex> lock(TimersLock);
-    const UINT id = ::timeSetEvent(periodMs, 0, TimerProc, 0, TIME_PERIODIC | TIME_CALLBACK_FUNCTION | TIME_KILL_SYNCHRONOUS);
+    const UINT id = ::timeSetEvent(periodMs, resolutionMs, TimerProc, 0, TIME_PERIODIC | TIME_CALLBACK_FUNCTION | TIME_KILL_SYNCHRONOUS);
     if (id != 0) Timers[id] = {callback, user};
     return id;
 }
