@@ -1,5 +1,7 @@
 #include "TestMachine.h"
 
+#include "monitor/Monitor.h"
+
 #include <fstream>
 #include <sstream>
 
@@ -63,11 +65,13 @@ std::string ReadFixtureFile(const std::string& relative) {
 void MachineTest::SetUp() {
     ResetProcessState();
     sim::ResetWorld();
+    ResetMonitorState();
     sim::SetLocalTime(15, 4, 5);
 }
 
 void MachineTest::TearDown() {
     sim::ResetWorld();  // first: it waits for the workers, which may still use the process state
+    ResetMonitorState();
     ResetProcessState();
 }
 

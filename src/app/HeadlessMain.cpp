@@ -30,7 +30,8 @@ int Usage() {
     std::cerr << "usage: korvante-headless [--cycles N] [MACHINE-DESCRIPTION]\n"
                  "Scans the simulated machine the description file defines (the built-in machine without one)\n"
                  "and prints every drive record, its diagnostic log and the global log. With --cycles, runs\n"
-                 "the resident program for N minutes of virtual time and prints what it did each minute.\n";
+                 "the resident program for N minutes of virtual time and prints what it did each minute (the\n"
+                 "built-in machine then has eight hours of events scripted on its timeline).\n";
     return 2;
 }
 
@@ -83,6 +84,9 @@ class LifePrinter {
 public:
     void Minute(unsigned minute) {
         const std::vector<DriveCounts> now = CountsNow();
+        for (const sim::PowerEvent& e : sim::Current().PowerEvents)
+            if (e.AtMilliseconds > (minute - 1) * 60000ull && e.AtMilliseconds <= minute * 60000ull && minute > 0)
+                std::cout << (e.Resume ? "the machine resumes\n" : "the machine suspends\n");
         std::cout << "minute " << minute << " (" << ClockText() << ") cycles " << CycleCounter << ":";
         for (size_t i = 0; i < now.size(); ++i) {
             const DriveCounts was = i < counts_.size() ? counts_[i] : DriveCounts{};
@@ -156,7 +160,7 @@ int main(int argc, char** argv) {
             return 1;
         }
     } else {
-        machine = sim::DefaultMachine();
+        machine = minutes >= 0 ? sim::DefaultMachineDay() : sim::DefaultMachine();
     }
     sim::Install(std::move(machine));
     if (minutes >= 0) return RunLife(static_cast<unsigned>(minutes));

@@ -374,4 +374,20 @@ Machine DefaultMachine() {
     return m;
 }
 
+Machine DefaultMachineDay() {
+    Machine m = DefaultMachine();
+    auto at = [&m](size_t drive, uint64_t minute, EventKind kind, uint32_t value = 0) {
+        m.Drives[drive].Events.push_back({minute * 60000, kind, value, false});
+    };
+    at(0, 30, EventKind::Remap, 1);
+    at(0, 45, EventKind::Remap, 2);
+    at(1, 90, EventKind::Sleep);
+    at(1, 150, EventKind::Wake);
+    at(5, 200, EventKind::Temperature, 61);
+    at(6, 300, EventKind::ChecksumError);
+    at(3, 400, EventKind::StopAnswering);
+    m.PowerEvents = {{420 * 60000, false}, {450 * 60000, true}};
+    return m;
+}
+
 }  // namespace sim
