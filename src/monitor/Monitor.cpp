@@ -13,6 +13,7 @@
 #include "platform/Time.h"
 #include "platform/UserInterface.h"
 #include "smart/Condition.h"
+#include "smart/NvmeHealth.h"
 #include "smart/PowerOnTime.h"
 #include "smart/SmartData.h"
 #include "system/FileUtils.h"
@@ -32,8 +33,6 @@ constexpr uint32_t CyclePeriodMs = 60000;
 constexpr uint32_t CycleResolutionMs = 16;
 constexpr uint32_t CyclesPerHour = 60;
 constexpr size_t PageAlignment = 4096;
-constexpr size_t SelfTestLogSize = 564;
-constexpr uint8_t NvmeSelfTestLogPage = 6;
 constexpr unsigned AtaSelfTestStatusOffset = 363;
 constexpr uint8_t SelfTestInProgress = 15;
 
@@ -142,7 +141,7 @@ void ConcludeSelfTest(DriveRecord& d, SelfTestEnd end, unsigned code) {
 
 // The newest entry of the NVMe self-test log, once no test is running.
 void CheckNvmeSelfTest(DriveRecord& d) {
-    uint8_t log[SelfTestLogSize] = {};
+    uint8_t log[NvmeSelfTestLogSize] = {};
     AtaTaskFile tf{};
     tf.Command = ATA_SMART;
     tf.Features = SMART_READ_LOG;
