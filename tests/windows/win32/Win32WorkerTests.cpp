@@ -1,9 +1,11 @@
 // The real worker threads and raw reads against what Windows (here: Wine) does: a worker runs its
 // work on a thread of its own and leaves neither its work nor its handle behind; reads land where
-// the file pointer was set. (Message boxes wait for a user and the power query for a drive: neither
+// the file pointer was set; the message pump wakes the window and empties the calling thread's
+// queue. (Message boxes wait for a user and the power query for a drive: neither
 // can be answered here.)
 #include "platform/Storage.h"
 #include "platform/Threads.h"
+#include "platform/UserInterface.h"
 #include "platform/win32/WindowsApi.h"
 
 #include <gtest/gtest.h>
@@ -68,6 +70,34 @@ TEST(Win32RawReads, AReadLandsWhereThePointerWasSetAndReadsNothingAtTheEnd) {
         EXPECT_FALSE(platform::ReadFile(platform::INVALID_HANDLE_VALUE, block, sizeof block, read));
     }
     ::DeleteFileA(path.c_str());
+}
+
+// What the window's procedure saw, by message.
+std::vector<UINT> Dispatched;
+
+LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+    if (message == WM_NULL || message == WM_APP) Dispatched.push_back(message);
+    return ::DefWindowProcA(window, message, w, l);
+}
+
+TEST(Win32MessagePump, WakesTheWindowAndDispatchesWhatIsPending) {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = RecordingProc;
+    windowClass.hInstance = ::GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "KorvantePumpTest";
+    ASSERT_NE(::RegisterClassA(&windowClass), 0);
+    const HWND window = ::CreateWindowExA(0, "KorvantePumpTest", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                          windowClass.hInstance, nullptr);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(::PostMessageA(window, WM_APP, 0, 0));
+    platform::PumpMessages(reinterpret_cast<std::uintptr_t>(window));
+    EXPECT_EQ(Dispatched, (std::vector<UINT>{WM_APP, WM_NULL}));
+    MSG left;
+    EXPECT_FALSE(::PeekMessageA(&left, nullptr, 0, 0, PM_NOREMOVE));
+    platform::PumpMessages(0);  // no window: only the queue, which is empty
+    EXPECT_EQ(Dispatched.size(), 2u);
+    ::DestroyWindow(window);
+    ::UnregisterClassA("KorvantePumpTest", windowClass.hInstance);
 }
 
 }  // namespace
