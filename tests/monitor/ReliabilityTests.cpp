@@ -23,7 +23,7 @@ using Reliability = MonitorTest;
 
 constexpr uint64_t Minute = 60000;
 
-// A drive in the pre-failure state: attribute 5 (pre-failure flag set) at its threshold.
+// A drive in the pre-failure state: attribute 5 (pre-failure flag set) below its threshold.
 sim::Drive FailingDrive(const std::string& serial, unsigned seed) {
     sim::Drive d = testmachine::SataDrive(serial, seed);
     sim::SetAttributeValue(d, 5, 30);
