@@ -1,0 +1,409 @@
+// The monitoring cycle living on the virtual clock: sleeping drives, resumes, the hourly calibration,
+// condition episodes, value pages that cannot be used, self-test endings and drives that stop
+// answering.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "TestMachine.h"
+#include "app/ProgramLife.h"
+#include "device/DiagnosticLog.h"
+#include "monitor/Monitor.h"
+#include "platform/Registry.h"
+#include "platform/Time.h"
+#include "platform/UserInterface.h"
+#include "platform/sim/SimRegistry.h"
+#include "platform/sim/SimShell.h"
+#include "platform/sim/SimSmart.h"
+#include "platform/sim/SimSystem.h"
+#include "platform/sim/SimThreads.h"
+#include "platform/sim/SimUserInterface.h"
+#include "protocol/Bytes.h"
+#include "system/RegUtils.h"
+
+namespace {
+
+using testmachine::SataDrive;
+using K = sim::EventKind;
+using TimedValues = std::vector<std::pair<unsigned, uint32_t>>;  // (minute, value)
+
+constexpr uint64_t Minute = 60000;
+const char Info[] = "KORVANTE :: Information";
+const char Warning[] = "KORVANTE :: Warning!";
+
+std::atomic<unsigned> Refreshes{0}, PublishPrompts{0};
+
+// Every REG_DWORD written under this name since the recorder was cleared, in order.
+std::vector<uint32_t> Written(const std::string& name) {
+    std::vector<uint32_t> values;
+    for (const sim::RegistryWrite& w : sim::RegistryWrites())
+        if (w.Name == name && w.Data.size() == 4) values.push_back(Get32(w.Data.data(), 0));
+    return values;
+}
+
+size_t Occurrences(const std::string& text, const std::string& line) {
+    size_t n = 0;
+    for (size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++n;
+    return n;
+}
+
+std::string Header(const DriveRecord& d) {
+    return "Model - " + d.Model + "\r\nSerial number - " + d.SerialNumber + "\r\n";
+}
+
+// An earlier run already measured this drive's power-on counter, so the cycle reads nothing from it
+// unless it has to.
+void RememberPowerOnPeriod(const std::string& serial) {
+    platform::HKey key = 0;
+    ASSERT_EQ(platform::RegCreateKeyEx(platform::HKEY_LOCAL_MACHINE, "Software\\KORVANTE\\TESTDISK 1000\\" + serial,
+                                       platform::KEY_ALL_ACCESS, key),
+              platform::ERROR_SUCCESS);
+    SetRegistryDword(key, "PowerOnTimerPeriod_v3", 60);
+    platform::RegCloseKey(key);
+}
+
+// A SATA disk whose power-on counter starts at `raw` and counts one unit per `secondsPerUnit`.
+sim::Drive CountingDrive(const std::string& serial, uint64_t raw, uint32_t secondsPerUnit) {
+    std::vector<sim::Attribute> attributes = testmachine::SomeAttributes(1);
+    attributes[2].raw = raw;  // attribute 9
+    sim::Drive d = SataDrive(serial, 1);
+    d.SmartData = sim::SmartValuePage(attributes);
+    d.Aging.SecondsPerPowerOnUnit = secondsPerUnit;
+    return d;
+}
+
+class MonitorCycle : public MachineTest {
+protected:
+    void SetUp() override {
+        MachineTest::SetUp();
+        ResetMonitorState();
+        Refreshes = PublishPrompts = 0;
+    }
+    void TearDown() override {
+        MachineTest::TearDown();
+        ResetMonitorState();
+    }
+
+    // Installs the machine and starts a program of version 2.1.0.7 on it, the tray refresh and the
+    // publish prompt counted; the start-up's registry writes are forgotten.
+    void Start(sim::Machine m) {
+        sim::SetFileVersion("C:\\Program Files\\KORVANTE\\KORVANTE.exe", {0x00020001, 0x00000007});
+        Install(std::move(m));
+        StartResidentProgram();
+        Callouts.RefreshDriveIcons = [] { ++Refreshes; };
+        Callouts.PublishPrompt = [] { ++PublishPrompts; };
+        sim::ClearRegistryWrites();
+    }
+    void Start(std::vector<sim::Drive> drives, std::vector<sim::PowerEvent> power = {}) {
+        sim::Machine m;
+        m.Drives = std::move(drives);
+        m.PowerEvents = std::move(power);
+        Start(std::move(m));
+    }
+    // Each case of a table starts from a world and a process of its own.
+    void NewWorld() {
+        TearDown();
+        SetUp();
+    }
+    DriveRecord& Record(unsigned i = 0) { return *DriveTable.Drives[i]; }
+
+    // Lives `minutes` minutes and gives the minute and value of every write of `value` meanwhile;
+    // `each` sees the end of every minute and may change the drives for the next.
+    TimedValues Live(unsigned minutes, const std::string& value, const std::function<void(unsigned)>& each = {}) {
+        TimedValues writes;
+        size_t seen = Written(value).size();
+        RunTimeline(minutes, [&](unsigned m) {
+            const std::vector<uint32_t> all = Written(value);
+            for (; seen < all.size(); ++seen) writes.push_back({m, all[seen]});
+            if (each) each(m);
+        });
+        return writes;
+    }
+    // How many power queries drive i got in each minute of the life.
+    std::vector<unsigned> QueriesPerMinute(unsigned i, unsigned minutes, const std::function<void(unsigned)>& each = {}) {
+        std::vector<unsigned> perMinute;
+        unsigned last = Drive(i).Power.Queries;
+        Live(minutes, "", [&](unsigned m) {
+            perMinute.push_back(Drive(i).Power.Queries - last);
+            last = Drive(i).Power.Queries;
+            if (each) each(m);
+        });
+        return perMinute;
+    }
+};
+
+TEST_F(MonitorCycle, ADriveInStandbyCostsOneQueryAMinuteAndIsNeitherReadNorWokenNorAlerted) {
+    RememberPowerOnPeriod("NAPPER");
+    sim::Drive napper = SataDrive("NAPPER", 1), awake = SataDrive("AWAKE", 2);
+    napper.Events = {{Minute / 2, K::Sleep, 0}, {2 * Minute, K::Temperature, 70}, {3 * Minute, K::Remap, 2}};
+    awake.Events = {{2 * Minute, K::Temperature, 41}};
+    Start({napper, awake});
+    const unsigned commands = Drive(0).RequestCount();
+
+    EXPECT_EQ(QueriesPerMinute(0, 5), std::vector<unsigned>(5, 1));
+    EXPECT_EQ(Drive(0).RequestCount(), commands) << "no command reached it";
+    EXPECT_EQ(Drive(0).Power.Reads, 0u);
+    EXPECT_EQ(Drive(0).Power.Wakes, 0u);
+    EXPECT_EQ(Written("PowerOffDetected"), std::vector<uint32_t>{1});
+    EXPECT_TRUE(Record(0).Sleeping && Record(0).PowerOffDetected);
+    EXPECT_EQ(Record(0).Temperature, 35) << "the last value read stays";
+    EXPECT_EQ(Record(0).RemappedSectors, 0u);
+    EXPECT_TRUE(sim::MessageBoxCalls().empty());
+    EXPECT_EQ(Record(1).Temperature, 41) << "the other drive is still read";
+    EXPECT_EQ(Refreshes, 5u);
+}
+
+TEST_F(MonitorCycle, AResumeRunsACycleAtOnceAndMeasuresTheCalibrationHourAfresh) {
+    Start({CountingDrive("CALIB", 9000, 60)}, {{30 * Minute, false}, {40 * Minute, true}});
+    constexpr unsigned CyclesToResume = 31;  // thirty on the timer, one at the resume
+    std::vector<unsigned> counters;
+    TimedValues periods;  // (cycles since the resume, period)
+    const std::vector<unsigned> queries = QueriesPerMinute(0, 101, [&](unsigned m) {
+        counters.push_back(CycleCounter);
+        if (m == 40) {
+            EXPECT_EQ(Refreshes, CyclesToResume);
+            EXPECT_EQ(Record().PowerTimeCheckPoint, 9040u) << "taken again at the resume";
+        }
+        const std::vector<uint32_t> all = Written("PowerOnTimerPeriod_v3");
+        if (all.size() > periods.size()) periods.push_back({Refreshes - CyclesToResume, all.back()});
+    });
+    // The resume's cycle reads the calibrating drive (12 ms) before the timer starts again, so from
+    // then on the timer's ticks come just after each minute.
+    std::vector<unsigned> expectedQueries(101, 1);
+    std::fill(expectedQueries.begin() + 30, expectedQueries.begin() + 39, 0u);  // minutes 31..39 asleep
+    expectedQueries[40] = 0;
+    EXPECT_EQ(queries, expectedQueries);
+    EXPECT_EQ(counters[29], 30u);
+    EXPECT_EQ(counters[39], 0u) << "the resume's cycle restarts the count and does not add to it";
+    EXPECT_EQ(counters[41], 1u);
+    EXPECT_EQ(periods, (TimedValues{{60, 60}}));
+}
+
+TEST_F(MonitorCycle, TheCycleAtAResumeNeverTakesTheHourlyStep) {
+    RememberPowerOnPeriod("STEADY");
+    Start({SataDrive("STEADY", 1)}, {{59 * Minute, false}, {70 * Minute, true}});
+    std::vector<unsigned> promptMinutes;
+    Live(71, "", [&](unsigned m) {
+        if (PublishPrompts > promptMinutes.size()) promptMinutes.push_back(m);
+        if (m == 70) {
+            EXPECT_EQ(CycleCounter, 59u);
+        }
+    });
+    EXPECT_EQ(promptMinutes, std::vector<unsigned>{71});
+}
+
+const struct HourCase {
+    const char* name;
+    uint64_t startRaw;
+    uint32_t secondsPerUnit;  // 0: the counter stands still
+    TimedValues periods;      // over two hours
+    const char* overflow;     // the log line, or ""
+} HourCases[] = {
+    {"a counter of minutes", 600000, 60, {{60, 60}}, ""},
+    {"a counter of hours", 5000, 3600, {{60, 1}}, ""},
+    {"a counter that stands still", 5000, 0, {{60, 1}}, ""},
+    {"a counter that wraps in the first hour", 4294967280ull, 60, {{120, 60}},
+     "PowerTime overflow (PowerTimeCheckPoint = 4294967280, PowerTime = 44)"},
+};
+
+TEST_F(MonitorCycle, TheHourlyStepComesEverySixtyCyclesAndStoresThePowerOnPeriodOnce) {
+    for (const HourCase& c : HourCases) {
+        NewWorld();
+        Start({CountingDrive("HOURLY", c.startRaw, c.secondsPerUnit)});
+        EXPECT_EQ(Live(120, "PowerOnTimerPeriod_v3"), c.periods) << c.name;
+        EXPECT_EQ(PublishPrompts, 2u) << c.name << ": nothing published by this version yet";
+        EXPECT_EQ(Occurrences(DriveLogText(Record()), "PowerTime overflow"), *c.overflow ? 1u : 0u) << c.name;
+        if (*c.overflow) {
+            EXPECT_NE(DriveLogText(Record()).find(c.overflow), std::string::npos) << DriveLogText(Record());
+        }
+    }
+}
+
+const struct EpisodeCase {
+    uint8_t attribute, failing;
+    const char* value;
+    const char* text;
+} EpisodeCases[] = {
+    {1, 5, "PreFailureReport", "The pre-failure state is detected! Backup important information!"},
+    {12, 10, "WarrantyReport", "Non-critical parameters exceeded design limits. Backup important information!"},
+};
+
+TEST_F(MonitorCycle, AConditionThatClearsAndReturnsAlertsOncePerEpisode) {
+    for (const EpisodeCase& c : EpisodeCases) {
+        NewWorld();
+        Start({SataDrive("EPISODE", 1)});
+        const TimedValues reports = Live(7, c.value, [&](unsigned m) {
+            if (m == 1 || m == 5) sim::SetAttributeValue(Drive(0), c.attribute, c.failing);
+            if (m == 3) sim::SetAttributeValue(Drive(0), c.attribute, 100);
+        });
+        EXPECT_EQ(reports, (TimedValues{{2, 1}, {4, 0}, {6, 1}})) << c.value;
+        const std::vector<sim::MessageBoxCall> boxes = sim::MessageBoxCalls();
+        ASSERT_EQ(boxes.size(), 2u) << c.value;
+        for (const sim::MessageBoxCall& b : boxes) EXPECT_EQ(b.Text, Header(Record()) + c.text);
+    }
+}
+
+TEST_F(MonitorCycle, TheTemperatureAlertComesOnceForGoodEvenAnsweredNoAndAcrossARestart) {
+    sim::Drive hot = SataDrive("HOT", 1);
+    hot.Events = {{2 * Minute, K::Temperature, 60}};
+    Start({hot});
+    sim::QueueMessageBoxAnswer(platform::IDNO);
+    Live(4, "");
+    const std::vector<sim::MessageBoxCall> boxes = sim::MessageBoxCalls();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Answer, platform::IDNO);
+
+    KillResidentProgram();
+    StartResidentProgram();
+    Live(4, "");
+    EXPECT_TRUE(sim::MessageBoxCalls().empty()) << "the drive is still at 60 degrees after the restart";
+    EXPECT_EQ(Record().Temperature, 60);
+    EXPECT_EQ(Written("MaxRecommendedTempReport"), std::vector<uint32_t>{1});
+    EXPECT_TRUE(sim::ShellRequests().empty());
+}
+
+const struct SpoiltCase {
+    const char* name;
+    void (*spoil)(sim::Drive&);
+    const char* line;
+    size_t logged;         // in three cycles
+    unsigned attributes;   // counted by the third cycle
+} SpoiltCases[] = {
+    {"a wrong checksum", sim::CorruptSmartChecksum, "Checksum error of SMART attributes log.", 1, 6},
+    {"no attributes", sim::EraseAttributeTable, "SMART attributes count = 0.", 3, 0},
+};
+
+TEST_F(MonitorCycle, AnUnusablePageSkipsOnlyItsDriveAndTheCycleGoesOn) {
+    for (const SpoiltCase& c : SpoiltCases) {
+        NewWorld();
+        sim::Drive bad = SataDrive("BAD", 1), good = SataDrive("GOOD", 2);
+        good.Events = {{2 * Minute, K::Temperature, 41}};
+        Start({bad, good});
+        const std::vector<uint8_t> page = Drive(0).SmartData;
+        c.spoil(Drive(0));
+        unsigned goodCommands = Drive(1).RequestCount();
+        Live(3, "", [&](unsigned m) {
+            EXPECT_GT(Drive(1).RequestCount(), goodCommands) << c.name << ", minute " << m;
+            goodCommands = Drive(1).RequestCount();
+        });
+        EXPECT_EQ(Occurrences(DriveLogText(Record(0)), c.line), c.logged) << c.name;
+        EXPECT_EQ(Record(0).AttributeCount, c.attributes) << c.name;
+        EXPECT_EQ(Record(1).Temperature, 41) << c.name;
+        EXPECT_EQ(Refreshes, 3u) << c.name;
+        EXPECT_EQ(CycleCounter, 3u) << c.name;
+
+        Drive(0).SmartData = page;  // the page is normal again
+        Live(2, "");
+        EXPECT_EQ(Occurrences(DriveLogText(Record(0)), c.line), c.logged) << c.name;
+        EXPECT_EQ(Record(0).AttributeCount, 6) << c.name;
+    }
+}
+
+const struct SelfTestCase {
+    bool nvme;
+    uint8_t result;
+    const char* caption;
+    const char* text;
+    const char* failure;  // the log line, or ""
+} SelfTestCases[] = {
+    {true, 0, Info, "Self-diagnostics is successfully completed.", ""},
+    {true, 7, Warning, "Self-diagnostics detected a nonrecoverable error!", "Self test failure. Error code - 7"},
+    {true, 9, Info, "Self-diagnostics is interrupted by another process.", ""},
+    {false, 0, Info, "Self-diagnostics is successfully completed.", ""},
+    {false, 1, Info, "Self-diagnostics is interrupted by another process.", ""},
+    {false, 4, Warning, "Self-diagnostics detected a nonrecoverable error!", "Self test failure. Error code - 4"},
+};
+
+TEST_F(MonitorCycle, TheEndOfASelfTestIsAlertedOnceWithItsResult) {
+    for (const SelfTestCase& c : SelfTestCases) {
+        NewWorld();
+        sim::Machine m;
+        std::string error;
+        if (c.nvme)
+            ASSERT_TRUE(sim::LoadMachineFile(std::string(KORVANTE_SOURCE_DIR) + "/tests/fixtures/nvme-synthetic.machine",
+                                             m, error))
+                << error;
+        else
+            m.Drives = {SataDrive("TESTED", 1)};
+        Start(std::move(m));
+        Record().ExtendedSelfTestRunning = true;
+        sim::EndSelfTest(Drive(0), c.result);
+        Live(2, "");
+        const std::vector<sim::MessageBoxCall> boxes = sim::MessageBoxCalls();
+        ASSERT_EQ(boxes.size(), 1u) << c.text << " " << unsigned(c.result);
+        EXPECT_EQ(boxes[0].Text, Header(Record()) + c.text);
+        EXPECT_EQ(boxes[0].Caption, c.caption);
+        EXPECT_FALSE(Record().ShortSelfTestRunning || Record().ExtendedSelfTestRunning);
+        EXPECT_EQ(Occurrences(DriveLogText(Record()), "Self test failure"), *c.failure ? 1u : 0u);
+        if (*c.failure) {
+            EXPECT_NE(DriveLogText(Record()).find(c.failure), std::string::npos) << DriveLogText(Record());
+        }
+    }
+}
+
+TEST_F(MonitorCycle, AnAtaSelfTestInProgressCostsOneRawReadPerCycle) {
+    RememberPowerOnPeriod("TESTED");
+    Start({SataDrive("TESTED", 1)});
+    Record().ShortSelfTestRunning = true;
+    sim::EndSelfTest(Drive(0), 15);
+    Live(3, "");
+    EXPECT_EQ(Drive(0).Power.Reads, 3u);
+    EXPECT_TRUE(sim::MessageBoxCalls().empty());
+    EXPECT_TRUE(Record().ShortSelfTestRunning);
+
+    sim::EndSelfTest(Drive(0), 0);
+    Live(2, "");
+    EXPECT_EQ(Drive(0).Power.Reads, 3u) << "a finished test reads nothing";
+    EXPECT_EQ(sim::MessageBoxCalls().size(), 1u);
+    EXPECT_FALSE(Record().ShortSelfTestRunning);
+}
+
+int64_t UptimeMicroseconds() {
+    int64_t count = 0;
+    platform::QueryPerformanceCounter(count);
+    return count / 10;
+}
+
+const struct LostCase {
+    unsigned failures;
+    bool lost;
+    unsigned queries, pumpPasses;
+    int64_t waitedMs;
+} LostCases[] = {
+    {39, false, 40, 39, 9750},
+    {40, false, 41, 40, 10000},
+    {41, true, 41, 40, 10000},
+};
+
+TEST_F(MonitorCycle, ADriveIsLostAfterFortyFailedRetriesOfItsPowerQuery) {
+    for (const LostCase& c : LostCases) {
+        NewWorld();
+        RememberPowerOnPeriod("FADING");
+        Start({SataDrive("FADING", 1)});
+        StopMonitorTimer();  // the cycles run here, one at a time
+        Drive(0).Power.QueryFailures = c.failures;
+        const unsigned queries = Drive(0).Power.Queries, passes = sim::MessagePumpPasses();
+        const int64_t start = UptimeMicroseconds();
+        RunMonitorCycle();
+        EXPECT_EQ(Drive(0).Power.Queries - queries, c.queries) << c.failures;
+        EXPECT_EQ(sim::MessagePumpPasses() - passes, c.pumpPasses) << c.failures;
+        EXPECT_EQ(UptimeMicroseconds() - start, c.waitedMs * 1000) << c.failures;
+        EXPECT_EQ(Record().SmartLost, c.lost) << c.failures;
+
+        RunMonitorCycle();
+        sim::WaitForWorkers();
+        EXPECT_EQ(Drive(0).Power.Queries - queries, c.queries + (c.lost ? 0 : 1)) << "a lost drive is not asked again";
+        const std::vector<sim::MessageBoxCall> boxes = sim::MessageBoxCalls();
+        ASSERT_EQ(boxes.size(), c.lost ? 1u : 0u) << c.failures;
+        if (c.lost) {
+            EXPECT_EQ(boxes[0].Text, Header(Record()) + "Control over the drive has been lost!");
+        }
+        EXPECT_EQ(Occurrences(DriveLogText(Record()), "GetDevicePowerState failed."), c.lost ? 1u : 0u);
+    }
+}
+
+}  // namespace
