@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "TestMachine.h"
+#include "monitor/MonitorTest.h"
 #include "app/ProgramLife.h"
 #include "monitor/Alerts.h"
 #include "monitor/Monitor.h"
@@ -22,17 +23,13 @@
 
 namespace {
 
+using monitortest::Written;
+
 constexpr uint64_t Minute = 60000;
 const char Header[] = "Model - TESTDISK 1000\r\nSerial number - ALERTED\r\n";
 const char PreFailureText[] = "The pre-failure state is detected! Backup important information!";
 const char RemapText[] = "New remapped sector is found! Backup important information!";
 
-std::vector<uint32_t> Written(const std::string& name) {
-    std::vector<uint32_t> values;
-    for (const sim::RegistryWrite& w : sim::RegistryWrites())
-        if (w.Name == name && w.Data.size() == 4) values.push_back(Get32(w.Data.data(), 0));
-    return values;
-}
 
 std::vector<std::string> BoxTexts() {
     std::vector<std::string> texts;

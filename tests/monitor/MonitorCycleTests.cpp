@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "TestMachine.h"
+#include "monitor/MonitorTest.h"
 #include "app/ProgramLife.h"
 #include "device/DiagnosticLog.h"
 #include "monitor/Monitor.h"
@@ -27,6 +28,8 @@
 
 namespace {
 
+using monitortest::Written;
+
 using testmachine::SataDrive;
 using K = sim::EventKind;
 using TimedValues = std::vector<std::pair<unsigned, uint32_t>>;  // (minute, value)
@@ -37,13 +40,6 @@ const char Warning[] = "KORVANTE :: Warning!";
 
 std::atomic<unsigned> Refreshes{0}, PublishPrompts{0};
 
-// Every REG_DWORD written under this name since the recorder was cleared, in order.
-std::vector<uint32_t> Written(const std::string& name) {
-    std::vector<uint32_t> values;
-    for (const sim::RegistryWrite& w : sim::RegistryWrites())
-        if (w.Name == name && w.Data.size() == 4) values.push_back(Get32(w.Data.data(), 0));
-    return values;
-}
 
 size_t Occurrences(const std::string& text, const std::string& line) {
     size_t n = 0;

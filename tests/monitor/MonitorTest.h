@@ -1,4 +1,4 @@
-// What the monitoring tests share: a fixture that also puts the monitor back at its start, the
+// What the monitoring tests share: a fixture with a fresh world between cases, the
 // resident program started once to learn where its drives' keys are, and those keys' values as
 // another program sees them.
 #pragma once
@@ -11,6 +11,8 @@
 #include "app/ProgramLife.h"
 #include "monitor/Monitor.h"
 #include "platform/Registry.h"
+#include "platform/sim/SimRegistry.h"
+#include "protocol/Bytes.h"
 
 namespace monitortest {
 
@@ -57,6 +59,14 @@ inline sim::Drive SataDriveWithoutPowerOnCounter(const std::string& serial, unsi
     return d;
 }
 
+// Every REG_DWORD written under this name since the recorder was cleared, in order.
+inline std::vector<uint32_t> Written(const std::string& name) {
+    std::vector<uint32_t> values;
+    for (const sim::RegistryWrite& w : sim::RegistryWrites())
+        if (w.Name == name && w.Data.size() == 4) values.push_back(Get32(w.Data.data(), 0));
+    return values;
+}
+
 // The built-in machine's NVMe SSD.
 inline sim::Drive NvmeDrive() {
     for (const sim::Drive& d : sim::DefaultMachine().Drives)
@@ -69,14 +79,6 @@ inline sim::Drive NvmeDrive() {
 
 class MonitorTest : public MachineTest {
 protected:
-    void SetUp() override {
-        MachineTest::SetUp();
-        ResetMonitorState();
-    }
-    void TearDown() override {
-        ResetMonitorState();
-        MachineTest::TearDown();
-    }
     // Back to an empty world between the cases of one test.
     void Fresh() {
         TearDown();
