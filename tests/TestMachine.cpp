@@ -1,6 +1,7 @@
 #include "TestMachine.h"
 
 #include "monitor/Monitor.h"
+#include "ui/Main.h"
 
 #include <fstream>
 #include <sstream>
@@ -66,12 +67,14 @@ void MachineTest::SetUp() {
     ResetProcessState();
     sim::ResetWorld();
     ResetMonitorState();
+    ResetMainWindow();
     sim::SetLocalTime(15, 4, 5);
 }
 
 void MachineTest::TearDown() {
     sim::ResetWorld();  // first: it waits for the workers, which may still use the process state
     ResetMonitorState();
+    ResetMainWindow();
     ResetProcessState();
 }
 

@@ -47,6 +47,15 @@ SystemInformationQuery GetNtQuerySystemInformation();
 constexpr uint32_t SystemProcessorPerformanceInformation = 8;
 constexpr uint32_t ProcessorPerformanceSize = 48;
 
+// SetProcessWorkingSetSize(GetCurrentProcess(), -1, -1): the process's working set is trimmed.
+bool SetProcessWorkingSetSize();
+
+// ProcessIdleTasks of advapi32.dll (Windows runs its pending idle tasks, file-system
+// defragmentation among them), resolved at run time: LoadLibraryA("advapi32.dll") and GetProcAddress,
+// the library released again when the name is missing. None then.
+using IdleTasksCall = bool (*)();
+IdleTasksCall GetProcessIdleTasks();
+
 // GetEnvironmentVariableA(name, buffer, size): the value's length when it fits with its zero, else
 // the size it needs (zero included) and the buffer untouched; 0 when the variable is not set.
 uint32_t GetEnvironmentVariable(const std::string& name, char* buffer, uint32_t size);

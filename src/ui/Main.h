@@ -1,8 +1,47 @@
-// The program's start-up and its answers to the system's power broadcasts, as far as the drives are
-// concerned.
+// The program's spine on the user-interface side: the main window with its controls and command
+// table, its answers to the system's messages (power broadcasts, close and Esc), and the start-up of
+// each drive's persisted state.
 #pragma once
 
+#include <atomic>
+
 #include "device/DriveRecord.h"
+#include "platform/Windowing.h"
+
+// The main window and its report box; 0 until CreateMainWindow.
+extern platform::HWnd MainWindow;
+extern platform::HWnd ReportBox;
+
+// Control identifiers of the main window.
+enum MainControl : uint32_t {
+    ReportBoxId = 100,
+    ExpertModeId,
+    DatabaseId,
+    PublishId,
+    DefragmentationId,
+    DiagnosticsId,
+    TuningId,
+};
+
+// The dialogs whose being open leaves Esc and the close button of the main window alone; each is the
+// dialog's window while it is open, 0 otherwise.
+extern std::atomic<platform::HWnd> SettingsDialog, TuningDialog, DiagnosticsDialog;
+
+// What the main window's commands call in parts of the program built later; an empty entry does
+// nothing.
+struct MainWindowCalls {
+    void (*ShowReport)() = nullptr;        // rebuild and show the report (also the expert toggle)
+    void (*OpenDatabasePage)() = nullptr;  // the online drive database
+    void (*Publish)() = nullptr;
+    void (*RunDiagnostics)() = nullptr;
+    void (*RunTuning)() = nullptr;
+    void (*EndProcess)(int exitCode) = nullptr;  // the close handler's end; none: the message loop ends
+};
+extern MainWindowCalls MainCalls;
+
+// Creates the hidden main window with its controls at their design positions, fonts and styles.
+// False when the window class or a window cannot be made.
+bool CreateMainWindow();
 
 // Start-up for one drive: its key opened, its persisted state taken in, its stored tuning applied.
 void LoadPersistedDriveState(DriveRecord& drive);
@@ -12,3 +51,6 @@ void OnSystemSuspend();
 // The system woke up: one monitoring cycle at once on this thread, the timer started again, and every
 // drive's tuning sent again (drives forget it in their sleep).
 void OnSystemResume();
+
+// Main window, dialogs' state, calls and flags back to their start (a simulated restart).
+void ResetMainWindow();

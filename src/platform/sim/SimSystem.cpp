@@ -28,6 +28,9 @@ struct SystemState {
     bool HasIsWow64Process = true;
     bool Wow64 = true;
     bool HasNtQuery = true;
+    bool HasIdleTasks = true;
+    unsigned IdleTasksCalls = 0;
+    unsigned Trims = 0;
     std::vector<ProcessorLoad> Loads;
     std::map<std::string, std::string> Environment{{"SYSTEMROOT", "C:\\Windows"},
                                                    {"WINDIR", "C:\\Windows"},
@@ -47,6 +50,12 @@ uint64_t Scaled(uint64_t ratePerSecond, uint64_t elapsed, uint64_t frequency) {
 
 void PutLittleEndian(uint8_t* at, uint64_t value) {
     for (int i = 0; i < 8; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+bool RunIdleTasks() {
+    std::lock_guard<std::mutex> lock(SystemLock);
+    ++State.IdleTasksCalls;
+    return true;
 }
 
 int32_t QueryProcessorTimes(uint32_t infoClass, uint8_t* buffer, uint32_t length) {
@@ -103,6 +112,21 @@ void SetNtQuerySystemInformationPresent(bool present) {
     State.HasNtQuery = present;
 }
 
+unsigned WorkingSetTrims() {
+    std::lock_guard<std::mutex> lock(SystemLock);
+    return State.Trims;
+}
+
+void SetProcessIdleTasksPresent(bool present) {
+    std::lock_guard<std::mutex> lock(SystemLock);
+    State.HasIdleTasks = present;
+}
+
+unsigned ProcessIdleTasksCalls() {
+    std::lock_guard<std::mutex> lock(SystemLock);
+    return State.IdleTasksCalls;
+}
+
 void SetProcessorLoads(const std::vector<ProcessorLoad>& loads) {
     std::lock_guard<std::mutex> lock(SystemLock);
     State.Loads = loads;
@@ -152,6 +176,17 @@ bool IsWow64Process(bool& wow64) {
 SystemInformationQuery GetNtQuerySystemInformation() {
     std::lock_guard<std::mutex> lock(sim::SystemLock);
     return sim::State.HasNtQuery ? sim::QueryProcessorTimes : nullptr;
+}
+
+bool SetProcessWorkingSetSize() {
+    std::lock_guard<std::mutex> lock(sim::SystemLock);
+    ++sim::State.Trims;
+    return true;
+}
+
+IdleTasksCall GetProcessIdleTasks() {
+    std::lock_guard<std::mutex> lock(sim::SystemLock);
+    return sim::State.HasIdleTasks ? sim::RunIdleTasks : nullptr;
 }
 
 uint32_t GetEnvironmentVariable(const std::string& name, char* buffer, uint32_t size) {

@@ -37,6 +37,11 @@ void SetIsWow64Process(bool present, bool wow64);
 // Whether ntdll exports NtQuerySystemInformation.
 void SetNtQuerySystemInformationPresent(bool present);
 // Processor i follows loads[i]; processors past the list are idle.
+// How often the working set was trimmed.
+unsigned WorkingSetTrims();
+// Whether advapi32 has ProcessIdleTasks (by default it has), and how often it was called.
+void SetProcessIdleTasksPresent(bool present);
+unsigned ProcessIdleTasksCalls();
 void SetProcessorLoads(const std::vector<ProcessorLoad>& loads);
 
 // Sets a variable (names are case-insensitive); an empty value removes it.

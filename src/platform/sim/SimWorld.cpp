@@ -7,6 +7,7 @@
 #include "platform/sim/SimSystem.h"
 #include "platform/sim/SimThreads.h"
 #include "platform/sim/SimUserInterface.h"
+#include "platform/sim/SimWindowing.h"
 
 namespace sim {
 
@@ -23,6 +24,7 @@ void ResetWorld() {
     SetShellFails(false);
     ResetRegistry();
     ResetSystem();
+    ResetWindowing();
 }
 
 }  // namespace sim

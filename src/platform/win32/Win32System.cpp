@@ -53,6 +53,34 @@ bool IsWow64Process(bool& wow64) {
     return answered;
 }
 
+namespace {
+using ProcessIdleTasksProc = BOOL(WINAPI*)();
+std::atomic<ProcessIdleTasksProc> ResolvedIdleTasks{nullptr};
+
+bool CallIdleTasks() {
+    const ProcessIdleTasksProc call = ResolvedIdleTasks.load();
+    return call && call() != FALSE;
+}
+}  // namespace
+
+bool SetProcessWorkingSetSize() {
+    return ::SetProcessWorkingSetSize(::GetCurrentProcess(), static_cast<SIZE_T>(-1), static_cast<SIZE_T>(-1)) != FALSE;
+}
+
+IdleTasksCall GetProcessIdleTasks() {
+    if (!ResolvedIdleTasks.load()) {
+        const HMODULE library = ::LoadLibraryA("advapi32.dll");
+        if (!library) return nullptr;
+        const auto call = reinterpret_cast<ProcessIdleTasksProc>(::GetProcAddress(library, "ProcessIdleTasks"));
+        if (!call) {
+            ::FreeLibrary(library);
+            return nullptr;
+        }
+        ResolvedIdleTasks = call;
+    }
+    return CallIdleTasks;
+}
+
 SystemInformationQuery GetNtQuerySystemInformation() {
     const auto query = Resolve<NtQuerySystemInformationProc>(::GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation");
     ResolvedQuery = query;

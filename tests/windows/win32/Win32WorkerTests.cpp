@@ -76,7 +76,7 @@ TEST(Win32RawReads, AReadLandsWhereThePointerWasSetAndReadsNothingAtTheEnd) {
 std::vector<UINT> Dispatched;
 
 LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM w, LPARAM l) {
-    if (message == WM_NULL || message == WM_APP) Dispatched.push_back(message);
+    if (message == platform::WM_NULL || message == WM_APP) Dispatched.push_back(message);
     return ::DefWindowProcA(window, message, w, l);
 }
 
@@ -91,7 +91,7 @@ TEST(Win32MessagePump, WakesTheWindowAndDispatchesWhatIsPending) {
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(::PostMessageA(window, WM_APP, 0, 0));
     platform::PumpMessages(reinterpret_cast<std::uintptr_t>(window));
-    EXPECT_EQ(Dispatched, (std::vector<UINT>{WM_APP, WM_NULL}));
+    EXPECT_EQ(Dispatched, (std::vector<UINT>{WM_APP, platform::WM_NULL}));
     MSG left;
     EXPECT_FALSE(::PeekMessageA(&left, nullptr, 0, 0, PM_NOREMOVE));
     platform::PumpMessages(0);  // no window: only the queue, which is empty

@@ -1,0 +1,47 @@
+// The windowing facility of the simulated machine: windows and controls are records a test can look
+// at (class, text, styles, position, state); messages sent to a window of a class the program
+// registered reach the program's procedure, and what it leaves to the system gets the default
+// processing of Windows for the few messages the program relies on. Posted messages wait in one
+// queue until the message loop (or PumpPostedMessages) takes them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/Windowing.h"
+
+namespace sim {
+
+struct WindowRecord {
+    platform::HWnd Handle = 0;
+    std::string Class;
+    std::string Text;
+    uint32_t Style = 0, ExStyle = 0;
+    int X = 0, Y = 0, Width = 0, Height = 0;
+    platform::HWnd Parent = 0;
+    uint32_t Id = 0;
+    bool Enabled = true, Visible = false, Destroyed = false;
+    std::string FontFace;
+    int FontHeight = 0;     // WM_SETFONT's font
+    int RichEditTwips = 0;  // a rich-edit control's character size
+    bool Checked = false;
+    uint32_t TextLimit = 0;
+};
+
+// Every window created since the last reset, destroyed ones included, in creation order.
+std::vector<WindowRecord> WindowRecords();
+// The live child of `parent` with this control identifier; a record with Handle 0 when there is none.
+WindowRecord ChildRecord(platform::HWnd parent, uint32_t id);
+
+// The user clicks a button: an automatic check box changes its state, then the parent gets
+// WM_COMMAND with the button's identifier and BN_CLICKED.
+void ClickButton(platform::HWnd button);
+
+// Dispatches the posted messages now waiting; the number dispatched. A WM_QUIT ends it.
+unsigned PumpPostedMessages();
+
+// No window, class or posted message left.
+void ResetWindowing();
+
+}  // namespace sim

@@ -1,0 +1,135 @@
+// The main window on the simulated windowing: its controls where the design puts them, close and Esc
+// with and without drives or an open dialog, the power broadcasts, and the idle-task run.
+#include <gtest/gtest.h>
+
+#include "TestMachine.h"
+#include "app/ProgramLife.h"
+#include "monitor/Monitor.h"
+#include "platform/SystemInfo.h"
+#include "platform/UserInterface.h"
+#include "platform/sim/SimClock.h"
+#include "platform/sim/SimSystem.h"
+#include "platform/sim/SimThreads.h"
+#include "platform/sim/SimUserInterface.h"
+#include "platform/sim/SimWindowing.h"
+#include "ui/Main.h"
+
+namespace {
+
+using namespace platform;
+
+class MainWindowTest : public MachineTest {
+protected:
+    // The window of a program that found these drives (none: the diagnostic mode).
+    void Create(unsigned drives) {
+        sim::Machine& m = Install({});
+        for (unsigned i = 0; i < drives; ++i) m.Drives.push_back(testmachine::SataDrive("M" + std::to_string(i), i + 1));
+        if (drives) StartResidentProgram();
+        ASSERT_TRUE(CreateMainWindow());
+        MainCalls.EndProcess = [](int code) { Ended = code; };
+        Ended = -1;
+        ShowWindow(MainWindow, SW_SHOW);
+    }
+    static int Ended;
+};
+int MainWindowTest::Ended = -1;
+
+TEST_F(MainWindowTest, ControlsStandWhereTheDesignPutsThem) {
+    Create(1);
+    const sim::WindowRecord main = sim::WindowRecords().front();
+    EXPECT_EQ(main.ExStyle & WS_EX_TOOLWINDOW, WS_EX_TOOLWINDOW);
+    EXPECT_EQ(main.Style & (WS_THICKFRAME | WS_MAXIMIZEBOX), WS_THICKFRAME | WS_MAXIMIZEBOX);
+    EXPECT_EQ(main.Text, "");
+    EXPECT_EQ(main.Width, 400);
+    EXPECT_EQ(main.Height, 284);
+    EXPECT_EQ(main.FontFace + std::to_string(main.FontHeight), "MS Sans Serif-11");
+    const struct { uint32_t id; const char* caption; int x, y, width, height; uint32_t style; } expected[] = {
+        {ReportBoxId, "", 0, 0, 400, 179, ES_MULTILINE | ES_READONLY | WS_VSCROLL},
+        {ExpertModeId, "Expert mode", 18, 204, 115, 27, BS_AUTOCHECKBOX | BS_PUSHLIKE},
+        {DatabaseId, "Database", 143, 204, 115, 27, BS_PUSHBUTTON},
+        {PublishId, "Publish", 268, 204, 115, 27, BS_PUSHBUTTON},
+        {DefragmentationId, "Defragmentation", 18, 242, 115, 27, BS_PUSHBUTTON},
+        {DiagnosticsId, "Diagnostics", 143, 242, 115, 27, BS_PUSHBUTTON},
+        {TuningId, "Tuning", 268, 242, 115, 27, BS_PUSHBUTTON},
+    };
+    for (const auto& e : expected) {
+        const sim::WindowRecord c = sim::ChildRecord(MainWindow, e.id);
+        EXPECT_EQ(c.Text, e.caption) << e.id;
+        EXPECT_EQ(std::vector<int>({c.X, c.Y, c.Width, c.Height}), std::vector<int>({e.x, e.y, e.width, e.height})) << e.id;
+        EXPECT_EQ(c.Style & e.style, e.style) << e.id;
+        EXPECT_TRUE(c.Visible && c.Enabled) << e.id;
+    }
+    const sim::WindowRecord report = sim::ChildRecord(MainWindow, ReportBoxId);
+    EXPECT_EQ(report.Class, RichEditClass);
+    EXPECT_EQ(report.TextLimit, 262144u);
+    EXPECT_EQ(report.FontFace + " " + std::to_string(report.RichEditTwips), "Courier New 195");
+}
+
+// How the window answers close and Esc: with drives it hides (and the working set is trimmed); without
+// drives it closes, which ends the process; with a dialog open the messages are not the program's.
+TEST_F(MainWindowTest, CloseAndEscHideTheResidentWindowUnlessADialogIsOpen) {
+    const struct { const char* name; unsigned drives; bool dialog; uint32_t message; WParam w; bool handled, visible; int ended; unsigned trims; } cases[] = {
+        {"Esc, drives", 1, false, WM_KEYDOWN, VK_ESCAPE, true, false, -1, 1},
+        {"close button, drives", 1, false, WM_SYSCOMMAND, SC_CLOSE, true, false, -1, 1},
+        {"close button from the keyboard, drives", 1, false, WM_SYSCOMMAND, SC_CLOSE | 3, true, false, -1, 1},
+        {"Esc, no drive", 0, false, WM_KEYDOWN, VK_ESCAPE, true, true, 0, 0},
+        {"Esc, settings open", 1, true, WM_KEYDOWN, VK_ESCAPE, false, true, -1, 0},
+        {"another key", 1, false, WM_KEYDOWN, 'A', false, true, -1, 0},
+    };
+    for (const auto& c : cases) {
+        TearDown();
+        SetUp();
+        Create(c.drives);
+        if (c.dialog) SettingsDialog = 0x5E77;
+        const unsigned trims = sim::WorkingSetTrims();
+        SendMessage(MainWindow, c.message, c.w, 0);
+        EXPECT_EQ(IsWindowVisible(MainWindow), c.visible) << c.name;
+        EXPECT_EQ(Ended, c.ended) << c.name;
+        EXPECT_EQ(sim::WorkingSetTrims() - trims, c.trims) << c.name;
+    }
+}
+
+TEST_F(MainWindowTest, SuspendStopsTheTimerAndResumeRunsACycleAtOnce) {
+    Create(2);
+    ASSERT_EQ(sim::TimerCount(), 1u);
+    sim::AdvanceTime(3 * 60000);
+    EXPECT_EQ(SendMessage(MainWindow, WM_POWERBROADCAST, 4, 0), 1);
+    EXPECT_EQ(sim::TimerCount(), 0u);
+    sim::AdvanceTime(10 * 60000);
+    const unsigned queries = Drive(0).Power.Queries;
+    const unsigned commands = Drive(1).RequestCount();
+    EXPECT_EQ(SendMessage(MainWindow, WM_POWERBROADCAST, 7, 0), 1);
+    EXPECT_EQ(Drive(0).Power.Queries, queries + 1);          // the cycle ran on this thread, at once
+    EXPECT_GT(Drive(1).RequestCount(), commands);
+    EXPECT_EQ(sim::TimerCount(), 1u);
+    EXPECT_EQ(CycleCounter, 0u);  // the drives calibrate: their hour starts again, uncounted
+    sim::AdvanceTime(60000);
+    EXPECT_EQ(CycleCounter, 1u);
+}
+
+TEST_F(MainWindowTest, DefragmentationRunsTheIdleTasksWithItsButtonsDisabled) {
+    Create(1);
+    sim::HoldMessageBoxes();
+    sim::ClickButton(GetDlgItem(MainWindow, DefragmentationId));
+    ASSERT_TRUE(sim::WaitForOpenMessageBoxes(1));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(MainWindow, DefragmentationId)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(MainWindow, PublishId)));
+    EXPECT_EQ(sim::ProcessIdleTasksCalls(), 1u);
+    const sim::MessageBoxCall box = sim::MessageBoxCalls().front();
+    EXPECT_EQ(box.Text, "Defragmentation of the file system is completed.");
+    EXPECT_EQ(box.Caption, "KORVANTE :: Information");
+    EXPECT_EQ(box.Flags, MB_ICONINFORMATION | MB_SYSTEMMODAL);
+    EXPECT_EQ(box.Owner, 0u);
+    sim::ReleaseMessageBox(IDOK);
+    sim::WaitForWorkers();
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(MainWindow, DefragmentationId)));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(MainWindow, PublishId)));
+
+    sim::SetProcessIdleTasksPresent(false);  // nothing to run: nothing happens
+    sim::ClickButton(GetDlgItem(MainWindow, DefragmentationId));
+    sim::WaitForWorkers();
+    EXPECT_EQ(sim::MessageBoxCalls().size(), 1u);
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(MainWindow, DefragmentationId)));
+}
+
+}  // namespace
