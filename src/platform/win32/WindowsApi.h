@@ -38,6 +38,7 @@
 #undef RegEnumKeyEx
 #undef RegQueryInfoKey
 #undef MessageBox
+#undef Shell_NotifyIcon
 // Names of constants the interface defines itself with the same values.
 #undef INVALID_HANDLE_VALUE
 #undef DEVPROP_TYPE_STRING
@@ -74,6 +75,15 @@
 #undef IDCANCEL
 #undef IDYES
 #undef IDNO
+#undef NIM_ADD
+#undef NIM_MODIFY
+#undef NIM_DELETE
+#undef NIF_MESSAGE
+#undef NIF_ICON
+#undef NIF_TIP
+#undef NIF_INFO
+#undef NIIF_INFO
+#undef NIIF_LARGE_ICON
 
 #include "platform/FileVersion.h"
 #include "platform/Input.h"
@@ -83,5 +93,6 @@
 #include "platform/SystemInfo.h"
 #include "platform/Threads.h"
 #include "platform/Time.h"
+#include "platform/Tray.h"
 #include "platform/Types.h"
 #include "platform/UserInterface.h"
