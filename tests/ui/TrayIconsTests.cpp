@@ -8,9 +8,12 @@
 #include <vector>
 
 #include "TestMachine.h"
+#include "app/ProgramLife.h"
 #include "monitor/Monitor.h"
 #include "platform/Time.h"
 #include "platform/sim/SimClock.h"
+#include "platform/sim/SimPower.h"
+#include "platform/sim/SimSmart.h"
 #include "platform/sim/SimThreads.h"
 #include "platform/sim/SimTray.h"
 #include "platform/sim/SimUserInterface.h"
@@ -159,6 +162,24 @@ TEST_F(TrayIcons, SwitchingToHottestOnlyTakesTheOtherIconsAway) {
     RefreshDriveIcons();
     EXPECT_EQ(Shown(), (std::vector<std::string>{"B=45/green"}));
     EXPECT_EQ(sim::LiveIcons(), 1u);
+}
+
+TEST_F(TrayIcons, TheMonitoringCycleRedrawsTheIconsOnTheTimerThread) {
+    sim::Drive warming = testmachine::SataDrive("WARMING", 1), steady = testmachine::SataDrive("STEADY", 2);
+    sim::SetTemperature(warming, 30);
+    sim::SetTemperature(steady, 35);
+    warming.Events = {{30000, sim::EventKind::Temperature, 47}};
+    sim::Machine machine;
+    machine.Drives = {warming, steady};
+    Install(std::move(machine));
+    StartResidentProgram();
+    CreateDriveIcons();
+    Callouts.RefreshDriveIcons = RefreshDriveIconsFromCycle;
+    sim::AdvanceTime(60000);
+    const auto entries = sim::ActiveTrayEntries();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].Drawing.Text, "47");
+    EXPECT_EQ(entries[1].Drawing.Text, "35");
 }
 
 TEST_F(TrayIcons, WaitsForTheTrayThenGivesUpAfterAMinute) {
