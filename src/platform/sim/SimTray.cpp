@@ -23,14 +23,16 @@ TrayEntry* Find(std::uintptr_t window, uint32_t id) {
     return nullptr;
 }
 
-// Caller holds TrayLock. Takes the fields the call names; false for an icon that does not exist.
+// Caller holds TrayLock. Takes the fields the call names; false for an icon that does not exist
+// (0 is no icon: the entry shows nothing).
 bool Apply(TrayEntry& entry, const platform::NotifyIconData& data) {
     if (data.Flags & platform::NIF_ICON) {
         const auto icon = Icons.find(data.Icon);
-        if (data.Icon != ProgramIcon && icon == Icons.end()) return false;
+        const bool drawn = icon != Icons.end();
+        if (!drawn && data.Icon != 0 && data.Icon != ProgramIcon) return false;
         entry.Icon = data.Icon;
         entry.ProgramIcon = data.Icon == ProgramIcon;
-        entry.Drawing = entry.ProgramIcon ? platform::TextIconDrawing{} : icon->second;
+        entry.Drawing = drawn ? icon->second : platform::TextIconDrawing{};
     }
     if (data.Flags & platform::NIF_TIP) entry.Tip = data.Tip.substr(0, 127);
     if (data.Flags & platform::NIF_MESSAGE) entry.CallbackMessage = data.CallbackMessage;
