@@ -155,6 +155,15 @@ TEST_F(TrayIcons, HottestOnlyShowsOneIconThatFollowsTheHottestDrive) {
     EXPECT_EQ(Shown(), (std::vector<std::string>{"A=program"}));
 }
 
+TEST_F(TrayIcons, OneDriveIconInHottestOnlyModeTakesSlotZero) {
+    Settings.ShowHottestDiskOnly = true;
+    AddDrives({{"A", "", 40}, {"B", "", 45}});
+    CreateDriveIcon(1);
+    ASSERT_EQ(DriveIconSlots.size(), 2u);
+    EXPECT_TRUE(DriveIconSlots[0] && !DriveIconSlots[1]);
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"B=45/green"}));
+}
+
 TEST_F(TrayIcons, SwitchingToHottestOnlyTakesTheOtherIconsAway) {
     AddDrives({{"A", "", 40}, {"B", "", 45}});
     CreateDriveIcons();
