@@ -17,8 +17,9 @@ add_library(korvante_win32_system OBJECT ${KORVANTE_WIN32_SOURCE_DIR}/Win32Regis
                                          ${KORVANTE_WIN32_SOURCE_DIR}/Win32System.cpp)
 target_link_libraries(korvante_win32_system PUBLIC korvante_core advapi32 version user32)
 add_library(korvante_win32_ui OBJECT ${KORVANTE_WIN32_SOURCE_DIR}/Win32UserInterface.cpp
-                                     ${KORVANTE_WIN32_SOURCE_DIR}/Win32Windowing.cpp)
-target_link_libraries(korvante_win32_ui PUBLIC korvante_core user32 gdi32)
+                                     ${KORVANTE_WIN32_SOURCE_DIR}/Win32Windowing.cpp
+                                     ${KORVANTE_WIN32_SOURCE_DIR}/Win32Tray.cpp)
+target_link_libraries(korvante_win32_ui PUBLIC korvante_core user32 gdi32 shell32)
 add_library(korvante_win32_threads OBJECT ${KORVANTE_WIN32_SOURCE_DIR}/Win32Threads.cpp)
 target_link_libraries(korvante_win32_threads PUBLIC korvante_core)
 # The program runs on Windows 7 and later: the headers hide what a later version added.

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "platform/Storage.h"
+#include "platform/Tray.h"
 
 namespace platform {
 
@@ -31,5 +32,18 @@ const DevPropKey DEVPKEY_PciDevice_CurrentLinkSpeed = {PciDeviceProperties, 9};
 const DevPropKey DEVPKEY_PciDevice_CurrentLinkWidth = {PciDeviceProperties, 10};
 const DevPropKey DEVPKEY_PciDevice_MaxLinkSpeed = {PciDeviceProperties, 11};
 const DevPropKey DEVPKEY_PciDevice_MaxLinkWidth = {PciDeviceProperties, 12};
+
+}  // namespace platform
+
+namespace platform {
+
+bool operator==(const Rect& a, const Rect& b) {
+    return a.Left == b.Left && a.Top == b.Top && a.Right == b.Right && a.Bottom == b.Bottom;
+}
+
+bool operator==(const TextIconDrawing& a, const TextIconDrawing& b) {
+    return a.Text == b.Text && a.Colour == b.Colour && a.FontFace == b.FontFace && a.FontHeight == b.FontHeight &&
+           a.X == b.X && a.Y == b.Y && a.Clip == b.Clip;
+}
 
 }  // namespace platform

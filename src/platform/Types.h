@@ -65,4 +65,10 @@ struct SystemTime {
     uint16_t Year, Month, DayOfWeek, Day, Hour, Minute, Second, Milliseconds;
 };
 
+// A rectangle (RECT): left and top inside, right and bottom just outside.
+struct Rect {
+    int Left, Top, Right, Bottom;
+};
+bool operator==(const Rect& a, const Rect& b);
+
 }  // namespace platform

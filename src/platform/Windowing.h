@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/Types.h"
+
 namespace platform {
 
 using HWnd = std::uintptr_t;
@@ -94,9 +96,6 @@ HWnd GetDlgItem(HWnd parent, uint32_t id);
 
 // SetWindowPos(window, no z-order change, x, y, width, height, no activation) and GetWindowRect
 // relative to the parent's client area (the screen for a top-level window).
-struct Rect {
-    int Left, Top, Right, Bottom;
-};
 bool MoveWindow(HWnd window, int x, int y, int width, int height);
 // AdjustWindowRectEx(rect, style, no menu, exStyle): the window rectangle around this client area.
 bool AdjustWindowRectEx(Rect& rect, uint32_t style, uint32_t exStyle);

@@ -5,6 +5,7 @@
 #include "monitor/DriveState.h"
 #include "monitor/Monitor.h"
 #include "knowledge/VendorSite.h"
+#include "platform/Entry.h"
 #include "platform/Shell.h"
 #include "platform/SystemInfo.h"
 #include "platform/Threads.h"
@@ -114,10 +115,7 @@ bool MainWindowProcedure(HWnd, uint32_t message, WParam w, LParam, LParam& resul
         case WM_SYSCOMMAND: return (w & 0xFFF0) == SC_CLOSE && OnCloseRequest();
         case WM_KEYDOWN: return w == VK_ESCAPE && OnCloseRequest();
         case WM_COMMAND: return (w >> 16) == BN_CLICKED && OnCommand(static_cast<uint32_t>(w & 0xFFFF));
-        case WM_CLOSE:
-            if (MainCalls.EndProcess) MainCalls.EndProcess(0);
-            else PostQuitMessage(0);
-            return true;
+        case WM_CLOSE: ExitProcess(0); return true;
         default: return false;
     }
 }

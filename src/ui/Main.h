@@ -35,7 +35,6 @@ struct MainWindowCalls {
     void (*Publish)() = nullptr;
     void (*RunDiagnostics)() = nullptr;
     void (*RunTuning)() = nullptr;
-    void (*EndProcess)(int exitCode) = nullptr;  // the close handler's end; none: the message loop ends
 };
 extern MainWindowCalls MainCalls;
 

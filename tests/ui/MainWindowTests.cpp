@@ -10,6 +10,7 @@
 #include "platform/sim/SimClock.h"
 #include "platform/sim/SimSystem.h"
 #include "platform/sim/SimThreads.h"
+#include "platform/sim/SimThreads.h"
 #include "platform/sim/SimUserInterface.h"
 #include "platform/sim/SimWindowing.h"
 #include "ui/Main.h"
@@ -26,13 +27,14 @@ protected:
         for (unsigned i = 0; i < drives; ++i) m.Drives.push_back(testmachine::SataDrive("M" + std::to_string(i), i + 1));
         if (drives) StartResidentProgram();
         ASSERT_TRUE(CreateMainWindow());
-        MainCalls.EndProcess = [](int code) { Ended = code; };
-        Ended = -1;
         ShowWindow(MainWindow, SW_SHOW);
     }
-    static int Ended;
+    // The exit code the process ended with, -1 while it runs.
+    static int Ended() {
+        const std::vector<uint32_t> exits = sim::ProcessExits();
+        return exits.empty() ? -1 : static_cast<int>(exits.front());
+    }
 };
-int MainWindowTest::Ended = -1;
 
 TEST_F(MainWindowTest, ControlsStandWhereTheDesignPutsThem) {
     Create(1);
@@ -84,7 +86,7 @@ TEST_F(MainWindowTest, CloseAndEscHideTheResidentWindowUnlessADialogIsOpen) {
         const unsigned trims = sim::WorkingSetTrims();
         SendMessage(MainWindow, c.message, c.w, 0);
         EXPECT_EQ(IsWindowVisible(MainWindow), c.visible) << c.name;
-        EXPECT_EQ(Ended, c.ended) << c.name;
+        EXPECT_EQ(Ended(), c.ended) << c.name;
         EXPECT_EQ(sim::WorkingSetTrims() - trims, c.trims) << c.name;
     }
 }

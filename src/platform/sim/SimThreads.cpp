@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/Entry.h"
 #include "platform/Threads.h"
 
 namespace sim {
@@ -13,6 +14,7 @@ namespace {
 std::mutex WorkersLock;
 std::vector<std::thread> Workers;  // started and not yet joined
 unsigned Started = 0;
+std::vector<uint32_t> Exits;
 
 }  // namespace
 
@@ -33,10 +35,16 @@ unsigned WorkersStarted() {
     return Started;
 }
 
+std::vector<uint32_t> ProcessExits() {
+    std::lock_guard<std::mutex> lock(WorkersLock);
+    return Exits;
+}
+
 void ResetWorkers() {
     WaitForWorkers();
     std::lock_guard<std::mutex> lock(WorkersLock);
     Started = 0;
+    Exits.clear();
 }
 
 }  // namespace sim
@@ -53,6 +61,11 @@ bool CreateThread(std::function<void()> work) {
     }
     ++sim::Started;
     return true;
+}
+
+void ExitProcess(uint32_t exitCode) {
+    std::lock_guard<std::mutex> lock(sim::WorkersLock);
+    sim::Exits.push_back(exitCode);
 }
 
 }  // namespace platform

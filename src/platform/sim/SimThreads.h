@@ -1,7 +1,11 @@
 // The threads facility of the simulated machine: platform::CreateThread starts a real thread, which
-// runs its work and ends on its own like a Windows worker. The threads are tracked rather than
+// runs its work and ends on its own like a Windows worker; platform::ExitProcess is recorded and
+// returns. The threads are tracked rather than
 // detached, so that a test (and sim::ResetWorld) can wait for every one to end.
 #pragma once
+
+#include <cstdint>
+#include <vector>
 
 namespace sim {
 
@@ -11,7 +15,10 @@ void WaitForWorkers();
 // Worker threads started since the last reset of the world.
 unsigned WorkersStarted();
 
-// WaitForWorkers, and the count from zero again.
+// The exit codes platform::ExitProcess was called with, in order.
+std::vector<uint32_t> ProcessExits();
+
+// WaitForWorkers, and the count and the exits from zero again.
 void ResetWorkers();
 
 }  // namespace sim

@@ -6,6 +6,7 @@
 #include "platform/sim/SimShell.h"
 #include "platform/sim/SimSystem.h"
 #include "platform/sim/SimThreads.h"
+#include "platform/sim/SimTray.h"
 #include "platform/sim/SimUserInterface.h"
 #include "platform/sim/SimWindowing.h"
 
@@ -20,6 +21,7 @@ void ResetWorld() {
     ResetClock();
     SetReplyHook(nullptr);
     Install(Machine());
+    ResetTray();
     ClearShellRequests();
     SetShellFails(false);
     ResetRegistry();

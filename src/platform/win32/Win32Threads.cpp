@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "platform/Entry.h"
 #include "platform/Threads.h"
 
 namespace platform {
@@ -26,5 +27,7 @@ bool CreateThread(std::function<void()> work) {
     ::CloseHandle(thread);      // nobody waits for the thread: it frees itself when it ends
     return true;
 }
+
+void ExitProcess(uint32_t exitCode) { ::ExitProcess(exitCode); }
 
 }  // namespace platform

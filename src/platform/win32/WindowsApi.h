@@ -39,6 +39,7 @@
 #undef RegEnumKeyEx
 #undef RegQueryInfoKey
 #undef MessageBox
+#undef Shell_NotifyIcon
 // Names of constants the interface defines itself with the same values.
 #undef INVALID_HANDLE_VALUE
 #undef DEVPROP_TYPE_STRING
@@ -130,6 +131,15 @@
 #undef GetWindowText
 #undef GetWindowLong
 #undef SetWindowLong
+#undef NIM_ADD
+#undef NIM_MODIFY
+#undef NIM_DELETE
+#undef NIF_MESSAGE
+#undef NIF_ICON
+#undef NIF_TIP
+#undef NIF_INFO
+#undef NIIF_INFO
+#undef NIIF_LARGE_ICON
 
 #include "platform/FileVersion.h"
 #include "platform/Input.h"
@@ -139,6 +149,7 @@
 #include "platform/SystemInfo.h"
 #include "platform/Threads.h"
 #include "platform/Time.h"
+#include "platform/Tray.h"
 #include "platform/Types.h"
 #include "platform/UserInterface.h"
 #include "platform/Windowing.h"

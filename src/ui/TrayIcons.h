@@ -1,0 +1,82 @@
+// The tray icons: one per drive showing its temperature as digits (or one for the hottest drive), the
+// balloon shown on one of them, and the processor-load graph's picture.
+//
+// The icons are changed by the user-interface thread (creation, after the settings) and by the
+// monitoring timer's thread (the refresh after each cycle); a lock keeps them apart. The timer's
+// refresh never waits for it (stopping the timer waits for the timer's thread), so it skips a minute
+// instead.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Tray.h"
+
+// The main window's caption as last set: the caption of the box shown when the tray never appears.
+extern std::atomic<const char*> MainWindowCaption;
+
+// What a tray entry posts to the main window on mouse events over it (WM_APP + 1).
+constexpr uint32_t TrayCallbackMessage = 0x8001;
+
+// One entry of the notification area. It is active once it was added to the tray; its icon and
+// tooltip are sent to the tray whenever they change while it is active.
+struct TrayIcon {
+    uint32_t Id{};
+    platform::IconHandle Icon{};
+    std::string Tip;
+    bool Active{};
+};
+
+// One slot per drive of the table, in table order; a slot may be empty. With the hottest drive only,
+// just slot 0 is used.
+extern std::vector<std::unique_ptr<TrayIcon>> DriveIconSlots;
+
+// The first drive, in table order and skipping lost drives, with the highest temperature above 0;
+// 0 when none has one.
+unsigned HottestDrive();
+
+// What the temperature icon shows: the temperature in the user's unit, green below the limit, red
+// from it on, grey for a drive that is not active; three digits in a smaller font.
+platform::TextIconDrawing TemperatureIconDrawing(uint8_t temperature, bool active, uint8_t limit);
+platform::IconHandle RenderTemperatureIcon(uint8_t temperature, bool active, uint8_t limit);
+
+// The model, followed by the drive's volume letters in parentheses when it has any.
+std::string DriveTooltip(const std::string& model, const std::string& volumeLetters);
+
+// Adds the tray icon of drive `index` (its temperature, or the program's icon while it has none),
+// into slot 0 with the hottest drive only.
+void CreateDriveIcon(unsigned index);
+// Sizes the slots to the drive table and adds the icon of every drive, or of the hottest one.
+void CreateDriveIcons();
+// Redraws the icons and tooltips from the drives' current values: a sleeping drive's digits turn
+// grey, a lost drive's icon stays as it was.
+void RefreshDriveIcons();
+// The same for the monitoring cycle, on the timer's thread: skipped while another thread is changing
+// the icons.
+void RefreshDriveIconsFromCycle();
+// Takes every drive icon out of the tray and frees it; the slots stay, empty.
+void ReleaseDriveIcons();
+
+// Adds an entry to the tray, retrying every 100 ms while the tray is not there. After 60 seconds
+// without it the monitoring stops, the user is told, and the process ends.
+void ActivateIcon(TrayIcon& icon);
+
+// A balloon on the icon in `slot` (nothing when the slot is empty); `infoFlags` chooses its icon
+// (NIIF_INFO), always shown large.
+void ShowBalloon(const std::string& title, const std::string& text, uint32_t infoFlags, unsigned slot);
+
+// The processor-load graph: one bar per second, scrolling left, green, or red when the load stayed
+// at 96 % or more for six samples in a row, which also paints a red block on the right.
+struct CpuGraph {
+    static constexpr int Size = 16;
+    uint32_t Pixels[Size][Size]{};  // [y][x], colours as platform::Rgb; 0 is black
+    unsigned FullSamples{};         // samples in a row at full height
+};
+
+// One sample, a load in percent (above 100 counts as 100).
+void AddCpuSample(CpuGraph& graph, unsigned load);
+// "CPU usage - <load>%".
+std::string CpuTooltip(unsigned load);
