@@ -1,9 +1,5 @@
-// What KORVANTE.exe does when it starts. So far it only scans the drives once and exits: start-up,
-// the main window and the tray icons are still to come.
-#include "discovery/Scan.h"
+// What KORVANTE.exe does when it starts: the resident program's start-up and message loop.
 #include "platform/Entry.h"
+#include "ui/Main.h"
 
-int ProgramMain(const std::string&) {
-    ScanDrives();
-    return 0;
-}
+int ProgramMain(const std::string& commandLine) { return RunProgram(commandLine); }

@@ -1,5 +1,5 @@
-// The file-version facility of the platform interface: the running program's path and the fixed
-// version numbers of an executable's version resource.
+// The file facility of the platform interface: the running program's path, the fixed version numbers
+// of an executable's version resource, the user's temporary folder and deleting a file.
 #pragma once
 
 #include <cstdint>
@@ -20,5 +20,11 @@ struct FixedFileVersion {
 // GetFileVersionInfoSizeA, GetFileVersionInfoA into a block of that size and VerQueryValueA(block,
 // "\\"): false when the file has no version information.
 bool GetFileVersionInfo(const std::string& path, FixedFileVersion& version);
+
+// GetTempPathA: the user's temporary folder with its trailing backslash; empty on failure.
+std::string GetTempPath();
+
+// DeleteFileA. False when the file is not there or cannot be deleted.
+bool DeleteFile(const std::string& path);
 
 }  // namespace platform

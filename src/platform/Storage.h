@@ -121,4 +121,19 @@ bool ReadFile(Handle handle, void* buffer, uint32_t size, uint32_t& bytesRead);
 // Returns the notification handle, 0 on failure.
 std::uintptr_t RegisterDeviceNotification(std::uintptr_t window, Handle device);
 
+// RegisterDeviceNotificationA(window, DEV_BROADCAST_DEVICEINTERFACE_A of 32 bytes, device type 5,
+// this interface class, DEVICE_NOTIFY_WINDOW_HANDLE). 0 on failure.
+std::uintptr_t RegisterDeviceInterfaceNotification(std::uintptr_t window, const Guid& interfaceClass);
+
+// What a WM_DEVICECHANGE message's broadcast header says: the device type (dbch_devicetype: 5 a device
+// interface, 6 a handle) and, for a handle broadcast, the handle (DEV_BROADCAST_HANDLE.dbch_handle).
+constexpr uint32_t DBT_DEVTYP_DEVICEINTERFACE = 5;
+constexpr uint32_t DBT_DEVTYP_HANDLE = 6;
+struct DeviceBroadcast {
+    uint32_t DeviceType = 0;
+    Handle DeviceHandle = 0;
+};
+// False when the message carries no header (lParam 0).
+bool ReadDeviceBroadcast(std::intptr_t lParam, DeviceBroadcast& broadcast);
+
 }  // namespace platform

@@ -47,6 +47,10 @@ SystemInformationQuery GetNtQuerySystemInformation();
 constexpr uint32_t SystemProcessorPerformanceInformation = 8;
 constexpr uint32_t ProcessorPerformanceSize = 48;
 
+// OpenSCManagerA(this machine, the active database, SC_MANAGER_ALL_ACCESS), closed again at once:
+// whether this process runs with administrator rights.
+bool OpenSCManager();
+
 // SetProcessWorkingSetSize(GetCurrentProcess(), -1, -1): the process's working set is trimmed.
 bool SetProcessWorkingSetSize();
 

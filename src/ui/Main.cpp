@@ -1,15 +1,23 @@
 #include "ui/Main.h"
 
+#include "discovery/Scan.h"
 #include "drivetools/Tuning.h"
 #include "monitor/Alerts.h"
 #include "monitor/DriveState.h"
 #include "monitor/Monitor.h"
 #include "knowledge/VendorSite.h"
 #include "platform/Entry.h"
+#include "platform/FileVersion.h"
+#include "platform/Storage.h"
 #include "platform/Shell.h"
 #include "platform/SystemInfo.h"
 #include "platform/Threads.h"
 #include "platform/UserInterface.h"
+#include "system/OSInfo.h"
+#include "system/RegUtils.h"
+#include "system/Settings.h"
+#include "system/Utils.h"
+#include "ui/TrayIcons.h"
 
 using namespace platform;
 
@@ -17,6 +25,7 @@ HWnd MainWindow = 0;
 HWnd ReportBox = 0;
 std::atomic<HWnd> SettingsDialog{0}, TuningDialog{0}, DiagnosticsDialog{0};
 MainWindowCalls MainCalls;
+std::atomic<bool> RestartPending{false};
 
 namespace {
 
@@ -26,6 +35,13 @@ constexpr uint32_t ReportTextLimit = 262144;
 constexpr int ReportFontTwips = 195;
 constexpr uint32_t EM_SETBKGNDCOLOR = WM_USER + 67;
 constexpr WParam PBT_APMSUSPEND = 4, PBT_APMRESUMESUSPEND = 7;
+constexpr WParam DBT_DEVICEARRIVAL = 0x8000, DBT_DEVICEQUERYREMOVE = 0x8001, DBT_DEVICEQUERYREMOVEFAILED = 0x8002,
+                 DBT_DEVICEREMOVECOMPLETE = 0x8004;
+constexpr uint32_t EM_SETEDITSTYLEEX = 0x513;
+constexpr LParam SES_EX_HANDLEFRIENDLYURL = 0x100;
+constexpr uint32_t CheckBoxFlags = MB_ICONERROR | OwnedBoxFlags;  // 0x50010
+const char OldSystemText[] = "KORVANTE requires the operating system \"Windows 7\" or higher.";
+const char NoAdministratorText[] = "Run as administrator is required.";
 
 struct Control {
     MainControl Id;
@@ -104,7 +120,53 @@ bool OnCloseRequest() {
     return true;
 }
 
-bool MainWindowProcedure(HWnd, uint32_t message, WParam w, LParam, LParam& result) {
+// A drive came or went: the drive set is never changed in place, the program restarts (once) and
+// scans again. Until the restart exists the icons stay.
+void RestartForDeviceChange() {
+    if (RestartPending.exchange(true) || !MainCalls.RestartThroughLogonTask) return;
+    ReleaseDriveIcons();
+    MainCalls.RestartThroughLogonTask();
+}
+
+// The record owns its drive's handle: closing it there keeps the record from closing it again later.
+void CloseDriveHandle(Handle handle) {
+    DriveWriter writer;
+    for (unsigned i = 0; i < DriveTable.Count; ++i) {
+        DriveRecord& d = *DriveTable.Drives[i];
+        if (static_cast<Handle>(d.Handle) == handle) {
+            d.Handle.Reset(0);
+            return;
+        }
+    }
+    CloseHandle(handle);
+}
+
+bool OnDeviceChange(WParam event, LParam l, LParam& result) {
+    DeviceBroadcast broadcast;
+    if (!ReadDeviceBroadcast(l, broadcast)) return false;
+    const bool ofDrive = broadcast.DeviceType == DBT_DEVTYP_DEVICEINTERFACE || broadcast.DeviceType == DBT_DEVTYP_HANDLE;
+    if (event == DBT_DEVICEQUERYREMOVE && broadcast.DeviceType == DBT_DEVTYP_HANDLE) {
+        StopMonitorTimer();  // the drive's handle goes, so that the device can be removed
+        CloseDriveHandle(broadcast.DeviceHandle);
+        result = 1;
+        return true;
+    }
+    if (ofDrive && (event == DBT_DEVICEARRIVAL || event == DBT_DEVICEQUERYREMOVEFAILED || event == DBT_DEVICEREMOVECOMPLETE))
+        RestartForDeviceChange();
+    return false;
+}
+
+// The process ends at once; a download run from the temporary folder deletes itself first.
+void OnClose() {
+    if (!DrivesPresent() && MainCalls.DeleteDownloadedProgram) {
+        const std::string program = GetModuleFileName();
+        const std::string folder = program.substr(0, program.find_last_of('\\') + 1);
+        if (folder == GetTempPath()) MainCalls.DeleteDownloadedProgram();
+    }
+    ExitProcess(0);
+}
+
+bool MainWindowProcedure(HWnd, uint32_t message, WParam w, LParam l, LParam& result) {
     switch (message) {
         case WM_POWERBROADCAST:
             if (w == PBT_APMSUSPEND) OnSystemSuspend();
@@ -115,7 +177,8 @@ bool MainWindowProcedure(HWnd, uint32_t message, WParam w, LParam, LParam& resul
         case WM_SYSCOMMAND: return (w & 0xFFF0) == SC_CLOSE && OnCloseRequest();
         case WM_KEYDOWN: return w == VK_ESCAPE && OnCloseRequest();
         case WM_COMMAND: return (w >> 16) == BN_CLICKED && OnCommand(static_cast<uint32_t>(w & 0xFFFF));
-        case WM_CLOSE: ExitProcess(0); return true;
+        case WM_DEVICECHANGE: return OnDeviceChange(w, l, result);
+        case WM_CLOSE: OnClose(); return true;
         default: return false;
     }
 }
@@ -140,7 +203,67 @@ bool CreateReportBox() {
     return true;
 }
 
+
+// Without drives the window shows why and offers only publishing; it stays resizable.
+void ShowDiagnosticMode() {
+    SetWindowText(ReportBox, "S.M.A.R.T. is not available! Please publish the KORVANTE data.");
+    for (const Control& c : Buttons) EnableWindow(GetDlgItem(MainWindow, c.Id), c.Id == PublishId);
+    SetWindowText(MainWindow, "KORVANTE");
+    ShowWindow(MainWindow, SW_SHOW);
+}
+
+void EndWithBox(const char* text) {
+    MessageBox(MainWindow, text, InfoCaption, CheckBoxFlags);
+    ExitProcess(0);
+}
+
+void FirstStartAfterInstallation() {
+    if (RegistryValueExists(SettingsKey, "InstallationSuccess")) return;
+    SetRegistryDword(SettingsKey, "InstallationSuccess", 1);
+    ShowBalloon(InfoCaption, "The installation was completed successfully.", NIIF_INFO, 0);
+}
+
+void StartResident(const std::string& commandLine) {
+    if (MainCalls.InstallerDispatch) MainCalls.InstallerDispatch(commandLine);
+    else OpenSettingsKey();
+    if (!GetProcessIdleTasks()) EnableWindow(GetDlgItem(MainWindow, DefragmentationId), false);
+    for (unsigned i = 0; i < DriveTable.Count; ++i) LoadPersistedDriveState(*DriveTable.Drives[i]);
+    Call(MainCalls.RunPerformanceWindow);
+    SetWindowLong(MainWindow, GWL_STYLE, GetWindowLong(MainWindow, GWL_STYLE) & ~(WS_MAXIMIZEBOX | WS_THICKFRAME));
+    ApplicationWindow = MainWindow;
+    CreateDriveIcons();
+    Callouts.RefreshDriveIcons = RefreshDriveIconsFromCycle;
+    FirstStartAfterInstallation();
+    RegisterDeviceInterfaceNotification(MainWindow, GUID_DEVINTERFACE_DISK);
+    DeleteFile(GetTempPath() + "KORVANTE.exe");  // what an update download left
+    SetProcessWorkingSetSize();
+    StartMonitorTimer();
+    SendMessage(ReportBox, EM_SETEDITSTYLEEX, 0, SES_EX_HANDLEFRIENDLYURL);
+}
+
 }  // namespace
+
+int RunProgram(const std::string& commandLine) {
+    if (!CreateMainWindow()) return 0;  // no desktop to show anything on
+    SendEmptyInput();
+    InitOSInfo();
+    if (OSGeneration < 7) {
+        EndWithBox(OldSystemText);
+        return 0;
+    }
+    if (!OpenSCManager()) {
+        EndWithBox(NoAdministratorText);
+        return 0;
+    }
+    ScanDrives();
+    if (DriveTable.Count == 0) {
+        if (commandLine == "UnInstall" && MainCalls.InstallerDispatch) MainCalls.InstallerDispatch(commandLine);
+        ShowDiagnosticMode();
+    } else {
+        StartResident(commandLine);
+    }
+    return RunMessageLoop();
+}
 
 bool CreateMainWindow() {
     if (!RegisterWindowClass(MainWindowClass, MainWindowProcedure)) return false;
@@ -170,5 +293,6 @@ void ResetMainWindow() {
     MainWindow = 0;
     ReportBox = 0;
     SettingsDialog = TuningDialog = DiagnosticsDialog = 0;
+    RestartPending = false;
     MainCalls = MainWindowCalls{};
 }

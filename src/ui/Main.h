@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <string>
 
 #include "device/DriveRecord.h"
 #include "platform/Windowing.h"
@@ -31,12 +32,22 @@ extern std::atomic<platform::HWnd> SettingsDialog, TuningDialog, DiagnosticsDial
 // nothing.
 struct MainWindowCalls {
     void (*ShowReport)() = nullptr;        // rebuild and show the report (also the expert toggle)
+    void (*InstallerDispatch)(const std::string& commandLine) = nullptr;  // may end the process
+    void (*RestartThroughLogonTask)() = nullptr;                         // ends the process
+    void (*DeleteDownloadedProgram)() = nullptr;  // the self-deleting batch of a program run from the temporary folder
+    void (*RunPerformanceWindow)() = nullptr;
     void (*OpenDatabasePage)() = nullptr;  // the online drive database
     void (*Publish)() = nullptr;
     void (*RunDiagnostics)() = nullptr;
     void (*RunTuning)() = nullptr;
 };
 extern MainWindowCalls MainCalls;
+
+// The program's start-up, then its message loop; the exit code. Failed checks end the process.
+int RunProgram(const std::string& commandLine);
+
+// Set once a device change has started the restart.
+extern std::atomic<bool> RestartPending;
 
 // Creates the hidden main window with its controls at their design positions, fonts and styles.
 // False when the window class or a window cannot be made.

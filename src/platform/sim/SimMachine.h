@@ -126,6 +126,8 @@ struct Drive {
     bool Accepts(AccessMethod method) const;
 };
 
+// A test sends WM_DEVICECHANGE with a pointer to a platform::DeviceBroadcast as lParam.
+
 // A power broadcast the system sends the program when the timeline reaches AtMilliseconds: the
 // machine goes to sleep (suspend) or wakes (resume). The program's runner delivers them.
 struct PowerEvent {
@@ -136,6 +138,7 @@ struct PowerEvent {
 struct Machine {
     std::vector<Drive> Drives;
     std::vector<std::uintptr_t> Notifications;  // device handles registered for notifications
+    std::vector<std::uintptr_t> InterfaceNotifications;  // windows registered for disk arrivals and removals
     std::vector<DeviceNode> Devices;            // the device tree above the drives
     std::vector<Volume> Volumes;
     uint32_t PageSize = 4096;                   // memory page size GetSystemInfo reports

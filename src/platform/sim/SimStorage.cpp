@@ -422,6 +422,20 @@ bool DeviceIoControl(Handle handle, uint32_t code, const void* inBuffer, uint32_
     return sim::TheReplyHook ? sim::TheReplyHook(code, result, out, outSize, bytesReturned) : result;
 }
 
+std::uintptr_t RegisterDeviceInterfaceNotification(std::uintptr_t window, const Guid& interfaceClass) {
+    std::lock_guard<std::recursive_mutex> lock(MachineLock());
+    if (!window || std::memcmp(&interfaceClass, &GUID_DEVINTERFACE_DISK, sizeof(Guid)) != 0) return 0;
+    sim::Current().InterfaceNotifications.push_back(window);
+    return 0x7000 + sim::Current().InterfaceNotifications.size();
+}
+
+// The simulated broadcast is the portable record itself.
+bool ReadDeviceBroadcast(std::intptr_t lParam, DeviceBroadcast& broadcast) {
+    if (lParam == 0) return false;
+    broadcast = *reinterpret_cast<const DeviceBroadcast*>(lParam);
+    return true;
+}
+
 std::uintptr_t RegisterDeviceNotification(std::uintptr_t, Handle device) {
 
     std::lock_guard<std::recursive_mutex> lock(MachineLock());

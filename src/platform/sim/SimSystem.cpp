@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 #include <mutex>
 
 #include "platform/Time.h"
@@ -31,6 +32,8 @@ struct SystemState {
     bool HasIdleTasks = true;
     unsigned IdleTasksCalls = 0;
     unsigned Trims = 0;
+    bool Administrator = true;
+    std::set<std::string> Files;  // by upper-case path
     std::vector<ProcessorLoad> Loads;
     std::map<std::string, std::string> Environment{{"SYSTEMROOT", "C:\\Windows"},
                                                    {"WINDIR", "C:\\Windows"},
@@ -112,6 +115,21 @@ void SetNtQuerySystemInformationPresent(bool present) {
     State.HasNtQuery = present;
 }
 
+void SetAdministrator(bool administrator) {
+    std::lock_guard<std::mutex> lock(SystemLock);
+    State.Administrator = administrator;
+}
+
+void AddFile(const std::string& path) {
+    std::lock_guard<std::mutex> lock(SystemLock);
+    State.Files.insert(Upper(path));
+}
+
+bool FileExists(const std::string& path) {
+    std::lock_guard<std::mutex> lock(SystemLock);
+    return State.Files.count(Upper(path)) != 0;
+}
+
 unsigned WorkingSetTrims() {
     std::lock_guard<std::mutex> lock(SystemLock);
     return State.Trims;
@@ -176,6 +194,18 @@ bool IsWow64Process(bool& wow64) {
 SystemInformationQuery GetNtQuerySystemInformation() {
     std::lock_guard<std::mutex> lock(sim::SystemLock);
     return sim::State.HasNtQuery ? sim::QueryProcessorTimes : nullptr;
+}
+
+bool OpenSCManager() {
+    std::lock_guard<std::mutex> lock(sim::SystemLock);
+    return sim::State.Administrator;
+}
+
+std::string GetTempPath() { return "C:\\Users\\User\\AppData\\Local\\Temp\\"; }
+
+bool DeleteFile(const std::string& path) {
+    std::lock_guard<std::mutex> lock(sim::SystemLock);
+    return sim::State.Files.erase(sim::Upper(path)) != 0;
 }
 
 bool SetProcessWorkingSetSize() {

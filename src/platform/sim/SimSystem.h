@@ -37,6 +37,12 @@ void SetIsWow64Process(bool present, bool wow64);
 // Whether ntdll exports NtQuerySystemInformation.
 void SetNtQuerySystemInformationPresent(bool present);
 // Processor i follows loads[i]; processors past the list are idle.
+// Whether the program runs with administrator rights (by default it does).
+void SetAdministrator(bool administrator);
+// The files of the simulated disk (by default none) and the user's temporary folder
+// ("C:\Users\User\AppData\Local\Temp\").
+void AddFile(const std::string& path);
+bool FileExists(const std::string& path);
 // How often the working set was trimmed.
 unsigned WorkingSetTrims();
 // Whether advapi32 has ProcessIdleTasks (by default it has), and how often it was called.

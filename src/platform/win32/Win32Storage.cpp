@@ -215,6 +215,27 @@ std::uintptr_t RegisterDeviceNotification(std::uintptr_t window, Handle device) 
     return reinterpret_cast<std::uintptr_t>(n);
 }
 
+std::uintptr_t RegisterDeviceInterfaceNotification(std::uintptr_t window, const Guid& interfaceClass) {
+    DEV_BROADCAST_DEVICEINTERFACE_A filter{};
+    filter.dbcc_size = sizeof filter;
+    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    static_assert(sizeof(GUID) == sizeof(Guid), "the interface class is a GUID");
+    std::memcpy(&filter.dbcc_classguid, &interfaceClass, sizeof(GUID));
+    const HDEVNOTIFY n =
+        ::RegisterDeviceNotificationA(reinterpret_cast<HANDLE>(window), &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+    return reinterpret_cast<std::uintptr_t>(n);
+}
+
+bool ReadDeviceBroadcast(std::intptr_t lParam, DeviceBroadcast& broadcast) {
+    if (lParam == 0) return false;
+    const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam);
+    broadcast.DeviceType = header->dbch_devicetype;
+    broadcast.DeviceHandle = 0;
+    if (header->dbch_devicetype == DBT_DEVTYP_HANDLE)
+        broadcast.DeviceHandle = reinterpret_cast<Handle>(reinterpret_cast<const DEV_BROADCAST_HANDLE*>(lParam)->dbch_handle);
+    return true;
+}
+
 void GetSystemInfo(SystemInfo& info) {
     SYSTEM_INFO system{};
     ::GetSystemInfo(&system);

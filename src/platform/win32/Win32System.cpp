@@ -63,6 +63,21 @@ bool CallIdleTasks() {
 }
 }  // namespace
 
+bool OpenSCManager() {
+    const SC_HANDLE manager = ::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    if (!manager) return false;
+    ::CloseServiceHandle(manager);
+    return true;
+}
+
+std::string GetTempPath() {
+    char path[MAX_PATH + 1] = {};
+    const DWORD length = ::GetTempPathA(sizeof path, path);
+    return length == 0 || length > MAX_PATH ? std::string() : std::string(path, length);
+}
+
+bool DeleteFile(const std::string& path) { return ::DeleteFileA(path.c_str()) != FALSE; }
+
 bool SetProcessWorkingSetSize() {
     return ::SetProcessWorkingSetSize(::GetCurrentProcess(), static_cast<SIZE_T>(-1), static_cast<SIZE_T>(-1)) != FALSE;
 }

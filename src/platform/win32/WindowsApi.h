@@ -76,6 +76,11 @@
 #undef IDCANCEL
 #undef IDYES
 #undef IDNO
+#undef GetTempPath
+#undef OpenSCManager
+#undef DeleteFile
+#undef DBT_DEVTYP_DEVICEINTERFACE
+#undef DBT_DEVTYP_HANDLE
 #undef WM_NULL
 #undef WM_DESTROY
 #undef WM_SETTEXT

@@ -1,0 +1,121 @@
+// The program's start-up on the simulated machine: the checks that end it, the diagnostic mode
+// without drives, the resident start with its first-start registration, and device changes.
+#include <gtest/gtest.h>
+
+#include "TestMachine.h"
+#include "discovery/Scan.h"
+#include "monitor/Monitor.h"
+#include "platform/Registry.h"
+#include "platform/Storage.h"
+#include "platform/sim/SimClock.h"
+#include "platform/sim/SimRegistry.h"
+#include "platform/sim/SimSystem.h"
+#include "platform/sim/SimThreads.h"
+#include "platform/sim/SimTray.h"
+#include "platform/sim/SimUserInterface.h"
+#include "platform/sim/SimWindowing.h"
+#include "system/RegUtils.h"
+#include "system/Settings.h"
+#include "ui/Main.h"
+
+namespace {
+
+using namespace platform;
+
+class StartUp : public MachineTest {
+protected:
+    int Run(unsigned drives, const std::string& commandLine = "") {
+        sim::Machine& m = Install({});
+        for (unsigned i = 0; i < drives; ++i) m.Drives.push_back(testmachine::SataDrive("S" + std::to_string(i), i + 1));
+        return RunProgram(commandLine);
+    }
+    static std::vector<uint32_t> Exits() { return sim::ProcessExits(); }
+};
+
+// A failed check shows its one box and ends the process before anything is written or scanned.
+TEST_F(StartUp, FailedChecksShowTheirBoxAndLeaveNothingBehind) {
+    const struct { const char* name; unsigned major, minor; bool administrator; const char* text; } cases[] = {
+        {"Vista", 6, 0, true, "KORVANTE requires the operating system \"Windows 7\" or higher."},
+        {"no rights", 10, 0, false, "Run as administrator is required."},
+    };
+    for (const auto& c : cases) {
+        TearDown();
+        SetUp();
+        sim::SetOsVersion({c.major, c.minor, 7600, VER_PLATFORM_WIN32_NT, ""});
+        sim::SetAdministrator(c.administrator);
+        Run(1);
+        ASSERT_EQ(sim::MessageBoxCalls().size(), 1u) << c.name;
+        const sim::MessageBoxCall box = sim::MessageBoxCalls().front();
+        EXPECT_EQ(box.Text, c.text) << c.name;
+        EXPECT_EQ(box.Caption, "KORVANTE :: Information") << c.name;
+        EXPECT_EQ(box.Flags, 0x50010u) << c.name;
+        EXPECT_EQ(box.Owner, MainWindow) << c.name;
+        EXPECT_EQ(Exits(), std::vector<uint32_t>{0}) << c.name;
+        EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\KORVANTE")) << c.name;
+        EXPECT_EQ(Drive(0).RequestCount(), 0u) << c.name;
+        EXPECT_EQ(sim::TimerCount(), 0u) << c.name;
+    }
+}
+
+TEST_F(StartUp, WithoutDrivesOnlyPublishIsLiveAndTheWindowStaysResizable) {
+    EXPECT_EQ(Run(0), -1);  // the simulated message loop ends with nothing left to do
+    EXPECT_EQ(GetWindowText(ReportBox), "S.M.A.R.T. is not available! Please publish the KORVANTE data.");
+    for (uint32_t id = ExpertModeId; id <= TuningId; ++id)
+        EXPECT_EQ(IsWindowEnabled(GetDlgItem(MainWindow, id)), id == PublishId) << id;
+    EXPECT_TRUE(IsWindowVisible(MainWindow));
+    EXPECT_EQ(GetWindowLong(MainWindow, GWL_STYLE) & (WS_THICKFRAME | WS_MAXIMIZEBOX), WS_THICKFRAME | WS_MAXIMIZEBOX);
+    EXPECT_TRUE(sim::ActiveTrayEntries().empty());
+    EXPECT_EQ(sim::TimerCount(), 0u);
+    EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\KORVANTE"));
+}
+
+TEST_F(StartUp, TheResidentProgramStartsHiddenWithIconsTimerAndItsFirstStartRegistration) {
+    sim::AddFile(GetTempPath() + "KORVANTE.exe");
+    Run(2);
+    EXPECT_FALSE(IsWindowVisible(MainWindow));
+    EXPECT_EQ(GetWindowLong(MainWindow, GWL_STYLE) & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0u);
+    EXPECT_EQ(sim::ActiveTrayEntries().size(), 2u);
+    EXPECT_EQ(sim::TimerCount(), 1u);
+    EXPECT_EQ(sim::Current().InterfaceNotifications, std::vector<std::uintptr_t>{MainWindow});
+    EXPECT_FALSE(sim::FileExists(GetTempPath() + "KORVANTE.exe"));
+    EXPECT_EQ(sim::WorkingSetTrims(), 1u);
+    EXPECT_EQ(RegistryDword(SettingsKey, "InstallationSuccess"), 1u);
+    ASSERT_EQ(sim::Balloons().size(), 1u);
+    EXPECT_EQ(sim::Balloons()[0].Text, "The installation was completed successfully.");
+    EXPECT_EQ(sim::Balloons()[0].Title, "KORVANTE :: Information");
+    EXPECT_EQ(sim::Balloons()[0].InfoFlags, 0x21u);  // information, large icon
+
+    sim::AdvanceTime(60000);  // the cycle refreshes the icons
+    EXPECT_EQ(CycleCounter, 1u);
+
+    // The next start is not the first: no balloon.
+    TearDown();
+    SetUp();
+    sim::Machine& m = Install({});
+    m.Drives.push_back(testmachine::SataDrive("S0", 1));
+    OpenSettingsKey();
+    SetRegistryDword(SettingsKey, "InstallationSuccess", 1);
+    ResetProcessState();
+    RunProgram("");
+    EXPECT_TRUE(sim::Balloons().empty());
+}
+
+TEST_F(StartUp, SeveralDeviceChangesRestartOnceAndQueryRemoveLetsTheDriveGo) {
+    static unsigned restarts;
+    restarts = 0;
+    MainCalls.RestartThroughLogonTask = [] { ++restarts; };
+    Run(1);
+    DeviceBroadcast arrival{DBT_DEVTYP_DEVICEINTERFACE, 0};
+    for (const WParam event : {0x8000u, 0x8004u, 0x8002u, 0x8000u})
+        SendMessage(MainWindow, WM_DEVICECHANGE, event, reinterpret_cast<LParam>(&arrival));
+    EXPECT_EQ(restarts, 1u);
+    EXPECT_TRUE(sim::ActiveTrayEntries().empty());
+
+    DeviceBroadcast removal{DBT_DEVTYP_HANDLE, DriveTable.Drives[0]->Handle};
+    EXPECT_EQ(SendMessage(MainWindow, WM_DEVICECHANGE, 0x8001, reinterpret_cast<LParam>(&removal)), 1);
+    EXPECT_EQ(sim::TimerCount(), 0u);
+    bool on = false;
+    EXPECT_FALSE(GetDevicePowerState(DriveTable.Drives[0]->Handle, on));  // closed
+}
+
+}  // namespace
