@@ -31,7 +31,18 @@ endforeach()
 # --- KORVANTE.exe ---------------------------------------------------------------------------------
 
 enable_language(RC)
+# The resources: the version, the application manifest and the icon, drawn at build time.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(KORVANTE_ICON_FILE ${CMAKE_CURRENT_BINARY_DIR}/KORVANTE.ico)
+add_custom_command(OUTPUT ${KORVANTE_ICON_FILE}
+                   COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/src/app/make-icon.py ${KORVANTE_ICON_FILE}
+                   DEPENDS ${PROJECT_SOURCE_DIR}/src/app/make-icon.py
+                   COMMENT "Drawing the program's icon")
+set(KORVANTE_MANIFEST_FILE ${CMAKE_CURRENT_BINARY_DIR}/KORVANTE.manifest)
+configure_file(${PROJECT_SOURCE_DIR}/src/app/KORVANTE.manifest ${KORVANTE_MANIFEST_FILE} @ONLY)
 configure_file(${PROJECT_SOURCE_DIR}/src/app/KORVANTE.rc.in ${CMAKE_CURRENT_BINARY_DIR}/KORVANTE.rc @ONLY)
+set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/KORVANTE.rc PROPERTIES
+                            OBJECT_DEPENDS "${KORVANTE_ICON_FILE};${KORVANTE_MANIFEST_FILE}")
 add_executable(KORVANTE WIN32 ${PROJECT_SOURCE_DIR}/src/app/Program.cpp ${KORVANTE_WIN32_SOURCE_DIR}/Win32Main.cpp
                         ${CMAKE_CURRENT_BINARY_DIR}/KORVANTE.rc)
 target_compile_definitions(KORVANTE PRIVATE _WIN32_WINNT=0x0601 WINVER=0x0601)
