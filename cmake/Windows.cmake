@@ -50,6 +50,21 @@ target_link_libraries(KORVANTE PRIVATE korvante_core korvante_win32_storage korv
                                        korvante_win32_shell korvante_win32_system korvante_win32_ui
                                        korvante_win32_threads)
 
+# --- KORVANTE-sim.exe: the same program on simulated drives ----------------------------------------
+
+# Everything is real (clock, timers, threads, registry, windows, tray, shell) except the drives, which
+# are the simulated machine on the real clock (korvante_sim_real_timeline). WinMain is the program's
+# own, compiled to call SimulatedProgramMain (src/app/SimulatedStart.cpp), which installs the machine
+# and then calls ProgramMain.
+add_library(korvante_sim_winmain OBJECT ${KORVANTE_WIN32_SOURCE_DIR}/Win32Main.cpp)
+target_compile_definitions(korvante_sim_winmain PRIVATE ProgramMain=SimulatedProgramMain _WIN32_WINNT=0x0601 WINVER=0x0601)
+target_link_libraries(korvante_sim_winmain PUBLIC korvante_core)
+add_executable(KORVANTE-sim WIN32 ${PROJECT_SOURCE_DIR}/src/app/Program.cpp ${PROJECT_SOURCE_DIR}/src/app/SimulatedStart.cpp
+                            ${CMAKE_CURRENT_BINARY_DIR}/KORVANTE.rc)
+target_link_libraries(KORVANTE-sim PRIVATE korvante_sim_winmain korvante_core korvante_sim_storage
+                                           korvante_sim_real_timeline korvante_win32_clock korvante_win32_shell
+                                           korvante_win32_system korvante_win32_ui korvante_win32_threads)
+
 # --- tests under Wine -----------------------------------------------------------------------------
 
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
