@@ -88,6 +88,35 @@ endfunction()
 add_test(NAME korvante_exe_starts COMMAND KORVANTE)
 set_tests_properties(korvante_exe_starts PROPERTIES LABELS windows TIMEOUT 120)
 
+# --- tests that need a display: labelled gui, run under Xvfb by scripts/test.sh's wine-gui stage ---
+
+# korvante_guicheck starts a program and checks what it shows (tests/windows/gui/GuiCheck.cpp);
+# run-gui-test.sh runs it under Wine and takes a screenshot into screenshots/ of the tree meanwhile.
+add_executable(korvante_guicheck ${PROJECT_SOURCE_DIR}/tests/windows/gui/GuiCheck.cpp)
+target_include_directories(korvante_guicheck PRIVATE ${PROJECT_SOURCE_DIR}/src)
+target_link_libraries(korvante_guicheck PRIVATE user32)
+# The main window and two tray entries, shown by the real platform layer with the program's resources,
+# until the program's own start-up shows them.
+add_executable(korvante_mainwindow_show ${PROJECT_SOURCE_DIR}/tests/windows/gui/MainWindowShow.cpp
+                                        ${CMAKE_CURRENT_BINARY_DIR}/KORVANTE.rc)
+target_link_libraries(korvante_mainwindow_show PRIVATE korvante_core korvante_win32_storage korvante_win32_clock
+                                                       korvante_win32_shell korvante_win32_system korvante_win32_ui
+                                                       korvante_win32_threads)
+
+# korvante_gui_test(NAME PROGRAM [checker options...]): PROGRAM (a target) checked by korvante_guicheck;
+# the screenshot is screenshots/NAME.png.
+function(korvante_gui_test name program)
+  add_test(NAME ${name}
+           COMMAND bash ${PROJECT_SOURCE_DIR}/tests/windows/gui/run-gui-test.sh ${CMAKE_BINARY_DIR}/screenshots/${name}.png
+                   ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:korvante_guicheck> $<TARGET_FILE:${program}> ${ARGN})
+  set_tests_properties(${name} PROPERTIES LABELS "windows;gui" TIMEOUT 180)
+endfunction()
+korvante_gui_test(gui_main_window korvante_mainwindow_show --window --tray 2)
+# The program on simulated drives: for now it scans them and ends (with its start-up: --window --tray 1).
+korvante_gui_test(gui_sim_program KORVANTE-sim --exits)
+korvante_gui_test(gui_sim_program_machine_file KORVANTE-sim --exits --
+                  --machine=${PROJECT_SOURCE_DIR}/tests/fixtures/nvme-synthetic.machine)
+
 # The portable test sources are listed by tests/CMakeLists.txt, which CMake reads after src/; the
 # executables are therefore defined once the top directory is done.
 function(korvante_add_windows_tests)
