@@ -129,10 +129,14 @@ void CheckMainWindow(HWND main) {
 
 // Wine shows the tray entries in a window of its own when no desktop tray holds them; each entry is
 // a child window of it.
+BOOL CALLBACK CountWindow(HWND, LPARAM counter) {
+    ++*reinterpret_cast<int*>(counter);
+    return TRUE;
+}
+
 int TrayEntryCount(HWND tray) {
     int count = 0;
-    ::EnumChildWindows(tray, [](HWND, LPARAM counter) -> BOOL { return ++*reinterpret_cast<int*>(counter), TRUE; },
-                       reinterpret_cast<LPARAM>(&count));
+    ::EnumChildWindows(tray, CountWindow, reinterpret_cast<LPARAM>(&count));
     return count;
 }
 
