@@ -31,13 +31,39 @@ endforeach()
 # --- KORVANTE.exe ---------------------------------------------------------------------------------
 
 enable_language(RC)
+# The resources: the version, the application manifest and the icon, drawn at build time.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(KORVANTE_ICON_FILE ${CMAKE_CURRENT_BINARY_DIR}/KORVANTE.ico)
+add_custom_command(OUTPUT ${KORVANTE_ICON_FILE}
+                   COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/src/app/make-icon.py ${KORVANTE_ICON_FILE}
+                   DEPENDS ${PROJECT_SOURCE_DIR}/src/app/make-icon.py
+                   COMMENT "Drawing the program's icon")
+set(KORVANTE_MANIFEST_FILE ${CMAKE_CURRENT_BINARY_DIR}/KORVANTE.manifest)
+configure_file(${PROJECT_SOURCE_DIR}/src/app/KORVANTE.manifest ${KORVANTE_MANIFEST_FILE} @ONLY)
 configure_file(${PROJECT_SOURCE_DIR}/src/app/KORVANTE.rc.in ${CMAKE_CURRENT_BINARY_DIR}/KORVANTE.rc @ONLY)
+set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/KORVANTE.rc PROPERTIES
+                            OBJECT_DEPENDS "${KORVANTE_ICON_FILE};${KORVANTE_MANIFEST_FILE}")
 add_executable(KORVANTE WIN32 ${PROJECT_SOURCE_DIR}/src/app/Program.cpp ${KORVANTE_WIN32_SOURCE_DIR}/Win32Main.cpp
                         ${CMAKE_CURRENT_BINARY_DIR}/KORVANTE.rc)
 target_compile_definitions(KORVANTE PRIVATE _WIN32_WINNT=0x0601 WINVER=0x0601)
 target_link_libraries(KORVANTE PRIVATE korvante_core korvante_win32_storage korvante_win32_clock
                                        korvante_win32_shell korvante_win32_system korvante_win32_ui
                                        korvante_win32_threads)
+
+# --- KORVANTE-sim.exe: the same program on simulated drives ----------------------------------------
+
+# Everything is real (clock, timers, threads, registry, windows, tray, shell) except the drives, which
+# are the simulated machine on the real clock (korvante_sim_real_timeline). WinMain is the program's
+# own, compiled to call SimulatedProgramMain (src/app/SimulatedStart.cpp), which installs the machine
+# and then calls ProgramMain.
+add_library(korvante_sim_winmain OBJECT ${KORVANTE_WIN32_SOURCE_DIR}/Win32Main.cpp)
+target_compile_definitions(korvante_sim_winmain PRIVATE ProgramMain=SimulatedProgramMain _WIN32_WINNT=0x0601 WINVER=0x0601)
+target_link_libraries(korvante_sim_winmain PUBLIC korvante_core)
+add_executable(KORVANTE-sim WIN32 ${PROJECT_SOURCE_DIR}/src/app/Program.cpp ${PROJECT_SOURCE_DIR}/src/app/SimulatedStart.cpp
+                            ${CMAKE_CURRENT_BINARY_DIR}/KORVANTE.rc)
+target_link_libraries(KORVANTE-sim PRIVATE korvante_sim_winmain korvante_core korvante_sim_storage
+                                           korvante_sim_real_timeline korvante_win32_clock korvante_win32_shell
+                                           korvante_win32_system korvante_win32_ui korvante_win32_threads)
 
 # --- tests under Wine -----------------------------------------------------------------------------
 
@@ -61,6 +87,35 @@ endfunction()
 # KORVANTE.exe itself loads (no DLL missing beside it) and, with no drive to scan, exits with 0.
 add_test(NAME korvante_exe_starts COMMAND KORVANTE)
 set_tests_properties(korvante_exe_starts PROPERTIES LABELS windows TIMEOUT 120)
+
+# --- tests that need a display: labelled gui, run under Xvfb by scripts/test.sh's wine-gui stage ---
+
+# korvante_guicheck starts a program and checks what it shows (tests/windows/gui/GuiCheck.cpp);
+# run-gui-test.sh runs it under Wine and takes a screenshot into screenshots/ of the tree meanwhile.
+add_executable(korvante_guicheck ${PROJECT_SOURCE_DIR}/tests/windows/gui/GuiCheck.cpp)
+target_include_directories(korvante_guicheck PRIVATE ${PROJECT_SOURCE_DIR}/src)
+target_link_libraries(korvante_guicheck PRIVATE user32)
+# The main window and two tray entries, shown by the real platform layer with the program's resources,
+# until the program's own start-up shows them.
+add_executable(korvante_mainwindow_show ${PROJECT_SOURCE_DIR}/tests/windows/gui/MainWindowShow.cpp
+                                        ${CMAKE_CURRENT_BINARY_DIR}/KORVANTE.rc)
+target_link_libraries(korvante_mainwindow_show PRIVATE korvante_core korvante_win32_storage korvante_win32_clock
+                                                       korvante_win32_shell korvante_win32_system korvante_win32_ui
+                                                       korvante_win32_threads)
+
+# korvante_gui_test(NAME PROGRAM [checker options...]): PROGRAM (a target) checked by korvante_guicheck;
+# the screenshot is screenshots/NAME.png.
+function(korvante_gui_test name program)
+  add_test(NAME ${name}
+           COMMAND bash ${PROJECT_SOURCE_DIR}/tests/windows/gui/run-gui-test.sh ${CMAKE_BINARY_DIR}/screenshots/${name}.png
+                   ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:korvante_guicheck> $<TARGET_FILE:${program}> ${ARGN})
+  set_tests_properties(${name} PROPERTIES LABELS "windows;gui" TIMEOUT 180)
+endfunction()
+korvante_gui_test(gui_main_window korvante_mainwindow_show --window --tray 2)
+# The program on simulated drives: for now it scans them and ends (with its start-up: --window --tray 1).
+korvante_gui_test(gui_sim_program KORVANTE-sim --exits)
+korvante_gui_test(gui_sim_program_machine_file KORVANTE-sim --exits --
+                  --machine=${PROJECT_SOURCE_DIR}/tests/fixtures/nvme-synthetic.machine)
 
 # The portable test sources are listed by tests/CMakeLists.txt, which CMake reads after src/; the
 # executables are therefore defined once the top directory is done.

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what a job needs on Debian 12, and nothing more:
 #   bash scripts/setup.sh           the native build: compiler, CMake, Ninja, GoogleTest, Google Benchmark
-#   bash scripts/setup.sh windows   ... and the mingw-w64 cross compiler
-#   bash scripts/setup.sh test      ... and clang for the fuzz targets, Wine (32-bit) and Xvfb; the
+#   bash scripts/setup.sh windows   ... and the mingw-w64 cross compiler, and Python 3 (it draws the icon)
+#   bash scripts/setup.sh test      ... and clang for the fuzz targets, Wine (32-bit), Xvfb with xwd and
+#                                   ImageMagick for the GUI tests' screenshots; the
 #                                   64-bit cross compiler and 64-bit Wine, for a machine that cannot
 #                                   execute 32-bit programs
 # Does nothing when everything asked for is already installed. A package index that fails to
@@ -11,8 +12,8 @@
 set -euo pipefail
 
 native=(cmake g++ ninja-build libgtest-dev googletest libbenchmark-dev)
-windows=(g++-mingw-w64-i686)
-testing=(clang libclang-rt-14-dev wine wine32:i386 xvfb xauth g++-mingw-w64-x86-64 wine64)
+windows=(g++-mingw-w64-i686 python3)
+testing=(clang libclang-rt-14-dev wine wine32:i386 xvfb xauth x11-apps imagemagick g++-mingw-w64-x86-64 wine64)
 
 case "${1:-native}" in
   native) packages=("${native[@]}") ;;

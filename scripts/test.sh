@@ -8,7 +8,8 @@
 #   wine       the Windows tests under Wine, in the build tree's own Wine prefix; on a machine that
 #              cannot execute 32-bit programs, the same sources built 64-bit (build-win64/) under
 #              64-bit Wine
-#   wine-gui   the Windows tests that need a display, under Xvfb (only when there are any)
+#   wine-gui   the Windows tests that need a display, under Xvfb, with screenshots in the tree's
+#              screenshots/ (only when there are any)
 # A failing stage does not stop the others; the exit status is non-zero when any stage failed.
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -192,6 +193,9 @@ stage_wine_gui() {
   WINE_LOADER="$wine_loader" WINE_TREE="$wine_tree" xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     wineserver -p </dev/null >/dev/null 2>&1; "$WINE_LOADER" wineboot </dev/null >/dev/null 2>&1;
     ctest --test-dir "$WINE_TREE" -L gui --output-on-failure </dev/null; r=$?; wineserver -k; exit $r'
+  local rc=$?
+  echo "screenshots in $wine_tree/screenshots/"
+  return $rc
 }
 
 total_start=$(date +%s)
