@@ -112,10 +112,13 @@ function(korvante_gui_test name program)
   set_tests_properties(${name} PROPERTIES LABELS "windows;gui" TIMEOUT 180)
 endfunction()
 korvante_gui_test(gui_main_window korvante_mainwindow_show --window --tray 2)
-# The program on simulated drives: for now it scans them and ends (with its start-up: --window --tray 1).
-korvante_gui_test(gui_sim_program KORVANTE-sim --exits)
-korvante_gui_test(gui_sim_program_machine_file KORVANTE-sim --exits --
+# The resident program on simulated drives: one tray icon per drive of the built-in machine (7), or of
+# a description file (1); its main window stays hidden until asked for.
+korvante_gui_test(gui_sim_program KORVANTE-sim --tray 7)
+korvante_gui_test(gui_sim_program_machine_file KORVANTE-sim --tray 1 --
                   --machine=${PROJECT_SOURCE_DIR}/tests/fixtures/nvme-synthetic.machine)
+# The real program under Wine, which has no drive it can reach: the diagnostic window.
+korvante_gui_test(gui_program_without_drives KORVANTE --window)
 
 # The portable test sources are listed by tests/CMakeLists.txt, which CMake reads after src/; the
 # executables are therefore defined once the top directory is done.
