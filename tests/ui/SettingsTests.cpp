@@ -1,6 +1,5 @@
-// The settings at start-up and the settings dialog on the simulated windowing: the first-run dialog
-// and its defaults, stored values and how they read, the dialog's layout, its being open during the
-// modal loop, closing it by any way, refused writes, and what a change sets off.
+// The settings at start-up and the settings dialog on the simulated windowing: first run, stored values,
+// layout, the open mark, closing by any way, refused writes, and what a change sets off.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -49,63 +48,61 @@ protected:
     static void Store(const std::vector<uint32_t>& values) {
         for (size_t i = 0; i < values.size(); ++i) ASSERT_TRUE(SetRegistryDword(SettingsKey, Names[i], values[i]));
     }
-    static std::vector<sim::WindowRecord> Dialogs() {
-        std::vector<sim::WindowRecord> dialogs;
+    // The settings dialogs (no parent given) or a dialog's controls, destroyed ones included.
+    static std::vector<sim::WindowRecord> Windows(HWnd parent = 0) {
+        std::vector<sim::WindowRecord> found;
         for (const sim::WindowRecord& w : sim::WindowRecords())
-            if (w.Text == "KORVANTE :: Settings") dialogs.push_back(w);
-        return dialogs;
+            if (parent ? w.Parent == parent : w.Text == "KORVANTE :: Settings") found.push_back(w);
+        return found;
     }
-    // The boxes' states when the dialog opened; the boxes of `clicks` (indexes) are clicked then.
-    static std::vector<int>& Opening() {
-        static std::vector<int> states;
-        return states;
-    }
-    static void ScriptClicks(std::vector<int> clicks) {
-        sim::SetModalScript([clicks](HWnd dialog) {
-            Opening().clear();
-            for (const SettingsControl id : Boxes) Opening().push_back(sim::ChildRecord(dialog, id).Checked);
+    // The modal loop notes the boxes' states as the dialog opens, then clicks the boxes of `clicks`.
+    void ScriptClicks(std::vector<int> clicks) {
+        sim::SetModalScript([this, clicks](HWnd dialog) {
+            opening.clear();
+            for (const SettingsControl id : Boxes) opening.push_back(sim::ChildRecord(dialog, id).Checked);
             for (const int i : clicks) sim::ClickButton(GetDlgItem(dialog, Boxes[i]));
         });
     }
-    // Each write under the settings key as "name=value".
+    std::vector<int> opening;
+    // Each four-byte REG_DWORD write under the settings key as "name=value"; other writes are left out.
     static std::vector<std::string> Writes() {
         std::vector<std::string> writes;
-        for (const sim::RegistryWrite& w : sim::RegistryWrites()) {
-            EXPECT_EQ(w.Key, "HKEY_LOCAL_MACHINE\\Software\\KORVANTE");
-            EXPECT_EQ(w.Type, REG_DWORD);
-            writes.push_back(w.Name + "=" + (w.Data.size() == 4 ? std::to_string(RegistryDword(SettingsKey, w.Name)) : "?"));
-        }
+        for (const sim::RegistryWrite& w : sim::RegistryWrites())
+            if (w.Key == "HKEY_LOCAL_MACHINE\\Software\\KORVANTE" && w.Type == REG_DWORD && w.Data.size() == 4)
+                writes.push_back(w.Name + "=" + std::to_string(w.Data[0] | w.Data[1] << 8 | w.Data[2] << 16 | w.Data[3] << 24));
         return writes;
     }
 };
 
-TEST_F(SettingsTest, FreshInstallAsksOnceAndStoresTheDefaults) {
-    ScriptClicks({});
-    LoadSettings();
-    EXPECT_EQ(Dialogs().size(), 1u);
-    EXPECT_EQ(Opening(), std::vector<int>({0, 0, 0, 1}));
-    EXPECT_EQ(Writes(), std::vector<std::string>({"Fahrenheit=0", "ShowHottestDiskOnly=0", "ShowCPU_usage=0", "CheckUpdate=1"}));
-    EXPECT_EQ(Flags(), std::vector<int>({0, 0, 0, 1}));
-    ResetSettings();  // the next start reads them without asking
-    ASSERT_TRUE(OpenSettingsKey());
-    LoadSettings();
-    EXPECT_EQ(Dialogs().size(), 1u);
-    EXPECT_EQ(Flags(), std::vector<int>({0, 0, 0, 1}));
-}
-
-// One value deleted: the dialog comes back with the others as stored and the missing one at its default.
-TEST_F(SettingsTest, AMissingValueAsksAgainWithTheOthersAsStored) {
-    const std::vector<int> expected[] = {{0, 1, 0, 0}, {1, 0, 0, 0}, {1, 1, 0, 0}, {1, 1, 0, 1}};
-    for (size_t missing = 0; missing < 4; ++missing) {
+// A fresh installation, or one value deleted: the dialog comes once, with the stored values and the
+// missing ones at their defaults; closed untouched it stores all four, and the next start just reads.
+TEST_F(SettingsTest, MissingValuesAskOnceWithTheOthersAsStored) {
+    const struct { std::vector<uint32_t> stored; int missing; std::vector<int> shown; } cases[] = {
+        {{}, -1, {0, 0, 0, 1}},  // fresh installation
+        {{1, 1, 0, 0}, 0, {0, 1, 0, 0}},
+        {{1, 1, 0, 0}, 1, {1, 0, 0, 0}},
+        {{1, 1, 0, 0}, 2, {1, 1, 0, 0}},
+        {{1, 1, 0, 0}, 3, {1, 1, 0, 1}},
+    };
+    for (const auto& c : cases) {
         TearDown();
         SetUp();
-        Store({1, 1, 0, 0});
-        ASSERT_EQ(RegDeleteValue(SettingsKey, Names[missing]), ERROR_SUCCESS);
+        Store(c.stored);
+        if (c.missing >= 0) {
+            EXPECT_EQ(RegDeleteValue(SettingsKey, Names[c.missing]), ERROR_SUCCESS);
+        }
+        sim::ClearRegistryWrites();
         ScriptClicks({});
         LoadSettings();
-        EXPECT_EQ(Dialogs().size(), 1u) << Names[missing];
-        EXPECT_EQ(Opening(), expected[missing]) << Names[missing];
-        EXPECT_EQ(Flags(), expected[missing]) << Names[missing];
+        EXPECT_EQ(opening, c.shown) << c.missing;
+        std::vector<std::string> writes;
+        for (size_t i = 0; i < 4; ++i) writes.push_back(Names[i] + ("=" + std::to_string(c.shown[i])));
+        EXPECT_EQ(Writes(), writes) << c.missing;
+        ResetSettings();  // the next start
+        ASSERT_TRUE(OpenSettingsKey());
+        LoadSettings();
+        EXPECT_EQ(Windows().size(), 1u) << c.missing;
+        EXPECT_EQ(Flags(), c.shown) << c.missing;
     }
 }
 
@@ -124,7 +121,7 @@ TEST_F(SettingsTest, StoredValuesReadAsTheirLowestByteAndOthersAsZero) {
         ASSERT_EQ(RegSetValueEx(SettingsKey, "Fahrenheit", c.type, c.data), ERROR_SUCCESS);
         Settings.Fahrenheit = !c.flag;
         LoadSettings();
-        EXPECT_TRUE(Dialogs().empty()) << c.name;  // present, whatever its type
+        EXPECT_TRUE(Windows().empty()) << c.name;  // present, whatever its type
         EXPECT_EQ(Flags(), std::vector<int>({c.flag, 1, 1, 1})) << c.name;
     }
 }
@@ -132,32 +129,26 @@ TEST_F(SettingsTest, StoredValuesReadAsTheirLowestByteAndOthersAsZero) {
 TEST_F(SettingsTest, DialogIsLaidOutAroundItsCaptions) {
     sim::SetModalScript([](HWnd dialog) { EXPECT_TRUE(IsWindowVisible(dialog)); });
     RunSettingsDialog(false);
-    ASSERT_EQ(Dialogs().size(), 1u);
-    const sim::WindowRecord d = Dialogs().front();
+    const sim::WindowRecord d = Windows().at(0);
     EXPECT_EQ(d.Parent, MainWindow);
     EXPECT_EQ(d.ExStyle, WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_TOPMOST);
     EXPECT_EQ(d.Style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), WS_CAPTION | WS_SYSMENU);
     EXPECT_TRUE(sim::WindowIconRemoved(d.Handle));
     EXPECT_EQ(d.FontFace + std::to_string(d.FontHeight), "MS Sans Serif-11");
-    const struct { const char* caption; int y; } boxes[] = {
-        {"Use Fahrenheit temperature scale", 17},
-        {"Show the icon of the hottest disk only", 41},
-        {"Show CPU usage", 65},
-        {"Check for updates", 89},
-    };
+    const std::vector<sim::WindowRecord> boxes = Windows(d.Handle);
+    const int ys[] = {17, 41, 65, 89};
+    ASSERT_EQ(boxes.size(), 4u);
     int widest = 0;
     for (size_t i = 0; i < 4; ++i) {
-        sim::WindowRecord box;  // destroyed with the dialog, still on record
-        for (const sim::WindowRecord& w : sim::WindowRecords())
-            if (w.Parent == d.Handle && w.Id == Boxes[i]) box = w;
-        const int width = sim::CheckMarkSize + 6 + sim::CharacterWidth * static_cast<int>(std::string(boxes[i].caption).size());
-        EXPECT_EQ(box.Text, boxes[i].caption);
-        EXPECT_EQ(std::vector<int>({box.X, box.Y, box.Width, box.Height}), std::vector<int>({20, boxes[i].y, width, 13}))
-            << box.Text;
+        const sim::WindowRecord& box = boxes[i];
+        const int width = sim::CheckMarkSize + 6 + sim::CharacterWidth * static_cast<int>(box.Text.size());
+        EXPECT_EQ(std::vector<int>({box.X, box.Y, box.Width, box.Height}), std::vector<int>({20, ys[i], width, 13})) << box.Text;
         EXPECT_EQ(box.Style & 0xF, BS_AUTOCHECKBOX);
         EXPECT_EQ(box.FontFace + std::to_string(box.FontHeight), "MS Sans Serif-11");
         widest = std::max(widest, width);
     }
+    EXPECT_EQ(boxes[0].Text + "|" + boxes[1].Text + "|" + boxes[2].Text + "|" + boxes[3].Text,
+              "Use Fahrenheit temperature scale|Show the icon of the hottest disk only|Show CPU usage|Check for updates");
     EXPECT_EQ(widest, 13 + 6 + 6 * 38);  // the hottest-disk box
     const int width = widest + 20 + 12;  // the simulated frame adds nothing to the client area
     EXPECT_EQ(std::vector<int>({d.X, d.Y, d.Width, d.Height}),
@@ -176,7 +167,9 @@ TEST_F(SettingsTest, DialogIsMarkedOpenDuringItsLoopAndStoresHoweverItCloses) {
     for (const auto& way : ways) {
         TearDown();
         SetUp();
-        sim::SetModalScript([&way](HWnd dialog) {
+        int loops = 0;
+        sim::SetModalScript([&way, &loops](HWnd dialog) {
+            if (++loops > 1) return;  // a second dialog, which the check below counts
             EXPECT_EQ(SettingsDialog, dialog) << way.name;
             EXPECT_FALSE(IsWindowEnabled(MainWindow)) << way.name;
             RunSettingsCommand();  // refused: already open
@@ -184,7 +177,7 @@ TEST_F(SettingsTest, DialogIsMarkedOpenDuringItsLoopAndStoresHoweverItCloses) {
             way.close(dialog);
         });
         RunSettingsCommand();
-        EXPECT_EQ(Dialogs().size(), 1u) << way.name;
+        EXPECT_EQ(Windows().size(), 1u) << way.name;
         EXPECT_EQ(SettingsDialog, 0u) << way.name;
         EXPECT_TRUE(IsWindowEnabled(MainWindow)) << way.name;
         EXPECT_EQ(Writes(), std::vector<std::string>({"Fahrenheit=1", "ShowHottestDiskOnly=0", "ShowCPU_usage=0",
