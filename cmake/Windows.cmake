@@ -18,7 +18,8 @@ add_library(korvante_win32_system OBJECT ${KORVANTE_WIN32_SOURCE_DIR}/Win32Regis
 target_link_libraries(korvante_win32_system PUBLIC korvante_core advapi32 version user32)
 add_library(korvante_win32_ui OBJECT ${KORVANTE_WIN32_SOURCE_DIR}/Win32UserInterface.cpp
                                      ${KORVANTE_WIN32_SOURCE_DIR}/Win32Windowing.cpp
-                                     ${KORVANTE_WIN32_SOURCE_DIR}/Win32Tray.cpp)
+                                     ${KORVANTE_WIN32_SOURCE_DIR}/Win32Tray.cpp
+                                     ${KORVANTE_WIN32_SOURCE_DIR}/Win32Dialogs.cpp)
 target_link_libraries(korvante_win32_ui PUBLIC korvante_core user32 gdi32 shell32)
 add_library(korvante_win32_threads OBJECT ${KORVANTE_WIN32_SOURCE_DIR}/Win32Threads.cpp)
 target_link_libraries(korvante_win32_threads PUBLIC korvante_core)
@@ -94,7 +95,7 @@ set_tests_properties(korvante_exe_starts PROPERTIES LABELS windows TIMEOUT 120)
 # run-gui-test.sh runs it under Wine and takes a screenshot into screenshots/ of the tree meanwhile.
 add_executable(korvante_guicheck ${PROJECT_SOURCE_DIR}/tests/windows/gui/GuiCheck.cpp)
 target_include_directories(korvante_guicheck PRIVATE ${PROJECT_SOURCE_DIR}/src)
-target_link_libraries(korvante_guicheck PRIVATE user32)
+target_link_libraries(korvante_guicheck PRIVATE user32 advapi32)
 # The main window and two tray entries, shown by the real platform layer with the program's resources,
 # until the program's own start-up shows them.
 add_executable(korvante_mainwindow_show ${PROJECT_SOURCE_DIR}/tests/windows/gui/MainWindowShow.cpp
@@ -115,6 +116,8 @@ korvante_gui_test(gui_main_window korvante_mainwindow_show --window --tray 2)
 # The resident program on simulated drives: one tray icon per drive of the built-in machine (7), or of
 # a description file (1); its main window stays hidden until asked for.
 korvante_gui_test(gui_sim_program KORVANTE-sim --tray 7)
+# Its first-run settings dialog stores the four boxes in the real registry; then the icons come.
+korvante_gui_test(gui_settings_dialog KORVANTE-sim --settings --tray 7)
 korvante_gui_test(gui_sim_program_machine_file KORVANTE-sim --tray 1 --
                   --machine=${PROJECT_SOURCE_DIR}/tests/fixtures/nvme-synthetic.machine)
 # The real program under Wine, which has no drive it can reach: the diagnostic window.

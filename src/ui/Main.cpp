@@ -17,6 +17,7 @@
 #include "system/RegUtils.h"
 #include "system/Settings.h"
 #include "system/Utils.h"
+#include "ui/Settings.h"
 #include "ui/TrayIcons.h"
 
 using namespace platform;
@@ -226,6 +227,7 @@ void FirstStartAfterInstallation() {
 void StartResident(const std::string& commandLine) {
     if (MainCalls.InstallerDispatch) MainCalls.InstallerDispatch(commandLine);
     else OpenSettingsKey();
+    LoadSettings();
     if (!GetProcessIdleTasks()) EnableWindow(GetDlgItem(MainWindow, DefragmentationId), false);
     for (unsigned i = 0; i < DriveTable.Count; ++i) LoadPersistedDriveState(*DriveTable.Drives[i]);
     Call(MainCalls.RunPerformanceWindow);

@@ -31,8 +31,6 @@ WindowRecord* Find(HWnd window) {
     return found == Windows.end() || found->second.Destroyed ? nullptr : &found->second;
 }
 
-bool IsButton(const WindowRecord& w) { return w.Class == ButtonClass; }
-
 // What Windows does with a message the program did not handle, for the messages it relies on.
 LParam DefaultProcessing(HWnd window, uint32_t message, WParam w, LParam l) {
     if (message == WM_SYSCOMMAND) return w == SC_CLOSE ? SendMessage(window, WM_CLOSE, 0, 0) : 0;
@@ -144,17 +142,20 @@ HWnd CreateWindowEx(uint32_t exStyle, const std::string& className, const std::s
     return w.Handle;
 }
 
+// As on Windows, the window gets WM_DESTROY while its children still exist, then they go.
 bool DestroyWindow(HWnd window) {
+    {
+        std::lock_guard<std::recursive_mutex> lock(sim::WindowLock);
+        if (!sim::Find(window)) return false;
+    }
+    SendMessage(window, WM_DESTROY, 0, 0);
     std::vector<HWnd> children;
     {
         std::lock_guard<std::recursive_mutex> lock(sim::WindowLock);
-        sim::WindowRecord* r = sim::Find(window);
-        if (!r) return false;
         for (const HWnd h : sim::Order)
             if (sim::Windows[h].Parent == window && !sim::Windows[h].Destroyed) children.push_back(h);
     }
     for (const HWnd child : children) DestroyWindow(child);
-    SendMessage(window, WM_DESTROY, 0, 0);
     std::lock_guard<std::recursive_mutex> lock(sim::WindowLock);
     sim::Windows[window].Destroyed = true;
     sim::Windows[window].Visible = false;

@@ -1,6 +1,7 @@
 #include "platform/sim/SimWorld.h"
 
 #include "platform/sim/SimClock.h"
+#include "platform/sim/SimDialogs.h"
 #include "platform/sim/SimMachine.h"
 #include "platform/sim/SimRegistry.h"
 #include "platform/sim/SimShell.h"
@@ -27,6 +28,7 @@ void ResetWorld() {
     ResetRegistry();
     ResetSystem();
     ResetWindowing();
+    ResetDialogs();
 }
 
 }  // namespace sim

@@ -145,7 +145,12 @@
 #undef NIF_INFO
 #undef NIIF_INFO
 #undef NIIF_LARGE_ICON
+#undef SM_CXSCREEN
+#undef SM_CYSCREEN
+#undef SM_CXMENUCHECK
+#undef SM_CYMENUCHECK
 
+#include "platform/Dialogs.h"
 #include "platform/FileVersion.h"
 #include "platform/Input.h"
 #include "platform/Registry.h"

@@ -7,6 +7,10 @@
 //     --window   the main window is shown with its report box and buttons at their design places
 //     --tray N   at least N entries are in the tray
 //     --exits    the program ends by itself, with exit code 0
+//     --settings the settings dialog comes up at start-up (its "CheckUpdate" value is deleted first):
+//                its four boxes are checked, "Use Fahrenheit temperature scale" is ticked, the
+//                screenshot taken, the dialog closed and the four stored values read back
+//   Without --settings the four settings are stored first (0, 0, 0, 1), so that no dialog waits.
 #include "platform/win32/WindowsApi.h"
 
 #include <cstdio>
@@ -27,6 +31,7 @@ struct Options {
     bool Window = false;
     int TrayEntries = 0;
     bool Exits = false;
+    bool Settings = false;
 };
 
 struct Expected {
@@ -68,6 +73,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         const std::string a = argv[i];
         if (a == "--window") options.Window = true;
         else if (a == "--exits") options.Exits = true;
+        else if (a == "--settings") options.Settings = true;
         else if (a == "--tray" && i + 1 < argc) options.TrayEntries = std::atoi(argv[++i]);
         else if (a == "--") {
             for (++i; i < argc; ++i) options.Arguments += std::string(" ") + argv[i];
@@ -144,7 +150,10 @@ void CheckTray(int wanted) {
     HWND tray = WaitForWindow([] { return ::FindWindowA(nullptr, "Wine System Tray"); });
     if (!tray) return Fail("tray", "no \"Wine System Tray\" window");
     int count = 0;
-    for (DWORD waited = 0; waited < WaitMs && (count = TrayEntryCount(tray)) < wanted; waited += PollMs) ::Sleep(PollMs);
+    // Wine shows its tray window a moment after the entries arrive.
+    for (DWORD waited = 0; waited < WaitMs && ((count = TrayEntryCount(tray)) < wanted || !::IsWindowVisible(tray));
+         waited += PollMs)
+        ::Sleep(PollMs);
     RECT r{};
     ::GetWindowRect(tray, &r);
     std::printf("tray: %d entries in %s\n", count, RectText(r).c_str());
@@ -163,14 +172,75 @@ void LetTheScreenshotBeTaken(HANDLE process) {
     if (!std::fgets(line, sizeof line, stdin)) std::printf("(no answer on input)\n");
 }
 
+const char SettingsKeyPath[] = "Software\\KORVANTE";
+const char* const SettingNames[] = {"Fahrenheit", "ShowHottestDiskOnly", "ShowCPU_usage", "CheckUpdate"};
+const char* const SettingBoxes[] = {"Use Fahrenheit temperature scale", "Show the icon of the hottest disk only",
+                                    "Show CPU usage", "Check for updates"};
+
+HKEY Machine() { return reinterpret_cast<HKEY>(platform::HKEY_LOCAL_MACHINE); }
+
+void PrepareSettings(bool showDialog) {
+    HKEY key = nullptr;
+    if (::RegCreateKeyExA(Machine(), SettingsKeyPath, 0, nullptr, 0, platform::KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return Fail("settings key", "cannot be created");
+    for (int i = 0; i < 4; ++i) {
+        const DWORD value = i == 3;
+        ::RegSetValueExA(key, SettingNames[i], 0, platform::REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    }
+    if (showDialog) ::RegDeleteValueA(key, "CheckUpdate");
+    ::RegCloseKey(key);
+}
+
+DWORD StoredSetting(const char* name) {
+    DWORD value = 0xFFFFFFFF, size = sizeof value;
+    ::RegGetValueA(Machine(), SettingsKeyPath, name, RRF_RT_REG_DWORD, nullptr, &value, &size);
+    return value;
+}
+
+struct BoxSearch {
+    const char* Text;
+    HWND Found;
+};
+
+BOOL CALLBACK FindBox(HWND child, LPARAM search) {
+    auto* s = reinterpret_cast<BoxSearch*>(search);
+    char text[128] = {};
+    ::GetWindowTextA(child, text, sizeof text);
+    if (std::strcmp(text, s->Text) != 0) return TRUE;
+    s->Found = child;
+    return FALSE;
+}
+
+// The first-run settings dialog: its boxes, one tick, the screenshot, closing, and what it stored.
+void CheckSettingsDialog(HANDLE process) {
+    HWND dialog = WaitForWindow([] { return ::FindWindowA(nullptr, "KORVANTE :: Settings"); });
+    if (!dialog) return Fail("settings dialog", "not shown within 30 s");
+    for (const char* caption : SettingBoxes) {
+        BoxSearch search{caption, nullptr};
+        ::EnumChildWindows(dialog, FindBox, reinterpret_cast<LPARAM>(&search));
+        if (!search.Found) Fail("settings box missing", caption);
+        else if (caption == SettingBoxes[0]) ::SendMessageA(search.Found, BM_CLICK, 0, 0);
+    }
+    LetTheScreenshotBeTaken(process);
+    ::PostMessageA(dialog, platform::WM_CLOSE, 0, 0);
+    for (DWORD waited = 0; waited < WaitMs && ::IsWindow(dialog); waited += PollMs) ::Sleep(PollMs);
+    const DWORD expected[] = {1, 0, 0, 1};
+    for (int i = 0; i < 4; ++i)
+        if (StoredSetting(SettingNames[i]) != expected[i])
+            Fail("stored setting", std::string(SettingNames[i]) + " = " + std::to_string(StoredSetting(SettingNames[i])));
+    std::printf("settings dialog: four boxes, stored 1 0 0 1\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::printf("usage: korvante_guicheck PROGRAM [--window] [--tray N] [--exits] [-- ARGUMENTS...]\n");
+        std::printf("usage: korvante_guicheck PROGRAM [--window] [--tray N] [--exits] [--settings] [-- ARGUMENTS...]\n");
         return 2;
     }
+    PrepareSettings(options.Settings);
     std::string commandLine = "\"" + options.Program + "\"" + options.Arguments;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
@@ -179,13 +249,14 @@ int main(int argc, char** argv) {
         std::printf("FAIL cannot start %s: error %lu\n", options.Program.c_str(), ::GetLastError());
         return 1;
     }
+    if (options.Settings) CheckSettingsDialog(process.hProcess);
     if (options.Window) {
         const DWORD id = process.dwProcessId;
         if (HWND main = WaitForWindow([id] { return FindMainWindow(id); })) CheckMainWindow(main);
         else Fail("main window", "not shown within 30 s");
     }
     if (options.TrayEntries > 0) CheckTray(options.TrayEntries);
-    if (options.Window || options.TrayEntries > 0) LetTheScreenshotBeTaken(process.hProcess);
+    if (!options.Settings && (options.Window || options.TrayEntries > 0)) LetTheScreenshotBeTaken(process.hProcess);
     if (options.Exits) {
         DWORD code = STILL_ACTIVE;
         if (::WaitForSingleObject(process.hProcess, WaitMs) != WAIT_OBJECT_0) Fail("exit", "still running after 30 s");

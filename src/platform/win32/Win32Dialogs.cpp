@@ -1,0 +1,58 @@
+// The dialog facility on Windows.
+#include "platform/win32/WindowsApi.h"
+
+namespace platform {
+namespace {
+
+HWND Native(HWnd window) { return reinterpret_cast<HWND>(window); }
+
+}  // namespace
+
+int GetSystemMetrics(int index) { return ::GetSystemMetrics(index); }
+
+TextSize GetTextExtent(HWnd window, const std::string& text) {
+    const HDC dc = ::GetDC(Native(window));
+    if (!dc) return {};
+    const auto font = reinterpret_cast<HFONT>(::SendMessageA(Native(window), WM_GETFONT, 0, 0));
+    const HGDIOBJ previous = font ? ::SelectObject(dc, font) : nullptr;
+    SIZE size = {};
+    const bool measured = ::GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size) != FALSE;
+    if (previous) ::SelectObject(dc, previous);
+    ::ReleaseDC(Native(window), dc);
+    return measured ? TextSize{size.cx, size.cy} : TextSize{};
+}
+
+bool IsWindow(HWnd window) { return ::IsWindow(Native(window)) != FALSE; }
+
+// A class icon would still show in the caption, so the class loses it too.
+bool RemoveWindowIcon(HWnd window) {
+    if (!IsWindow(window)) return false;
+    ::SendMessageA(Native(window), WM_SETICON, ICON_BIG, 0);
+    ::SendMessageA(Native(window), WM_SETICON, ICON_SMALL, 0);
+    ::SetClassLongPtrA(Native(window), GCLP_HICON, 0);
+    ::SetClassLongPtrA(Native(window), GCLP_HICONSM, 0);
+    return true;
+}
+
+bool RunModalLoop(HWnd window) {
+    const HWND dialog = Native(window);
+    if (!::IsWindow(dialog)) return false;
+    const HWND owner = ::GetWindow(dialog, GW_OWNER);
+    if (owner) ::EnableWindow(owner, FALSE);
+    MSG message;
+    while (::IsWindow(dialog)) {
+        const BOOL got = ::GetMessageA(&message, nullptr, 0, 0);
+        if (got == 0) {
+            ::PostQuitMessage(static_cast<int>(message.wParam));
+            break;
+        }
+        if (got < 0) break;
+        if (::IsDialogMessageA(dialog, &message)) continue;  // Tab between the controls, Space ticks
+        ::TranslateMessage(&message);
+        ::DispatchMessageA(&message);
+    }
+    if (owner) ::EnableWindow(owner, TRUE);
+    return true;
+}
+
+}  // namespace platform
