@@ -1,7 +1,10 @@
 #include "platform/sim/SimWorld.h"
 
 #include "platform/sim/SimClock.h"
+#include "platform/sim/SimExplorer.h"
+#include "platform/sim/SimGraphBitmap.h"
 #include "platform/sim/SimMachine.h"
+#include "platform/sim/SimMenus.h"
 #include "platform/sim/SimRegistry.h"
 #include "platform/sim/SimShell.h"
 #include "platform/sim/SimSystem.h"
@@ -27,6 +30,9 @@ void ResetWorld() {
     ResetRegistry();
     ResetSystem();
     ResetWindowing();
+    ResetMenus();
+    ResetGraphBitmaps();
+    ResetExplorer();
 }
 
 }  // namespace sim
