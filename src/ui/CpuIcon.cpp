@@ -51,11 +51,10 @@ void RunSampler() {
     SamplerEnded.notify_all();
 }
 
-bool StartSampler() {
+void StartSampler() {
     std::lock_guard<std::mutex> lock(SamplerLock);
     SamplerStop = false;
     SamplerRunning = platform::CreateThread(RunSampler);
-    return SamplerRunning;
 }
 
 void StopSampler() {

@@ -17,10 +17,9 @@
 
 using namespace platform;
 
-const char InstalledProgramPath[] = "{7C5A40EF-A0FB-4BFC-874A-C0F2E0B9FA8E}\\KORVANTE\\KORVANTE.exe";
-
 namespace {
 
+constexpr char InstalledProgramPath[] = "{7C5A40EF-A0FB-4BFC-874A-C0F2E0B9FA8E}\\KORVANTE\\KORVANTE.exe";
 static_assert(sizeof InstalledProgramPath - 1 == 60, "the IconStreams pattern is 60 characters");
 
 constexpr char NotifyIconSettingsPath[] = "Control Panel\\NotifyIconSettings";

@@ -5,12 +5,9 @@
 #include <cstdint>
 #include <vector>
 
-// The program's installed path as Explorer's tray stores name it: the folder of 32-bit programs by
-// its known-folder identifier, then the installation folder and the executable.
-extern const char InstalledProgramPath[];
-
-// How Explorer's IconStreams value names the program: the installed path in UTF-16, its letters
-// ROT13-encoded (60 characters, 120 bytes).
+// How Explorer's IconStreams value names the program: its installed path as the tray's stores name
+// it (the folder of 32-bit programs by its known-folder identifier, then the installation folder and
+// the executable), in UTF-16 with its letters ROT13-encoded: 60 characters, 120 bytes.
 std::vector<uint8_t> IconStreamsPattern();
 
 // The program's entry in the icon settings of newer Windows is marked promoted. Where there is no
