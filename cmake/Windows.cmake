@@ -19,7 +19,10 @@ target_link_libraries(korvante_win32_system PUBLIC korvante_core advapi32 versio
 add_library(korvante_win32_ui OBJECT ${KORVANTE_WIN32_SOURCE_DIR}/Win32UserInterface.cpp
                                      ${KORVANTE_WIN32_SOURCE_DIR}/Win32Windowing.cpp
                                      ${KORVANTE_WIN32_SOURCE_DIR}/Win32Tray.cpp
-                                     ${KORVANTE_WIN32_SOURCE_DIR}/Win32Dialogs.cpp)
+                                     ${KORVANTE_WIN32_SOURCE_DIR}/Win32Dialogs.cpp
+                                     ${KORVANTE_WIN32_SOURCE_DIR}/Win32Menus.cpp
+                                     ${KORVANTE_WIN32_SOURCE_DIR}/Win32GraphBitmap.cpp
+                                     ${KORVANTE_WIN32_SOURCE_DIR}/Win32Processes.cpp)
 target_link_libraries(korvante_win32_ui PUBLIC korvante_core user32 gdi32 shell32)
 add_library(korvante_win32_threads OBJECT ${KORVANTE_WIN32_SOURCE_DIR}/Win32Threads.cpp)
 target_link_libraries(korvante_win32_threads PUBLIC korvante_core)

@@ -1,7 +1,10 @@
 #include "TestMachine.h"
 
 #include "monitor/Monitor.h"
+#include "ui/CpuIcon.h"
 #include "ui/Main.h"
+#include "ui/Settings.h"
+#include "ui/TrayMenu.h"
 
 #include <fstream>
 #include <sstream>
@@ -68,13 +71,18 @@ void MachineTest::SetUp() {
     sim::ResetWorld();
     ResetMonitorState();
     ResetMainWindow();
+    ResetSettingsCalls();
+    ResetTrayMenu();
     sim::SetLocalTime(15, 4, 5);
 }
 
 void MachineTest::TearDown() {
+    StopCpuIcon();  // its sampler is a worker the world would wait for
     sim::ResetWorld();  // first: it waits for the workers, which may still use the process state
     ResetMonitorState();
     ResetMainWindow();
+    ResetSettingsCalls();
+    ResetTrayMenu();
     ResetProcessState();
 }
 

@@ -17,7 +17,10 @@
 #include "system/RegUtils.h"
 #include "system/Settings.h"
 #include "system/Utils.h"
+#include "ui/CpuIcon.h"
+#include "ui/FirstRunTray.h"
 #include "ui/Settings.h"
+#include "ui/TrayMenu.h"
 #include "ui/TrayIcons.h"
 
 using namespace platform;
@@ -108,7 +111,7 @@ bool OnCommand(uint32_t id) {
         case TuningId:
             if (DrivesPresent()) Call(MainCalls.RunTuning);
             return true;
-        default: return false;
+        default: return OnTrayMenuCommand(id);
     }
 }
 
@@ -179,6 +182,7 @@ bool MainWindowProcedure(HWnd, uint32_t message, WParam w, LParam l, LParam& res
         case WM_KEYDOWN: return w == VK_ESCAPE && OnCloseRequest();
         case WM_COMMAND: return (w >> 16) == BN_CLICKED && OnCommand(static_cast<uint32_t>(w & 0xFFFF));
         case WM_DEVICECHANGE: return OnDeviceChange(w, l, result);
+        case TrayCallbackMessage: return OnTrayIconMessage(w, l);
         case WM_CLOSE: OnClose(); return true;
         default: return false;
     }
@@ -221,6 +225,7 @@ void EndWithBox(const char* text) {
 void FirstStartAfterInstallation() {
     if (RegistryValueExists(SettingsKey, "InstallationSuccess")) return;
     SetRegistryDword(SettingsKey, "InstallationSuccess", 1);
+    FirstRunTrayRegistration();
     ShowBalloon(InfoCaption, "The installation was completed successfully.", NIIF_INFO, 0);
 }
 
@@ -234,6 +239,7 @@ void StartResident(const std::string& commandLine) {
     SetWindowLong(MainWindow, GWL_STYLE, GetWindowLong(MainWindow, GWL_STYLE) & ~(WS_MAXIMIZEBOX | WS_THICKFRAME));
     ApplicationWindow = MainWindow;
     CreateDriveIcons();
+    if (Settings.ShowCPU_usage) StartCpuIcon();
     Callouts.RefreshDriveIcons = RefreshDriveIconsFromCycle;
     FirstStartAfterInstallation();
     RegisterDeviceInterfaceNotification(MainWindow, GUID_DEVINTERFACE_DISK);
@@ -246,7 +252,10 @@ void StartResident(const std::string& commandLine) {
 }  // namespace
 
 int RunProgram(const std::string& commandLine) {
-    if (!CreateMainWindow()) return 0;  // no desktop to show anything on
+    if (!CreateMainWindow() || !CreateTrayMenu()) return 0;  // no desktop to show anything on
+    SettingsCalls.StartCpuIcon = StartCpuIcon;
+    SettingsCalls.StopCpuIcon = StopCpuIcon;
+    TrayCalls.RunSettings = RunSettingsCommand;
     SendEmptyInput();
     InitOSInfo();
     if (OSGeneration < 7) {

@@ -94,7 +94,7 @@ std::unique_ptr<TrayIcon> NewTrayIcon() {
 // Caller holds IconsLock.
 void ReleaseIcon(std::unique_ptr<TrayIcon>& slot) {
     if (!slot) return;
-    if (slot->Active) platform::Shell_NotifyIcon(platform::NIM_DELETE, EntryOf(*slot, 0));
+    DeactivateTrayIcon(*slot);
     DestroyIconImage(slot->Icon);
     slot.reset();
 }
@@ -110,7 +110,7 @@ void ShowDrive(TrayIcon& icon, const DriveIconState& drive, bool active) {
     DestroyIconImage(icon.Icon);
     icon.Icon = DriveIconImage(drive, active);
     icon.Tip = DriveTooltip(drive.Model, drive.LogicalDrives);
-    if (icon.Active) platform::Shell_NotifyIcon(platform::NIM_MODIFY, EntryOf(icon, platform::NIF_ICON | platform::NIF_TIP));
+    UpdateTrayIcon(icon);
     ActivateIcon(icon);
 }
 
@@ -220,6 +220,25 @@ void RefreshDriveIconsFromCycle() {
 void ReleaseDriveIcons() {
     std::lock_guard<std::mutex> lock(IconsLock);
     for (auto& slot : DriveIconSlots) ReleaseIcon(slot);
+}
+
+uint32_t NewTrayIconId() {
+    std::lock_guard<std::mutex> lock(IconsLock);
+    return NextIconId++;
+}
+
+void UpdateTrayIcon(const TrayIcon& icon) {
+    if (icon.Active) platform::Shell_NotifyIcon(platform::NIM_MODIFY, EntryOf(icon, platform::NIF_ICON | platform::NIF_TIP));
+}
+
+void DeactivateTrayIcon(TrayIcon& icon) {
+    if (icon.Active) platform::Shell_NotifyIcon(platform::NIM_DELETE, EntryOf(icon, 0));
+    icon.Active = false;
+}
+
+void DeactivateDriveIcon(unsigned slot) {
+    std::lock_guard<std::mutex> lock(IconsLock);
+    if (slot < DriveIconSlots.size() && DriveIconSlots[slot]) DeactivateTrayIcon(*DriveIconSlots[slot]);
 }
 
 void ActivateIcon(TrayIcon& icon) {

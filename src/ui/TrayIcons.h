@@ -21,6 +21,16 @@ extern std::atomic<const char*> MainWindowCaption;
 // What a tray entry posts to the main window on mouse events over it (WM_APP + 1).
 constexpr uint32_t TrayCallbackMessage = 0x8001;
 
+// The items of the tray icons' popup menu; they reach the main window as WM_COMMAND with these ids,
+// clear of the main window's control identifiers.
+enum TrayMenuCommand : uint32_t {
+    TrayOpenId = 200,
+    TraySettingsId,
+    TrayHelpId,
+    TrayUpdateId,
+    TrayExitId,
+};
+
 // One entry of the notification area. It is active once it was added to the tray; its icon and
 // tooltip are sent to the tray whenever they change while it is active.
 struct TrayIcon {
@@ -59,6 +69,15 @@ void RefreshDriveIcons();
 void RefreshDriveIconsFromCycle();
 // Takes every drive icon out of the tray and frees it; the slots stay, empty.
 void ReleaseDriveIcons();
+
+// An identifier no other tray entry of the program has.
+uint32_t NewTrayIconId();
+// Sends the entry's icon and tooltip to the tray when it is active.
+void UpdateTrayIcon(const TrayIcon& icon);
+// Takes the entry out of the tray (it stays, inactive).
+void DeactivateTrayIcon(TrayIcon& icon);
+// The same for the drive icon in `slot`, when there is one.
+void DeactivateDriveIcon(unsigned slot);
 
 // Adds an entry to the tray, retrying every 100 ms while the tray is not there. After 60 seconds
 // without it the monitoring stops, the user is told, and the process ends.

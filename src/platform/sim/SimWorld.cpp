@@ -2,7 +2,10 @@
 
 #include "platform/sim/SimClock.h"
 #include "platform/sim/SimDialogs.h"
+#include "platform/sim/SimExplorer.h"
+#include "platform/sim/SimGraphBitmap.h"
 #include "platform/sim/SimMachine.h"
+#include "platform/sim/SimMenus.h"
 #include "platform/sim/SimRegistry.h"
 #include "platform/sim/SimShell.h"
 #include "platform/sim/SimSystem.h"
@@ -29,6 +32,9 @@ void ResetWorld() {
     ResetSystem();
     ResetWindowing();
     ResetDialogs();
+    ResetMenus();
+    ResetGraphBitmaps();
+    ResetExplorer();
 }
 
 }  // namespace sim

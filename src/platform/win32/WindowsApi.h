@@ -40,6 +40,8 @@
 #undef RegQueryInfoKey
 #undef MessageBox
 #undef Shell_NotifyIcon
+#undef AppendMenu
+#undef FindWindow
 // Names of constants the interface defines itself with the same values.
 #undef INVALID_HANDLE_VALUE
 #undef DEVPROP_TYPE_STRING
@@ -149,10 +151,24 @@
 #undef SM_CYSCREEN
 #undef SM_CXMENUCHECK
 #undef SM_CYMENUCHECK
+#undef MF_STRING
+#undef MF_GRAYED
+#undef MF_SEPARATOR
+#undef WM_LBUTTONDOWN
+#undef WM_LBUTTONDBLCLK
+#undef WM_RBUTTONDOWN
+#undef WM_RBUTTONUP
+#undef PROCESS_ALL_ACCESS
+#undef WAIT_OBJECT_0
+#undef WAIT_TIMEOUT
+#undef WAIT_FAILED
 
 #include "platform/Dialogs.h"
 #include "platform/FileVersion.h"
+#include "platform/GraphBitmap.h"
 #include "platform/Input.h"
+#include "platform/Menus.h"
+#include "platform/Processes.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
 #include "platform/Storage.h"

@@ -10,7 +10,8 @@
 //     --settings the settings dialog comes up at start-up (its "CheckUpdate" value is deleted first):
 //                its four boxes are checked, "Use Fahrenheit temperature scale" is ticked, the
 //                screenshot taken, the dialog closed and the four stored values read back
-//   Without --settings the four settings are stored first (0, 0, 0, 1), so that no dialog waits.
+//   Without --settings the four settings are stored first (0, 0, 0, 1), so that no dialog waits; the
+//   installation counts as done, so that no test restarts Explorer.
 #include "platform/win32/WindowsApi.h"
 
 #include <cstdio>
@@ -189,6 +190,10 @@ void PrepareSettings(bool showDialog) {
         ::RegSetValueExA(key, SettingNames[i], 0, platform::REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
     }
     if (showDialog) ::RegDeleteValueA(key, "CheckUpdate");
+    // Not a first start after installation: that one restarts Explorer, which holds Wine's tray.
+    const DWORD installed = 1;
+    ::RegSetValueExA(key, "InstallationSuccess", 0, platform::REG_DWORD, reinterpret_cast<const BYTE*>(&installed),
+                     sizeof installed);
     ::RegCloseKey(key);
 }
 
@@ -259,7 +264,7 @@ int main(int argc, char** argv) {
     if (!options.Settings && (options.Window || options.TrayEntries > 0)) LetTheScreenshotBeTaken(process.hProcess);
     if (options.Exits) {
         DWORD code = STILL_ACTIVE;
-        if (::WaitForSingleObject(process.hProcess, WaitMs) != WAIT_OBJECT_0) Fail("exit", "still running after 30 s");
+        if (::WaitForSingleObject(process.hProcess, WaitMs) != platform::WAIT_OBJECT_0) Fail("exit", "still running after 30 s");
         else if (::GetExitCodeProcess(process.hProcess, &code) && code != 0) Fail("exit code", std::to_string(code));
         else std::printf("exited with 0\n");
     }

@@ -35,7 +35,7 @@ TEST(Win32Threads, AWorkerRunsOnItsOwnThreadAndFreesItsWorkAndItsHandle) {
         seen = *owned;
         ::SetEvent(done);
     }));
-    ASSERT_EQ(::WaitForSingleObject(done, 10000), WAIT_OBJECT_0);
+    ASSERT_EQ(::WaitForSingleObject(done, 10000), platform::WAIT_OBJECT_0);
     EXPECT_NE(thread, ::GetCurrentThreadId());
     EXPECT_EQ(seen, 5);
     for (int i = 0; i < 1000 && owned.use_count() > 1; ++i) ::Sleep(10);  // freed on the worker's way out

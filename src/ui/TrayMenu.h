@@ -1,0 +1,34 @@
+// The tray icons' popup menu and what the icons do with the mouse.
+//
+// The main window procedure routes two things here: the tray entries' callback message
+// (TrayCallbackMessage, 0x8001 = WM_APP + 1) to OnTrayIconMessage, and WM_COMMAND with a
+// TrayMenuCommand id (TrayIcons.h) to OnTrayMenuCommand.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/Menus.h"
+
+// The popup menu; 0 until CreateTrayMenu.
+extern platform::HMenu TrayMenu;
+
+// What the menu calls in parts of the program built elsewhere; an empty entry does nothing.
+struct TrayMenuCalls {
+    void (*RunSettings)() = nullptr;     // the settings dialog, then the icons refreshed
+    void (*CheckForUpdate)() = nullptr;  // the manual update check and download
+};
+extern TrayMenuCalls TrayCalls;
+
+// "Open", separator, "Settings", "Help", "Update", separator, "Exit". False when the menu cannot be
+// made.
+bool CreateTrayMenu();
+
+// One of the menu's commands; false for an id that is not one.
+bool OnTrayMenuCommand(uint32_t id);
+
+// The callback message of a tray entry: wParam its id, lParam the mouse message. The right button
+// pops the menu up at the cursor, the left button opens the report; true when it did either.
+bool OnTrayIconMessage(platform::WParam wParam, platform::LParam lParam);
+
+// The menu and the calls back to their start (a simulated restart).
+void ResetTrayMenu();
