@@ -124,7 +124,7 @@ korvante_gui_test(gui_settings_dialog KORVANTE-sim --settings --tray 7)
 korvante_gui_test(gui_sim_program_machine_file KORVANTE-sim --tray 1 --
                   --machine=${PROJECT_SOURCE_DIR}/tests/fixtures/nvme-synthetic.machine)
 # The real program under Wine, which has no drive it can reach: the diagnostic window.
-korvante_gui_test(gui_program_without_drives KORVANTE --window)
+korvante_gui_test(gui_program_without_drives KORVANTE --diagnostic)
 
 # The portable test sources are listed by tests/CMakeLists.txt, which CMake reads after src/; the
 # executables are therefore defined once the top directory is done.

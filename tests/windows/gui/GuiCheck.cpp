@@ -7,6 +7,7 @@
 //     --window   the main window is shown with its report box and buttons at their design places
 //     --tray N   at least N entries are in the tray
 //     --exits    the program ends by itself, with exit code 0
+//     --diagnostic  the window is the one without drives: only "Publish" is enabled, and it can be resized
 //     --settings the settings dialog comes up at start-up (its "CheckUpdate" value is deleted first):
 //                its four boxes are checked, "Use Fahrenheit temperature scale" is ticked, the
 //                screenshot taken, the dialog closed and the four stored values read back
@@ -33,6 +34,7 @@ struct Options {
     int TrayEntries = 0;
     bool Exits = false;
     bool Settings = false;
+    bool Diagnostic = false;
 };
 
 struct Expected {
@@ -75,6 +77,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         if (a == "--window") options.Window = true;
         else if (a == "--exits") options.Exits = true;
         else if (a == "--settings") options.Settings = true;
+        else if (a == "--diagnostic") options.Diagnostic = options.Window = true;
         else if (a == "--tray" && i + 1 < argc) options.TrayEntries = std::atoi(argv[++i]);
         else if (a == "--") {
             for (++i; i < argc; ++i) options.Arguments += std::string(" ") + argv[i];
@@ -109,6 +112,15 @@ RECT PlaceInParent(HWND control, HWND parent) {
     ::GetWindowRect(control, &r);
     ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
     return r;
+}
+
+// Without drives only "Publish" (id 103) is live, and the window keeps its sizing border.
+void CheckDiagnosticWindow(HWND main) {
+    for (const Expected& e : Controls)
+        if (e.Id != 100 && (::IsWindowEnabled(::GetDlgItem(main, e.Id)) != FALSE) != (e.Id == 103))
+            Fail("enabled state", std::to_string(e.Id) + " " + e.Text);
+    if ((::GetWindowLongA(main, platform::GWL_STYLE) & platform::WS_THICKFRAME) == 0) Fail("diagnostic window", "cannot be resized");
+    std::printf("diagnostic window: only Publish enabled, resizable\n");
 }
 
 void CheckMainWindow(HWND main) {
@@ -242,7 +254,7 @@ void CheckSettingsDialog(HANDLE process) {
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::printf("usage: korvante_guicheck PROGRAM [--window] [--tray N] [--exits] [--settings] [-- ARGUMENTS...]\n");
+        std::printf("usage: korvante_guicheck PROGRAM [--window] [--tray N] [--exits] [--settings] [--diagnostic] [-- ARGUMENTS...]\n");
         return 2;
     }
     PrepareSettings(options.Settings);
@@ -257,7 +269,10 @@ int main(int argc, char** argv) {
     if (options.Settings) CheckSettingsDialog(process.hProcess);
     if (options.Window) {
         const DWORD id = process.dwProcessId;
-        if (HWND main = WaitForWindow([id] { return FindMainWindow(id); })) CheckMainWindow(main);
+        if (HWND main = WaitForWindow([id] { return FindMainWindow(id); })) {
+            CheckMainWindow(main);
+            if (options.Diagnostic) CheckDiagnosticWindow(main);
+        }
         else Fail("main window", "not shown within 30 s");
     }
     if (options.TrayEntries > 0) CheckTray(options.TrayEntries);

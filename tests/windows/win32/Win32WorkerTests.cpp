@@ -6,6 +6,7 @@
 #include "platform/Storage.h"
 #include "platform/Threads.h"
 #include "platform/UserInterface.h"
+#include "ui/TrayMenu.h"
 #include "platform/win32/WindowsApi.h"
 
 #include <gtest/gtest.h>
@@ -98,6 +99,20 @@ TEST(Win32MessagePump, WakesTheWindowAndDispatchesWhatIsPending) {
     EXPECT_EQ(Dispatched.size(), 2u);
     ::DestroyWindow(window);
     ::UnregisterClassA("KorvantePumpTest", windowClass.hInstance);
+}
+
+// The tray menu as Windows holds it: its items in order, separators included.
+TEST(Win32TrayMenu, ItemsInOrderWithTheirSeparators) {
+    ASSERT_TRUE(CreateTrayMenu());
+    const HMENU menu = reinterpret_cast<HMENU>(TrayMenu);
+    std::vector<std::string> items;
+    for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
+        char text[64] = {};
+        ::GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+        items.push_back(text[0] ? text : "-");
+    }
+    EXPECT_EQ(items, (std::vector<std::string>{"Open", "-", "Settings", "Help", "Update", "-", "Exit"}));
+    ::DestroyMenu(menu);
 }
 
 }  // namespace
