@@ -19,15 +19,8 @@ namespace {
 
 constexpr uint64_t Minute = 60000;
 
-// The simulated machine's uptime in milliseconds, from its performance counter (which never wraps).
-uint64_t Uptime() {
-    int64_t count = 0;
-    platform::QueryPerformanceCounter(count);
-    return static_cast<uint64_t>(count) / (sim::PerformanceFrequency / 1000);
-}
-
 void AdvanceTo(uint64_t at) {
-    const uint64_t now = Uptime();
+    const uint64_t now = sim::UptimeMilliseconds();
     if (at > now) sim::AdvanceTime(at - now);
 }
 
@@ -62,7 +55,7 @@ void KillResidentProgram() {
 }
 
 void RunTimeline(unsigned minutes, const std::function<void(unsigned)>& afterMinute) {
-    const uint64_t start = Uptime();
+    const uint64_t start = sim::UptimeMilliseconds();
     uint64_t delivered = start;
     for (unsigned m = 1; m <= minutes; ++m) {
         const uint64_t end = start + m * Minute;

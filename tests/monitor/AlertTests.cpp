@@ -43,14 +43,9 @@ class Alerts : public MachineTest {
 protected:
     void SetUp() override {
         MachineTest::SetUp();
-        ResetMonitorState();
         Install({}).Drives.push_back(testmachine::SataDrive("ALERTED", 1));
         StartResidentProgram();
         sim::ClearRegistryWrites();
-    }
-    void TearDown() override {
-        MachineTest::TearDown();
-        ResetMonitorState();
     }
     DriveRecord& Record() { return *DriveTable.Drives[0]; }
     void Raise(void (*alert)(DriveRecord&)) {

@@ -76,12 +76,7 @@ class MonitorCycle : public MachineTest {
 protected:
     void SetUp() override {
         MachineTest::SetUp();
-        ResetMonitorState();
         Refreshes = PublishPrompts = 0;
-    }
-    void TearDown() override {
-        MachineTest::TearDown();
-        ResetMonitorState();
     }
 
     // Installs the machine and starts a program of version 2.1.0.7 on it, the tray refresh and the
@@ -358,12 +353,6 @@ TEST_F(MonitorCycle, AnAtaSelfTestInProgressCostsOneRawReadPerCycle) {
     EXPECT_FALSE(Record().ShortSelfTestRunning);
 }
 
-int64_t UptimeMicroseconds() {
-    int64_t count = 0;
-    platform::QueryPerformanceCounter(count);
-    return count / 10;
-}
-
 const struct LostCase {
     unsigned failures;
     bool lost;
@@ -383,11 +372,11 @@ TEST_F(MonitorCycle, ADriveIsLostAfterFortyFailedRetriesOfItsPowerQuery) {
         StopMonitorTimer();  // the cycles run here, one at a time
         Drive(0).Power.QueryFailures = c.failures;
         const unsigned queries = Drive(0).Power.Queries, passes = sim::MessagePumpPasses();
-        const int64_t start = UptimeMicroseconds();
+        const int64_t start = static_cast<int64_t>(sim::UptimeMicroseconds());
         RunMonitorCycle();
         EXPECT_EQ(Drive(0).Power.Queries - queries, c.queries) << c.failures;
         EXPECT_EQ(sim::MessagePumpPasses() - passes, c.pumpPasses) << c.failures;
-        EXPECT_EQ(UptimeMicroseconds() - start, c.waitedMs * 1000) << c.failures;
+        EXPECT_EQ(static_cast<int64_t>(sim::UptimeMicroseconds()) - start, c.waitedMs * 1000) << c.failures;
         EXPECT_EQ(Record().SmartLost, c.lost) << c.failures;
 
         RunMonitorCycle();

@@ -211,6 +211,11 @@ unsigned TimerCount() {
     return static_cast<unsigned>(Timers.size());
 }
 
+uint64_t UptimeMicroseconds() {
+    std::lock_guard<std::mutex> lock(ClockLock);
+    return Uptime;
+}
+
 }  // namespace sim
 
 namespace platform {

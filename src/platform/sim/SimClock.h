@@ -47,6 +47,9 @@ void AdvanceTimeMicroseconds(uint64_t microseconds);
 using ClockListener = void (*)(uint64_t uptimeMs);
 void AddClockListener(ClockListener listener);
 
+// The timeline: microseconds since the machine started.
+uint64_t UptimeMicroseconds();
+inline uint64_t UptimeMilliseconds() { return UptimeMicroseconds() / 1000; }
 // Number of timers running.
 unsigned TimerCount();
 

@@ -31,12 +31,6 @@ std::vector<std::shared_ptr<Box>> Boxes;
 std::deque<int> Answers;
 uint64_t HoldFor = NotHeld;
 
-uint64_t UptimeMilliseconds() {
-    int64_t count = 0;
-    platform::QueryPerformanceCounter(count);
-    return static_cast<uint64_t>(count) / (PerformanceFrequency / 1000);
-}
-
 // The first button of a box's kind (MB_OK, MB_OKCANCEL, MB_ABORTRETRYIGNORE, MB_YESNOCANCEL, MB_YESNO,
 // MB_RETRYCANCEL).
 int DefaultAnswer(uint32_t flags) {
