@@ -118,7 +118,8 @@ endfunction()
 korvante_gui_test(gui_main_window korvante_mainwindow_show --window --tray 2)
 # The resident program on simulated drives: one tray icon per drive of the built-in machine (7), or of
 # a description file (1); its main window stays hidden until asked for.
-korvante_gui_test(gui_sim_program KORVANTE-sim --tray 7)
+korvante_gui_test(gui_sim_program KORVANTE-sim --tray 7 --tip "WDC WD10EZEX-08WN4A0 (D:)" --tip "ST3160815AS"
+                  --tip "Samsung SSD 970 EVO Plus 1TB (C: E:)")
 # Its first-run settings dialog stores the four boxes in the real registry; then the icons come.
 korvante_gui_test(gui_settings_dialog KORVANTE-sim --settings --tray 7)
 korvante_gui_test(gui_sim_program_machine_file KORVANTE-sim --tray 1 --

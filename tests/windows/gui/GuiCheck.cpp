@@ -3,9 +3,10 @@
 // window. When the windows are up it prints "SHOOT" and waits for a line on its input, while the
 // script that runs it takes a screenshot; then it ends the program it started.
 //
-//   korvante_guicheck PROGRAM [--window] [--tray N] [--exits] [-- ARGUMENTS...]
+//   korvante_guicheck PROGRAM [--window] [--tray N] [--tip TEXT]... [--exits] [-- ARGUMENTS...]
 //     --window   the main window is shown with its report box and buttons at their design places
 //     --tray N   at least N entries are in the tray
+//     --tip TEXT one of the tray entries has this tooltip (repeatable)
 //     --exits    the program ends by itself, with exit code 0
 //     --diagnostic  the window is the one without drives: only "Publish" is enabled, and it can be resized
 //     --settings the settings dialog comes up at start-up (its "CheckUpdate" value is deleted first):
@@ -14,6 +15,8 @@
 //   Without --settings the four settings are stored first (0, 0, 0, 1), so that no dialog waits; the
 //   installation counts as done, so that no test restarts Explorer.
 #include "platform/win32/WindowsApi.h"
+
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -32,6 +35,7 @@ struct Options {
     std::string Arguments;
     bool Window = false;
     int TrayEntries = 0;
+    std::vector<std::string> Tips;
     bool Exits = false;
     bool Settings = false;
     bool Diagnostic = false;
@@ -79,6 +83,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         else if (a == "--settings") options.Settings = true;
         else if (a == "--diagnostic") options.Diagnostic = options.Window = true;
         else if (a == "--tray" && i + 1 < argc) options.TrayEntries = std::atoi(argv[++i]);
+        else if (a == "--tip" && i + 1 < argc) options.Tips.push_back(argv[++i]);
         else if (a == "--") {
             for (++i; i < argc; ++i) options.Arguments += std::string(" ") + argv[i];
         } else return false;
@@ -174,6 +179,72 @@ void CheckTray(int wanted) {
     if (!::IsWindowVisible(tray)) Fail("tray", "its window is hidden");
 }
 
+// Wine's tray gives each entry a tooltip control owned by the tray window, in Explorer's process. The
+// control copies a tool's text only into memory of its own process: the text is fetched through a
+// block lent there.
+struct TipSearch {
+    HWND Tray;
+    std::vector<HWND> Controls;
+};
+
+BOOL CALLBACK CollectTipControl(HWND window, LPARAM search) {
+    auto* s = reinterpret_cast<TipSearch*>(search);
+    char className[64] = {};
+    ::GetClassNameA(window, className, sizeof className);
+    if (_stricmp(className, TOOLTIPS_CLASSA) == 0 && ::GetWindow(window, GW_OWNER) == s->Tray) s->Controls.push_back(window);
+    return TRUE;
+}
+
+constexpr UINT EnumToolsW = platform::WM_USER + 58;  // TTM_ENUMTOOLSW, which names the undefined WM_USER
+
+struct RemoteTool {
+    TTTOOLINFOW Info;
+    wchar_t Text[512];
+};
+
+std::string ToolTextIn(HANDLE explorer, HWND control) {
+    auto* remote = static_cast<RemoteTool*>(::VirtualAllocEx(explorer, nullptr, sizeof(RemoteTool), MEM_COMMIT, PAGE_READWRITE));
+    if (!remote) return {};
+    RemoteTool local{};
+    local.Info.cbSize = sizeof local.Info;
+    local.Info.lpszText = remote->Text;
+    std::string text;
+    SIZE_T moved = 0;
+    if (::WriteProcessMemory(explorer, remote, &local, sizeof local, &moved) &&
+        ::SendMessageW(control, EnumToolsW, 0, reinterpret_cast<LPARAM>(remote)) &&
+        ::ReadProcessMemory(explorer, remote, &local, sizeof local, &moved)) {
+        local.Text[511] = 0;
+        char narrow[1024] = {};
+        ::WideCharToMultiByte(CP_ACP, 0, local.Text, -1, narrow, sizeof narrow, nullptr, nullptr);
+        text = narrow;
+    }
+    ::VirtualFreeEx(explorer, remote, 0, MEM_RELEASE);
+    return text;
+}
+
+std::vector<std::string> TrayTips() {
+    TipSearch search{::FindWindowA(nullptr, "Wine System Tray"), {}};
+    DWORD explorerId = 0;
+    ::GetWindowThreadProcessId(search.Tray, &explorerId);
+    HANDLE explorer = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, explorerId);
+    if (!explorer) return {};
+    ::EnumWindows(CollectTipControl, reinterpret_cast<LPARAM>(&search));
+    std::vector<std::string> tips;
+    for (HWND control : search.Controls) tips.push_back(ToolTextIn(explorer, control));
+    ::CloseHandle(explorer);
+    return tips;
+}
+
+void CheckTrayTips(const std::vector<std::string>& wanted) {
+    const std::vector<std::string> tips = TrayTips();
+    for (const std::string& tip : tips) std::printf("tray tip: \"%s\"\n", tip.c_str());
+    for (const std::string& w : wanted) {
+        bool found = false;
+        for (const std::string& tip : tips) found = found || tip == w;
+        if (!found) Fail("tray tip missing", w);
+    }
+}
+
 // Prints SHOOT once the program has painted, and waits for the screenshot to be taken (a line, or
 // the end of the input).
 void LetTheScreenshotBeTaken(HANDLE process) {
@@ -254,7 +325,7 @@ void CheckSettingsDialog(HANDLE process) {
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::printf("usage: korvante_guicheck PROGRAM [--window] [--tray N] [--exits] [--settings] [--diagnostic] [-- ARGUMENTS...]\n");
+        std::printf("usage: korvante_guicheck PROGRAM [--window] [--tray N] [--tip TEXT]... [--exits] [--settings] [--diagnostic] [-- ARGUMENTS...]\n");
         return 2;
     }
     PrepareSettings(options.Settings);
@@ -276,6 +347,7 @@ int main(int argc, char** argv) {
         else Fail("main window", "not shown within 30 s");
     }
     if (options.TrayEntries > 0) CheckTray(options.TrayEntries);
+    if (!options.Tips.empty()) CheckTrayTips(options.Tips);
     if (!options.Settings && (options.Window || options.TrayEntries > 0)) LetTheScreenshotBeTaken(process.hProcess);
     if (options.Exits) {
         DWORD code = STILL_ACTIVE;
