@@ -7,6 +7,7 @@
 //     --window   the main window is shown with its report box and buttons at their design places
 //     --tray N   at least N entries are in the tray
 //     --tip TEXT one of the tray entries has this tooltip (repeatable)
+//     --memory S prints the program's working set and private bytes S seconds after its start
 //     --exits    the program ends by itself, with exit code 0
 //     --diagnostic  the window is the one without drives: only "Publish" is enabled, and it can be resized
 //     --settings the settings dialog comes up at start-up (its "CheckUpdate" value is deleted first):
@@ -17,6 +18,7 @@
 #include "platform/win32/WindowsApi.h"
 
 #include <commctrl.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -36,6 +38,7 @@ struct Options {
     bool Window = false;
     int TrayEntries = 0;
     std::vector<std::string> Tips;
+    int MemorySeconds = 0;
     bool Exits = false;
     bool Settings = false;
     bool Diagnostic = false;
@@ -84,6 +87,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         else if (a == "--diagnostic") options.Diagnostic = options.Window = true;
         else if (a == "--tray" && i + 1 < argc) options.TrayEntries = std::atoi(argv[++i]);
         else if (a == "--tip" && i + 1 < argc) options.Tips.push_back(argv[++i]);
+        else if (a == "--memory" && i + 1 < argc) options.MemorySeconds = std::atoi(argv[++i]);
         else if (a == "--") {
             for (++i; i < argc; ++i) options.Arguments += std::string(" ") + argv[i];
         } else return false;
@@ -245,6 +249,16 @@ void CheckTrayTips(const std::vector<std::string>& wanted) {
     }
 }
 
+void PrintMemory(HANDLE process, int seconds) {
+    ::Sleep(static_cast<DWORD>(seconds) * 1000);
+    PROCESS_MEMORY_COUNTERS_EX counters{};
+    counters.cb = sizeof counters;
+    if (!::K32GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters))
+        return Fail("memory", "cannot be read");
+    std::printf("memory after %d s: working set %zu KiB, private %zu KiB\n", seconds,
+                static_cast<size_t>(counters.WorkingSetSize / 1024), static_cast<size_t>(counters.PrivateUsage / 1024));
+}
+
 // Prints SHOOT once the program has painted, and waits for the screenshot to be taken (a line, or
 // the end of the input).
 void LetTheScreenshotBeTaken(HANDLE process) {
@@ -348,6 +362,7 @@ int main(int argc, char** argv) {
     }
     if (options.TrayEntries > 0) CheckTray(options.TrayEntries);
     if (!options.Tips.empty()) CheckTrayTips(options.Tips);
+    if (options.MemorySeconds > 0) PrintMemory(process.hProcess, options.MemorySeconds);
     if (!options.Settings && (options.Window || options.TrayEntries > 0)) LetTheScreenshotBeTaken(process.hProcess);
     if (options.Exits) {
         DWORD code = STILL_ACTIVE;
