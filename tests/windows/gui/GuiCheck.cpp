@@ -277,6 +277,17 @@ const char* const SettingBoxes[] = {"Use Fahrenheit temperature scale", "Show th
 
 HKEY Machine() { return reinterpret_cast<HKEY>(platform::HKEY_LOCAL_MACHINE); }
 
+// Without a window manager (Xvfb) nobody draws the frame of a window the manager would decorate: Wine
+// is asked to draw every frame itself, so that the screenshots show captions as Windows would.
+void LetWineDrawFrames() {
+    HKEY key = nullptr;
+    if (::RegCreateKeyExA(reinterpret_cast<HKEY>(platform::HKEY_CURRENT_USER), "Software\\Wine\\X11 Driver", 0, nullptr, 0,
+                          platform::KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return;
+    ::RegSetValueExA(key, "Decorated", 0, platform::REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
+    ::RegCloseKey(key);
+}
+
 void PrepareSettings(bool showDialog) {
     HKEY key = nullptr;
     if (::RegCreateKeyExA(Machine(), SettingsKeyPath, 0, nullptr, 0, platform::KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
@@ -320,7 +331,11 @@ void CheckSettingsDialog(HANDLE process) {
     if (!dialog) return Fail("settings dialog", "not shown within 30 s");
     for (const char* caption : SettingBoxes) {
         BoxSearch search{caption, nullptr};
-        ::EnumChildWindows(dialog, FindBox, reinterpret_cast<LPARAM>(&search));
+        // The dialog's window is found before its boxes are made.
+        for (DWORD waited = 0; waited < WaitMs && !search.Found; waited += PollMs) {
+            ::EnumChildWindows(dialog, FindBox, reinterpret_cast<LPARAM>(&search));
+            if (!search.Found) ::Sleep(PollMs);
+        }
         if (!search.Found) Fail("settings box missing", caption);
         else if (caption == SettingBoxes[0]) ::SendMessageA(search.Found, BM_CLICK, 0, 0);
     }
@@ -343,6 +358,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     PrepareSettings(options.Settings);
+    LetWineDrawFrames();
     std::string commandLine = "\"" + options.Program + "\"" + options.Arguments;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
