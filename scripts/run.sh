@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job: builds the native tree and runs the headless program on the simulated machine.
-#   bash scripts/run.sh                      the built-in machine
-#   bash scripts/run.sh path/to/machine.txt  a machine description
+#   bash scripts/run.sh                      the report of the built-in machine
+#   bash scripts/run.sh path/to/machine.txt  of a machine description
+#   bash scripts/run.sh --expert | --publish | --fields | --cycles N  [machine.txt]
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"

@@ -7,22 +7,6 @@
 #include "smart/AttributeNames.h"
 #include "smart/SmartData.h"
 
-namespace {
-
-// As the report words it: failing now, failed at some time in the past, or within limits.
-const char* FailureText(AttributeVerdict verdict) {
-    switch (verdict) {
-        case PreFailureNow:
-        case AdvisoryNow: return "Now";
-        case PreFailurePast:
-        case AdvisoryPast: return "Past";
-        case AttributeWithinLimits: break;
-    }
-    return "-";
-}
-
-}  // namespace
-
 void DumpAttributes(std::ostream& out, const DriveRecord& d) {
     char line[256];
     std::snprintf(line, sizeof line, "%3s  %-48s %-7s %5s %5s %9s %15s %12s  %s\n", "ID", "Name", "Flags", "Value",
@@ -34,7 +18,7 @@ void DumpAttributes(std::ostream& out, const DriveRecord& d) {
         const uint8_t threshold = d.SmartThresholds[AttributeOffset(i) + 1];
         std::snprintf(line, sizeof line, "%3u  %-48s %-7s %5u %5u %9u %15" PRIu64 " %12s  %s\n", entry[0],
                       NameAttribute(d, i).c_str(), FormatAttributeFlags(d, i).c_str(), entry[3], entry[4], threshold,
-                      RawValue(d, i), FormatRawHex(d, i).c_str(), FailureText(ClassifyAttribute(d, i)));
+                      RawValue(d, i), FormatRawHex(d, i).c_str(), VerdictText(ClassifyAttribute(d, i)));
         out << line;
     }
     out << AttributeFlagLegend[0] << "\n" << AttributeFlagLegend[1] << "\n";

@@ -1,8 +1,9 @@
-// The headless run on a simulated machine (a description file, or the built-in one). Without
-// --cycles it scans and prints every kept drive's record and diagnostic log, then the global log.
-// With --cycles N the resident program lives N minutes on the virtual clock: each monitoring cycle's
-// commands per drive, every message box, registry write and shell request, and at the end each drive's
-// diagnostic log.
+// The headless run on a simulated machine (a description file, or the built-in one). Without options
+// the resident program starts and prints the report of its drives as plain text (--expert: the expert
+// report; --publish: the text publishing sends). --fields scans and prints every kept drive's record
+// and diagnostic log, then the global log. With --cycles N the resident program lives N minutes on
+// the virtual clock: each monitoring cycle's commands per drive, every message box, registry write and
+// shell request, and at the end each drive's diagnostic log.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,19 +20,25 @@
 #include "device/DiagnosticLog.h"
 #include "app/ProgramLife.h"
 #include "monitor/Monitor.h"
+#include "platform/FileVersion.h"
 #include "platform/Time.h"
 #include "platform/sim/SimRegistry.h"
 #include "platform/sim/SimShell.h"
+#include "platform/sim/SimSystem.h"
 #include "platform/sim/SimUserInterface.h"
+#include "system/OSInfo.h"
+#include "ui/Report.h"
 
 namespace {
 
 int Usage() {
-    std::cerr << "usage: korvante-headless [--cycles N] [MACHINE-DESCRIPTION]\n"
-                 "Scans the simulated machine the description file defines (the built-in machine without one)\n"
-                 "and prints every drive record, its diagnostic log and the global log. With --cycles, runs\n"
-                 "the resident program for N minutes of virtual time and prints what it did each minute (the\n"
-                 "built-in machine then has eight hours of events scripted on its timeline).\n";
+    std::cerr << "usage: korvante-headless [--expert | --publish | --fields | --cycles N] [MACHINE-DESCRIPTION]\n"
+                 "Starts the program on the simulated machine the description file defines (the built-in\n"
+                 "machine without one) and prints the report of its drives as plain text: the normal report,\n"
+                 "with --expert the expert report, with --publish the text publishing sends. --fields prints\n"
+                 "every drive record after the scan, its diagnostic log and the global log instead. With\n"
+                 "--cycles, runs the resident program for N minutes of virtual time and prints what it did each\n"
+                 "minute (the built-in machine then has eight hours of events scripted on its timeline).\n";
     return 2;
 }
 
@@ -139,32 +146,20 @@ int RunLife(unsigned minutes) {
     return 0;
 }
 
+// The report of the started program's drives, as the report box would give it back as plain text.
+int PrintReport(bool expert, bool publish) {
+    sim::SetFileVersion(platform::GetModuleFileName(), {KORVANTE_VERSION_MS, KORVANTE_VERSION_LS});
+    InitOSInfo();
+    StartResidentProgram();
+    ExpertMode = expert || publish;
+    PublishMode = publish;
+    std::cout << ReportPlainText(BuildReportDocument()) << "\n";
+    PublishMode = false;
+    KillResidentProgram();
+    return 0;
+}
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    int next = 1;
-    long minutes = -1;
-    if (argc > 2 && !std::strcmp(argv[1], "--cycles")) {
-        char* end = nullptr;
-        minutes = std::strtol(argv[2], &end, 10);
-        if (*end != 0 || minutes < 0 || minutes > 10000000) return Usage();
-        next = 3;
-    }
-    if (argc > next + 1 || (argc == next + 1 && argv[next][0] == '-')) return Usage();
-    sim::Machine machine;
-    if (argc == next + 1) {
-        std::string error;
-        if (!sim::LoadMachineFile(argv[next], machine, error)) {
-            std::cerr << "korvante-headless: " << error << "\n";
-            return 1;
-        }
-    } else {
-        machine = minutes >= 0 ? sim::DefaultMachineDay() : sim::DefaultMachine();
-    }
-    sim::Install(std::move(machine));
-    if (minutes >= 0) return RunLife(static_cast<unsigned>(minutes));
-
+int PrintFields() {
     ScanDrives();
     std::cout << "Drives kept: " << unsigned(DriveTable.Count) << "\n\n";
     for (unsigned i = 0; i < DriveTable.Count; ++i) {
@@ -184,4 +179,48 @@ int main(int argc, char** argv) {
     }
     PrintLog("Global log", GlobalLogText());
     return 0;
+}
+
+enum class Output { Report, ExpertReport, PublishText, Fields, Life };
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int next = 1;
+    long minutes = -1;
+    Output output = Output::Report;
+    const struct { const char* flag; Output output; } flags[] = {
+        {"--expert", Output::ExpertReport}, {"--publish", Output::PublishText}, {"--fields", Output::Fields}};
+    if (argc > 2 && !std::strcmp(argv[1], "--cycles")) {
+        char* end = nullptr;
+        minutes = std::strtol(argv[2], &end, 10);
+        if (*end != 0 || minutes < 0 || minutes > 10000000) return Usage();
+        output = Output::Life;
+        next = 3;
+    }
+    for (const auto& f : flags)
+        if (argc > 1 && !std::strcmp(argv[1], f.flag)) {
+            output = f.output;
+            next = 2;
+        }
+    if (argc > next + 1 || (argc == next + 1 && argv[next][0] == '-')) return Usage();
+    sim::Machine machine;
+    if (argc == next + 1) {
+        std::string error;
+        if (!sim::LoadMachineFile(argv[next], machine, error)) {
+            std::cerr << "korvante-headless: " << error << "\n";
+            return 1;
+        }
+    } else {
+        machine = minutes >= 0 ? sim::DefaultMachineDay() : sim::DefaultMachine();
+    }
+    sim::Install(std::move(machine));
+    switch (output) {
+        case Output::Life: return RunLife(static_cast<unsigned>(minutes));
+        case Output::Fields: return PrintFields();
+        case Output::ExpertReport: return PrintReport(true, false);
+        case Output::PublishText: return PrintReport(true, true);
+        case Output::Report: break;
+    }
+    return PrintReport(false, false);
 }

@@ -110,13 +110,19 @@ std::vector<NvmeHealthValue> NvmeHealthValues(const DriveRecord& d) {
     return values;
 }
 
-std::vector<std::string> NvmeCriticalWarningTexts(const DriveRecord& d) {
+std::vector<std::string> NvmeCriticalWarningTexts(const DriveRecord& d, size_t logByte) {
     const bool enduranceGroups = NvmeVersion(d) >= EnduranceGroupVersion;
     std::vector<std::string> texts;
     for (const WarningText& w : CriticalWarnings) {
-        if (w.Byte == 6 && !enduranceGroups) continue;
+        if (w.Byte != logByte || (w.Byte == 6 && !enduranceGroups)) continue;
         if (Bit(d.SmartData[w.Byte], w.Bit)) texts.push_back(w.Text);
     }
+    return texts;
+}
+
+std::vector<std::string> NvmeCriticalWarningTexts(const DriveRecord& d) {
+    std::vector<std::string> texts = NvmeCriticalWarningTexts(d, 0);
+    for (std::string& text : NvmeCriticalWarningTexts(d, 6)) texts.push_back(std::move(text));
     return texts;
 }
 

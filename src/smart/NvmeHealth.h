@@ -31,6 +31,8 @@ std::vector<NvmeHealthValue> NvmeHealthValues(const DriveRecord& drive);
 
 // One text per critical-warning bit that has one, in report order.
 std::vector<std::string> NvmeCriticalWarningTexts(const DriveRecord& drive);
+// The same for one warning byte of the log only: 0 (critical warning) or 6 (endurance groups).
+std::vector<std::string> NvmeCriticalWarningTexts(const DriveRecord& drive, size_t logByte);
 
 constexpr size_t NvmeSelfTestLogSize = 564;
 

@@ -64,6 +64,17 @@ AttributeVerdict ClassifyAttribute(const DriveRecord& d, unsigned i) {
     return AttributeWithinLimits;
 }
 
+const char* VerdictText(AttributeVerdict verdict) {
+    switch (verdict) {
+        case PreFailureNow:
+        case AdvisoryNow: return "Now";
+        case PreFailurePast:
+        case AdvisoryPast: return "Past";
+        case AttributeWithinLimits: break;
+    }
+    return "-";
+}
+
 uint64_t RawValue(const DriveRecord& d, unsigned i) {
     if (i >= MaxAttributes) return 0;
     uint64_t raw = 0;

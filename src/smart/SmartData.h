@@ -37,6 +37,8 @@ enum AttributeVerdict : uint8_t {
     AdvisoryPast = 4,    // worst value fails, flag clear
 };
 AttributeVerdict ClassifyAttribute(const DriveRecord& drive, unsigned i);
+// The verdict as the attribute table words it: "Now" (failing), "Past" (failed once) or "-".
+const char* VerdictText(AttributeVerdict verdict);
 
 // Bytes 5..10 of entry i as a 48-bit little-endian number.
 uint64_t RawValue(const DriveRecord& drive, unsigned i);
