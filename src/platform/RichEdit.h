@@ -21,7 +21,9 @@ constexpr uint32_t EN_LINK = 0x070B;
 // refuses it.
 bool SetRichText(HWnd box, const std::string& rtf);
 
-// EM_GETTEXTEX(GT_USECRLF, CP_ACP): the box's text as plain text; empty when it cannot be read.
+// EM_GETTEXTEX(GT_DEFAULT, CP_ACP): the box's text as plain text, "\r\n" at the end of each line it
+// shows when it does not wrap (paragraph marks and soft line breaks alike); empty when it cannot be
+// read.
 std::string GetRichEditText(HWnd box);
 
 // GetScrollBarInfo(OBJID_VSCROLL): whether the box shows its vertical scroll bar now.

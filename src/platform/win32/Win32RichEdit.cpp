@@ -9,6 +9,17 @@ namespace {
 
 HWND Native(HWnd window) { return reinterpret_cast<HWND>(window); }
 
+// The text as the box counts its characters: a paragraph mark is one CR.
+std::string BoxCharacters(HWND box) {
+    GETTEXTLENGTHEX length = {GTL_NUMCHARS, CP_ACP};
+    const LRESULT size = ::SendMessageA(box, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&length), 0);
+    if (size <= 0) return std::string();
+    std::vector<char> text(static_cast<size_t>(size) * 2 + 1, '\0');  // room for double-byte characters
+    GETTEXTEX how = {static_cast<DWORD>(text.size()), GT_DEFAULT, CP_ACP, nullptr, nullptr};
+    ::SendMessageA(box, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&how), reinterpret_cast<LPARAM>(text.data()));
+    return std::string(text.data());  // the buffer keeps its last zero
+}
+
 }  // namespace
 
 bool SetRichText(HWnd box, const std::string& rtf) {
@@ -17,14 +28,25 @@ bool SetRichText(HWnd box, const std::string& rtf) {
                           reinterpret_cast<LPARAM>(rtf.c_str())) != 0;
 }
 
-std::string GetRichEditText(HWnd box) {
-    GETTEXTLENGTHEX length = {GTL_USECRLF | GTL_NUMBYTES, CP_ACP};
-    const LRESULT size = ::SendMessageA(Native(box), EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&length), 0);
-    if (size <= 0) return std::string();
-    std::vector<char> text(static_cast<size_t>(size) + 1, '\0');
-    GETTEXTEX how = {static_cast<DWORD>(text.size()), GT_USECRLF, CP_ACP, nullptr, nullptr};
-    ::SendMessageA(Native(box), EM_GETTEXTEX, reinterpret_cast<WPARAM>(&how), reinterpret_cast<LPARAM>(text.data()));
-    return std::string(text.data());  // the buffer keeps its last zero
+// A soft line break is no line break in the box's text (Wine gives a blank), so the lines are taken from its
+// rows, read while it does not wrap: each row but the last ends with the character that breaks it.
+std::string GetRichEditText(HWnd window) {
+    const HWND box = Native(window);
+    const std::string text = BoxCharacters(box);
+    std::vector<bool> breaks(text.size(), false);
+    ::SendMessageA(box, EM_SETTARGETDEVICE, 0, 1);  // no wrapping
+    const LRESULT rows = ::SendMessageA(box, EM_GETLINECOUNT, 0, 0);
+    for (LRESULT row = 1; row < rows; ++row) {
+        const LRESULT start = ::SendMessageA(box, EM_LINEINDEX, static_cast<WPARAM>(row), 0);
+        if (start > 0 && static_cast<size_t>(start) <= text.size()) breaks[static_cast<size_t>(start) - 1] = true;
+    }
+    ::SendMessageA(box, EM_SETTARGETDEVICE, 0, 0);  // wrapped at the box's width again
+    std::string plain;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (breaks[i]) plain += "\r\n";
+        else plain += text[i];
+    }
+    return plain;
 }
 
 bool HasVerticalScrollBar(HWnd window) {

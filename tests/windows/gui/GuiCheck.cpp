@@ -27,6 +27,10 @@
 
 namespace {
 
+using platform::SM_CXVSCROLL;
+using platform::WM_LBUTTONDOWN;
+using platform::WM_USER;  // in the rich-edit messages' definitions
+
 constexpr DWORD WaitMs = 30000;
 constexpr DWORD PollMs = 100;
 constexpr DWORD SettleMs = 1000;
@@ -152,13 +156,23 @@ void CheckMainWindow(HWND main) {
     std::printf("main window: %zu controls checked\n", sizeof Controls / sizeof Controls[0]);
 }
 
-std::string ReportText(HWND box) {
-    GETTEXTLENGTHEX length = {GTL_USECRLF | GTL_NUMBYTES, CP_ACP};
-    const LRESULT size = ::SendMessageA(box, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&length), 0);
-    std::vector<char> text(size > 0 ? static_cast<size_t>(size) + 1 : 1, '\0');
-    GETTEXTEX how = {static_cast<DWORD>(text.size()), GT_USECRLF, CP_ACP, nullptr, nullptr};
-    ::SendMessageA(box, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&how), reinterpret_cast<LPARAM>(text.data()));
-    return text.data();
+// The box's lines, from its rows while it does not wrap (its window text gives a soft line break as a
+// blank under Wine); the window text is all that crosses the process boundary.
+std::vector<std::string> ReportLines(HWND box) {
+    // GetWindowText does not ask another process's control for its text; the message does.
+    std::string text(static_cast<size_t>(::SendMessageA(box, WM_GETTEXTLENGTH, 0, 0)) + 1, '\0');
+    text.resize(static_cast<size_t>(::SendMessageA(box, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]))));
+    ::SendMessageA(box, EM_SETTARGETDEVICE, 0, 1);
+    const LRESULT rows = ::SendMessageA(box, EM_GETLINECOUNT, 0, 0);
+    std::vector<std::string> lines;
+    LRESULT start = 0;
+    for (LRESULT row = 1; row <= rows; ++row) {
+        const LRESULT next = row < rows ? ::SendMessageA(box, EM_LINEINDEX, static_cast<WPARAM>(row), 0) : static_cast<LRESULT>(text.size()) + 1;
+        lines.push_back(text.substr(std::min<size_t>(start, text.size()), next > start ? next - start - 1 : 0));
+        start = next;
+    }
+    ::SendMessageA(box, EM_SETTARGETDEVICE, 0, 0);
+    return lines;
 }
 
 // The layout rules, worked out here on their own: the longest line L (at least 38) and the lines N of
@@ -167,14 +181,10 @@ std::string ReportText(HWND box) {
 // two rows of three buttons 80 and 42 above the bottom edge, the window centred in the work area.
 void CheckLaidOutWindow(HWND main) {
     HWND box = ::GetDlgItem(main, 100);
-    const std::string text = ReportText(box);
-    int longest = 0, line = 0, lines = 1;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-        if (text[i] == '\r' || text[i] == '\n' || text[i] == '\v') ++lines, line = 0;
-        else longest = std::max(longest, ++line);
-    }
-    longest = std::max(longest, 38);
+    const std::vector<std::string> rows = ReportLines(box);
+    const int lines = static_cast<int>(std::max<size_t>(rows.size(), 1));
+    int longest = 38;
+    for (const std::string& row : rows) longest = std::max(longest, static_cast<int>(row.size()));
     RECT work{}, outer{}, client{};
     ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
     ::GetWindowRect(main, &outer);
@@ -183,10 +193,8 @@ void CheckLaidOutWindow(HWND main) {
     const int bar = ::GetSystemMetrics(SM_CXVSCROLL);
     int boxHeight = 16 * lines + 13;
     if (boxHeight + 95 + frameHeight > work.bottom) boxHeight = work.bottom * 2 / 3;
-    SCROLLBARINFO scroll{};
-    scroll.cbSize = sizeof scroll;
-    ::GetScrollBarInfo(box, OBJID_VSCROLL, &scroll);
-    const bool barShown = (scroll.rgstate[0] & STATE_SYSTEM_INVISIBLE) == 0;
+    // The box shows or hides its bar through its style (the bar's state is not readable from here).
+    const bool barShown = (::GetWindowLongA(box, platform::GWL_STYLE) & platform::WS_VSCROLL) != 0;
     const int width = bar + 8 * longest + 16 - (barShown ? 0 : bar), height = boxHeight + 95;
     std::printf("report: %d lines, longest %d, scroll bar %s; client %ldx%ld\n", lines, longest, barShown ? "shown" : "hidden",
                 client.right, client.bottom);
@@ -225,9 +233,11 @@ void CheckReport(DWORD processId) {
     ::PostMessageA(hidden, 0x8001, 0, WM_LBUTTONDOWN);  // the tray icons' callback message
     HWND main = WaitForWindow([processId] { return FindMainWindow(processId); });
     if (!main) return Fail("report", "not shown within 30 s of the click");
-    const std::string text = ReportText(::GetDlgItem(main, 100));
+    std::string text;
+    for (const std::string& line : ReportLines(::GetDlgItem(main, 100))) text += line + "\n";
     std::printf("report text: %zu characters\n", text.size());
-    if (text.find("Model - ") == std::string::npos) Fail("report text", "no \"Model - \" line in [" + text + "]");
+    if (text.find("\nModel - ") == std::string::npos && text.compare(0, 8, "Model - ") != 0)
+        Fail("report text", "no \"Model - \" line in [" + text + "]");
     CheckLaidOutWindow(main);
 }
 
