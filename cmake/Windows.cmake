@@ -20,6 +20,7 @@ add_library(korvante_win32_ui OBJECT ${KORVANTE_WIN32_SOURCE_DIR}/Win32UserInter
                                      ${KORVANTE_WIN32_SOURCE_DIR}/Win32Windowing.cpp
                                      ${KORVANTE_WIN32_SOURCE_DIR}/Win32Tray.cpp
                                      ${KORVANTE_WIN32_SOURCE_DIR}/Win32Dialogs.cpp
+                                     ${KORVANTE_WIN32_SOURCE_DIR}/Win32RichEdit.cpp
                                      ${KORVANTE_WIN32_SOURCE_DIR}/Win32Menus.cpp
                                      ${KORVANTE_WIN32_SOURCE_DIR}/Win32GraphBitmap.cpp
                                      ${KORVANTE_WIN32_SOURCE_DIR}/Win32Processes.cpp)
@@ -122,9 +123,12 @@ korvante_gui_test(gui_sim_program KORVANTE-sim --tray 7 --tip "WDC WD10EZEX-08WN
                   --tip "Samsung SSD 970 EVO Plus 1TB (C: E:)")
 # Its first-run settings dialog stores the four boxes in the real registry; then the icons come.
 korvante_gui_test(gui_settings_dialog KORVANTE-sim --settings --tray 7)
+# A left click on a tray icon opens the report, laid out around its text.
+korvante_gui_test(gui_sim_report KORVANTE-sim --tray 7 --report)
 korvante_gui_test(gui_sim_program_machine_file KORVANTE-sim --tray 1 --
                   --machine=${PROJECT_SOURCE_DIR}/tests/fixtures/nvme-synthetic.machine)
-# The real program under Wine, which has no drive it can reach: the diagnostic window.
+# The real program under Wine, which has no drive it can reach: the diagnostic window, laid out around
+# its one-line report.
 korvante_gui_test(gui_program_without_drives KORVANTE --diagnostic)
 
 # The portable test sources are listed by tests/CMakeLists.txt, which CMake reads after src/; the
@@ -159,6 +163,14 @@ function(korvante_add_windows_tests)
     add_dependencies(korvante_win32tests KORVANTE)
     korvante_windows_test(korvante_win32tests)
   endif()
+
+  # The report's rich text in a real rich-edit box, which needs a display.
+  add_executable(korvante_richedit_tests ${PROJECT_SOURCE_DIR}/tests/windows/gui/RichEditTests.cpp)
+  target_link_libraries(korvante_richedit_tests PRIVATE korvante_core korvante_win32_storage korvante_win32_clock
+                                                        korvante_win32_shell korvante_win32_system korvante_win32_ui
+                                                        korvante_win32_threads GTest::gtest_main)
+  target_include_directories(korvante_richedit_tests PRIVATE ${PROJECT_SOURCE_DIR}/src)
+  korvante_windows_test(korvante_richedit_tests GUI)
 endfunction()
 
 # CMake 3.19 or later (Debian 12 has 3.25).

@@ -12,6 +12,7 @@ namespace platform {
 // GetSystemMetrics indexes.
 constexpr int SM_CXSCREEN = 0;
 constexpr int SM_CYSCREEN = 1;
+constexpr int SM_CXVSCROLL = 2;     // the width of a vertical scroll bar
 constexpr int SM_CXMENUCHECK = 71;  // the check mark of a check box
 constexpr int SM_CYMENUCHECK = 72;
 

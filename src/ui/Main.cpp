@@ -8,6 +8,7 @@
 #include "knowledge/VendorSite.h"
 #include "platform/Entry.h"
 #include "platform/FileVersion.h"
+#include "platform/RichEdit.h"
 #include "platform/Storage.h"
 #include "platform/Shell.h"
 #include "platform/SystemInfo.h"
@@ -19,6 +20,7 @@
 #include "system/Utils.h"
 #include "ui/CpuIcon.h"
 #include "ui/FirstRunTray.h"
+#include "ui/ReportWindow.h"
 #include "ui/Settings.h"
 #include "ui/TrayMenu.h"
 #include "ui/TrayIcons.h"
@@ -182,6 +184,7 @@ bool MainWindowProcedure(HWnd, uint32_t message, WParam w, LParam l, LParam& res
         case WM_KEYDOWN: return w == VK_ESCAPE && OnCloseRequest();
         case WM_COMMAND: return (w >> 16) == BN_CLICKED && OnCommand(static_cast<uint32_t>(w & 0xFFFF));
         case WM_DEVICECHANGE: return OnDeviceChange(w, l, result);
+        case WM_NOTIFY: return OnReportNotification(l);
         case TrayCallbackMessage: return OnTrayIconMessage(w, l);
         case WM_CLOSE: OnClose(); return true;
         default: return false;
@@ -205,16 +208,8 @@ bool CreateReportBox() {
     SendMessage(ReportBox, EM_EXLIMITTEXT, 0, ReportTextLimit);
     SendMessage(ReportBox, EM_SETBKGNDCOLOR, 1, 0);  // the system's window colour
     SetRichEditFont(ReportBox, "Courier New", ReportFontTwips);
+    SendMessage(ReportBox, EM_SETEVENTMASK, 0, ENM_LINK);  // clicks on the report's links
     return true;
-}
-
-
-// Without drives the window shows why and offers only publishing; it stays resizable.
-void ShowDiagnosticMode() {
-    SetWindowText(ReportBox, "S.M.A.R.T. is not available! Please publish the KORVANTE data.");
-    for (const Control& c : Buttons) EnableWindow(GetDlgItem(MainWindow, c.Id), c.Id == PublishId);
-    SetWindowText(MainWindow, "KORVANTE");
-    ShowWindow(MainWindow, SW_SHOW);
 }
 
 void EndWithBox(const char* text) {
@@ -256,6 +251,7 @@ int RunProgram(const std::string& commandLine) {
     SettingsCalls.StartCpuIcon = StartCpuIcon;
     SettingsCalls.StopCpuIcon = StopCpuIcon;
     TrayCalls.RunSettings = RunSettingsCommand;
+    MainCalls.ShowReport = BuildReport;
     SendEmptyInput();
     InitOSInfo();
     if (OSGeneration < 7) {
@@ -269,7 +265,7 @@ int RunProgram(const std::string& commandLine) {
     ScanDrives();
     if (DriveTable.Count == 0) {
         if (commandLine == "UnInstall" && MainCalls.InstallerDispatch) MainCalls.InstallerDispatch(commandLine);
-        ShowDiagnosticMode();
+        BuildReport();  // says why, with only "Publish" live; the window stays resizable
     } else {
         StartResident(commandLine);
     }

@@ -52,6 +52,7 @@ int GetSystemMetrics(int index) {
     switch (index) {
         case SM_CXSCREEN: return sim::ScreenWidth;
         case SM_CYSCREEN: return sim::ScreenHeight;
+        case SM_CXVSCROLL: return sim::ScrollBarWidth;
         case SM_CXMENUCHECK:
         case SM_CYMENUCHECK: return sim::CheckMarkSize;
         default: return 0;

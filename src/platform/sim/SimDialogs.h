@@ -1,7 +1,8 @@
 // The dialog facility of the simulated machine. A modal loop has no user: it runs the script a test
 // set, which may click the dialog's controls and close it, then dispatches what was posted, and
 // closes the window itself (as the close button does) when it is still open. Text is measured at a
-// fixed size per character, whatever the font; the screen is 1024 x 768 and a check mark 13 x 13.
+// fixed size per character, whatever the font; the screen is 1024 x 768 a check mark 13 x 13 and a
+// vertical scroll bar 17 wide.
 #pragma once
 
 #include <functional>
@@ -13,6 +14,7 @@ namespace sim {
 constexpr int CharacterWidth = 6, LineHeight = 13;
 constexpr int ScreenWidth = 1024, ScreenHeight = 768;
 constexpr int CheckMarkSize = 13;
+constexpr int ScrollBarWidth = 17;
 
 // What every following modal loop does with its window; an empty script just closes it.
 void SetModalScript(std::function<void(platform::HWnd)> script);

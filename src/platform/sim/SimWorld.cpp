@@ -7,6 +7,7 @@
 #include "platform/sim/SimMachine.h"
 #include "platform/sim/SimMenus.h"
 #include "platform/sim/SimRegistry.h"
+#include "platform/sim/SimRichEdit.h"
 #include "platform/sim/SimShell.h"
 #include "platform/sim/SimSystem.h"
 #include "platform/sim/SimThreads.h"
@@ -32,6 +33,7 @@ void ResetWorld() {
     ResetSystem();
     ResetWindowing();
     ResetDialogs();
+    ResetRichEdit();
     ResetMenus();
     ResetGraphBitmaps();
     ResetExplorer();

@@ -121,7 +121,9 @@ bool SetRichEditFont(HWnd window, const std::string& face, int twips) {
     format.dwMask = CFM_FACE | CFM_SIZE;
     format.yHeight = twips;
     lstrcpynA(format.szFaceName, face.c_str(), LF_FACESIZE);
-    return ::SendMessageA(Native(window), EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format)) != 0;
+    // The default format too: rich text put into the box later starts from it.
+    return ::SendMessageA(Native(window), EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format)) != 0 &&
+           ::SendMessageA(Native(window), EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format)) != 0;
 }
 
 int RunMessageLoop() {

@@ -158,6 +158,12 @@
 #undef WM_LBUTTONDBLCLK
 #undef WM_RBUTTONDOWN
 #undef WM_RBUTTONUP
+#undef WM_LBUTTONUP
+#undef WM_NOTIFY
+#undef EM_SETEVENTMASK
+#undef ENM_LINK
+#undef EN_LINK
+#undef SM_CXVSCROLL
 #undef PROCESS_ALL_ACCESS
 #undef WAIT_OBJECT_0
 #undef WAIT_TIMEOUT
@@ -170,6 +176,7 @@
 #include "platform/Menus.h"
 #include "platform/Processes.h"
 #include "platform/Registry.h"
+#include "platform/RichEdit.h"
 #include "platform/Shell.h"
 #include "platform/Storage.h"
 #include "platform/SystemInfo.h"

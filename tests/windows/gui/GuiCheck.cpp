@@ -9,7 +9,10 @@
 //     --tip TEXT one of the tray entries has this tooltip (repeatable)
 //     --memory S prints the program's working set and private bytes S seconds after its start
 //     --exits    the program ends by itself, with exit code 0
-//     --diagnostic  the window is the one without drives: only "Publish" is enabled, and it can be resized
+//     --diagnostic  the window is the one without drives, laid out around its report: only "Publish" is
+//                enabled, and it can be resized
+//     --report   a left click on the tray icon opens the report: the window shown with caption "KORVANTE",
+//                a report that names a drive's model, laid out around its text and centred in the work area
 //     --settings the settings dialog comes up at start-up (its "CheckUpdate" value is deleted first):
 //                its four boxes are checked, "Use Fahrenheit temperature scale" is ticked, the
 //                screenshot taken, the dialog closed and the four stored values read back
@@ -23,10 +26,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <string>
 #include <vector>
 
 namespace {
+
+using platform::SM_CXVSCROLL;
+using platform::WM_LBUTTONDOWN;
+using platform::WM_USER;  // in the rich-edit messages' definitions
 
 constexpr DWORD WaitMs = 30000;
 constexpr DWORD PollMs = 100;
@@ -42,6 +50,7 @@ struct Options {
     bool Exits = false;
     bool Settings = false;
     bool Diagnostic = false;
+    bool Report = false;
 };
 
 struct Expected {
@@ -85,6 +94,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         else if (a == "--exits") options.Exits = true;
         else if (a == "--settings") options.Settings = true;
         else if (a == "--diagnostic") options.Diagnostic = options.Window = true;
+        else if (a == "--report") options.Report = true;
         else if (a == "--tray" && i + 1 < argc) options.TrayEntries = std::atoi(argv[++i]);
         else if (a == "--tip" && i + 1 < argc) options.Tips.push_back(argv[++i]);
         else if (a == "--memory" && i + 1 < argc) options.MemorySeconds = std::atoi(argv[++i]);
@@ -153,6 +163,91 @@ void CheckMainWindow(HWND main) {
         if (!::EqualRect(&place, &e.Place)) Fail("control place", name + ": " + RectText(place) + " instead of " + RectText(e.Place));
     }
     std::printf("main window: %zu controls checked\n", sizeof Controls / sizeof Controls[0]);
+}
+
+// The box's lines, from its rows while it does not wrap (its window text gives a soft line break as a
+// blank under Wine); the window text is all that crosses the process boundary.
+std::vector<std::string> ReportLines(HWND box) {
+    // GetWindowText does not ask another process's control for its text; the message does.
+    std::string text(static_cast<size_t>(::SendMessageA(box, WM_GETTEXTLENGTH, 0, 0)) + 1, '\0');
+    text.resize(static_cast<size_t>(::SendMessageA(box, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]))));
+    ::SendMessageA(box, EM_SETTARGETDEVICE, 0, 1);
+    const LRESULT rows = ::SendMessageA(box, EM_GETLINECOUNT, 0, 0);
+    std::vector<std::string> lines;
+    LRESULT start = 0;
+    for (LRESULT row = 1; row <= rows; ++row) {
+        const LRESULT next = row < rows ? ::SendMessageA(box, EM_LINEINDEX, static_cast<WPARAM>(row), 0) : static_cast<LRESULT>(text.size()) + 1;
+        lines.push_back(text.substr(std::min<size_t>(start, text.size()), next > start ? next - start - 1 : 0));
+        start = next;
+    }
+    ::SendMessageA(box, EM_SETTARGETDEVICE, 0, 0);
+    return lines;
+}
+
+// The layout rules, worked out here on their own: the longest line L (at least 38) and the lines N of
+// the box's text; client width = scroll bar + 8 L + 16 (less the bar when the box shows none), box
+// 16 N + 13 high (two thirds of the work area's bottom when the window would pass it), 95 below it for
+// two rows of three buttons 80 and 42 above the bottom edge, the window centred in the work area.
+void CheckLaidOutWindow(HWND main) {
+    HWND box = ::GetDlgItem(main, 100);
+    const std::vector<std::string> rows = ReportLines(box);
+    const int lines = static_cast<int>(std::max<size_t>(rows.size(), 1));
+    int longest = 38;
+    for (const std::string& row : rows) longest = std::max(longest, static_cast<int>(row.size()));
+    RECT work{}, outer{}, client{};
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    ::GetWindowRect(main, &outer);
+    ::GetClientRect(main, &client);
+    const int frameHeight = (outer.bottom - outer.top) - client.bottom;
+    const int bar = ::GetSystemMetrics(SM_CXVSCROLL);
+    int boxHeight = 16 * lines + 13;
+    if (boxHeight + 95 + frameHeight > work.bottom) boxHeight = work.bottom * 2 / 3;
+    // The box shows or hides its bar through its style (the bar's state is not readable from here).
+    const bool barShown = (::GetWindowLongA(box, platform::GWL_STYLE) & platform::WS_VSCROLL) != 0;
+    const int width = bar + 8 * longest + 16 - (barShown ? 0 : bar), height = boxHeight + 95;
+    std::printf("report: %d lines, longest %d, scroll bar %s; client %ldx%ld\n", lines, longest, barShown ? "shown" : "hidden",
+                client.right, client.bottom);
+    if (client.right != width || client.bottom != height)
+        Fail("client area", RectText(client) + " instead of " + std::to_string(width) + "x" + std::to_string(height));
+    const RECT boxPlace = PlaceInParent(box, main), wantedBox = {0, 0, width, boxHeight};
+    if (!::EqualRect(&boxPlace, &wantedBox)) Fail("report box place", RectText(boxPlace) + " instead of " + RectText(wantedBox));
+    const int w = (width - 32) / 3;
+    for (int i = 1; i < 7; ++i) {
+        const int left = 8 + ((i - 1) % 3) * (w + 8), top = height - (i <= 3 ? 80 : 42);
+        const RECT wanted = {left, top, left + w, top + 27};
+        const RECT place = PlaceInParent(::GetDlgItem(main, Controls[i].Id), main);
+        if (!::EqualRect(&place, &wanted)) Fail("button place", std::string(Controls[i].Text) + ": " + RectText(place) + " instead of " + RectText(wanted));
+    }
+    const LONG outerWidth = outer.right - outer.left, outerHeight = outer.bottom - outer.top;
+    if (outer.left != (work.right - outerWidth) / 2 || outer.top != (work.bottom - outerHeight) / 2)
+        Fail("window not centred", RectText(outer) + " in " + RectText(work));
+    char caption[64] = {};
+    ::GetWindowTextA(main, caption, sizeof caption);
+    if (std::strcmp(caption, "KORVANTE") != 0) Fail("caption", caption);
+    std::printf("laid out: window %s, buttons %d wide\n", RectText(outer).c_str(), w);
+}
+
+// The hidden window gets the tray icon's left click; the report opens.
+void CheckReport(DWORD processId) {
+    HWND hidden = WaitForWindow([processId]() -> HWND {
+        for (HWND w = ::FindWindowExA(nullptr, nullptr, "KorvanteMainWindow", nullptr); w;
+             w = ::FindWindowExA(nullptr, w, "KorvanteMainWindow", nullptr)) {
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(w, &owner);
+            if (owner == processId) return w;
+        }
+        return nullptr;
+    });
+    if (!hidden) return Fail("main window", "not created within 30 s");
+    ::PostMessageA(hidden, 0x8001, 0, WM_LBUTTONDOWN);  // the tray icons' callback message
+    HWND main = WaitForWindow([processId] { return FindMainWindow(processId); });
+    if (!main) return Fail("report", "not shown within 30 s of the click");
+    std::string text;
+    for (const std::string& line : ReportLines(::GetDlgItem(main, 100))) text += line + "\n";
+    std::printf("report text: %zu characters\n", text.size());
+    if (text.find("\nModel - ") == std::string::npos && text.compare(0, 8, "Model - ") != 0)
+        Fail("report text", "no \"Model - \" line in [" + text + "]");
+    CheckLaidOutWindow(main);
 }
 
 // Wine shows the tray entries in a window of its own when no desktop tray holds them; each entry is
@@ -354,7 +449,7 @@ void CheckSettingsDialog(HANDLE process) {
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::printf("usage: korvante_guicheck PROGRAM [--window] [--tray N] [--tip TEXT]... [--exits] [--settings] [--diagnostic] [-- ARGUMENTS...]\n");
+        std::printf("usage: korvante_guicheck PROGRAM [--window] [--tray N] [--tip TEXT]... [--memory S] [--exits] [--settings] [--diagnostic] [--report] [-- ARGUMENTS...]\n");
         return 2;
     }
     PrepareSettings(options.Settings);
@@ -371,15 +466,20 @@ int main(int argc, char** argv) {
     if (options.Window) {
         const DWORD id = process.dwProcessId;
         if (HWND main = WaitForWindow([id] { return FindMainWindow(id); })) {
-            CheckMainWindow(main);
-            if (options.Diagnostic) CheckDiagnosticWindow(main);
+            if (options.Diagnostic) {
+                CheckLaidOutWindow(main);
+                CheckDiagnosticWindow(main);
+            } else {
+                CheckMainWindow(main);
+            }
         }
         else Fail("main window", "not shown within 30 s");
     }
     if (options.TrayEntries > 0) CheckTray(options.TrayEntries);
     if (!options.Tips.empty()) CheckTrayTips(options.Tips);
     if (options.MemorySeconds > 0) PrintMemory(process.hProcess, options.MemorySeconds);
-    if (!options.Settings && (options.Window || options.TrayEntries > 0)) LetTheScreenshotBeTaken(process.hProcess);
+    if (options.Report) CheckReport(process.dwProcessId);
+    if (!options.Settings && (options.Window || options.Report || options.TrayEntries > 0)) LetTheScreenshotBeTaken(process.hProcess);
     if (options.Exits) {
         DWORD code = STILL_ACTIVE;
         if (::WaitForSingleObject(process.hProcess, WaitMs) != platform::WAIT_OBJECT_0) Fail("exit", "still running after 30 s");
