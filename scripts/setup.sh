@@ -13,7 +13,8 @@ set -euo pipefail
 
 native=(cmake g++ ninja-build libgtest-dev googletest libbenchmark-dev)
 windows=(g++-mingw-w64-i686 python3)
-testing=(clang libclang-rt-14-dev wine wine32:i386 xvfb xauth x11-apps imagemagick g++-mingw-w64-x86-64 wine64)
+testing=(clang libclang-rt-14-dev wine wine32:i386 xvfb xauth x11-apps imagemagick g++-mingw-w64-x86-64 wine64
+         fonts-liberation)
 
 case "${1:-native}" in
   native) packages=("${native[@]}") ;;

@@ -83,7 +83,40 @@ struct Reader {
     }
 };
 
+// The index of the brace that closes the group opened at rtf[open], or npos when it is not closed.
+size_t GroupEnd(const std::string& rtf, size_t open) {
+    int depth = 0;
+    for (size_t i = open; i < rtf.size(); ++i) {
+        if (rtf[i] == '\\') ++i;  // an escaped character or the start of a control word
+        else if (rtf[i] == '{') ++depth;
+        else if (rtf[i] == '}' && --depth == 0) return i;
+    }
+    return std::string::npos;
+}
+
 }  // namespace
+
+std::string RtfWithFieldResults(const std::string& rtf) {
+    static const std::string field = "{\\field", result = "{\\fldrslt";
+    std::string out;
+    for (size_t i = 0; i < rtf.size(); ++i) {
+        if (rtf[i] == '\\' && i + 1 < rtf.size()) {
+            out.append(rtf, i++, 2);
+            continue;
+        }
+        const size_t end = rtf.compare(i, field.size(), field) == 0 ? GroupEnd(rtf, i) : std::string::npos;
+        if (end == std::string::npos) {
+            out += rtf[i];
+            continue;
+        }
+        const size_t r = rtf.find(result, i);
+        const size_t rEnd = r < end ? GroupEnd(rtf, r) : std::string::npos;
+        if (rEnd != std::string::npos && rEnd < end)
+            out += "{" + rtf.substr(r + result.size(), rEnd - r - result.size()) + "}";
+        i = end;
+    }
+    return out;
+}
 
 std::string RtfPlainText(const std::string& rtf) {
     Reader reader(rtf);

@@ -15,4 +15,9 @@ constexpr char PlainTextLineBreak[] = "\r\n";
 // control symbols and a \' without two hexadecimal digits are dropped.
 std::string RtfPlainText(const std::string& rtf);
 
+// The document with every field group replaced by a group of its result: for a box that shows no
+// field results (Wine's rich-edit box drops a link's label), so that the label still shows, unlinked,
+// in the link's colour.
+std::string RtfWithFieldResults(const std::string& rtf);
+
 }  // namespace platform

@@ -49,6 +49,23 @@ TEST(RtfPlainText, KeepsTextAndFieldResultsAndDropsControlWordsAndInstructions) 
     for (const auto& c : cases) EXPECT_EQ(RtfPlainText(c.rtf), c.text) << c.name;
 }
 
+// For a box that drops field results: the fields give way to their results, all else stays.
+TEST(RtfWithFieldResults, KeepsTheLabelsTextAndColourAndDropsOnlyTheField) {
+    const struct { const char* rtf; const char* shown; } cases[] = {
+        {"{\\rtf3 a {\\colortbl;\\red0\\green0\\blue255;}{\\field{\\fldinst{HYPERLINK https://x.invalid/a.htm }}"
+         "{\\fldrslt{\\cf1 L\\}a\\\\bel\\cf0}}} - v\\par}",
+         "{\\rtf3 a {\\colortbl;\\red0\\green0\\blue255;}{{\\cf1 L\\}a\\\\bel\\cf0}} - v\\par}"},
+        {"{\\rtf3 text \\{\\\\field not a field\\par}", "{\\rtf3 text \\{\\\\field not a field\\par}"},
+        {"{\\rtf3 {\\field{\\fldinst{HYPERLINK x }}} rest}", "{\\rtf3  rest}"},  // no result: nothing shows
+        {"{\\rtf3 {\\field{\\fldinst{HYPERLINK x }}{\\fldrslt{cut", "{\\rtf3 {\\field{\\fldinst{HYPERLINK x }}{\\fldrslt{cut"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(RtfWithFieldResults(c.rtf), c.shown) << c.rtf;
+        if (std::string(c.rtf).find("fldrslt{\\cf1") != std::string::npos)
+            EXPECT_EQ(RtfPlainText(RtfWithFieldResults(c.rtf)), RtfPlainText(c.rtf));
+    }
+}
+
 TEST(ReportLayout, MeasuresLinesWhateverTheirBreaks) {
     const struct { const char* text; unsigned longest, lines; } cases[] = {
         {"", 38, 1},

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "platform/RtfText.h"
+
 namespace platform {
 namespace {
 
@@ -20,12 +22,19 @@ std::string BoxCharacters(HWND box) {
     return std::string(text.data());  // the buffer keeps its last zero
 }
 
+// Wine's box drops a field's result, which leaves every linked label blank.
+bool DropsFieldResults() {
+    static const bool wine = ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+    return wine;
+}
+
 }  // namespace
 
 bool SetRichText(HWnd box, const std::string& rtf) {
+    const std::string shown = DropsFieldResults() ? RtfWithFieldResults(rtf) : rtf;
     SETTEXTEX how = {ST_DEFAULT, CP_ACP};
     return ::SendMessageA(Native(box), EM_SETTEXTEX, reinterpret_cast<WPARAM>(&how),
-                          reinterpret_cast<LPARAM>(rtf.c_str())) != 0;
+                          reinterpret_cast<LPARAM>(shown.c_str())) != 0;
 }
 
 // A soft line break is no line break in the box's text (Wine gives a blank), so the lines are taken from its

@@ -372,15 +372,21 @@ const char* const SettingBoxes[] = {"Use Fahrenheit temperature scale", "Show th
 
 HKEY Machine() { return reinterpret_cast<HKEY>(platform::HKEY_LOCAL_MACHINE); }
 
-// Without a window manager (Xvfb) nobody draws the frame of a window the manager would decorate: Wine
-// is asked to draw every frame itself, so that the screenshots show captions as Windows would.
-void LetWineDrawFrames() {
+void SetWineUserValue(const char* path, const char* name, const char* value) {
     HKEY key = nullptr;
-    if (::RegCreateKeyExA(reinterpret_cast<HKEY>(platform::HKEY_CURRENT_USER), "Software\\Wine\\X11 Driver", 0, nullptr, 0,
-                          platform::KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    if (::RegCreateKeyExA(reinterpret_cast<HKEY>(platform::HKEY_CURRENT_USER), path, 0, nullptr, 0, platform::KEY_ALL_ACCESS,
+                          nullptr, &key, nullptr) != ERROR_SUCCESS)
         return;
-    ::RegSetValueExA(key, "Decorated", 0, platform::REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
+    ::RegSetValueExA(key, name, 0, platform::REG_SZ, reinterpret_cast<const BYTE*>(value), static_cast<DWORD>(std::strlen(value) + 1));
     ::RegCloseKey(key);
+}
+
+// Without a window manager (Xvfb) nobody draws the frame of a window the manager would decorate: Wine
+// is asked to draw every frame itself, so that the screenshots show captions as Windows would. Wine
+// has no Courier New of its own: the report gets a font of its widths.
+void PrepareWineForScreenshots() {
+    SetWineUserValue("Software\\Wine\\X11 Driver", "Decorated", "N");
+    SetWineUserValue("Software\\Wine\\Fonts\\Replacements", "Courier New", "Liberation Mono");
 }
 
 void PrepareSettings(bool showDialog) {
@@ -453,7 +459,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     PrepareSettings(options.Settings);
-    LetWineDrawFrames();
+    PrepareWineForScreenshots();
     std::string commandLine = "\"" + options.Program + "\"" + options.Arguments;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
