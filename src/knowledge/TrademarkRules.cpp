@@ -669,8 +669,9 @@ const TrademarkRule RulesS[] = {
     {"SanDisk", {{"SSD PLUS *"}}},
     {"Intel", {{"SSDSA*"}}},
     // Intel's part numbers: form factor and series, capacity in G or T, generation digit, then the
-    // suffix of the channel or OEM it was built for. Without a suffix the part is Dell's.
-    {"Intel", {{"SSDSC2??###[GT]#?*"}, {"SSDPE???###[GT]#*"}}},
+    // suffix of the channel or OEM it was built for. Without a suffix, or with Dell's "R", the part
+    // is Dell's.
+    {"Intel", {{"SSDSC2??###[GT]#[A-QS-Z]*"}, {"SSDPE???###[GT]#[A-QS-Z]*"}}},
     {"Dell", {{"SSDSC*"}}},
     {"Dell", {{"SSDPE*"}}},
     {"GoodRAM", {{"SSDPR-*"}}},
