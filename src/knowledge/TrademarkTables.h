@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // A pattern is tested position by position against the model: a plain character must be equal,
 // '#' is one digit, '?' any one character, "[...]" one of the listed characters (with ranges such
@@ -68,6 +69,10 @@ extern const size_t UnrecognisedCounterfeitCount;
 
 // True when the model is covered by the pattern (the condition of an alternative aside).
 bool PatternMatches(const char* pattern, const char* model, size_t length);
+
+// The first rule of the model's group that matches it; null when none does (the fallback steps
+// then decide). Lets the rules be weighed by how many models each one decides.
+const TrademarkRule* DecidingRule(const std::string& model, bool isNVMe);
 
 // True when the pattern is written in the notation above: sets closed and not empty, ranges
 // ascending, '*' only at the end, at least one position.

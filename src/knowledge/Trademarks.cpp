@@ -65,13 +65,6 @@ const TrademarkGroup* GroupOf(unsigned char first) {
     return index[first];
 }
 
-std::string BrandFromGroup(const std::string& model, bool isNVMe) {
-    const TrademarkGroup* group = GroupOf(static_cast<unsigned char>(model[0]));
-    if (!group) return std::string();
-    for (size_t i = 0; i < group->Count; ++i)
-        if (RuleMatches(group->Rules[i], model, isNVMe)) return group->Rules[i].Brand;
-    return std::string();
-}
 
 bool TextRuleHolds(const TextRule& rule, const std::string& model) {
     switch (rule.Test) {
@@ -127,9 +120,18 @@ bool PatternIsWellFormed(const char* pattern) {
     return true;
 }
 
+const TrademarkRule* DecidingRule(const std::string& model, bool isNVMe) {
+    const TrademarkGroup* group = model.empty() ? nullptr : GroupOf(static_cast<unsigned char>(model[0]));
+    if (!group) return nullptr;
+    for (size_t i = 0; i < group->Count; ++i)
+        if (RuleMatches(group->Rules[i], model, isNVMe)) return &group->Rules[i];
+    return nullptr;
+}
+
 std::string DetectTrademark(const std::string& model, bool isNVMe) {
     if (model.empty()) return std::string();
-    std::string brand = BrandFromGroup(model, isNVMe);
+    const TrademarkRule* rule = DecidingRule(model, isNVMe);
+    std::string brand = rule ? rule->Brand : "";
     if (brand.empty()) {
         if (const char* found = FirstHolding(FallbackRules, FallbackRuleCount, model)) brand = found;
     }

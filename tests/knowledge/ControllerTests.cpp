@@ -5,11 +5,15 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "TestMachine.h"
+#include "knowledge/KnowledgeFacts.h"
+#include "knowledge/Trademarks.h"
 #include "knowledge/Controllers.h"
 #include "knowledge/Signatures.h"
 #include "smart/SmartData.h"
@@ -221,6 +225,122 @@ TEST(DetectController, RecognisesRealDrives) {
         }
         EXPECT_TRUE(found) << drive.model << " " << drive.firmware;
     }
+}
+
+// The controller codes a family hint of the layout facts stands for; empty for a hint not known here.
+std::vector<uint8_t> CodesOfFamily(const std::string& hint) {
+    static const std::map<std::string, std::vector<uint8_t>> families = {
+        {"Samsung", {6}},
+        {"Phison", {14}},
+        {"PHISON", {14}},
+        {"Silicon Motion", {17}},
+        {"SandForce", {7}},
+        {"Marvell", {15}},
+        {"SanDisk", {11}},
+        {"Maxio", {18}},
+        {"JMicron", {2, 3, 20}},
+        {"JMicron/Maxiotek", {2, 3, 20, 18}},
+        {"Indilinx Barefoot", {4}},
+        {"Indilinx Barefoot 2/Everest/Martini", {9}},
+        {"Indilinx Barefoot 3", {12}},
+    };
+    const auto found = families.find(hint);
+    return found == families.end() ? std::vector<uint8_t>() : found->second;
+}
+
+std::vector<uint8_t> ParseIds(const std::string& list) {
+    std::vector<uint8_t> ids;
+    std::stringstream s(list);
+    for (std::string id; std::getline(s, id, ',');) ids.push_back(static_cast<uint8_t>(std::stoi(id)));
+    return ids;
+}
+
+// The signature-table row a layout matches; SignatureTableSize when none does.
+size_t RowOf(const std::vector<uint8_t>& ids) {
+    uint8_t signature[SignatureLength] = {};
+    std::copy_n(ids.begin(), std::min<size_t>(ids.size(), SignatureLength), signature);
+    for (size_t i = 0; i < SignatureTableSize; ++i)
+        if (std::memcmp(SignatureTable[i].Ids, signature, SignatureLength) == 0) return i;
+    return SignatureTableSize;
+}
+
+struct RowSupport {
+    std::set<std::string> models;  // writing-part model texts whose layout the row decides
+    unsigned hinted = 0;           // of the layouts it decides, those whose family is named
+    unsigned agreeing = 0;         // of those, the ones whose family the row's code belongs to
+};
+
+// One line per signature row and one for the shared signatures (last), writing part only.
+void WriteRowSupport(const std::vector<RowSupport>& support, const std::string& path) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << "row\tcode\tfirst_ids\tmodels\thinted\tagreeing\n";
+    for (size_t i = 0; i <= SignatureTableSize; ++i) {
+        const RowSupport& s = support[i];
+        if (i == SignatureTableSize) {
+            out << "shared\t-\t-";
+        } else {
+            out << i + 1 << '\t' << int(SignatureTable[i].Controller) << '\t';
+            for (size_t k = 0; k < 6; ++k) out << (k ? "," : "") << int(SignatureTable[i].Ids[k]);
+        }
+        out << '\t' << s.models.size() << '\t' << s.hinted << '\t' << s.agreeing << '\n';
+    }
+}
+
+// The lowest agreement with the facts' controller family on the measured part, and the lowest
+// share of named layouts that get a code at all there (so agreement is not bought by dropping rows).
+constexpr double AgreementFloor = 0.92;
+constexpr double CoverageFloor = 0.90;
+
+// Every layout of real SATA SSDs whose facts name a controller family: the share that gets a code,
+// and the share of those codes that belong to the named family, on both parts of the facts.
+TEST(DetectController, AgreesWithTheControllerFamiliesOfRealLayouts) {
+    using namespace knowledgefacts;
+    const std::vector<Row> rows = ReadTable("knowledge/ssd-attribute-layouts.tsv");
+    if (rows.empty()) GTEST_SKIP() << "knowledge/ssd-attribute-layouts.tsv is not there";
+    ASSERT_GE(rows[0].size(), 5u);
+    ASSERT_EQ(rows[0][2], "attribute_ids");
+    ASSERT_EQ(rows[0][4], "controller_hint");
+
+    const std::string mismatchFile = BuildTreeFile("controller-mismatches.tsv");
+    std::ofstream mismatches(mismatchFile, std::ios::binary | std::ios::trunc);
+    mismatches << "model\tfirmware\tfamily\tdetected\tattribute_ids\n";
+    Share coverage[2], agreement[2];
+    std::vector<RowSupport> support(SignatureTableSize + 1);
+    for (size_t i = 1; i < rows.size(); ++i) {
+        const Row& f = rows[i];
+        if (f.size() < 5) continue;
+        const Part part = PartOf(f[0]);
+        const std::vector<uint8_t> ids = ParseIds(f[2]);
+        const uint8_t code = Detected(ids, DetectTrademark(f[0], false), f[1]);
+        const std::vector<uint8_t> family = CodesOfFamily(f[4]);
+        const bool hinted = !f[4].empty();
+        EXPECT_TRUE(!hinted || !family.empty()) << "a family hint not known here: " << f[4];
+        const bool agrees = std::find(family.begin(), family.end(), code) != family.end();
+        if (code && part == Writing) {
+            RowSupport& s = support[RowOf(ids)];
+            s.models.insert(f[0]);
+            s.hinted += hinted;
+            s.agreeing += agrees;
+        }
+        if (!hinted) continue;
+        ++coverage[part].of;
+        if (!code) continue;
+        ++coverage[part].right;
+        ++agreement[part].of;
+        agreement[part].right += agrees;
+        if (!agrees && part == Writing)
+            mismatches << f[0] << '\t' << f[1] << '\t' << f[4] << '\t' << ControllerName(code) << '\t' << f[2] << '\n';
+    }
+    const std::string supportFile = BuildTreeFile("signature-row-support.tsv");
+    WriteRowSupport(support, supportFile);
+
+    ASSERT_GT(coverage[Writing].of + coverage[Measured].of, 1000u) << "the fixture is shorter than expected";
+    PrintShares("layouts with a named family that get a code", coverage);
+    PrintShares("codes that agree with the named family", agreement);
+    std::printf("writing-part disagreements in %s; row support in %s\n", mismatchFile.c_str(), supportFile.c_str());
+    RecordProperty("measured_agreement", std::to_string(agreement[Measured].Fraction()));
+    EXPECT_GE(agreement[Measured].Fraction(), AgreementFloor);
+    EXPECT_GE(coverage[Measured].Fraction(), CoverageFloor);
 }
 
 }  // namespace

@@ -11,8 +11,11 @@
 
 #include "knowledge/TrademarkTables.h"
 #include "knowledge/Trademarks.h"
+#include "knowledge/KnowledgeFacts.h"
 
 namespace {
+
+using knowledgefacts::Describe;
 
 // The 566 brand names detection may give (besides "Unknown" and "Fake"), spelled as shown to users.
 const char* const BrandList[] = {
@@ -149,20 +152,6 @@ const TrademarkGroup* Group(char first) {
     for (size_t g = 0; g < TrademarkGroupCount; ++g)
         if (TrademarkGroups[g].First == first) return &TrademarkGroups[g];
     return nullptr;
-}
-
-// A rule as text: its alternatives joined by " or ", each with its condition.
-std::string Describe(const TrademarkRule& rule) {
-    std::string text;
-    for (const Alternative& a : rule.Alternatives) {
-        if (!a.Pattern) break;
-        if (!text.empty()) text += " or ";
-        if (a.Condition == IfNVMe) text += "NVMe ";
-        text += a.Pattern;
-        if (a.Condition == IfContains) text += std::string(" contains \"") + a.Text + "\"";
-        if (a.Condition == IfLacks) text += std::string(" lacks \"") + a.Text + "\"";
-    }
-    return text + " -> " + rule.Brand;
 }
 
 std::string RuleAt(char first, size_t place) {
