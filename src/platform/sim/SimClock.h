@@ -42,6 +42,11 @@ void AdvanceTime(uint64_t milliseconds);
 // fraction of a millisecond; the tick count and the dates show whole milliseconds.
 void AdvanceTimeMicroseconds(uint64_t microseconds);
 
+// The same without running the timers that fall due meanwhile: they run, late, at the next advance.
+// A raw read moves the clock so, as its caller may hold a lock that a timer's callback takes (on
+// Windows that callback would only wait for it).
+void AdvanceTimeLeavingTimers(uint64_t microseconds);
+
 // Called with the uptime in milliseconds after every move of the timeline, under the machine's lock
 // and outside the clock's own; a listener is added once however often it is given.
 using ClockListener = void (*)(uint64_t uptimeMs);
