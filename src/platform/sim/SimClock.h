@@ -3,7 +3,8 @@
 // the performance counter (10 MHz), UTC (the date and time at start-up plus the uptime) and local
 // time (UTC plus the time zone bias) are all derived from it, so they never disagree.
 //
-// Moving the timeline (AdvanceTime, platform::Sleep, platform::ReadFile) ages every drive of the
+// Moving the timeline (AdvanceTime, platform::Sleep; platform::ReadFile leaves the timers to the next
+// advance) ages every drive of the
 // installed machine, fires the drives' scripted events and the periodic timers that fall due, in
 // order of due time (then of creation), each at its due
 // time: inside a callback GetTickCount returns exactly the time the call was due. The callbacks run

@@ -105,6 +105,7 @@ bool TakeRead(platform::Handle handle, uint8_t* buffer, uint32_t size, uint32_t&
     if (!d || !position || d->Power.Unresponsive || (size && !buffer) || !Aligned(d->Raw, *position, size, buffer))
         return false;
     WakeForAccess(*d);
+    d->Raw.ReadPositions.push_back(*position);
     if (PastFailureLimit(++d->Power.Reads, d->Raw.ReadsBeforeFailure)) return false;
     const uint64_t capacity = CapacityOf(*d);
     bytesRead = *position >= capacity ? 0 : static_cast<uint32_t>(std::min<uint64_t>(size, capacity - *position));
