@@ -248,11 +248,17 @@ double NextRandom() {
 
 void ResetRandomSeed() { RandomSeed = 0; }
 
-void RandomBlockRead(DriveRecord& d) {
-    const uint32_t block = d.PhysicalSectorSize ? d.PhysicalSectorSize : 512;
+uint32_t RawBlockSize(const DriveRecord& d) { return d.PhysicalSectorSize ? d.PhysicalSectorSize : 512; }
+
+int64_t RandomBlockPosition(const DriveRecord& d) {
     // Rounded to the nearest integer, halves to even (the default rounding mode), then to its block.
-    int64_t position = static_cast<int64_t>(std::nearbyint(NextRandom() * static_cast<double>(d.AvailableSize)));
-    position -= position % block;
+    const int64_t position = static_cast<int64_t>(std::nearbyint(NextRandom() * static_cast<double>(d.AvailableSize)));
+    return position - position % RawBlockSize(d);
+}
+
+void RandomBlockRead(DriveRecord& d) {
+    const uint32_t block = RawBlockSize(d);
+    const int64_t position = RandomBlockPosition(d);
     std::unique_ptr<uint8_t[], AlignedFree> buffer(new (std::align_val_t(PageAlignment)) uint8_t[block]);
     uint32_t read = 0;
     if (platform::SetFilePointerEx(d.Handle, position)) platform::ReadFile(d.Handle, buffer.get(), block, read);

@@ -30,6 +30,12 @@ extern MonitorCallouts Callouts;
 double NextRandom();
 void ResetRandomSeed();
 
+// The unit of a raw read: the drive's physical sector, 512 bytes when it is unknown.
+uint32_t RawBlockSize(const DriveRecord& drive);
+// A block drawn from the generator: r x the drive's size, rounded to the nearest byte (halves to
+// even), then down to its block.
+int64_t RandomBlockPosition(const DriveRecord& drive);
+
 // One read of one block at a random position: wakes the drive or keeps it running. The outcome is
 // ignored.
 void RandomBlockRead(DriveRecord& drive);

@@ -91,8 +91,11 @@ int64_t Microseconds() {
     return count / 10;
 }
 
-// Capacity 1 MiB + 1 KiB. Worked out by hand: 12 ms access (none when a read continues the last one)
-// plus 128 KiB at 150 MiB/s, 833.3 us, or 512 bytes, 3.3 us.
+// Capacity 1 MiB + 1 KiB, a 7200 rpm hard disk with the default timing. Worked out by hand: a read
+// that does not continue the cached run first waits 8.5 ms + half a revolution (4.167 ms); the medium
+// gives 200 MiB/s at offset 0 falling to 100 at the end (128 KiB at offset 0: 625 us; at 128 KiB, 187.5
+// MiB/s: 666.6 us; 512 bytes at 512 KiB, 150.1 MiB/s: 3.3 us; 1 KiB at the end: 9.8 us); a re-read of
+// cached data comes at 500 MiB/s (128 KiB: 250 us).
 const struct ReadCase {
     int64_t position;
     uint32_t size;
@@ -101,10 +104,11 @@ const struct ReadCase {
     uint32_t read;
     int64_t microseconds;
 } ReadCases[] = {
-    {0, 131072, 0, true, 131072, 12833},
-    {131072, 131072, 0, true, 131072, 833},
-    {524288, 512, 0, true, 512, 12003},
-    {1049600, 4096, 0, true, 1024, 12006},  // runs into the end: what is there
+    {0, 131072, 0, true, 131072, 13292},
+    {131072, 131072, 0, true, 131072, 667},
+    {131072, 131072, 0, true, 131072, 250},  // the same block again, from the cache
+    {524288, 512, 0, true, 512, 12670},
+    {1049600, 4096, 0, true, 1024, 12676},  // runs into the end: what is there
     {1050624, 512, 0, true, 0, 0},          // at the end, where the last read ended: nothing
     {100, 512, 0, false, 0, 0},             // position not on a sector
     {0, 500, 0, false, 0, 0},               // size not whole sectors
@@ -126,7 +130,7 @@ TEST_F(SimPower, RawReadsReturnTheBytesAtTheirPositionAndTakeTheirModelledTime) 
         for (uint32_t i = 0; i < read; ++i) ASSERT_EQ(Buffer[i], sim::RawByte(c.position + i)) << c.position << "+" << i;
         EXPECT_EQ(Buffer[read], 0xEE) << "nothing past what was read";
     }
-    EXPECT_EQ(Power().Reads, 5u) << "refused reads never reach the drive";
+    EXPECT_EQ(Power().Reads, 6u) << "refused reads never reach the drive";
     EXPECT_FALSE(platform::SetFilePointerEx(r.Handle, -512));
     EXPECT_NE(sim::RawByte(0), sim::RawByte(512)) << "sectors differ";
 
@@ -222,6 +226,38 @@ TEST_F(SimEventFile, ADriveScriptsItsPowerAndEventsAndBadLinesSayWhatIsWrong) {
     ASSERT_TRUE(Load("power = standby\npower-query-failures = 2")) << error;
     EXPECT_EQ(machine.Drives[0].Power.State, PowerState::Standby);
     EXPECT_EQ(machine.Drives[0].Power.QueryFailures, 2u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SimEventFile, ADriveSetsItsReadTimingAndScriptsFailingReadsAndSeeks) {
+    ASSERT_TRUE(Load("media = ssd\ncapacity = 0x100000\nread-speed = 300 150\ninterface-speed = 550\n"
+                     "access-time = 90\nrpm = 5400\nreads-fail-after = 7\nseeks-fail-after = 0"))
+        << error;
+    const sim::RawDisk& raw = machine.Drives[0].Raw;
+    EXPECT_TRUE(raw.Kind == sim::Media::Ssd && raw.Capacity == 0x100000u && raw.Rpm == 5400u);
+    EXPECT_TRUE(raw.OuterMiBPerSecond == 300 && raw.InnerMiBPerSecond == 150 && raw.InterfaceMiBPerSecond == 550);
+    EXPECT_TRUE(raw.AccessMicroseconds == 90 && raw.ReadsBeforeFailure == 7 && raw.SeeksBeforeFailure == 0);
+    ASSERT_TRUE(Load("read-speed = 120")) << error;
+    EXPECT_TRUE(machine.Drives[0].Raw.OuterMiBPerSecond == 120 && machine.Drives[0].Raw.InnerMiBPerSecond == 120);
+    EXPECT_EQ(machine.Drives[0].Raw.ReadsBeforeFailure, -1) << "reads never fail unless scripted";
+
+    const struct {
+        const char* line;
+        const char* error;
+    } bad[] = {
+        {"media = tape", "media is hdd, ssd or nvme"},
+        {"read-speed = 300 150 100", "read-speed is OUTER [INNER] in MiB/s"},
+        {"read-speed = 0", "a rate must be above 0"},
+        {"interface-speed = fast", "bad number fast"},
+        {"reads-fail-after = -1", "bad number -1"},
+    };
+    for (const auto& c : bad) {
+        EXPECT_FALSE(Load(c.line)) << c.line;
+        EXPECT_NE(error.find(":3: " + std::string(c.error)), std::string::npos) << error;
+    }
 }
 
 }  // namespace

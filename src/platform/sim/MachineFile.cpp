@@ -393,6 +393,54 @@ bool ParseEvent(const std::string& value, Drive& d, std::string& why) {
     return false;
 }
 
+bool ParseMedia(const std::string& value, Media& media, std::string& why) {
+    if (value == "hdd") media = Media::Hdd;
+    else if (value == "ssd") media = Media::Ssd;
+    else if (value == "nvme") media = Media::Nvme;
+    else why = "media is hdd, ssd or nvme";
+    return why.empty();
+}
+
+bool ParseRate(const std::string& text, uint32_t& rate, std::string& why) {
+    uint64_t v = 0;
+    if (!ParseNumber(text, 0xFFFFFFFF, v, why)) return false;
+    if (v == 0) why = "a rate must be above 0";
+    rate = static_cast<uint32_t>(v);
+    return why.empty();
+}
+
+// "OUTER [INNER]" in MiB/s: the medium's rate at the start and at the end of the disk.
+bool ParseReadSpeed(const std::string& value, RawDisk& raw, std::string& why) {
+    const std::vector<std::string> w = Words(value);
+    if (w.empty() || w.size() > 2) {
+        why = "read-speed is OUTER [INNER] in MiB/s";
+        return false;
+    }
+    return ParseRate(w[0], raw.OuterMiBPerSecond, why) && ParseRate(w.back(), raw.InnerMiBPerSecond, why);
+}
+
+bool ParseFailureLimit(const std::string& text, int64_t& limit, std::string& why) {
+    uint64_t v = 0;
+    if (!ParseNumber(text, 0xFFFFFFFF, v, why)) return false;
+    limit = static_cast<int64_t>(v);
+    return true;
+}
+
+// The raw reads' model: media, capacity, timing and scripted failures. False when the key is none
+// of these.
+bool ApplyRawKey(RawDisk& raw, const std::string& key, const std::string& value, std::string& why) {
+    if (key == "media") ParseMedia(value, raw.Kind, why);
+    else if (key == "capacity") ParseNumber(value, UINT64_MAX, raw.Capacity, why);
+    else if (key == "read-speed") ParseReadSpeed(value, raw, why);
+    else if (key == "interface-speed") ParseRate(value, raw.InterfaceMiBPerSecond, why);
+    else if (key == "access-time") ParseRate(value, raw.AccessMicroseconds, why);
+    else if (key == "rpm") ParseCount(value, raw.Rpm, why);
+    else if (key == "reads-fail-after") ParseFailureLimit(value, raw.ReadsBeforeFailure, why);
+    else if (key == "seeks-fail-after") ParseFailureLimit(value, raw.SeeksBeforeFailure, why);
+    else return false;
+    return true;
+}
+
 bool ApplyKey(Drive& d, const std::string& key, const std::string& value, const std::string& folder,
               std::string& why) {
     if (key == "path") d.DevicePath = value;
@@ -413,6 +461,7 @@ bool ApplyKey(Drive& d, const std::string& key, const std::string& value, const 
     else if (key == "power") return ParsePowerState(value, d.Power.State, why);
     else if (key == "power-query-failures") return ParseCount(value, d.Power.QueryFailures, why);
     else if (key == "event") return ParseEvent(value, d, why);
+    else if (ApplyRawKey(d.Raw, key, value, why)) return why.empty();
     else if (key == "fault") {
         Fault f;
         if (!ParseFault(value, f, why)) return false;

@@ -201,6 +201,8 @@ void AdvanceTimeMicroseconds(uint64_t microseconds) {
     timerThread.join();
 }
 
+void AdvanceTimeLeavingTimers(uint64_t microseconds) { MoveClockTo(CurrentUptime() + microseconds); }
+
 void AddClockListener(ClockListener listener) {
     std::lock_guard<std::mutex> lock(ClockLock);
     if (std::find(Listeners.begin(), Listeners.end(), listener) == Listeners.end()) Listeners.push_back(listener);

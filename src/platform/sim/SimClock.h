@@ -3,7 +3,8 @@
 // the performance counter (10 MHz), UTC (the date and time at start-up plus the uptime) and local
 // time (UTC plus the time zone bias) are all derived from it, so they never disagree.
 //
-// Moving the timeline (AdvanceTime, platform::Sleep, platform::ReadFile) ages every drive of the
+// Moving the timeline (AdvanceTime, platform::Sleep; platform::ReadFile leaves the timers to the next
+// advance) ages every drive of the
 // installed machine, fires the drives' scripted events and the periodic timers that fall due, in
 // order of due time (then of creation), each at its due
 // time: inside a callback GetTickCount returns exactly the time the call was due. The callbacks run
@@ -41,6 +42,11 @@ void AdvanceTime(uint64_t milliseconds);
 // The same in microseconds: the timeline keeps them, so the performance counter sees a raw read's
 // fraction of a millisecond; the tick count and the dates show whole milliseconds.
 void AdvanceTimeMicroseconds(uint64_t microseconds);
+
+// The same without running the timers that fall due meanwhile: they run, late, at the next advance.
+// A raw read moves the clock so, as its caller may hold a lock that a timer's callback takes (on
+// Windows that callback would only wait for it).
+void AdvanceTimeLeavingTimers(uint64_t microseconds);
 
 // Called with the uptime in milliseconds after every move of the timeline, under the machine's lock
 // and outside the clock's own; a listener is added once however often it is given.

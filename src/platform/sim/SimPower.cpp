@@ -1,5 +1,6 @@
 // The simulated drives' power states, raw reads and the events scripted on the timeline.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "protocol/Bytes.h"
@@ -36,13 +37,65 @@ bool Aligned(const RawDisk& raw, uint64_t position, uint32_t size, const void* b
     return s != 0 && position % s == 0 && size % s == 0 && reinterpret_cast<std::uintptr_t>(buffer) % s == 0;
 }
 
-// What one read costs on the timeline, in microseconds.
-uint64_t ReadMicroseconds(RawDisk& raw, uint64_t position, uint32_t bytes) {
-    const bool sequential = position == raw.NextSequential;
-    raw.NextSequential = position + bytes;
-    const uint64_t transfer = raw.MiBPerSecond == 0 ? 0 : bytes * MicrosecondsPerSecond / (raw.MiBPerSecond * BytesPerMiB);
-    return (sequential ? 0 : raw.AccessMicroseconds) + transfer;
+Media MediaOf(const Drive& d) {
+    if (d.Raw.Kind != Media::Auto) return d.Raw.Kind;
+    if (!d.NvmeIdentifyController.empty()) return Media::Nvme;
+    if (d.Identify.size() >= 512 && Word(d.Identify.data(), 217) == 1) return Media::Ssd;
+    return Media::Hdd;
 }
+
+// The rotation rate an IDENTIFY page reports (word 217: 0401h..FFFEh), or 0.
+uint32_t IdentifiedRpm(const Drive& d) {
+    if (d.Identify.size() < 512) return 0;
+    const uint16_t rate = Word(d.Identify.data(), 217);
+    return rate > 0x400 && rate != 0xFFFF ? rate : 0;
+}
+
+uint32_t SetOr(uint32_t set, uint32_t fallback) { return set != 0 ? set : fallback; }
+
+// The drive's timing: what it sets, the rest from its media's defaults; flash does not rotate.
+RawTiming TimingOf(const Drive& d) {
+    const Media media = MediaOf(d);
+    const RawTiming defaults = RawTimingDefaults(media);
+    const RawDisk& r = d.Raw;
+    RawTiming t{};
+    t.OuterMiBPerSecond = SetOr(r.OuterMiBPerSecond, defaults.OuterMiBPerSecond);
+    t.InnerMiBPerSecond = SetOr(r.InnerMiBPerSecond, defaults.InnerMiBPerSecond);
+    t.InterfaceMiBPerSecond = SetOr(r.InterfaceMiBPerSecond, defaults.InterfaceMiBPerSecond);
+    t.AccessMicroseconds = SetOr(r.AccessMicroseconds, defaults.AccessMicroseconds);
+    t.Rpm = media == Media::Hdd ? SetOr(r.Rpm, SetOr(IdentifiedRpm(d), defaults.Rpm)) : 0;
+    return t;
+}
+
+double TransferMicroseconds(uint64_t bytes, double mibPerSecond) {
+    return mibPerSecond <= 0 ? 0 : static_cast<double>(bytes) * MicrosecondsPerSecond / (mibPerSecond * BytesPerMiB);
+}
+
+// The medium's rate where a read starts: linear from the outer zone to the inner one.
+double MediaRate(const RawTiming& t, uint64_t position, uint64_t capacity) {
+    const double depth = capacity == 0 ? 0 : std::min(1.0, static_cast<double>(position) / static_cast<double>(capacity));
+    return t.OuterMiBPerSecond - (static_cast<double>(t.OuterMiBPerSecond) - t.InnerMiBPerSecond) * depth;
+}
+
+// What one read of `bytes` (some) costs on the timeline, in microseconds; the cache follows it.
+uint64_t ReadMicroseconds(const Drive& d, RawDisk& raw, uint64_t position, uint32_t bytes, uint64_t capacity) {
+    const RawTiming t = TimingOf(d);
+    const bool continues = raw.CachedTo != 0 && position >= raw.CachedFrom && position <= raw.CachedTo;
+    const uint64_t cached = continues ? std::min<uint64_t>(bytes, raw.CachedTo - position) : 0;
+    double cost = TransferMicroseconds(cached, t.InterfaceMiBPerSecond) +
+                  TransferMicroseconds(bytes - cached, MediaRate(t, position, capacity));
+    if (continues) {
+        raw.CachedTo = std::max<uint64_t>(raw.CachedTo, position + bytes);
+    } else {
+        cost += t.AccessMicroseconds + (t.Rpm == 0 ? 0.0 : 30.0 * MicrosecondsPerSecond / t.Rpm);
+        raw.CachedFrom = position;
+        raw.CachedTo = position + bytes;
+    }
+    return static_cast<uint64_t>(std::llround(cost));
+}
+
+// A scripted failure: the drive has already taken `count` of the `limit` it takes.
+bool PastFailureLimit(uint64_t count, int64_t limit) { return limit >= 0 && count > static_cast<uint64_t>(limit); }
 
 // Takes one read under the machine lock; `cost` is the time it takes, to be spent after the lock.
 bool TakeRead(platform::Handle handle, uint8_t* buffer, uint32_t size, uint32_t& bytesRead, uint64_t& cost) {
@@ -52,11 +105,12 @@ bool TakeRead(platform::Handle handle, uint8_t* buffer, uint32_t size, uint32_t&
     if (!d || !position || d->Power.Unresponsive || (size && !buffer) || !Aligned(d->Raw, *position, size, buffer))
         return false;
     WakeForAccess(*d);
-    ++d->Power.Reads;
+    d->Raw.ReadPositions.push_back(*position);
+    if (PastFailureLimit(++d->Power.Reads, d->Raw.ReadsBeforeFailure)) return false;
     const uint64_t capacity = CapacityOf(*d);
     bytesRead = *position >= capacity ? 0 : static_cast<uint32_t>(std::min<uint64_t>(size, capacity - *position));
     for (uint32_t i = 0; i < bytesRead; ++i) buffer[i] = RawByte(*position + i);
-    cost = ReadMicroseconds(d->Raw, *position, bytesRead);
+    cost = bytesRead == 0 ? 0 : ReadMicroseconds(*d, d->Raw, *position, bytesRead, capacity);
     *position += bytesRead;
     return true;
 }
@@ -64,6 +118,16 @@ bool TakeRead(platform::Handle handle, uint8_t* buffer, uint32_t size, uint32_t&
 void SetPower(Drive& d, PowerState state) { d.Power.State = state; }
 
 }  // namespace
+
+RawTiming RawTimingDefaults(Media media) {
+    switch (media) {
+        case Media::Ssd: return {500, 500, 625, 60, 0};
+        case Media::Nvme: return {2500, 2500, 3125, 20, 0};
+        case Media::Auto:
+        case Media::Hdd: break;
+    }
+    return {200, 100, 500, 8500, 7200};
+}
 
 uint8_t RawByte(uint64_t offset) {
     const uint64_t sector = offset / 512;
@@ -136,7 +200,8 @@ bool GetDevicePowerState(Handle handle, bool& on) {
 bool SetFilePointerEx(Handle handle, int64_t position) {
     std::lock_guard<std::recursive_mutex> lock(sim::MachineLock());
     uint64_t* pointer = sim::FilePointer(handle);
-    if (!pointer || position < 0) return false;
+    sim::Drive* d = sim::DriveForHandle(handle);
+    if (!pointer || !d || position < 0 || sim::PastFailureLimit(++d->Raw.Seeks, d->Raw.SeeksBeforeFailure)) return false;
     *pointer = static_cast<uint64_t>(position);
     return true;
 }
@@ -145,8 +210,9 @@ bool ReadFile(Handle handle, void* buffer, uint32_t size, uint32_t& bytesRead) {
     bytesRead = 0;
     uint64_t cost = 0;
     if (!sim::TakeRead(handle, static_cast<uint8_t*>(buffer), size, bytesRead, cost)) return false;
-    // Outside the machine lock: timers that fall due meanwhile may send commands to the drives.
-    sim::AdvanceTimeMicroseconds(cost);
+    // Outside the machine lock. The caller may hold the drive lock, which the monitoring timer's
+    // callback takes: timers that fall due meanwhile run at the next advance.
+    sim::AdvanceTimeLeavingTimers(cost);
     return true;
 }
 
