@@ -22,6 +22,7 @@ add_library(korvante_win32_ui OBJECT ${KORVANTE_WIN32_SOURCE_DIR}/Win32UserInter
                                      ${KORVANTE_WIN32_SOURCE_DIR}/Win32Dialogs.cpp
                                      ${KORVANTE_WIN32_SOURCE_DIR}/Win32RichEdit.cpp
                                      ${KORVANTE_WIN32_SOURCE_DIR}/Win32Menus.cpp
+                                     ${KORVANTE_WIN32_SOURCE_DIR}/Win32Foreground.cpp
                                      ${KORVANTE_WIN32_SOURCE_DIR}/Win32GraphBitmap.cpp
                                      ${KORVANTE_WIN32_SOURCE_DIR}/Win32Processes.cpp)
 target_link_libraries(korvante_win32_ui PUBLIC korvante_core user32 gdi32 shell32)

@@ -33,6 +33,8 @@ bool AppendMenu(HMenu menu, uint32_t flags, uint32_t id, const std::string& text
 // GetCursorPos: the cursor in screen coordinates.
 bool GetCursorPos(Point& position);
 bool SetForegroundWindow(HWnd window);
+// EnableMenuItem(menu, id, MF_BYCOMMAND | MF_ENABLED or MF_GRAYED). False when the menu has no such item.
+bool EnableMenuItem(HMenu menu, uint32_t id, bool enable);
 // TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_RIGHTBUTTON, x, y, 0, window, none): shows the menu until
 // the user picks an item or dismisses it; a picked item's id reaches `window` as WM_COMMAND. False
 // when the menu could not be shown or nothing was picked.

@@ -117,6 +117,9 @@ bool SetFilePointerEx(Handle handle, int64_t position);
 // end reads nothing and succeeds. The position moves on by what was read.
 bool ReadFile(Handle handle, void* buffer, uint32_t size, uint32_t& bytesRead);
 
+// FlushFileBuffers: whatever the system still holds for the handle goes to the device. False on failure.
+bool FlushFileBuffers(Handle handle);
+
 // RegisterDeviceNotificationA(window, DEV_BROADCAST_HANDLE for device, DEVICE_NOTIFY_WINDOW_HANDLE).
 // Returns the notification handle, 0 on failure.
 std::uintptr_t RegisterDeviceNotification(std::uintptr_t window, Handle device);

@@ -23,6 +23,7 @@ constexpr uint32_t WM_SETFONT = 0x0030;
 constexpr uint32_t WM_KEYDOWN = 0x0100;
 constexpr uint32_t WM_COMMAND = 0x0111;
 constexpr uint32_t WM_SYSCOMMAND = 0x0112;
+constexpr uint32_t WM_CTLCOLORSTATIC = 0x0138;  // also asked by a read-only edit control
 constexpr uint32_t WM_POWERBROADCAST = 0x0218;
 constexpr uint32_t WM_DEVICECHANGE = 0x0219;
 constexpr uint32_t WM_USER = 0x0400;
@@ -63,6 +64,7 @@ constexpr uint32_t ES_READONLY = 0x0800;
 // The classes of the controls the program uses.
 constexpr const char ButtonClass[] = "BUTTON";
 constexpr const char RichEditClass[] = "RichEdit20A";
+constexpr const char EditClass[] = "EDIT";
 
 // ShowWindow commands and GetWindowLong indexes.
 constexpr int SW_HIDE = 0;

@@ -20,6 +20,7 @@
 #include "system/Utils.h"
 #include "ui/CpuIcon.h"
 #include "ui/FirstRunTray.h"
+#include "ui/PerformanceWindow.h"
 #include "ui/ReportWindow.h"
 #include "ui/Settings.h"
 #include "ui/TrayMenu.h"
@@ -252,6 +253,7 @@ int RunProgram(const std::string& commandLine) {
     SettingsCalls.StopCpuIcon = StopCpuIcon;
     TrayCalls.RunSettings = RunSettingsCommand;
     MainCalls.ShowReport = BuildReport;
+    MainCalls.RunPerformanceWindow = RunPerformanceWindow;
     SendEmptyInput();
     InitOSInfo();
     if (OSGeneration < 7) {

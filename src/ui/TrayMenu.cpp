@@ -49,6 +49,8 @@ bool CreateTrayMenu() {
     return true;
 }
 
+void EnableTrayExit(bool enable) { EnableMenuItem(TrayMenu, TrayExitId, enable); }
+
 bool OnTrayMenuCommand(uint32_t id) {
     switch (id) {
         case TrayOpenId: Call(MainCalls.ShowReport); return true;

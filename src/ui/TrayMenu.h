@@ -23,6 +23,9 @@ extern TrayMenuCalls TrayCalls;
 // made.
 bool CreateTrayMenu();
 
+// "Exit" grayed (false) while work that must not be cut short runs, and enabled again (true).
+void EnableTrayExit(bool enable);
+
 // One of the menu's commands; false for an id that is not one.
 bool OnTrayMenuCommand(uint32_t id);
 

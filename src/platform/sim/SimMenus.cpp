@@ -95,6 +95,18 @@ bool SetForegroundWindow(HWnd window) {
     return true;
 }
 
+bool EnableMenuItem(HMenu menu, uint32_t id, bool enable) {
+    std::lock_guard<std::mutex> lock(sim::MenusLock);
+    const auto found = sim::Menus.find(menu);
+    if (found == sim::Menus.end()) return false;
+    for (sim::MenuItem& item : found->second)
+        if (item.Id == id && !(item.Flags & MF_SEPARATOR)) {
+            item.Flags = enable ? item.Flags & ~MF_GRAYED : item.Flags | MF_GRAYED;
+            return true;
+        }
+    return false;
+}
+
 bool TrackPopupMenu(HMenu menu, int x, int y, HWnd window) {
     uint32_t picked = 0;
     {

@@ -206,6 +206,15 @@ bool SetFilePointerEx(Handle handle, int64_t position) {
     return true;
 }
 
+// Nothing is held back for a raw handle; the call is counted.
+bool FlushFileBuffers(Handle handle) {
+    std::lock_guard<std::recursive_mutex> lock(sim::MachineLock());
+    sim::Drive* d = sim::DriveForHandle(handle);
+    if (!d || d->Power.Unresponsive) return false;
+    ++d->Raw.Flushes;
+    return true;
+}
+
 bool ReadFile(Handle handle, void* buffer, uint32_t size, uint32_t& bytesRead) {
     bytesRead = 0;
     uint64_t cost = 0;

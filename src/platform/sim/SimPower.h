@@ -46,6 +46,7 @@ struct RawDisk {
     uint32_t Rpm = 0;
     int64_t ReadsBeforeFailure = -1, SeeksBeforeFailure = -1;
     unsigned Seeks = 0;                             // file-pointer moves that reached the drive
+    unsigned Flushes = 0;                           // FlushFileBuffers calls on its handles
     std::vector<uint64_t> ReadPositions;            // where each read that reached the drive started
     uint64_t CachedFrom = 0, CachedTo = 0;          // the run of bytes in the cache
 };

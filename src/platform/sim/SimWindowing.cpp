@@ -124,7 +124,8 @@ bool RegisterWindowClass(const std::string& className, WindowProcedure procedure
 HWnd CreateWindowEx(uint32_t exStyle, const std::string& className, const std::string& text, uint32_t style, int x,
                     int y, int width, int height, HWnd parent, uint32_t id) {
     std::lock_guard<std::recursive_mutex> lock(sim::WindowLock);
-    const bool known = sim::Classes.count(className) || className == ButtonClass || className == RichEditClass;
+    const bool known = sim::Classes.count(className) || className == ButtonClass || className == RichEditClass ||
+                       className == EditClass;
     if (!known || (parent && !sim::Find(parent))) return 0;
     sim::WindowRecord w;
     w.Handle = sim::NextWindow;

@@ -3,6 +3,7 @@
 #include "platform/sim/SimClock.h"
 #include "platform/sim/SimDialogs.h"
 #include "platform/sim/SimExplorer.h"
+#include "platform/sim/SimForeground.h"
 #include "platform/sim/SimGraphBitmap.h"
 #include "platform/sim/SimMachine.h"
 #include "platform/sim/SimMenus.h"
@@ -37,6 +38,7 @@ void ResetWorld() {
     ResetMenus();
     ResetGraphBitmaps();
     ResetExplorer();
+    ResetForeground();
 }
 
 }  // namespace sim

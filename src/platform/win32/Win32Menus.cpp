@@ -19,6 +19,10 @@ bool GetCursorPos(Point& position) {
 
 bool SetForegroundWindow(HWnd window) { return ::SetForegroundWindow(reinterpret_cast<HWND>(window)) != FALSE; }
 
+bool EnableMenuItem(HMenu menu, uint32_t id, bool enable) {
+    return ::EnableMenuItem(reinterpret_cast<HMENU>(menu), id, MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED)) != -1;
+}
+
 bool TrackPopupMenu(HMenu menu, int x, int y, HWnd window) {
     const BOOL picked = ::TrackPopupMenu(reinterpret_cast<HMENU>(menu), TPM_LEFTALIGN | TPM_RIGHTBUTTON, x, y, 0,
                                          reinterpret_cast<HWND>(window), nullptr);

@@ -205,6 +205,8 @@ bool ReadFile(Handle handle, void* buffer, uint32_t size, uint32_t& bytesRead) {
     return ok != 0;
 }
 
+bool FlushFileBuffers(Handle handle) { return ::FlushFileBuffers(ToHandle(handle)) != FALSE; }
+
 std::uintptr_t RegisterDeviceNotification(std::uintptr_t window, Handle device) {
     DEV_BROADCAST_HANDLE filter{};
     filter.dbch_size = sizeof filter;

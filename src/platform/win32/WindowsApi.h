@@ -92,6 +92,9 @@
 #undef WM_KEYDOWN
 #undef WM_COMMAND
 #undef WM_SYSCOMMAND
+#undef WM_CTLCOLORSTATIC
+#undef LSFW_LOCK
+#undef LSFW_UNLOCK
 #undef WM_POWERBROADCAST
 #undef WM_DEVICECHANGE
 #undef WM_USER
@@ -171,6 +174,7 @@
 
 #include "platform/Dialogs.h"
 #include "platform/FileVersion.h"
+#include "platform/Foreground.h"
 #include "platform/GraphBitmap.h"
 #include "platform/Input.h"
 #include "platform/Menus.h"
