@@ -128,6 +128,10 @@ korvante_gui_test(gui_settings_dialog KORVANTE-sim --settings --tray 7)
 korvante_gui_test(gui_sim_report KORVANTE-sim --tray 7 --report)
 korvante_gui_test(gui_sim_program_machine_file KORVANTE-sim --tray 1 --
                   --machine=${PROJECT_SOURCE_DIR}/tests/fixtures/nvme-synthetic.machine)
+# At the first start on a machine whose drive has no stored read results, the performance window
+# measures it (for about ten seconds), then the icon comes.
+korvante_gui_test(gui_performance_window KORVANTE-sim --performance 1 --tray 1 --
+                  --machine=${PROJECT_SOURCE_DIR}/tests/fixtures/performance.machine)
 # The real program under Wine, which has no drive it can reach: the diagnostic window, laid out around
 # its one-line report.
 korvante_gui_test(gui_program_without_drives KORVANTE --diagnostic)

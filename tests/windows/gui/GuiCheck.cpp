@@ -16,8 +16,12 @@
 //     --settings the settings dialog comes up at start-up (its "CheckUpdate" value is deleted first):
 //                its four boxes are checked, "Use Fahrenheit temperature scale" is ticked, the
 //                screenshot taken, the dialog closed and the four stored values read back
+//     --performance N  the performance window comes up at start-up for N drives (every drive's stored
+//                state is deleted first): its frame, size and place are checked and the screenshot taken
+//                while the last drive's access time is measured; then it must go, with the results stored
 //   Without --settings the four settings are stored first (0, 0, 0, 1), so that no dialog waits; the
-//   installation counts as done, so that no test restarts Explorer.
+//   installation counts as done, so that no test restarts Explorer. Without --performance the built-in
+//   machine's seven drives get stored read results, so that no start-up waits for their read tests.
 #include "platform/win32/WindowsApi.h"
 
 #include <commctrl.h>
@@ -51,6 +55,7 @@ struct Options {
     bool Settings = false;
     bool Diagnostic = false;
     bool Report = false;
+    int PerformanceDrives = 0;
 };
 
 struct Expected {
@@ -98,6 +103,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         else if (a == "--tray" && i + 1 < argc) options.TrayEntries = std::atoi(argv[++i]);
         else if (a == "--tip" && i + 1 < argc) options.Tips.push_back(argv[++i]);
         else if (a == "--memory" && i + 1 < argc) options.MemorySeconds = std::atoi(argv[++i]);
+        else if (a == "--performance" && i + 1 < argc) options.PerformanceDrives = std::atoi(argv[++i]);
         else if (a == "--") {
             for (++i; i < argc; ++i) options.Arguments += std::string(" ") + argv[i];
         } else return false;
@@ -450,14 +456,130 @@ void CheckSettingsDialog(HANDLE process) {
     std::printf("settings dialog: four boxes, stored 1 0 0 1\n");
 }
 
+// The built-in machine's drives as their keys name them (model, then serial).
+const char* const BuiltInDriveKeys[] = {
+    "WDC WD10EZEX-08WN4A0\\WD-WCC6Y7KZ1462", "Samsung SSD 860 EVO 500GB\\S3Z2NB0K812345A",
+    "Maxtor 6Y080L0\\Y2B6W1KE",              "ST3160815AS\\9RA3F8XK",
+    "Samsung SSD 970 EVO Plus 1TB\\S4EWNX0R123456K", "WDC WD20SPZX-22UA7T0\\WD-WX21A98K7T4C",
+    "WD Blue SA510 2.5 1000GB\\22471T800123",
+};
+const char* const ReadResultNames[] = {"AverageAccessTime", "AverageAccessTimeFrac", "AverageReadSpeed", "BufferingReadSpeed",
+                                       "MaxReadSpeed",      "StabilityReadSpeed",    "MinReadSpeed"};
+
+void StoreBuiltInReadResults() {
+    for (const char* drive : BuiltInDriveKeys) {
+        HKEY key = nullptr;
+        const std::string path = std::string(SettingsKeyPath) + "\\" + drive;
+        if (::RegCreateKeyExA(Machine(), path.c_str(), 0, nullptr, 0, platform::KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+            return Fail("drive key", "cannot be created");
+        const DWORD value = 1;
+        for (const char* name : ReadResultNames)
+            ::RegSetValueExA(key, name, 0, platform::REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+        ::RegCloseKey(key);
+    }
+}
+
+// The names of a key's subkeys.
+std::vector<std::string> Subkeys(HKEY key) {
+    std::vector<std::string> names;
+    char name[256];
+    DWORD size = sizeof name;
+    for (DWORD i = 0; ::RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS; size = sizeof name, ++i)
+        names.push_back(name);
+    return names;
+}
+
+// Drive keys (model, then serial, under the settings key) that hold all seven read results.
+int DrivesWithReadResults() {
+    HKEY settings = nullptr;
+    if (::RegOpenKeyExA(Machine(), SettingsKeyPath, 0, platform::KEY_READ, &settings) != ERROR_SUCCESS) return 0;
+    int found = 0;
+    for (const std::string& model : Subkeys(settings)) {
+        HKEY modelKey = nullptr;
+        if (::RegOpenKeyExA(settings, model.c_str(), 0, platform::KEY_READ, &modelKey) != ERROR_SUCCESS) continue;
+        for (const std::string& serial : Subkeys(modelKey)) {
+            bool all = true;
+            for (const char* name : ReadResultNames)
+                all = all && ::RegGetValueA(modelKey, serial.c_str(), name, RRF_RT_REG_DWORD, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+            found += all;
+        }
+        ::RegCloseKey(modelKey);
+    }
+    ::RegCloseKey(settings);
+    return found;
+}
+
+std::string TextOf(HWND control) {
+    std::string text(static_cast<size_t>(::SendMessageA(control, WM_GETTEXTLENGTH, 0, 0)) + 1, '\0');
+    text.resize(static_cast<size_t>(::SendMessageA(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]))));
+    return text;
+}
+
+size_t LongestLine(const std::string& text) {
+    size_t longest = 0, start = 0;
+    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) longest = std::max(longest, end - start);
+    return std::max(longest, text.size() - start);
+}
+
+// The window the program shows while it measures the drives' read performance, worked out here on
+// its own: owned by the main window, a tool window on top without maximise box or sizing border, one
+// edit control, client area 56 n + 22 + 14 (n - 1) high and 7 per character of the longest line plus
+// 8 wide, centred on the screen. It is looked at while the last drive's access time is measured.
+void CheckPerformanceWindow(int drives) {
+    HWND window = WaitForWindow([] { return ::FindWindowA(nullptr, "KORVANTE :: Performance analysis"); });
+    if (!window) return Fail("performance window", "not shown within 30 s");
+    HWND edit = ::FindWindowExA(window, nullptr, "Edit", nullptr);
+    if (!edit) return Fail("performance window", "no edit control");
+    const std::string lastLine = "Average access time - ?";
+    std::string text;
+    for (DWORD waited = 0; waited < WaitMs; waited += PollMs / 10) {
+        text = TextOf(edit);
+        size_t models = 0;
+        for (size_t at = 0; (at = text.find("Model - ", at)) != std::string::npos; ++at) ++models;
+        if (static_cast<int>(models) == drives && text.size() >= lastLine.size() &&
+            text.compare(text.size() - lastLine.size(), lastLine.size(), lastLine) == 0)
+            break;
+        ::Sleep(PollMs / 10);
+    }
+    std::printf("performance window text: [%s]\n", text.c_str());
+    char ownerClass[64] = {};
+    ::GetClassNameA(::GetWindow(window, GW_OWNER), ownerClass, sizeof ownerClass);
+    if (std::strcmp(ownerClass, "KorvanteMainWindow") != 0) Fail("performance window owner", ownerClass);
+    const DWORD style = ::GetWindowLongA(window, platform::GWL_STYLE), exStyle = ::GetWindowLongA(window, platform::GWL_EXSTYLE);
+    if (style & (platform::WS_MAXIMIZEBOX | platform::WS_THICKFRAME)) Fail("performance window", "maximise box or sizing border");
+    if ((exStyle & (platform::WS_EX_TOOLWINDOW | platform::WS_EX_TOPMOST)) != (platform::WS_EX_TOOLWINDOW | platform::WS_EX_TOPMOST))
+        Fail("performance window", "not a tool window on top");
+    RECT client{}, outer{};
+    ::GetClientRect(window, &client);
+    ::GetWindowRect(window, &outer);
+    const LONG width = 7 * static_cast<LONG>(LongestLine(text)) + 8, height = 56 * drives + 22 + 14 * (drives - 1);
+    if (client.right != width || client.bottom != height)
+        Fail("performance window client area", RectText(client) + " instead of " + std::to_string(width) + "x" + std::to_string(height));
+    const RECT editPlace = PlaceInParent(edit, window);
+    if (!::EqualRect(&editPlace, &client)) Fail("edit control place", RectText(editPlace));
+    const int screenWidth = ::GetSystemMetrics(platform::SM_CXSCREEN), screenHeight = ::GetSystemMetrics(platform::SM_CYSCREEN);
+    if (outer.left != (screenWidth - (outer.right - outer.left)) / 2 || outer.top != (screenHeight - (outer.bottom - outer.top)) / 2)
+        Fail("performance window not centred", RectText(outer));
+    std::printf("performance window: client %ldx%ld, window %s\n", client.right, client.bottom, RectText(outer).c_str());
+    std::printf("SHOOT\n");
+    std::fflush(stdout);
+    char line[16];
+    if (!std::fgets(line, sizeof line, stdin)) std::printf("(no answer on input)\n");
+    for (DWORD waited = 0; waited < 2 * WaitMs && ::IsWindow(window); waited += PollMs) ::Sleep(PollMs);
+    if (::IsWindow(window)) return Fail("performance window", "still there after 60 s");
+    if (DrivesWithReadResults() != drives) Fail("stored read results", std::to_string(DrivesWithReadResults()) + " drives");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::printf("usage: korvante_guicheck PROGRAM [--window] [--tray N] [--tip TEXT]... [--memory S] [--exits] [--settings] [--diagnostic] [--report] [-- ARGUMENTS...]\n");
+        std::printf("usage: korvante_guicheck PROGRAM [--window] [--tray N] [--tip TEXT]... [--memory S] [--exits] [--settings] [--diagnostic] [--report] [--performance N] [-- ARGUMENTS...]\n");
         return 2;
     }
+    if (options.PerformanceDrives) ::RegDeleteTreeA(Machine(), SettingsKeyPath);
+    else StoreBuiltInReadResults();
     PrepareSettings(options.Settings);
     PrepareWineForScreenshots();
     std::string commandLine = "\"" + options.Program + "\"" + options.Arguments;
@@ -468,6 +590,7 @@ int main(int argc, char** argv) {
         std::printf("FAIL cannot start %s: error %lu\n", options.Program.c_str(), ::GetLastError());
         return 1;
     }
+    if (options.PerformanceDrives) CheckPerformanceWindow(options.PerformanceDrives);
     if (options.Settings) CheckSettingsDialog(process.hProcess);
     if (options.Window) {
         const DWORD id = process.dwProcessId;
@@ -485,7 +608,7 @@ int main(int argc, char** argv) {
     if (!options.Tips.empty()) CheckTrayTips(options.Tips);
     if (options.MemorySeconds > 0) PrintMemory(process.hProcess, options.MemorySeconds);
     if (options.Report) CheckReport(process.dwProcessId);
-    if (!options.Settings && (options.Window || options.Report || options.TrayEntries > 0)) LetTheScreenshotBeTaken(process.hProcess);
+    if (!options.Settings && !options.PerformanceDrives && (options.Window || options.Report || options.TrayEntries > 0)) LetTheScreenshotBeTaken(process.hProcess);
     if (options.Exits) {
         DWORD code = STILL_ACTIVE;
         if (::WaitForSingleObject(process.hProcess, WaitMs) != platform::WAIT_OBJECT_0) Fail("exit", "still running after 30 s");
