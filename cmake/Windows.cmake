@@ -24,7 +24,7 @@ add_library(korvante_win32_ui OBJECT ${KORVANTE_WIN32_SOURCE_DIR}/Win32UserInter
                                      ${KORVANTE_WIN32_SOURCE_DIR}/Win32Menus.cpp
                                      ${KORVANTE_WIN32_SOURCE_DIR}/Win32GraphBitmap.cpp
                                      ${KORVANTE_WIN32_SOURCE_DIR}/Win32Processes.cpp)
-target_link_libraries(korvante_win32_ui PUBLIC korvante_core user32 gdi32 shell32)
+target_link_libraries(korvante_win32_ui PUBLIC korvante_core user32 gdi32 shell32 comctl32)
 add_library(korvante_win32_threads OBJECT ${KORVANTE_WIN32_SOURCE_DIR}/Win32Threads.cpp)
 target_link_libraries(korvante_win32_threads PUBLIC korvante_core)
 # The program runs on Windows 7 and later: the headers hide what a later version added.
