@@ -21,9 +21,11 @@
 #include "ui/CpuIcon.h"
 #include "ui/FirstRunTray.h"
 #include "ui/ReportWindow.h"
+#include "ui/SelfTestDialog.h"
 #include "ui/Settings.h"
 #include "ui/TrayMenu.h"
 #include "ui/TrayIcons.h"
+#include "ui/TuningDialog.h"
 
 using namespace platform;
 
@@ -252,6 +254,8 @@ int RunProgram(const std::string& commandLine) {
     SettingsCalls.StopCpuIcon = StopCpuIcon;
     TrayCalls.RunSettings = RunSettingsCommand;
     MainCalls.ShowReport = BuildReport;
+    MainCalls.RunTuning = RunTuningCommand;
+    MainCalls.RunDiagnostics = RunSelfTestCommand;
     SendEmptyInput();
     InitOSInfo();
     if (OSGeneration < 7) {
