@@ -125,6 +125,9 @@ korvante_gui_test(gui_sim_program KORVANTE-sim --tray 7 --tip "WDC WD10EZEX-08WN
 korvante_gui_test(gui_settings_dialog KORVANTE-sim --settings --tray 7)
 # A left click on a tray icon opens the report, laid out around its text.
 korvante_gui_test(gui_sim_report KORVANTE-sim --tray 7 --report)
+# The main window's Tuning and Diagnostics commands open their dialogs; closing one shows the report.
+korvante_gui_test(gui_tuning_dialog KORVANTE-sim --tray 7 --dialog tuning)
+korvante_gui_test(gui_diagnostics_dialog KORVANTE-sim --tray 7 --dialog diagnostics)
 korvante_gui_test(gui_sim_program_machine_file KORVANTE-sim --tray 1 --
                   --machine=${PROJECT_SOURCE_DIR}/tests/fixtures/nvme-synthetic.machine)
 # The real program under Wine, which has no drive it can reach: the diagnostic window, laid out around

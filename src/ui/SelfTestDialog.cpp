@@ -62,6 +62,7 @@ SelfTestKind CheckedKind(HWnd dialog) {
 }
 
 void ShowDrive(HWnd dialog) {
+    if (SelectedDrive(dialog) >= DriveTable.Count) return;
     const DriveRecord d = SnapshotDrive(SelectedDrive(dialog));
     EnableWindow(GetDlgItem(dialog, SelfTestGroupId), d.SelfTestSupport);
     for (const PanelControl& c : Panel) EnableWindow(GetDlgItem(dialog, c.Id), d.SelfTestSupport);
@@ -70,6 +71,7 @@ void ShowDrive(HWnd dialog) {
 
 void Start(HWnd dialog) {
     const unsigned index = SelectedDrive(dialog);
+    if (index >= DriveTable.Count) return;
     switch (StartSelfTest(*DriveTable.Drives[index], CheckedKind(dialog))) {
         case SelfTestStart::BlockingDriver: MessageBox(dialog, BlockingDriverText, InfoCaption, InfoBox); return;
         case SelfTestStart::AlreadyRunning: MessageBox(dialog, AlreadyRunningText, InfoCaption, InfoBox); return;

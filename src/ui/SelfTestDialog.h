@@ -6,7 +6,7 @@
 
 // Control identifiers of the diagnostics dialog.
 enum SelfTestControl : uint32_t {
-    SelfTestDriveListId = 300,
+    SelfTestDriveListId = 500,
     SelfTestGroupId, FastTestId, FullTestId, DurationLabelId, DurationValueId, StartTestId,
 };
 

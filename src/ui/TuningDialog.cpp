@@ -178,24 +178,24 @@ bool TuningProcedure(HWnd dialog, uint32_t message, WParam w, LParam l, LParam& 
     }
 }
 
+// The group box first, so that the controls inside it are drawn over it.
 bool AddGroup(HWnd dialog, const FeatureGroup& g) {
     const int x = g.Left, y = GroupTop;
     const int sliderRight = x + SliderX + SliderWidth;
-    const HWnd slider = AddDialogControl(dialog, TrackbarClass, "", WS_TABSTOP, x + SliderX, y + SliderY, SliderWidth,
-                                         SliderHeight, g.Slider);
-    const bool made =
-        AddDialogControl(dialog, ButtonClass, g.Caption, BS_GROUPBOX, x, y, GroupWidth, GroupHeight, g.Group) &&
-        AddDialogControl(dialog, ButtonClass, "Enabled", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, x + 13,
-                         y + RadioY, RadioWidth, RadioHeight, g.Enabled) &&
-        AddDialogControl(dialog, ButtonClass, "Disabled", BS_AUTORADIOBUTTON, sliderRight - RadioWidth, y + RadioY,
-                         RadioWidth, RadioHeight, g.Disabled) &&
-        slider &&
-        AddDialogControl(dialog, StaticClass, g.LowLabel, 0, x + SliderX, y + LabelY, LabelWidth, LabelHeight, g.Low) &&
-        AddDialogControl(dialog, StaticClass, g.HighLabel, SS_RIGHT, sliderRight - LabelWidth, y + LabelY, LabelWidth,
-                         LabelHeight, g.High);
+    if (!AddDialogControl(dialog, ButtonClass, g.Caption, BS_GROUPBOX, x, y, GroupWidth, GroupHeight, g.Group) ||
+        !AddDialogControl(dialog, ButtonClass, "Enabled", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, x + 13, y + RadioY,
+                          RadioWidth, RadioHeight, g.Enabled) ||
+        !AddDialogControl(dialog, ButtonClass, "Disabled", BS_AUTORADIOBUTTON, sliderRight - RadioWidth, y + RadioY,
+                          RadioWidth, RadioHeight, g.Disabled))
+        return false;
+    const HWnd slider = AddDialogControl(dialog, TrackbarClass, "", WS_TABSTOP | WS_GROUP, x + SliderX, y + SliderY,
+                                         SliderWidth, SliderHeight, g.Slider);
+    if (!slider) return false;
     SendMessage(slider, TBM_SETRANGEMIN, 0, g.Minimum);
     SendMessage(slider, TBM_SETRANGEMAX, 0, SliderMaximum);
-    return made;
+    return AddDialogControl(dialog, StaticClass, g.LowLabel, 0, x + SliderX, y + LabelY, LabelWidth, LabelHeight, g.Low) &&
+           AddDialogControl(dialog, StaticClass, g.HighLabel, SS_RIGHT, sliderRight - LabelWidth, y + LabelY, LabelWidth,
+                            LabelHeight, g.High);
 }
 
 HWnd CreateTuningDialog() {

@@ -7,7 +7,7 @@
 
 // Control identifiers of the tuning dialog.
 enum TuningControl : uint32_t {
-    TuningDriveListId = 200,
+    TuningDriveListId = 400,
     AamGroupId, AamEnabledId, AamDisabledId, AamSliderId, AamLowLabelId, AamHighLabelId,
     ApmGroupId, ApmEnabledId, ApmDisabledId, ApmSliderId, ApmLowLabelId, ApmHighLabelId,
 };
