@@ -25,7 +25,7 @@ add_library(korvante_win32_ui OBJECT ${KORVANTE_WIN32_SOURCE_DIR}/Win32UserInter
                                      ${KORVANTE_WIN32_SOURCE_DIR}/Win32Foreground.cpp
                                      ${KORVANTE_WIN32_SOURCE_DIR}/Win32GraphBitmap.cpp
                                      ${KORVANTE_WIN32_SOURCE_DIR}/Win32Processes.cpp)
-target_link_libraries(korvante_win32_ui PUBLIC korvante_core user32 gdi32 shell32)
+target_link_libraries(korvante_win32_ui PUBLIC korvante_core user32 gdi32 shell32 comctl32)
 add_library(korvante_win32_threads OBJECT ${KORVANTE_WIN32_SOURCE_DIR}/Win32Threads.cpp)
 target_link_libraries(korvante_win32_threads PUBLIC korvante_core)
 # The program runs on Windows 7 and later: the headers hide what a later version added.
@@ -126,6 +126,9 @@ korvante_gui_test(gui_sim_program KORVANTE-sim --tray 7 --tip "WDC WD10EZEX-08WN
 korvante_gui_test(gui_settings_dialog KORVANTE-sim --settings --tray 7)
 # A left click on a tray icon opens the report, laid out around its text.
 korvante_gui_test(gui_sim_report KORVANTE-sim --tray 7 --report)
+# The main window's Tuning and Diagnostics commands open their dialogs; closing one shows the report.
+korvante_gui_test(gui_tuning_dialog KORVANTE-sim --tray 7 --dialog tuning)
+korvante_gui_test(gui_diagnostics_dialog KORVANTE-sim --tray 7 --dialog diagnostics)
 korvante_gui_test(gui_sim_program_machine_file KORVANTE-sim --tray 1 --
                   --machine=${PROJECT_SOURCE_DIR}/tests/fixtures/nvme-synthetic.machine)
 # At the first start on a machine whose drive has no stored read results, the performance window

@@ -42,6 +42,16 @@ sim::Drive SataDrive(const std::string& serial, unsigned seed, std::vector<Acces
     return d;
 }
 
+sim::Drive TunableDrive(const std::string& serial, uint8_t aamLevel, uint8_t apmLevel, bool apm, unsigned seed) {
+    sim::IdentifyPage id = SataIdentify(serial);
+    id.SetBits(83, apm ? 0x0208 : 0x0200);
+    id.Word(86, static_cast<uint16_t>((id.Get(86) & ~0x0208) | (aamLevel ? 0x0200 : 0) | (apmLevel ? 0x0008 : 0)));
+    id.Word(94, static_cast<uint16_t>(0x8000 | aamLevel)).Word(91, apmLevel);
+    sim::Drive d = SataDrive(serial, seed);
+    d.Identify = id.Bytes();
+    return d;
+}
+
 std::string DiskPath(const std::string& name) {
     return "\\\\?\\scsi#disk&ven_test&prod_" + name + "#4&1&0&000000#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}";
 }

@@ -21,6 +21,11 @@ sim::Drive SataDrive(const std::string& serial, unsigned seed = 0,
                      std::vector<AccessMethod> methods = {AccessMethod::ATA});
 std::vector<sim::Attribute> SomeAttributes(unsigned seed);
 
+// The same disk with AAM and APM (unless `apm` is false), each on at the level given or off (level 0);
+// the drive recommends AAM level 128.
+sim::Drive TunableDrive(const std::string& serial, uint8_t aamLevel, uint8_t apmLevel, bool apm = true,
+                        unsigned seed = 0);
+
 // A device path in the disk interface class, unique per name.
 std::string DiskPath(const std::string& name);
 

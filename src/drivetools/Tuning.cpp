@@ -54,6 +54,13 @@ void ApplyStored(DriveRecord& d, const Feature& f) {
     }
 }
 
+const Feature& Of(TuningFeature feature) { return feature == TuningFeature::Acoustic ? Acoustic : Power; }
+
+bool Changed(DriveRecord& d, bool sent) {
+    if (sent) d.PerformanceTestPending = true;
+    return sent;
+}
+
 void Resend(DriveRecord& d, const Feature& f) {
     if (!(d.*f.Support)) return;
     if (d.*f.Enabled) SetFeatures(d, f.Enable, d.*f.Level);
@@ -75,5 +82,47 @@ void ReapplyTuning() {
         if (d.SmartLost) continue;
         Resend(d, Acoustic);
         Resend(d, Power);
+    }
+}
+
+bool SwitchTuningOn(DriveRecord& d, TuningFeature feature) {
+    constexpr uint8_t PowerLevelOnSwitch = 128;
+    const Feature& f = Of(feature);
+    const uint8_t level = feature == TuningFeature::Acoustic ? d.AAM_Recommended : PowerLevelOnSwitch;
+    d.*f.Enabled = Enable(d, f, level);
+    return Changed(d, d.*f.Enabled);
+}
+
+bool SwitchTuningOff(DriveRecord& d, TuningFeature feature) {
+    const Feature& f = Of(feature);
+    if (!SetFeatures(d, f.Disable, 0)) return false;
+    d.*f.Enabled = false;
+    d.*f.Level = 0;
+    return Changed(d, true);
+}
+
+bool SetTuningLevel(DriveRecord& d, TuningFeature feature, uint8_t level) {
+    const Feature& f = Of(feature);
+    if (level == d.*f.Level) return true;
+    return Changed(d, Enable(d, f, level));
+}
+
+TuningState CurrentTuning(const DriveRecord& d, TuningFeature feature) {
+    const Feature& f = Of(feature);
+    return {d.*f.Support, d.*f.Enabled, d.*f.Level};
+}
+
+bool IsTunable(const DriveRecord& d) { return d.AAM_Support || d.APM_Support; }
+
+void PersistChangedTuning() {
+    DriveWriter writer;
+    for (unsigned i = 0; i < DriveTable.Count; ++i) {
+        DriveRecord& d = *DriveTable.Drives[i];
+        if (!d.PerformanceTestPending) continue;
+        for (const Feature* f : {&Acoustic, &Power}) {
+            WriteDriveValue(d, f->StoredState, d.*f->Enabled ? 1 : 0);
+            WriteDriveValue(d, f->StoredLevel, d.*f->Level);
+        }
+        d.MeasuredThisRun = true;
     }
 }

@@ -42,6 +42,7 @@ constexpr uint32_t BN_CLICKED = 0;
 constexpr uint32_t WS_OVERLAPPED = 0x00000000;
 constexpr uint32_t WS_TABSTOP = 0x00010000;
 constexpr uint32_t WS_MAXIMIZEBOX = 0x00010000;
+constexpr uint32_t WS_GROUP = 0x00020000;
 constexpr uint32_t WS_MINIMIZEBOX = 0x00020000;
 constexpr uint32_t WS_THICKFRAME = 0x00040000;
 constexpr uint32_t WS_SYSMENU = 0x00080000;
@@ -65,6 +66,29 @@ constexpr uint32_t ES_READONLY = 0x0800;
 constexpr const char ButtonClass[] = "BUTTON";
 constexpr const char RichEditClass[] = "RichEdit20A";
 constexpr const char EditClass[] = "EDIT";
+constexpr const char ComboBoxClass[] = "COMBOBOX";
+constexpr const char StaticClass[] = "STATIC";
+constexpr const char TrackbarClass[] = "msctls_trackbar32";
+
+// The dialogs' controls: group boxes and radio buttons, drop-down lists, right-aligned labels and
+// horizontal sliders (trackbars), with the messages that fill and read them and the notifications
+// they send their parent (a list's CBN_SELCHANGE in WM_COMMAND; a slider's TB_ENDTRACK in WM_HSCROLL,
+// lParam the slider, once a drag or a key move ends).
+constexpr uint32_t BS_GROUPBOX = 0x0007;
+constexpr uint32_t BS_AUTORADIOBUTTON = 0x0009;
+constexpr uint32_t CBS_DROPDOWNLIST = 0x0003;
+constexpr uint32_t SS_RIGHT = 0x0002;
+constexpr uint32_t WM_HSCROLL = 0x0114;
+constexpr uint32_t CB_ADDSTRING = 0x0143;
+constexpr uint32_t CB_GETCOUNT = 0x0146;
+constexpr uint32_t CB_GETCURSEL = 0x0147;
+constexpr uint32_t CB_SETCURSEL = 0x014E;
+constexpr uint32_t CBN_SELCHANGE = 1;
+constexpr uint32_t TBM_GETPOS = WM_USER;
+constexpr uint32_t TBM_SETPOS = WM_USER + 5;
+constexpr uint32_t TBM_SETRANGEMIN = WM_USER + 7;
+constexpr uint32_t TBM_SETRANGEMAX = WM_USER + 8;
+constexpr WParam TB_ENDTRACK = 8;
 
 // ShowWindow commands and GetWindowLong indexes.
 constexpr int SW_HIDE = 0;

@@ -22,9 +22,11 @@
 #include "ui/FirstRunTray.h"
 #include "ui/PerformanceWindow.h"
 #include "ui/ReportWindow.h"
+#include "ui/SelfTestDialog.h"
 #include "ui/Settings.h"
 #include "ui/TrayMenu.h"
 #include "ui/TrayIcons.h"
+#include "ui/TuningDialog.h"
 
 using namespace platform;
 
@@ -254,6 +256,8 @@ int RunProgram(const std::string& commandLine) {
     TrayCalls.RunSettings = RunSettingsCommand;
     MainCalls.ShowReport = BuildReport;
     MainCalls.RunPerformanceWindow = RunPerformanceWindow;
+    MainCalls.RunTuning = RunTuningCommand;
+    MainCalls.RunDiagnostics = RunSelfTestCommand;
     SendEmptyInput();
     InitOSInfo();
     if (OSGeneration < 7) {

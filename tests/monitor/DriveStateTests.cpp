@@ -169,16 +169,7 @@ TEST_F(DriveState, WithoutItsKeyADriveReadsNothingWritesNothingAndIsStillMonitor
     }
 }
 
-// A hard disk with AAM and APM (unless `apm` is false), each on at the level given or off (level 0).
-sim::Drive TunableDrive(const std::string& serial, uint8_t aamLevel, uint8_t apmLevel, bool apm = true, unsigned seed = 0) {
-    sim::IdentifyPage id = testmachine::SataIdentify(serial);
-    id.SetBits(83, apm ? 0x0208 : 0x0200);
-    id.Word(86, static_cast<uint16_t>((id.Get(86) & ~0x0208) | (aamLevel ? 0x0200 : 0) | (apmLevel ? 0x0008 : 0)));
-    id.Word(94, static_cast<uint16_t>(0x8000 | aamLevel)).Word(91, apmLevel);
-    sim::Drive d = testmachine::SataDrive(serial, seed);
-    d.Identify = id.Bytes();
-    return d;
-}
+using testmachine::TunableDrive;
 
 struct Sent {
     uint8_t features, count;

@@ -102,6 +102,7 @@ AtaOutcome Smart(Drive& d, const AtaTaskFile& tf, uint8_t* data, uint32_t capaci
     switch (tf.Features) {
         case 0xD0: return Deliver(d.SmartData, Sector, data, capacity);
         case 0xD1: return Deliver(d.SmartThresholds, Sector, data, capacity);
+        case 0xD4: return ExecuteOffline(d, tf.SectorNumber);
         case 0xDA: {
             AtaOutcome o = Done();
             o.registers.CylinderLow = 0x4F;

@@ -68,6 +68,10 @@ AtaOutcome Deliver(const std::vector<uint8_t>& page, uint32_t bytes, uint8_t* da
 bool AddressesSct(const Drive& drive, const AtaTaskFile& tf);
 AtaOutcome SctCommand(Drive& drive, const AtaTaskFile& tf, uint8_t* data, uint32_t capacity);
 
+// SMART EXECUTE OFF-LINE IMMEDIATE (SimSmart.cpp): starts a short (1) or extended (2) self-test, or
+// aborts the running one (0x7F); a drive that does not list self-tests in its value page aborts it.
+AtaOutcome ExecuteOffline(Drive& drive, uint8_t subcommand);
+
 // Every drive of the installed machine ages by this many seconds; the clock calls it as the timeline
 // crosses whole seconds (SimSmart.cpp).
 void AgeDrives(uint64_t seconds);

@@ -102,10 +102,11 @@ struct Drive {
     unsigned NvmeThrottledSelfTests = 0;  // self-test requests answered "throttled" before one is taken
     std::vector<uint32_t> NvmeSelfTests;  // self-test codes the drive started
 
-    // S.M.A.R.T. values over time, the SCT engine and the running NVMe self-test (SimSmart.h).
+    // S.M.A.R.T. values over time, the SCT engine and the running self-tests (SimSmart.h).
     SmartAging Aging;
     SctEngine Sct;
     NvmeSelfTestRun NvmeSelfTest;
+    AtaSelfTestRun AtaSelfTest;
 
     // Power state, raw reads and the events scripted for it on the timeline, in the order given
     // (SimPower.h).

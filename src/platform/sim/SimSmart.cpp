@@ -16,7 +16,10 @@ constexpr uint32_t NvmeSelfTestLogSize = 564;
 constexpr unsigned NvmeSelfTestEntries = 20, NvmeSelfTestEntrySize = 28;
 constexpr uint16_t ZeroCelsiusKelvin = 273;
 constexpr uint8_t AbortedByCommand = 1;
-constexpr size_t SelfTestStatusOffset = 363;  // value page: self-test execution status, high nibble  // self-test result: aborted by a Device Self-test command
+constexpr size_t SelfTestStatusOffset = 363;  // value page: self-test execution status, high nibble
+constexpr size_t OfflineCapabilityOffset = 367, ShortMinutesOffset = 372, ExtendedMinutesOffset = 373,
+                 LongExtendedMinutesOffset = 375;
+constexpr uint8_t SelfTestCapable = 0x10, InProgress = 15, AbortedByHost = 1;
 
 uint8_t Sum(const std::vector<uint8_t>& page, size_t count) {
     uint8_t sum = 0;
@@ -119,6 +122,32 @@ void RunNvmeSelfTest(Drive& d, uint64_t seconds) {
     log[1] = static_cast<uint8_t>((run.Duration - run.SecondsLeft) * 100ull / run.Duration);  // percent done
 }
 
+void SetSelfTestStatus(Drive& d, uint8_t status) {
+    ChangeValuePage(d, [&](uint8_t* page) { page[SelfTestStatusOffset] = status; });
+}
+
+void FinishAtaSelfTest(Drive& d, uint8_t result) {
+    d.AtaSelfTest.Code = 0;
+    d.AtaSelfTest.SecondsLeft = 0;
+    SetSelfTestStatus(d, static_cast<uint8_t>(result << 4));
+}
+
+uint32_t AtaSelfTestSeconds(const Drive& d, uint8_t code) {
+    const uint8_t* page = d.SmartData.data();
+    if (code == 1) return page[ShortMinutesOffset] * 60u;
+    const uint8_t minutes = page[ExtendedMinutesOffset];
+    return (minutes == 0xFF ? Get16(page, LongExtendedMinutesOffset) : minutes) * 60u;
+}
+
+void RunAtaSelfTest(Drive& d, uint64_t seconds) {
+    AtaSelfTestRun& run = d.AtaSelfTest;
+    if (run.Code == 0) return;
+    run.SecondsLeft -= static_cast<uint32_t>(std::min<uint64_t>(seconds, run.SecondsLeft));
+    if (run.SecondsLeft == 0) return FinishAtaSelfTest(d, run.EndsWith);
+    const unsigned tenthsLeft = (run.SecondsLeft * 10u + run.Duration - 1) / run.Duration;  // 1..10
+    SetSelfTestStatus(d, static_cast<uint8_t>(InProgress << 4 | std::min(tenthsLeft, 9u)));
+}
+
 void Age(Drive& d, uint64_t seconds) {
     SmartAging& a = d.Aging;
     const uint64_t before = a.Seconds, after = before + seconds;
@@ -135,9 +164,24 @@ void Age(Drive& d, uint64_t seconds) {
     if (const uint64_t remaps = PeriodsBetween(before, after, a.SecondsPerRemap))
         RemapSectors(d, static_cast<uint32_t>(remaps));
     RunNvmeSelfTest(d, seconds);
+    RunAtaSelfTest(d, seconds);
 }
 
 }  // namespace
+
+AtaOutcome ExecuteOffline(Drive& d, uint8_t subcommand) {
+    if (d.SmartData.size() < Sector || !(d.SmartData[OfflineCapabilityOffset] & SelfTestCapable)) return Aborted();
+    AtaSelfTestRun& run = d.AtaSelfTest;
+    if (subcommand == 0x7F) {
+        if (run.Code != 0) FinishAtaSelfTest(d, AbortedByHost);
+        return Done();
+    }
+    if (subcommand != 1 && subcommand != 2) return Aborted();
+    run.Code = subcommand;
+    run.Duration = run.SecondsLeft = std::max(AtaSelfTestSeconds(d, subcommand), 1u);
+    SetSelfTestStatus(d, InProgress << 4 | 9);
+    return Done();
+}
 
 void AgeDrives(uint64_t seconds) {
     if (seconds == 0) return;
@@ -207,7 +251,7 @@ void EndSelfTest(Drive& d, uint8_t result) {
         if (d.NvmeSelfTest.Code == 0) d.NvmeSelfTest.Code = 1;  // an entry names its test: a short one
         return FinishNvmeSelfTest(d, result);
     }
-    ChangeValuePage(d, [&](uint8_t* page) { page[SelfTestStatusOffset] = static_cast<uint8_t>(result << 4); });
+    FinishAtaSelfTest(d, result);
 }
 
 void StartNvmeSelfTest(Drive& d, uint8_t code) {

@@ -1,5 +1,6 @@
 #include "platform/sim/SimWindowing.h"
 
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -47,6 +48,20 @@ LParam DefaultProcessing(HWnd window, uint32_t message, WParam w, LParam l) {
         case BM_SETCHECK: r->Checked = w == BST_CHECKED; return 0;
         case EM_EXLIMITTEXT: r->TextLimit = static_cast<uint32_t>(l); return 0;
         case EM_GETLIMITTEXT: return r->TextLimit;
+        case CB_ADDSTRING:
+            r->Items.push_back(reinterpret_cast<const char*>(l));
+            return static_cast<LParam>(r->Items.size() - 1);
+        case CB_GETCOUNT: return static_cast<LParam>(r->Items.size());
+        case CB_GETCURSEL: return r->Selection;
+        case CB_SETCURSEL: {
+            const bool inList = w < r->Items.size();
+            r->Selection = inList ? static_cast<int>(w) : -1;
+            return inList ? r->Selection : -1;
+        }
+        case TBM_GETPOS: return r->Position;
+        case TBM_SETPOS: r->Position = std::clamp(static_cast<int>(l), r->RangeMin, r->RangeMax); return 0;
+        case TBM_SETRANGEMIN: r->RangeMin = static_cast<int>(l); r->Position = std::max(r->Position, r->RangeMin); return 0;
+        case TBM_SETRANGEMAX: r->RangeMax = static_cast<int>(l); r->Position = std::min(r->Position, r->RangeMax); return 0;
         case EM_SETREADONLY:
             r->Style = w ? (r->Style | ES_READONLY) : (r->Style & ~ES_READONLY);
             return 1;
@@ -72,6 +87,35 @@ WindowRecord ChildRecord(HWnd parent, uint32_t id) {
     return {};
 }
 
+namespace {
+
+bool IsAutoRadio(const WindowRecord& w) { return w.Class == ButtonClass && (w.Style & 0xF) == BS_AUTORADIOBUTTON; }
+
+// An automatic radio button is checked and the others of its group cleared: the group runs, in
+// creation order among its siblings, from a control with WS_GROUP to the next one.
+void CheckRadio(const WindowRecord& radio) {
+    std::vector<HWnd> siblings;
+    for (const HWnd h : Order)
+        if (!Windows[h].Destroyed && Windows[h].Parent == radio.Parent) siblings.push_back(h);
+    const auto at = std::find(siblings.begin(), siblings.end(), radio.Handle);
+    auto first = at;
+    while (first != siblings.begin() && !(Windows[*first].Style & WS_GROUP)) --first;
+    for (auto i = first; i != siblings.end() && (i == first || !(Windows[*i].Style & WS_GROUP)); ++i)
+        if (IsAutoRadio(Windows[*i])) Windows[*i].Checked = *i == radio.Handle;
+}
+
+// The control's parent and identifier, when it exists and is enabled.
+bool LiveControl(HWnd control, HWnd& parent, uint32_t& id) {
+    std::lock_guard<std::recursive_mutex> lock(WindowLock);
+    const WindowRecord* r = Find(control);
+    if (!r || !r->Enabled) return false;
+    parent = r->Parent;
+    id = r->Id;
+    return true;
+}
+
+}  // namespace
+
 void ClickButton(HWnd button) {
     HWnd parent = 0;
     uint32_t id = 0;
@@ -80,10 +124,34 @@ void ClickButton(HWnd button) {
         WindowRecord* r = Find(button);
         if (!r || !r->Enabled) return;
         if ((r->Style & 0xF) == BS_AUTOCHECKBOX) r->Checked = !r->Checked;
+        if (IsAutoRadio(*r)) CheckRadio(*r);
         parent = r->Parent;
         id = r->Id;
     }
     SendMessage(parent, WM_COMMAND, (BN_CLICKED << 16) | id, static_cast<LParam>(button));
+}
+
+void SelectListItem(HWnd list, int index) {
+    HWnd parent = 0;
+    uint32_t id = 0;
+    if (!LiveControl(list, parent, id)) return;
+    SendMessage(list, CB_SETCURSEL, static_cast<WParam>(index), 0);
+    SendMessage(parent, WM_COMMAND, (static_cast<WParam>(CBN_SELCHANGE) << 16) | id, static_cast<LParam>(list));
+}
+
+void DragSlider(HWnd slider, int position) {
+    HWnd parent = 0;
+    uint32_t id = 0;
+    if (!LiveControl(slider, parent, id)) return;
+    SendMessage(slider, TBM_SETPOS, 1, position);
+    const WParam thumbTrack = 5;
+    SendMessage(parent, WM_HSCROLL, thumbTrack | (static_cast<WParam>(position) << 16), static_cast<LParam>(slider));
+}
+
+void ReleaseSlider(HWnd slider) {
+    HWnd parent = 0;
+    uint32_t id = 0;
+    if (LiveControl(slider, parent, id)) SendMessage(parent, WM_HSCROLL, TB_ENDTRACK, static_cast<LParam>(slider));
 }
 
 unsigned PumpPostedMessages() {
@@ -125,7 +193,8 @@ HWnd CreateWindowEx(uint32_t exStyle, const std::string& className, const std::s
                     int y, int width, int height, HWnd parent, uint32_t id) {
     std::lock_guard<std::recursive_mutex> lock(sim::WindowLock);
     const bool known = sim::Classes.count(className) || className == ButtonClass || className == RichEditClass ||
-                       className == EditClass;
+                       className == EditClass ||
+                       className == ComboBoxClass || className == StaticClass || className == TrackbarClass;
     if (!known || (parent && !sim::Find(parent))) return 0;
     sim::WindowRecord w;
     w.Handle = sim::NextWindow;

@@ -27,6 +27,9 @@ struct WindowRecord {
     int RichEditTwips = 0;  // a rich-edit control's character size
     bool Checked = false;
     uint32_t TextLimit = 0;
+    std::vector<std::string> Items;  // a drop-down list's entries
+    int Selection = -1;              // ... and its selected entry
+    int RangeMin = 0, RangeMax = 100, Position = 0;  // a slider's
 };
 
 // Every window created since the last reset, destroyed ones included, in creation order.
@@ -37,6 +40,15 @@ WindowRecord ChildRecord(platform::HWnd parent, uint32_t id);
 // The user clicks a button: an automatic check box changes its state, then the parent gets
 // WM_COMMAND with the button's identifier and BN_CLICKED.
 void ClickButton(platform::HWnd button);
+
+// The user picks entry `index` of a drop-down list: it is selected, then the parent gets WM_COMMAND
+// with the list's identifier and CBN_SELCHANGE.
+void SelectListItem(platform::HWnd list, int index);
+
+// The user drags a slider's thumb to `position` (kept in its range): the parent gets WM_HSCROLL with
+// TB_THUMBTRACK. Releasing it sends TB_ENDTRACK.
+void DragSlider(platform::HWnd slider, int position);
+void ReleaseSlider(platform::HWnd slider);
 
 // Dispatches the posted messages now waiting; the number dispatched. A WM_QUIT ends it.
 unsigned PumpPostedMessages();

@@ -20,6 +20,15 @@ void LoadRichEdit() {
     (void)library;
 }
 
+// The slider's class is registered by the common controls library, once.
+void LoadCommonControls() {
+    static const bool loaded = [] {
+        INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
+        return ::InitCommonControlsEx(&controls) != FALSE;
+    }();
+    (void)loaded;
+}
+
 }  // namespace
 
 bool RegisterWindowClass(const std::string& className, WindowProcedure procedure) {
@@ -45,6 +54,7 @@ bool RegisterWindowClass(const std::string& className, WindowProcedure procedure
 HWnd CreateWindowEx(uint32_t exStyle, const std::string& className, const std::string& text, uint32_t style, int x,
                     int y, int width, int height, HWnd parent, uint32_t id) {
     if (className == RichEditClass) LoadRichEdit();
+    if (className == TrackbarClass) LoadCommonControls();
     const HMENU menu = (style & WS_CHILD) ? reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)) : nullptr;
     return reinterpret_cast<HWnd>(::CreateWindowExA(exStyle, className.c_str(), text.c_str(), style, x, y, width,
                                                     height, Native(parent), menu, ::GetModuleHandleA(nullptr),

@@ -16,6 +16,7 @@
 #include <mmsystem.h>
 #include <winver.h>
 #include <richedit.h>
+#include <commctrl.h>
 
 #undef CreateFile
 #undef SetupDiGetClassDevs
@@ -43,6 +44,22 @@
 #undef AppendMenu
 #undef FindWindow
 // Names of constants the interface defines itself with the same values.
+#undef WS_GROUP
+#undef BS_GROUPBOX
+#undef BS_AUTORADIOBUTTON
+#undef CBS_DROPDOWNLIST
+#undef SS_RIGHT
+#undef WM_HSCROLL
+#undef CB_ADDSTRING
+#undef CB_GETCOUNT
+#undef CB_GETCURSEL
+#undef CB_SETCURSEL
+#undef CBN_SELCHANGE
+#undef TBM_GETPOS
+#undef TBM_SETPOS
+#undef TBM_SETRANGEMIN
+#undef TBM_SETRANGEMAX
+#undef TB_ENDTRACK
 #undef INVALID_HANDLE_VALUE
 #undef DEVPROP_TYPE_STRING
 #undef HKEY_CLASSES_ROOT

@@ -19,6 +19,9 @@
 //     --performance N  the performance window comes up at start-up for N drives (every drive's stored
 //                state is deleted first): its frame, size and place are checked and the screenshot taken
 //                while the last drive's access time is measured; then it must go, with the results stored
+//     --dialog tuning|diagnostics  the main window's command opens that dialog: its caption, client
+//                area, drive list and group captions are checked, the screenshot taken, the dialog
+//                closed, and the report then shown
 //   Without --settings the four settings are stored first (0, 0, 0, 1), so that no dialog waits; the
 //   installation counts as done, so that no test restarts Explorer. Without --performance the built-in
 //   machine's seven drives get stored read results, so that no start-up waits for their read tests.
@@ -56,6 +59,7 @@ struct Options {
     bool Diagnostic = false;
     bool Report = false;
     int PerformanceDrives = 0;
+    std::string Dialog;
 };
 
 struct Expected {
@@ -100,6 +104,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         else if (a == "--settings") options.Settings = true;
         else if (a == "--diagnostic") options.Diagnostic = options.Window = true;
         else if (a == "--report") options.Report = true;
+        else if (a == "--dialog" && i + 1 < argc) options.Dialog = argv[++i];
         else if (a == "--tray" && i + 1 < argc) options.TrayEntries = std::atoi(argv[++i]);
         else if (a == "--tip" && i + 1 < argc) options.Tips.push_back(argv[++i]);
         else if (a == "--memory" && i + 1 < argc) options.MemorySeconds = std::atoi(argv[++i]);
@@ -233,9 +238,9 @@ void CheckLaidOutWindow(HWND main) {
     std::printf("laid out: window %s, buttons %d wide\n", RectText(outer).c_str(), w);
 }
 
-// The hidden window gets the tray icon's left click; the report opens.
-void CheckReport(DWORD processId) {
-    HWND hidden = WaitForWindow([processId]() -> HWND {
+// The program's main window, shown or hidden; null after WaitMs.
+HWND WaitForAnyMainWindow(DWORD processId) {
+    return WaitForWindow([processId]() -> HWND {
         for (HWND w = ::FindWindowExA(nullptr, nullptr, "KorvanteMainWindow", nullptr); w;
              w = ::FindWindowExA(nullptr, w, "KorvanteMainWindow", nullptr)) {
             DWORD owner = 0;
@@ -244,6 +249,11 @@ void CheckReport(DWORD processId) {
         }
         return nullptr;
     });
+}
+
+// The hidden window gets the tray icon's left click; the report opens.
+void CheckReport(DWORD processId) {
+    HWND hidden = WaitForAnyMainWindow(processId);
     if (!hidden) return Fail("main window", "not created within 30 s");
     ::PostMessageA(hidden, 0x8001, 0, WM_LBUTTONDOWN);  // the tray icons' callback message
     HWND main = WaitForWindow([processId] { return FindMainWindow(processId); });
@@ -570,12 +580,68 @@ void CheckPerformanceWindow(int drives) {
     if (DrivesWithReadResults() != drives) Fail("stored read results", std::to_string(DrivesWithReadResults()) + " drives");
 }
 
+// What each dialog is opened by and shows: the main window's button, the caption, the client area,
+// and the captions of its group boxes (by control identifier).
+struct DialogDesign {
+    const char* Name;
+    int Command;
+    const char* Caption;
+    LONG Width, Height;
+    std::vector<std::pair<int, std::string>> Groups;
+};
+
+const DialogDesign Dialogs[] = {
+    {"tuning", 106, "KORVANTE :: Tuning", 549, 126,
+     {{401, "Automatic acoustic management"}, {407, "Advanced power management"}}},
+    {"diagnostics", 105, "KORVANTE :: Diagnostics", 549, 82, {{501, ""}}},
+};
+
+std::string ControlText(HWND control) {
+    char text[128] = {};
+    ::GetWindowTextA(control, text, sizeof text);
+    return text;
+}
+
+// The button's command sent to the (hidden) main window opens the dialog; closing it shows the report.
+void CheckDialog(HANDLE process, DWORD processId, const std::string& name) {
+    const DialogDesign* design = nullptr;
+    for (const DialogDesign& d : Dialogs) design = name == d.Name ? &d : design;
+    if (!design) return Fail("dialog", "unknown: " + name);
+    HWND main = WaitForAnyMainWindow(processId);
+    if (!main) return Fail("main window", "not created within 30 s");
+    ::PostMessageA(main, platform::WM_COMMAND, MAKEWPARAM(design->Command, platform::BN_CLICKED), 0);
+    HWND dialog = WaitForWindow([design] { return ::FindWindowA(nullptr, design->Caption); });
+    if (!dialog) return Fail("dialog", std::string(design->Caption) + " not shown within 30 s");
+    HWND list = WaitForWindow([dialog, design] { return ::GetDlgItem(dialog, design->Groups[0].first - 1); });
+    RECT client{};
+    ::GetClientRect(dialog, &client);
+    if (client.right != design->Width || client.bottom != design->Height) Fail("dialog client area", RectText(client));
+    const LRESULT drives = list ? ::SendMessageA(list, platform::CB_GETCOUNT, 0, 0) : 0;
+    // Wine hands another process's list entry over in UTF-16 only.
+    wchar_t wide[256] = {};
+    if (list) ::SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(::SendMessageW(list, platform::CB_GETCURSEL, 0, 0)),
+                             reinterpret_cast<LPARAM>(wide));
+    char selected[256] = {};
+    ::WideCharToMultiByte(CP_ACP, 0, wide, -1, selected, sizeof selected, nullptr, nullptr);
+    std::printf("%s: %ld drives listed, \"%s\" selected\n", design->Caption, static_cast<long>(drives), selected);
+    if (drives < 1 || std::strncmp(selected, "Model - ", 8) != 0) Fail("drive list", selected);
+    for (const auto& [id, caption] : design->Groups) {
+        const std::string text = ControlText(::GetDlgItem(dialog, id));
+        std::printf("group %d: \"%s\"\n", id, text.c_str());
+        if (text.compare(0, caption.size(), caption) != 0) Fail("group caption", text);
+    }
+    LetTheScreenshotBeTaken(process);
+    ::PostMessageA(dialog, platform::WM_CLOSE, 0, 0);
+    if (!WaitForWindow([processId] { return FindMainWindow(processId); })) Fail("report", "not shown after the dialog closed");
+    else std::printf("dialog closed, report shown\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::printf("usage: korvante_guicheck PROGRAM [--window] [--tray N] [--tip TEXT]... [--memory S] [--exits] [--settings] [--diagnostic] [--report] [--performance N] [-- ARGUMENTS...]\n");
+        std::printf("usage: korvante_guicheck PROGRAM [--window] [--tray N] [--tip TEXT]... [--memory S] [--exits] [--settings] [--diagnostic] [--report] [--performance N] [--dialog NAME] [-- ARGUMENTS...]\n");
         return 2;
     }
     if (options.PerformanceDrives) ::RegDeleteTreeA(Machine(), SettingsKeyPath);
@@ -608,7 +674,8 @@ int main(int argc, char** argv) {
     if (!options.Tips.empty()) CheckTrayTips(options.Tips);
     if (options.MemorySeconds > 0) PrintMemory(process.hProcess, options.MemorySeconds);
     if (options.Report) CheckReport(process.dwProcessId);
-    if (!options.Settings && !options.PerformanceDrives && (options.Window || options.Report || options.TrayEntries > 0)) LetTheScreenshotBeTaken(process.hProcess);
+    if (!options.Dialog.empty()) CheckDialog(process.hProcess, process.dwProcessId, options.Dialog);
+    if (!options.Settings && !options.PerformanceDrives && options.Dialog.empty() && (options.Window || options.Report || options.TrayEntries > 0)) LetTheScreenshotBeTaken(process.hProcess);
     if (options.Exits) {
         DWORD code = STILL_ACTIVE;
         if (::WaitForSingleObject(process.hProcess, WaitMs) != platform::WAIT_OBJECT_0) Fail("exit", "still running after 30 s");

@@ -1,0 +1,243 @@
+#include "ui/TuningDialog.h"
+
+#include <future>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "drivetools/Tuning.h"
+#include "monitor/Alerts.h"
+#include "monitor/Monitor.h"
+#include "platform/Dialogs.h"
+#include "platform/Threads.h"
+#include "platform/Time.h"
+#include "platform/UserInterface.h"
+#include "ui/DialogFrame.h"
+#include "ui/Main.h"
+
+using namespace platform;
+
+namespace {
+
+constexpr char TuningClass[] = "KorvanteTuning";
+constexpr char TuningCaption[] = "KORVANTE :: Tuning";
+constexpr int ClientWidth = 549, ClientHeight = 126;
+constexpr char RefusedText[] = "Tuning is blocked by the driver";
+constexpr char NothingToTuneText[] = "Data drives do not support tuning.";
+
+// One feature's group box and the controls in it, placed relative to the group.
+struct FeatureGroup {
+    TuningFeature Feature;
+    int Left;
+    const char* Caption;
+    const char* LowLabel;
+    const char* HighLabel;
+    int Minimum;
+    TuningControl Group, Enabled, Disabled, Slider, Low, High;
+};
+
+const FeatureGroup Groups[] = {
+    {TuningFeature::Acoustic, 8, "Automatic acoustic management", "Quieter", "Louder", 128, AamGroupId, AamEnabledId,
+     AamDisabledId, AamSliderId, AamLowLabelId, AamHighLabelId},
+    {TuningFeature::Power, 283, "Advanced power management", "More efficient", "More wasteful", 1, ApmGroupId,
+     ApmEnabledId, ApmDisabledId, ApmSliderId, ApmLowLabelId, ApmHighLabelId},
+};
+constexpr int GroupTop = 39, GroupWidth = 268, GroupHeight = 89;
+constexpr int SliderX = 12, SliderY = 44, SliderWidth = 241, SliderHeight = 16, SliderMaximum = 254;
+constexpr int RadioY = 20, RadioWidth = 70, RadioHeight = 17, LabelY = 65, LabelWidth = 110, LabelHeight = 13;
+
+// The table index of each drive in the list, in list order.
+std::vector<unsigned> Listed;
+
+// The background reader: one thread reading the selected drive until told to stop.
+struct ReaderState {
+    std::atomic<bool> Stop{false};
+    std::promise<void> Ended;
+};
+std::shared_ptr<ReaderState> Reader;
+std::future<void> ReaderEnded;
+
+void StopReader() {
+    if (!Reader) return;
+    Reader->Stop = true;
+    ReaderEnded.wait();
+    Reader.reset();
+}
+
+// One random block after another keeps the drive's heads moving, so that the acoustic level shows.
+void StartReader(unsigned index) {
+    auto state = std::make_shared<ReaderState>();
+    std::future<void> ended = state->Ended.get_future();
+    const bool started = CreateThread([state, index] {
+        while (!state->Stop) {
+            {
+                DriveWriter writer;
+                RandomBlockRead(*DriveTable.Drives[index]);
+            }
+            Sleep(0);
+        }
+        state->Ended.set_value();
+    });
+    if (!started) return;
+    Reader = state;
+    ReaderEnded = std::move(ended);
+}
+
+HWnd Control(HWnd dialog, TuningControl id) { return GetDlgItem(dialog, id); }
+
+// The table index of the selected drive; the list always has a selection while it has drives.
+bool SelectedDrive(HWnd dialog, unsigned& index) {
+    const LParam selected = SendMessage(Control(dialog, TuningDriveListId), CB_GETCURSEL, 0, 0);
+    if (selected < 0 || static_cast<size_t>(selected) >= Listed.size()) return false;
+    index = Listed[static_cast<size_t>(selected)];
+    return true;
+}
+
+void ShowFeature(HWnd dialog, const FeatureGroup& g, const TuningState& state) {
+    const bool on = state.Supported && state.Enabled;
+    SendMessage(Control(dialog, g.Enabled), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+    SendMessage(Control(dialog, g.Disabled), BM_SETCHECK, on ? BST_UNCHECKED : BST_CHECKED, 0);
+    SendMessage(Control(dialog, g.Slider), TBM_SETPOS, 1, on ? state.Level : g.Minimum);
+    SetWindowText(Control(dialog, g.Group), on ? std::string(g.Caption) + " - " + std::to_string(state.Level) : g.Caption);
+    for (const TuningControl id : {g.Group, g.Disabled, g.Slider, g.Low, g.High}) EnableWindow(Control(dialog, id), on);
+    EnableWindow(Control(dialog, g.Enabled), state.Supported);
+}
+
+void ShowDrive(HWnd dialog) {
+    unsigned index = 0;
+    if (!SelectedDrive(dialog, index)) return;
+    StopReader();
+    const DriveRecord d = SnapshotDrive(index);
+    for (const FeatureGroup& g : Groups) ShowFeature(dialog, g, CurrentTuning(d, g.Feature));
+    if (d.AAM_Support) StartReader(index);
+}
+
+// A refused command: the box, and a dialog with nothing else to tune closes.
+void Refused(HWnd dialog) {
+    MessageBox(dialog, RefusedText, InfoCaption, MB_ICONEXCLAMATION | OwnedBoxFlags);
+    if (Listed.size() == 1) PostMessage(dialog, WM_CLOSE, 0, 0);
+}
+
+// The user's action on a group, sent to the selected drive; the group then shows what the drive has.
+void Act(HWnd dialog, const FeatureGroup& g, uint32_t id) {
+    unsigned index = 0;
+    if (!SelectedDrive(dialog, index)) return;
+    bool accepted = true;
+    {
+        DriveWriter writer;
+        DriveRecord& d = *DriveTable.Drives[index];
+        const TuningState state = CurrentTuning(d, g.Feature);
+        if (id == g.Enabled && !state.Enabled) accepted = SwitchTuningOn(d, g.Feature);
+        else if (id == g.Disabled && state.Enabled) accepted = SwitchTuningOff(d, g.Feature);
+        else if (id == g.Slider && state.Enabled) {
+            const LParam position = SendMessage(Control(dialog, g.Slider), TBM_GETPOS, 0, 0);
+            accepted = SetTuningLevel(d, g.Feature, static_cast<uint8_t>(position));
+        }
+    }
+    if (!accepted) Refused(dialog);
+    if (IsWindow(dialog)) ShowFeature(dialog, g, CurrentTuning(SnapshotDrive(index), g.Feature));
+}
+
+bool OnCommand(HWnd dialog, uint32_t id, uint32_t code) {
+    if (id == TuningDriveListId && code == CBN_SELCHANGE) {
+        ShowDrive(dialog);
+        return true;
+    }
+    if (code != BN_CLICKED) return false;
+    for (const FeatureGroup& g : Groups)
+        if (id == g.Enabled || id == g.Disabled) {
+            Act(dialog, g, id);
+            return true;
+        }
+    return false;
+}
+
+// Only the end of a drag or of a key move sends the level, never the positions in between.
+bool OnSlider(HWnd dialog, WParam w, LParam slider) {
+    if ((w & 0xFFFF) != TB_ENDTRACK) return false;
+    for (const FeatureGroup& g : Groups)
+        if (static_cast<HWnd>(slider) == Control(dialog, g.Slider)) {
+            Act(dialog, g, g.Slider);
+            return true;
+        }
+    return false;
+}
+
+bool TuningProcedure(HWnd dialog, uint32_t message, WParam w, LParam l, LParam& result) {
+    if (dialog != TuningDialog) return false;  // the class's helper window
+    switch (message) {
+        case WM_COMMAND:
+            result = 0;
+            return OnCommand(dialog, static_cast<uint32_t>(w & 0xFFFF), static_cast<uint32_t>(w >> 16));
+        case WM_HSCROLL: result = 0; return OnSlider(dialog, w, l);
+        case WM_DESTROY:
+            StopReader();
+            TuningDialog = 0;
+            return false;
+        default: return false;
+    }
+}
+
+// The group box first, so that the controls inside it are drawn over it.
+bool AddGroup(HWnd dialog, const FeatureGroup& g) {
+    const int x = g.Left, y = GroupTop;
+    const int sliderRight = x + SliderX + SliderWidth;
+    if (!AddDialogControl(dialog, ButtonClass, g.Caption, BS_GROUPBOX, x, y, GroupWidth, GroupHeight, g.Group) ||
+        !AddDialogControl(dialog, ButtonClass, "Enabled", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, x + 13, y + RadioY,
+                          RadioWidth, RadioHeight, g.Enabled) ||
+        !AddDialogControl(dialog, ButtonClass, "Disabled", BS_AUTORADIOBUTTON, sliderRight - RadioWidth, y + RadioY,
+                          RadioWidth, RadioHeight, g.Disabled))
+        return false;
+    const HWnd slider = AddDialogControl(dialog, TrackbarClass, "", WS_TABSTOP | WS_GROUP, x + SliderX, y + SliderY,
+                                         SliderWidth, SliderHeight, g.Slider);
+    if (!slider) return false;
+    SendMessage(slider, TBM_SETRANGEMIN, 0, g.Minimum);
+    SendMessage(slider, TBM_SETRANGEMAX, 0, SliderMaximum);
+    return AddDialogControl(dialog, StaticClass, g.LowLabel, 0, x + SliderX, y + LabelY, LabelWidth, LabelHeight, g.Low) &&
+           AddDialogControl(dialog, StaticClass, g.HighLabel, SS_RIGHT, sliderRight - LabelWidth, y + LabelY, LabelWidth,
+                            LabelHeight, g.High);
+}
+
+HWnd CreateTuningDialog() {
+    const HWnd dialog = CreateFixedDialog(TuningClass, TuningCaption, TuningProcedure, ClientWidth, ClientHeight);
+    if (!dialog) return 0;
+    TuningDialog = dialog;
+    std::vector<std::string> captions;
+    for (const unsigned i : Listed) captions.push_back(SnapshotDrive(i).Caption);
+    bool made = AddDriveList(dialog, 8, 8, 543, TuningDriveListId, captions) != 0;
+    for (const FeatureGroup& g : Groups) made = made && AddGroup(dialog, g);
+    if (!made) {
+        DestroyWindow(dialog);
+        return 0;
+    }
+    ShowDrive(dialog);
+    return dialog;
+}
+
+void ListTunableDrives() {
+    Listed.clear();
+    DriveReader reader;
+    for (unsigned i = 0; i < DriveTable.Count; ++i)
+        if (IsTunable(*DriveTable.Drives[i])) Listed.push_back(i);
+}
+
+void Call(void (*call)()) {
+    if (call) call();
+}
+
+}  // namespace
+
+void RunTuningCommand() {
+    ListTunableDrives();
+    if (Listed.empty()) {
+        MessageBox(MainWindow, NothingToTuneText, InfoCaption, MB_ICONEXCLAMATION | OwnedBoxFlags);
+        return;
+    }
+    ShowWindow(MainWindow, SW_HIDE);
+    const HWnd dialog = CreateTuningDialog();
+    if (!dialog) return;
+    RunDialog(dialog);
+    PersistChangedTuning();
+    Call(MainCalls.RunPerformanceWindow);
+    Call(MainCalls.ShowReport);
+}
