@@ -68,7 +68,10 @@ void BuildReport() {
     if (!PublishMode) ShowWindow(MainWindow, SW_SHOW);
 }
 
-std::string LinkTarget(const std::string& linkText) {
+namespace {
+
+// What the link names: the instruction's target, or the text itself.
+std::string NamedTarget(const std::string& linkText) {
     const std::string keyword = "HYPERLINK";
     const size_t at = linkText.find(keyword);
     if (at == std::string::npos) return linkText;
@@ -78,6 +81,16 @@ std::string LinkTarget(const std::string& linkText) {
     if (quoted) ++start;
     const size_t end = linkText.find(quoted ? '"' : ' ', start);
     return linkText.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+bool StartsWith(const std::string& text, const char* prefix) { return text.compare(0, std::string(prefix).size(), prefix) == 0; }
+
+}  // namespace
+
+// Only web addresses are opened: the shell would start a program named by any other text.
+std::string LinkTarget(const std::string& linkText) {
+    const std::string target = NamedTarget(linkText);
+    return StartsWith(target, "https://") || StartsWith(target, "http://") ? target : std::string();
 }
 
 bool OnReportNotification(LParam lParam) {

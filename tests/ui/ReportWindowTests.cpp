@@ -120,6 +120,8 @@ TEST(ReportLinks, TargetsComeFromFieldInstructionsOrTheText) {
         {" HYPERLINK   https://x.invalid/c", "https://x.invalid/c"},
         {"https://x.invalid/plain", "https://x.invalid/plain"},
         {"HYPERLINK ", ""},
+        {"HYPERLINK calc.exe ", ""},  // the shell would start it
+        {"C:\\Windows\\notepad.exe", ""},
     };
     for (const auto& c : cases) EXPECT_EQ(LinkTarget(c.text), c.target) << c.text;
 }
