@@ -12,7 +12,8 @@
 void BuildReport();
 
 // The link a click in the report box names: the target of a field instruction ("HYPERLINK target",
-// the target possibly in double quotes), or the clicked text itself (a plain address).
+// the target possibly in double quotes), or the clicked text itself (a plain address); empty unless it
+// is an http or https address.
 std::string LinkTarget(const std::string& linkText);
 
 // A WM_NOTIFY reaching the main window: a release of the mouse button on a link of the report box
