@@ -188,6 +188,19 @@
 #undef WAIT_OBJECT_0
 #undef WAIT_TIMEOUT
 #undef WAIT_FAILED
+#undef CreateDirectory
+#undef CopyFile
+#undef GetFileAttributes
+#undef SetFileAttributes
+#undef RemoveDirectory
+#undef GetShortPathName
+#undef FormatMessage
+#undef CreateFileMapping
+#undef OpenFileMapping
+#undef FILE_ATTRIBUTE_DIRECTORY
+#undef FILE_ATTRIBUTE_NORMAL
+#undef INVALID_FILE_ATTRIBUTES
+#undef ERROR_ALREADY_EXISTS
 
 #include "platform/Dialogs.h"
 #include "platform/FileVersion.h"
