@@ -71,10 +71,12 @@ protected:
         m.Drives.push_back(testmachine::SataDrive("S0", 1));
         UseProgramFiles(ProgramFiles);
         LicenceShown = 0;
+        sim::SetRawResource("License", "Terms\r\nof use\r\n");
         AcceptLicence = true;
         sim::SetModalScript([this](HWnd dialog) {
             if (GetWindowText(dialog) != "KORVANTE :: License Agreement") return;  // the first start's settings
             ++LicenceShown;
+            EXPECT_EQ(GetWindowText(GetDlgItem(dialog, 3)), "Terms\r\nof use\r\n");  // the resource, whole
             if (AcceptLicence) sim::ClickButton(GetDlgItem(dialog, 1));
         });
     }
