@@ -217,7 +217,7 @@ bool StartDeletingBatch(const std::string& appName, const std::string& executabl
     std::string text = ":Loop\r\ndel /F /Q " + Quoted(executable) + "\r\nif exist " + Quoted(executable) + " goto Loop\r\n";
     if (!folder.empty()) text += "rd /Q " + Quoted(folder) + "\r\n";
     text += "del " + Quoted(batch);
-    if (!WriteNewFile(batch, text)) {
+    if (!WriteNewFile(batch, CharToOem(text))) {  // the interpreter reads batch files in the OEM code page
         WriteLog("The deleting batch could not be written.");
         return false;
     }

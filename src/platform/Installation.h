@@ -11,10 +11,13 @@
 
 namespace platform {
 
+// The Windows headers define these as macros of the same values.
+#ifndef INVALID_FILE_ATTRIBUTES
 constexpr uint32_t FILE_ATTRIBUTE_DIRECTORY = 0x10;
 constexpr uint32_t FILE_ATTRIBUTE_NORMAL = 0x80;
 constexpr uint32_t INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
 constexpr uint32_t ERROR_ALREADY_EXISTS = 183;
+#endif
 
 // CreateDirectoryA without security attributes; an existing folder counts as made.
 bool CreateDirectory(const std::string& path);
@@ -51,6 +54,9 @@ bool CloseFileMapping(Handle mapping);
 // WaitForSingleObject on it for at most `milliseconds`; false when the program could not be started.
 bool ShellExecuteAndWait(const std::string& file, const std::string& parameters, int showCommand,
                          uint32_t milliseconds);
+
+// CharToOemBuffA: ANSI text in the OEM code page, as the command interpreter reads a batch file.
+std::string CharToOem(const std::string& text);
 
 // FindResourceA(own module, name, RT_RCDATA), LoadResource, the bytes whole; empty when missing.
 std::string LoadRawResource(const std::string& name);

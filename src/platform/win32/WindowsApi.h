@@ -197,10 +197,6 @@
 #undef FormatMessage
 #undef CreateFileMapping
 #undef OpenFileMapping
-#undef FILE_ATTRIBUTE_DIRECTORY
-#undef FILE_ATTRIBUTE_NORMAL
-#undef INVALID_FILE_ATTRIBUTES
-#undef ERROR_ALREADY_EXISTS
 
 #include "platform/Dialogs.h"
 #include "platform/FileVersion.h"

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -57,7 +58,7 @@ DWORD RunBranch(const std::string& program, const std::string& branch) {
     ::SetEnvironmentVariableA(BranchVariable, nullptr);
     if (!started) return 0xFFFFFFFF;
     DWORD code = 0xFFFFFFFE;
-    if (::WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) ::GetExitCodeProcess(process.hProcess, &code);
+    if (::WaitForSingleObject(process.hProcess, 60000) == platform::WAIT_OBJECT_0) ::GetExitCodeProcess(process.hProcess, &code);
     else ::TerminateProcess(process.hProcess, 1);
     ::CloseHandle(process.hProcess);
     ::CloseHandle(process.hThread);
@@ -110,9 +111,11 @@ TEST_F(Installation, AFreshInstallationAndItsUninstallationLeaveNothingBehind) {
     char windows[MAX_PATH] = {};
     ::GetWindowsDirectoryA(windows, MAX_PATH);
     std::ifstream stored(std::string(windows) + "\\system32\\tasks\\" + AppName);
-    std::stringstream task;
-    task << stored.rdbuf();
-    if (stored) EXPECT_NE(task.str().find(executable), std::string::npos);
+    std::stringstream read;
+    read << stored.rdbuf();
+    std::string task = read.str();  // UTF-16 there: the ANSI path's letters are its low bytes
+    task.erase(std::remove(task.begin(), task.end(), '\0'), task.end());
+    if (stored) EXPECT_NE(task.find(executable), std::string::npos) << task;
     const std::string definition = TaskDefinition(executable);
     EXPECT_NE(definition.find("<Command>" + executable + "</Command>"), std::string::npos);
 
