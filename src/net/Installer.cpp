@@ -133,7 +133,7 @@ bool CloseRunningInstance() {
 
 void CreateLogonTask(const std::string& folder, const std::string& executable) {
     const std::string definition = folder + "\\" + Names.AppName + ".xml";
-    if (!WriteNewFile(definition, TaskDefinition(executable))) {
+    if (!WriteNewFile(definition, AnsiToUtf8(TaskDefinition(executable)))) {  // XML without a declaration is UTF-8
         WriteLog("The task definition could not be written.");
         return;
     }

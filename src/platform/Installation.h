@@ -58,6 +58,9 @@ bool ShellExecuteAndWait(const std::string& file, const std::string& parameters,
 // CharToOemBuffA: ANSI text in the OEM code page, as the command interpreter reads a batch file.
 std::string CharToOem(const std::string& text);
 
+// MultiByteToWideChar from the ANSI code page, then WideCharToMultiByte to UTF-8; empty on failure.
+std::string AnsiToUtf8(const std::string& text);
+
 // FindResourceA(own module, name, RT_RCDATA), LoadResource, the bytes whole; empty when missing.
 std::string LoadRawResource(const std::string& name);
 

@@ -320,7 +320,7 @@ TEST_F(Installer, AwkwardPathsAreQuotedEscapedOrRefused) {
     const std::string executable = folder + "\\KORVANTE\\KORVANTE.exe";
     EXPECT_EQ(Text(UninstallKey, "UnInstallString"), "\"" + executable + "\" UnInstall");
     ASSERT_FALSE(sim::WrittenFiles().empty());
-    EXPECT_NE(sim::WrittenFiles()[0].Bytes.find("<Command>C:\\Programme &amp; Tools \xC4\xD6\xDC\\KORVANTE\\KORVANTE.exe</Command>"),
+    EXPECT_NE(sim::WrittenFiles()[0].Bytes.find("<Command>C:\\Programme &amp; Tools \xC3\x84\xC3\x96\xC3\x9C\\KORVANTE\\KORVANTE.exe</Command>"),
               std::string::npos);
     EXPECT_EQ(sim::WaitedPrograms().at(0).Parameters, "/Create /TN KORVANTE /XML \"" + folder + "\\KORVANTE\\KORVANTE.xml\"");
 

@@ -251,6 +251,20 @@ std::string CharToOem(const std::string& text) {
     return out;
 }
 
+std::string AnsiToUtf8(const std::string& text) {
+    std::string out;  // the simulated ANSI code page is Latin-1
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            out += c;
+        } else {
+            out += static_cast<char>(0xC0 | (byte >> 6));
+            out += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return out;
+}
+
 std::string LoadRawResource(const std::string& name) {
     std::lock_guard<std::recursive_mutex> lock(sim::Lock);
     const auto found = sim::State.Resources.find(sim::Upper(name));

@@ -197,6 +197,7 @@
 #undef FormatMessage
 #undef CreateFileMapping
 #undef OpenFileMapping
+#undef CharToOem
 
 #include "platform/Dialogs.h"
 #include "platform/FileVersion.h"
