@@ -107,7 +107,8 @@ TEST_F(Installation, AFreshInstallationAndItsUninstallationLeaveNothingBehind) {
     EXPECT_EQ(Text(UninstallKey, "DisplayIcon"), executable + ",0");
     EXPECT_EQ(Text(UninstallKey, "DisplayName"), "KORVANTE test");
 
-    // Where the system's task scheduler took the definition, its stored copy runs this executable.
+    // Where the system's task scheduler took the definition, its stored copy has its settings, and
+    // its command when the scheduler keeps one (Wine's stores an empty action).
     char windows[MAX_PATH] = {};
     ::GetWindowsDirectoryA(windows, MAX_PATH);
     std::ifstream stored(std::string(windows) + "\\system32\\tasks\\" + AppName);
@@ -115,7 +116,11 @@ TEST_F(Installation, AFreshInstallationAndItsUninstallationLeaveNothingBehind) {
     read << stored.rdbuf();
     std::string task = read.str();  // UTF-16 there: the ANSI path's letters are its low bytes
     task.erase(std::remove(task.begin(), task.end(), '\0'), task.end());
-    if (stored) EXPECT_NE(task.find(executable), std::string::npos) << task;
+    if (stored) {
+        EXPECT_NE(task.find("<ExecutionTimeLimit>PT0S</ExecutionTimeLimit>"), std::string::npos) << task;
+        EXPECT_NE(task.find("<Priority>0</Priority>"), std::string::npos) << task;
+        if (task.find("<Command>") != std::string::npos) EXPECT_NE(task.find(executable), std::string::npos) << task;
+    }
     const std::string definition = TaskDefinition(executable);
     EXPECT_NE(definition.find("<Command>" + executable + "</Command>"), std::string::npos);
 
