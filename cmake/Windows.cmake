@@ -14,8 +14,9 @@ target_link_libraries(korvante_win32_clock PUBLIC korvante_core winmm)
 add_library(korvante_win32_shell OBJECT ${KORVANTE_WIN32_SOURCE_DIR}/Win32Shell.cpp)
 target_link_libraries(korvante_win32_shell PUBLIC korvante_core shell32)
 add_library(korvante_win32_system OBJECT ${KORVANTE_WIN32_SOURCE_DIR}/Win32Registry.cpp
-                                         ${KORVANTE_WIN32_SOURCE_DIR}/Win32System.cpp)
-target_link_libraries(korvante_win32_system PUBLIC korvante_core advapi32 version user32)
+                                         ${KORVANTE_WIN32_SOURCE_DIR}/Win32System.cpp
+                                         ${KORVANTE_WIN32_SOURCE_DIR}/Win32Installation.cpp)
+target_link_libraries(korvante_win32_system PUBLIC korvante_core advapi32 version user32 shell32)
 add_library(korvante_win32_ui OBJECT ${KORVANTE_WIN32_SOURCE_DIR}/Win32UserInterface.cpp
                                      ${KORVANTE_WIN32_SOURCE_DIR}/Win32Windowing.cpp
                                      ${KORVANTE_WIN32_SOURCE_DIR}/Win32Tray.cpp
@@ -46,9 +47,10 @@ add_custom_command(OUTPUT ${KORVANTE_ICON_FILE}
                    COMMENT "Drawing the program's icon")
 set(KORVANTE_MANIFEST_FILE ${CMAKE_CURRENT_BINARY_DIR}/KORVANTE.manifest)
 configure_file(${PROJECT_SOURCE_DIR}/src/app/KORVANTE.manifest ${KORVANTE_MANIFEST_FILE} @ONLY)
+set(KORVANTE_LICENSE_FILE ${PROJECT_SOURCE_DIR}/src/app/License.txt)
 configure_file(${PROJECT_SOURCE_DIR}/src/app/KORVANTE.rc.in ${CMAKE_CURRENT_BINARY_DIR}/KORVANTE.rc @ONLY)
 set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/KORVANTE.rc PROPERTIES
-                            OBJECT_DEPENDS "${KORVANTE_ICON_FILE};${KORVANTE_MANIFEST_FILE}")
+                            OBJECT_DEPENDS "${KORVANTE_ICON_FILE};${KORVANTE_MANIFEST_FILE};${KORVANTE_LICENSE_FILE}")
 add_executable(KORVANTE WIN32 ${PROJECT_SOURCE_DIR}/src/app/Program.cpp ${KORVANTE_WIN32_SOURCE_DIR}/Win32Main.cpp
                         ${CMAKE_CURRENT_BINARY_DIR}/KORVANTE.rc)
 target_compile_definitions(KORVANTE PRIVATE _WIN32_WINNT=0x0601 WINVER=0x0601)

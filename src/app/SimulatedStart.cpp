@@ -10,6 +10,7 @@
 #include "platform/UserInterface.h"
 #include "platform/sim/SimMachine.h"
 #include "platform/sim/SimRealTimeline.h"
+#include "ui/Main.h"
 
 int SimulatedProgramMain(const std::string& commandLine);
 
@@ -60,7 +61,7 @@ int SimulatedProgramMain(const std::string& commandLine) {
         if (named) file = named;
     }
     if (!InstallMachine(file) || !sim::FollowRealClock()) return 1;
-    const int exitCode = ProgramMain(rest);
+    const int exitCode = RunProgram(rest);  // the simulated program does not install itself
     // The drive records close their handles into the simulated machine: they go while it is still
     // there, not among the static destructors, which may run after the machine's.
     ResetProcessState();

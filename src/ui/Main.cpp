@@ -5,6 +5,7 @@
 #include "monitor/Alerts.h"
 #include "monitor/DriveState.h"
 #include "monitor/Monitor.h"
+#include "net/Installer.h"
 #include "knowledge/VendorSite.h"
 #include "platform/Entry.h"
 #include "platform/FileVersion.h"
@@ -20,6 +21,7 @@
 #include "system/Utils.h"
 #include "ui/CpuIcon.h"
 #include "ui/FirstRunTray.h"
+#include "ui/LicenseDialog.h"
 #include "ui/PerformanceWindow.h"
 #include "ui/ReportWindow.h"
 #include "ui/SelfTestDialog.h"
@@ -39,6 +41,7 @@ std::atomic<bool> RestartPending{false};
 namespace {
 
 constexpr char MainWindowClass[] = "KorvanteMainWindow";
+constexpr char ProgramPublisher[] = "KORVANTE Software";
 constexpr int DesignWidth = 400, DesignHeight = 284;
 constexpr uint32_t ReportTextLimit = 262144;
 constexpr int ReportFontTwips = 195;
@@ -227,9 +230,10 @@ void FirstStartAfterInstallation() {
     ShowBalloon(InfoCaption, "The installation was completed successfully.", NIIF_INFO, 0);
 }
 
-void StartResident(const std::string& commandLine) {
-    if (MainCalls.InstallerDispatch) MainCalls.InstallerDispatch(commandLine);
-    else OpenSettingsKey();
+// False when the installer ended the process.
+bool StartResident(const std::string& commandLine) {
+    if (!MainCalls.InstallerDispatch) OpenSettingsKey();
+    else if (!MainCalls.InstallerDispatch(commandLine)) return false;
     LoadSettings();
     if (!GetProcessIdleTasks()) EnableWindow(GetDlgItem(MainWindow, DefragmentationId), false);
     for (unsigned i = 0; i < DriveTable.Count; ++i) LoadPersistedDriveState(*DriveTable.Drives[i]);
@@ -245,9 +249,23 @@ void StartResident(const std::string& commandLine) {
     SetProcessWorkingSetSize();
     StartMonitorTimer();
     SendMessage(ReportBox, EM_SETEDITSTYLEEX, 0, SES_EX_HANDLEFRIENDLYURL);
+    return true;
+}
+
+bool DispatchInstaller(const std::string& commandLine) {
+    return RunInstaller({"KORVANTE", "KORVANTE", ProgramPublisher, true}, commandLine);
 }
 
 }  // namespace
+
+void ConnectInstaller() {
+    MainCalls.InstallerDispatch = DispatchInstaller;
+    MainCalls.RestartThroughLogonTask = RestartViaTask;
+    MainCalls.DeleteDownloadedProgram = [] { SelfDeleteBatch("KORVANTE"); };
+    InstallerHooks.BeforeInstall = ShowLicenseAgreement;
+    InstallerHooks.BeforeUpdate = LicenseBeforeUpdate;
+    InstallerHooks.InstanceWindow = [] { return static_cast<std::uintptr_t>(MainWindow); };
+}
 
 int RunProgram(const std::string& commandLine) {
     if (!CreateMainWindow() || !CreateTrayMenu()) return 0;  // no desktop to show anything on
@@ -272,8 +290,8 @@ int RunProgram(const std::string& commandLine) {
     if (DriveTable.Count == 0) {
         if (commandLine == "UnInstall" && MainCalls.InstallerDispatch) MainCalls.InstallerDispatch(commandLine);
         BuildReport();  // says why, with only "Publish" live; the window stays resizable
-    } else {
-        StartResident(commandLine);
+    } else if (!StartResident(commandLine)) {
+        return 0;
     }
     return RunMessageLoop();
 }
@@ -308,4 +326,5 @@ void ResetMainWindow() {
     SettingsDialog = TuningDialog = DiagnosticsDialog = 0;
     RestartPending = false;
     MainCalls = MainWindowCalls{};
+    ResetInstaller();
 }

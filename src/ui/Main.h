@@ -32,7 +32,7 @@ extern std::atomic<platform::HWnd> SettingsDialog, TuningDialog, DiagnosticsDial
 // nothing.
 struct MainWindowCalls {
     void (*ShowReport)() = nullptr;        // rebuild and show the report (also the expert toggle)
-    void (*InstallerDispatch)(const std::string& commandLine) = nullptr;  // may end the process
+    bool (*InstallerDispatch)(const std::string& commandLine) = nullptr;  // false once it ended the process
     void (*RestartThroughLogonTask)() = nullptr;                         // ends the process
     void (*DeleteDownloadedProgram)() = nullptr;  // the self-deleting batch of a program run from the temporary folder
     void (*RunPerformanceWindow)() = nullptr;
@@ -42,6 +42,10 @@ struct MainWindowCalls {
     void (*RunTuning)() = nullptr;
 };
 extern MainWindowCalls MainCalls;
+
+// The installer, the logon-task restart, the self-deleting batch and the licence agreement as the
+// program's calls (KORVANTE.exe; tests of the installation).
+void ConnectInstaller();
 
 // The program's start-up, then its message loop; the exit code. Failed checks end the process.
 int RunProgram(const std::string& commandLine);

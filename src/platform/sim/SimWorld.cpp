@@ -4,6 +4,7 @@
 #include "platform/sim/SimDialogs.h"
 #include "platform/sim/SimExplorer.h"
 #include "platform/sim/SimForeground.h"
+#include "platform/sim/SimInstallation.h"
 #include "platform/sim/SimGraphBitmap.h"
 #include "platform/sim/SimMachine.h"
 #include "platform/sim/SimMenus.h"
@@ -39,6 +40,7 @@ void ResetWorld() {
     ResetGraphBitmaps();
     ResetExplorer();
     ResetForeground();
+    ResetInstallation();
 }
 
 }  // namespace sim

@@ -188,6 +188,16 @@
 #undef WAIT_OBJECT_0
 #undef WAIT_TIMEOUT
 #undef WAIT_FAILED
+#undef CreateDirectory
+#undef CopyFile
+#undef GetFileAttributes
+#undef SetFileAttributes
+#undef RemoveDirectory
+#undef GetShortPathName
+#undef FormatMessage
+#undef CreateFileMapping
+#undef OpenFileMapping
+#undef CharToOem
 
 #include "platform/Dialogs.h"
 #include "platform/FileVersion.h"
