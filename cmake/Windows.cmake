@@ -11,8 +11,9 @@ add_library(korvante_win32_storage OBJECT ${KORVANTE_WIN32_SOURCE_DIR}/Win32Stor
 target_link_libraries(korvante_win32_storage PUBLIC korvante_core setupapi)
 add_library(korvante_win32_clock OBJECT ${KORVANTE_WIN32_SOURCE_DIR}/Win32Clock.cpp)
 target_link_libraries(korvante_win32_clock PUBLIC korvante_core winmm)
-add_library(korvante_win32_shell OBJECT ${KORVANTE_WIN32_SOURCE_DIR}/Win32Shell.cpp)
-target_link_libraries(korvante_win32_shell PUBLIC korvante_core shell32)
+# The shell and the network: what the program opens outside itself.
+add_library(korvante_win32_shell OBJECT ${KORVANTE_WIN32_SOURCE_DIR}/Win32Shell.cpp ${KORVANTE_WIN32_SOURCE_DIR}/Win32Network.cpp)
+target_link_libraries(korvante_win32_shell PUBLIC korvante_core shell32 wininet)
 add_library(korvante_win32_system OBJECT ${KORVANTE_WIN32_SOURCE_DIR}/Win32Registry.cpp
                                          ${KORVANTE_WIN32_SOURCE_DIR}/Win32System.cpp)
 target_link_libraries(korvante_win32_system PUBLIC korvante_core advapi32 version user32)

@@ -5,6 +5,7 @@
 #include "monitor/Alerts.h"
 #include "monitor/DriveState.h"
 #include "monitor/Monitor.h"
+#include "net/Update.h"
 #include "knowledge/VendorSite.h"
 #include "platform/Entry.h"
 #include "platform/FileVersion.h"
@@ -239,6 +240,8 @@ void StartResident(const std::string& commandLine) {
     CreateDriveIcons();
     if (Settings.ShowCPU_usage) StartCpuIcon();
     Callouts.RefreshDriveIcons = RefreshDriveIconsFromCycle;
+    Callouts.UpdatePromptShowing = [] { return UpdatePromptShowing.load(); };
+    Callouts.CheckForUpdate = HourlyUpdateCheck;
     FirstStartAfterInstallation();
     RegisterDeviceInterfaceNotification(MainWindow, GUID_DEVINTERFACE_DISK);
     DeleteFile(GetTempPath() + "KORVANTE.exe");  // what an update download left
@@ -251,6 +254,8 @@ void StartResident(const std::string& commandLine) {
 
 int RunProgram(const std::string& commandLine) {
     if (!CreateMainWindow() || !CreateTrayMenu()) return 0;  // no desktop to show anything on
+    UpdateBoxOwner = MainWindow;
+    TrayCalls.CheckForUpdate = CheckForUpdateFromVendor;
     SettingsCalls.StartCpuIcon = StartCpuIcon;
     SettingsCalls.StopCpuIcon = StopCpuIcon;
     TrayCalls.RunSettings = RunSettingsCommand;
@@ -308,4 +313,5 @@ void ResetMainWindow() {
     SettingsDialog = TuningDialog = DiagnosticsDialog = 0;
     RestartPending = false;
     MainCalls = MainWindowCalls{};
+    ResetUpdate();
 }

@@ -7,6 +7,7 @@
 #include "platform/sim/SimGraphBitmap.h"
 #include "platform/sim/SimMachine.h"
 #include "platform/sim/SimMenus.h"
+#include "platform/sim/SimNetwork.h"
 #include "platform/sim/SimRegistry.h"
 #include "platform/sim/SimRichEdit.h"
 #include "platform/sim/SimShell.h"
@@ -30,6 +31,7 @@ void ResetWorld() {
     ResetTray();
     ClearShellRequests();
     SetShellFails(false);
+    ResetNetwork();
     ResetRegistry();
     ResetSystem();
     ResetWindowing();
