@@ -2,6 +2,7 @@
 #include "platform/win32/WindowsApi.h"
 
 #include "platform/Network.h"
+#include "platform/Types.h"
 
 namespace platform {
 namespace {
@@ -56,7 +57,7 @@ bool InternetCloseHandle(HInternet handle) { return ::InternetCloseHandle(AsHand
 
 bool WriteNewFile(const std::string& path, const uint8_t* data, std::size_t size) {
     const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    if (reinterpret_cast<Handle>(file) == INVALID_HANDLE_VALUE) return false;
     std::size_t done = 0;
     while (done < size) {
         const DWORD chunk = static_cast<DWORD>(size - done < 0x40000000 ? size - done : 0x40000000);

@@ -29,6 +29,7 @@
 #undef ShellExecute
 #undef InternetOpen
 #undef InternetOpenUrl
+#undef InternetSetOption
 #undef INTERNET_FLAG_RELOAD
 #undef INTERNET_OPTION_HTTP_DECODING
 #undef INTERNET_OPTION_ENABLE_HTTP_PROTOCOL
@@ -153,6 +154,7 @@
 #undef ES_AUTOVSCROLL
 #undef ES_READONLY
 #undef SW_HIDE
+#undef SW_SHOWNORMAL
 #undef SW_SHOWMAXIMIZED
 #undef SW_SHOW
 #undef GWL_EXSTYLE
