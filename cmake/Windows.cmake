@@ -11,8 +11,9 @@ add_library(korvante_win32_storage OBJECT ${KORVANTE_WIN32_SOURCE_DIR}/Win32Stor
 target_link_libraries(korvante_win32_storage PUBLIC korvante_core setupapi)
 add_library(korvante_win32_clock OBJECT ${KORVANTE_WIN32_SOURCE_DIR}/Win32Clock.cpp)
 target_link_libraries(korvante_win32_clock PUBLIC korvante_core winmm)
-add_library(korvante_win32_shell OBJECT ${KORVANTE_WIN32_SOURCE_DIR}/Win32Shell.cpp)
-target_link_libraries(korvante_win32_shell PUBLIC korvante_core shell32)
+# The shell and the network: what the program opens outside itself.
+add_library(korvante_win32_shell OBJECT ${KORVANTE_WIN32_SOURCE_DIR}/Win32Shell.cpp ${KORVANTE_WIN32_SOURCE_DIR}/Win32Network.cpp)
+target_link_libraries(korvante_win32_shell PUBLIC korvante_core shell32 wininet)
 add_library(korvante_win32_system OBJECT ${KORVANTE_WIN32_SOURCE_DIR}/Win32Registry.cpp
                                          ${KORVANTE_WIN32_SOURCE_DIR}/Win32System.cpp
                                          ${KORVANTE_WIN32_SOURCE_DIR}/Win32Installation.cpp)
@@ -95,6 +96,21 @@ endfunction()
 # KORVANTE.exe itself loads (no DLL missing beside it) and, with no drive to scan, exits with 0.
 add_test(NAME korvante_exe_starts COMMAND KORVANTE)
 set_tests_properties(korvante_exe_starts PROPERTIES LABELS windows TIMEOUT 120)
+
+# The update download against the vendor's site on loopback (tests/windows/net): the real network,
+# files and shell, the boxes recorded by the simulated user interface. The site (update-site.py, run
+# by run-update-test.sh around the test) serves the stub, a program of version 9.9.9.9, in each way a
+# download can end.
+add_executable(korvante_update_stub WIN32 ${PROJECT_SOURCE_DIR}/tests/windows/net/UpdateStub.cpp
+                                          ${PROJECT_SOURCE_DIR}/tests/windows/net/UpdateStub.rc)
+add_executable(korvante_update_tests ${PROJECT_SOURCE_DIR}/tests/windows/net/UpdateDownloadTests.cpp)
+target_link_libraries(korvante_update_tests PRIVATE korvante_core korvante_sim_storage korvante_sim_clock
+                                                    korvante_win32_shell korvante_win32_system
+                                                    korvante_sim_ui korvante_sim_threads GTest::gtest_main)
+add_test(NAME korvante_update_tests
+         COMMAND bash ${PROJECT_SOURCE_DIR}/tests/windows/net/run-update-test.sh $<TARGET_FILE:korvante_update_stub>
+                 ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:korvante_update_tests>)
+set_tests_properties(korvante_update_tests PROPERTIES LABELS windows TIMEOUT 300)
 
 # --- tests that need a display: labelled gui, run under Xvfb by scripts/test.sh's wine-gui stage ---
 

@@ -92,6 +92,7 @@ constexpr WParam TB_ENDTRACK = 8;
 
 // ShowWindow commands and GetWindowLong indexes.
 constexpr int SW_HIDE = 0;
+constexpr int SW_SHOWNORMAL = 1;
 constexpr int SW_SHOWMAXIMIZED = 3;
 constexpr int SW_SHOW = 5;
 constexpr int GWL_EXSTYLE = -20;

@@ -6,6 +6,7 @@
 #include "monitor/DriveState.h"
 #include "monitor/Monitor.h"
 #include "net/Installer.h"
+#include "net/Update.h"
 #include "knowledge/VendorSite.h"
 #include "platform/Entry.h"
 #include "platform/FileVersion.h"
@@ -243,6 +244,8 @@ bool StartResident(const std::string& commandLine) {
     CreateDriveIcons();
     if (Settings.ShowCPU_usage) StartCpuIcon();
     Callouts.RefreshDriveIcons = RefreshDriveIconsFromCycle;
+    Callouts.UpdatePromptShowing = [] { return UpdatePromptShowing.load(); };
+    Callouts.CheckForUpdate = HourlyUpdateCheck;
     FirstStartAfterInstallation();
     RegisterDeviceInterfaceNotification(MainWindow, GUID_DEVINTERFACE_DISK);
     DeleteFile(GetTempPath() + "KORVANTE.exe");  // what an update download left
@@ -269,6 +272,8 @@ void ConnectInstaller() {
 
 int RunProgram(const std::string& commandLine) {
     if (!CreateMainWindow() || !CreateTrayMenu()) return 0;  // no desktop to show anything on
+    UpdateBoxOwner = MainWindow;
+    TrayCalls.CheckForUpdate = CheckForUpdateFromVendor;
     SettingsCalls.StartCpuIcon = StartCpuIcon;
     SettingsCalls.StopCpuIcon = StopCpuIcon;
     TrayCalls.RunSettings = RunSettingsCommand;
@@ -327,4 +332,5 @@ void ResetMainWindow() {
     RestartPending = false;
     MainCalls = MainWindowCalls{};
     ResetInstaller();
+    ResetUpdate();
 }

@@ -8,6 +8,7 @@
 #include "platform/sim/SimGraphBitmap.h"
 #include "platform/sim/SimMachine.h"
 #include "platform/sim/SimMenus.h"
+#include "platform/sim/SimNetwork.h"
 #include "platform/sim/SimRegistry.h"
 #include "platform/sim/SimRichEdit.h"
 #include "platform/sim/SimShell.h"
@@ -31,6 +32,7 @@ void ResetWorld() {
     ResetTray();
     ClearShellRequests();
     SetShellFails(false);
+    ResetNetwork();
     ResetRegistry();
     ResetSystem();
     ResetWindowing();

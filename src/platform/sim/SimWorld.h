@@ -8,7 +8,7 @@ namespace sim {
 // default button so that they can; SimThreads.h), no message box recorded, held or queued, the
 // clock at ClockStart with every timer killed (SimClock.h), an empty machine installed (no drive,
 // device, volume or handle; tests install what they need), no reply hook, the shell recorder empty
-// and succeeding, the tray empty (SimTray.h), no modal script (SimDialogs.h), the registry empty with no key open (SimRegistry.h), and the system facilities at
+// and succeeding, the network empty (SimNetwork.h), the tray empty (SimTray.h), no modal script (SimDialogs.h), the registry empty with no key open (SimRegistry.h), and the system facilities at
 // their start (SimSystem.h).
 void ResetWorld();
 

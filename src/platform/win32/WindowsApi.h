@@ -17,6 +17,7 @@
 #include <winver.h>
 #include <richedit.h>
 #include <commctrl.h>
+#include <wininet.h>
 
 #undef CreateFile
 #undef SetupDiGetClassDevs
@@ -26,6 +27,13 @@
 #undef RegisterDeviceNotification
 #undef GetTimeFormat
 #undef ShellExecute
+#undef InternetOpen
+#undef InternetOpenUrl
+#undef InternetSetOption
+#undef INTERNET_FLAG_RELOAD
+#undef INTERNET_OPTION_HTTP_DECODING
+#undef INTERNET_OPTION_ENABLE_HTTP_PROTOCOL
+#undef HTTP_PROTOCOL_FLAG_HTTP2
 #undef GetDateFormat
 #undef GetVersionEx
 #undef GetEnvironmentVariable
@@ -146,6 +154,7 @@
 #undef ES_AUTOVSCROLL
 #undef ES_READONLY
 #undef SW_HIDE
+#undef SW_SHOWNORMAL
 #undef SW_SHOWMAXIMIZED
 #undef SW_SHOW
 #undef GWL_EXSTYLE

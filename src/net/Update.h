@@ -1,0 +1,51 @@
+// The program's update: the vendor's site holds "version.txt" with the newest version and, beside
+// it, the program file. A newer version is downloaded into the temporary folder, checked and started;
+// the started copy then installs itself over this one.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// The largest program file taken (10 MiB).
+constexpr std::size_t UpdateBufferSize = 10485760;
+
+// The machine type a downloaded program must be built for: the one this copy was built for (the
+// shipped program is 32-bit x86; a 64-bit test build takes 64-bit files, so that it can be tested
+// with executables it built itself).
+constexpr uint16_t UpdateMachineType = sizeof(void*) == 8 ? 0x8664 : 0x014C;
+
+// Set while the hourly update question is on screen.
+extern std::atomic<bool> UpdatePromptShowing;
+// The owner of the manual check's boxes: the main window once it exists.
+extern std::atomic<std::uintptr_t> UpdateBoxOwner;
+
+// Version texts compare as byte strings: the first differing byte decides, then the shorter text is
+// the smaller. So "10.0.0.0" is not greater than "9.0.0.0", and a trailing line break makes a text
+// greater.
+bool VersionGreater(const std::string& left, const std::string& right);
+
+// The text before the last "." ("" when there is none).
+std::string StripLastComponent(const std::string& version);
+
+// A Windows executable (not a DLL) built for UpdateMachineType; every header offset bounds-checked.
+bool IsUpdateImage(const uint8_t* data, std::size_t size);
+
+// The manual check and download: compares siteBase + "version.txt" with the program's own version,
+// says when there is nothing newer, else downloads folderBase + fileName into the temporary folder
+// and starts it. A file that did not arrive whole, or is not an executable of the announced version,
+// is deleted and the update reported as interrupted.
+void DownloadUpdate(const std::string& siteBase, const std::string& folderBase, const std::string& fileName);
+
+// The tray's "Update" command: DownloadUpdate from the vendor's site.
+void CheckForUpdateFromVendor();
+
+// The hourly check, on the monitoring cycle's thread: silent unless the version without its last
+// component is greater than the program's, then UpdatePrompt on a worker thread.
+void HourlyUpdateCheck();
+// The question "Update program?"; Yes runs the download from the vendor's site.
+void UpdatePrompt();
+
+// The flag and the box owner back to their start (a simulated restart).
+void ResetUpdate();

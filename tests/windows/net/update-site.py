@@ -1,0 +1,57 @@
+#!/usr/bin/env python3
+"""The vendor's site for the Windows update tests: plain HTTP on 127.0.0.1 only.
+
+Usage: update-site.py PROGRAM PORTFILE. Listens on a free port, which it writes to PORTFILE, and
+serves /CASE/version.txt and /CASE/KORVANTE.exe, each case delivering the program differently."""
+import http.server
+import socketserver
+import sys
+import time
+
+program = open(sys.argv[1], 'rb').read()
+BUFFER = 10485760
+# case: (version.txt, body, bytes sent before the connection is closed, seconds of silence before that)
+CASES = {
+    'whole': (b'9.9.9.9\r\n', program, None, 0),
+    'cut': (b'9.9.9.9\r\n', program, len(program) // 2, 0),
+    'stalled': (b'9.9.9.9\r\n', program, len(program) // 2, 3),
+    'large': (b'9.9.9.9\r\n', program + b'\0' * (BUFFER + 1 - len(program)), None, 0),
+    'text': (b'9.9.9.9\r\n', b'<html>not a program</html>' * 100, None, 0),
+    'otherversion': (b'9.9.9.10\r\n', program, None, 0),
+}
+
+
+class Site(http.server.BaseHTTPRequestHandler):
+    protocol_version = 'HTTP/1.1'
+
+    def do_GET(self):
+        parts = self.path.strip('/').split('/')
+        case = CASES.get(parts[0]) if len(parts) == 2 else None
+        if case is None or parts[1] not in ('version.txt', 'KORVANTE.exe'):
+            self.send_error(404)
+            return
+        version, body, sent, silence = case
+        if parts[1] == 'version.txt':
+            body, sent, silence = version, None, 0
+        self.send_response(200)
+        self.send_header('Content-Type', 'application/octet-stream')
+        self.send_header('Content-Length', str(len(body)))
+        self.end_headers()
+        self.wfile.write(body[:sent])
+        self.wfile.flush()
+        if sent is not None:
+            time.sleep(silence)
+            self.close_connection = True
+
+    def log_message(self, *args):
+        pass
+
+
+class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
+    daemon_threads = True
+
+
+server = Server(('127.0.0.1', 0), Site)
+with open(sys.argv[2], 'w') as f:
+    f.write(str(server.server_address[1]))
+server.serve_forever()
