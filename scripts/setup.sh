@@ -11,7 +11,7 @@
 # then with the main suites alone, and only a failed install stops it, with a message saying so.
 set -euo pipefail
 
-native=(cmake g++ ninja-build libgtest-dev googletest libbenchmark-dev)
+native=(cmake g++ ninja-build libgtest-dev googletest libbenchmark-dev libcpp-httplib-dev libsqlite3-dev)
 windows=(g++-mingw-w64-i686 python3)
 testing=(clang libclang-rt-14-dev wine wine32:i386 xvfb xauth x11-apps imagemagick g++-mingw-w64-x86-64 wine64
          fonts-liberation)
