@@ -342,6 +342,8 @@ const TrademarkRule RulesLowercaseI[] = {
 
 const TrademarkRule RulesJ[] = {
     {"Leven", {{"JAJS*"}}},
+    // Intenso's drives built on the same part-number scheme as Leven's.
+    {"Intenso", {{"JAJM*"}}},
     {"James Donkey", {{"James Donkey*"}, {"JAMES DONKEY*"}}},
     {"Jaster", {{"Jaster*"}, {"JASTER*"}}},
     {"JD", {{"JD *"}}},
@@ -552,6 +554,8 @@ const TrademarkRule RulesO[] = {
     {"OV", {{"OV *"}}},
     {"Ovation", {{"Ovation*"}, {"OVATION*"}}},
     {"OWC", {{"OWC *"}}},
+    // Seagate disks sold under an OEM part number: OOS and the capacity in gigabytes.
+    {"Seagate", {{"OOS#*"}}},
 };
 
 const TrademarkRule RulesP[] = {
@@ -669,9 +673,9 @@ const TrademarkRule RulesS[] = {
     {"SanDisk", {{"SSD PLUS *"}}},
     {"Intel", {{"SSDSA*"}}},
     // Intel's part numbers: form factor and series, capacity in G or T, generation digit, then the
-    // suffix of the channel or OEM it was built for. Without a suffix, or with Dell's "R", the part
-    // is Dell's.
-    {"Intel", {{"SSDSC2??###[GT]#[A-QS-Z]*"}, {"SSDPE???###[GT]#[A-QS-Z]*"}}},
+    // suffix of the channel or OEM it was built for ("R" included: drives filed under Intel carry
+    // it). Without a suffix the part is Dell's.
+    {"Intel", {{"SSDSC2??###[GT]#[A-Z]*"}, {"SSDPE???###[GT]#[A-Z]*"}}},
     {"Dell", {{"SSDSC*"}}},
     {"Dell", {{"SSDPE*"}}},
     {"GoodRAM", {{"SSDPR-*"}}},
@@ -768,7 +772,8 @@ const TrademarkRule RulesT[] = {
     {"Hewlett Packard", {{"TK0*"}}},
     {"Lenovo", {{"Thi*"}}},
     {"Topmore", {{"T[Oo]PMORE *"}}},
-    {"Transcend", {{"TS#*"}}},
+    // Transcend part numbers: TS, the capacity, the series; the industrial line spells it out.
+    {"Transcend", {{"TS#*"}, {"TSITHSD*"}}},
     {"Transcend", {{"TRANSCEND*"}, {"Transcend*"}}},
     {"Team Group", {{"TEAM*"}}},
     {"Team Group", {{"T-FORCE*"}}},

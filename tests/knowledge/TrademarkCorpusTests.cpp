@@ -21,7 +21,7 @@ using namespace knowledgefacts;
 
 // The lowest share the table reaches on the measured part, and the widest gap allowed between the
 // two parts: a wider gap means rules follow single models rather than naming schemes.
-constexpr double MeasuredFloor = 0.968;
+constexpr double MeasuredFloor = 0.976;
 constexpr double LargestGap = 0.01;
 
 struct RuleSupport {

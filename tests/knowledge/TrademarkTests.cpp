@@ -206,7 +206,7 @@ const Known KnownModels[] = {
     {"Thinklife SSD ST600 MSATA 128G", false, "Lenovo"}, {"Lenovo SSD SL700 480G", false, "Lenovo"},
     {"Lenovo-LS510-mSATA-240GB", false, "Lenovo"},
     {"Dell Ent NVMe v2 AGN RI U.2 1.92TB", true, "Dell"},
-    {"Dell Express Flash NVMe P4610 1.6TB SFF", true, "Dell"}, {"SSDSC2KB240G8R", false, "Dell"},
+    {"Dell Express Flash NVMe P4610 1.6TB SFF", true, "Dell"}, {"SSDSC2KB240G8R", false, "Intel"},
     {"SSDPE2KX010T8", true, "Dell"}, {"Dell WR202KD032G E70290F5", false, "Dell"},
 };
 
