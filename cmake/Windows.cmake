@@ -112,6 +112,28 @@ add_test(NAME korvante_update_tests
                  ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:korvante_update_tests>)
 set_tests_properties(korvante_update_tests PROPERTIES LABELS windows TIMEOUT 300)
 
+# The installer on installed copies (tests/windows/net/InstalledCopyTests.cpp): the real registry,
+# files, short names, file mappings, processes and task scheduler in a temporary program-files folder,
+# the boxes and the licence dialog recorded by the simulated user interface. The test starts copies of
+# three builds of one object, which differ only in their version (2.0.1.0, and the older 2.0.0.7711 and
+# 2.0.0.7710 beside it), each carrying the licence agreement.
+add_library(korvante_installer_objects OBJECT ${PROJECT_SOURCE_DIR}/tests/windows/net/InstalledCopyTests.cpp)
+target_link_libraries(korvante_installer_objects PRIVATE korvante_core GTest::gtest)
+target_include_directories(korvante_installer_objects PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/src)
+function(korvante_installer_build name minor build)
+  add_executable(${name} $<TARGET_OBJECTS:korvante_installer_objects> ${PROJECT_SOURCE_DIR}/tests/windows/net/InstalledCopy.rc)
+  target_compile_definitions(${name} PRIVATE COPY_MINOR=${minor} COPY_BUILD=${build})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src/app)  # the licence text, for the resource
+  target_link_libraries(${name} PRIVATE korvante_core korvante_sim_storage korvante_sim_clock korvante_win32_shell
+                                        korvante_win32_system korvante_sim_ui korvante_sim_threads GTest::gtest_main)
+endfunction()
+korvante_installer_build(korvante_installer_tests 1 0)
+korvante_installer_build(korvante_installer_old 0 7710)
+korvante_installer_build(korvante_installer_licensed 0 7711)
+add_dependencies(korvante_installer_tests korvante_installer_old korvante_installer_licensed)
+add_test(NAME korvante_installer_tests COMMAND korvante_installer_tests)
+set_tests_properties(korvante_installer_tests PROPERTIES LABELS windows TIMEOUT 600)
+
 # --- tests that need a display: labelled gui, run under Xvfb by scripts/test.sh's wine-gui stage ---
 
 # korvante_guicheck starts a program and checks what it shows (tests/windows/gui/GuiCheck.cpp);
