@@ -149,6 +149,13 @@ target_link_libraries(korvante_mainwindow_show PRIVATE korvante_core korvante_wi
                                                        korvante_win32_shell korvante_win32_system korvante_win32_ui
                                                        korvante_win32_threads)
 
+# The licence agreement alone, as the installer shows it, with the program's resources.
+add_executable(korvante_license_show ${PROJECT_SOURCE_DIR}/tests/windows/gui/LicenseShow.cpp
+                                     ${CMAKE_CURRENT_BINARY_DIR}/KORVANTE.rc)
+target_link_libraries(korvante_license_show PRIVATE korvante_core korvante_win32_storage korvante_win32_clock
+                                                    korvante_win32_shell korvante_win32_system korvante_win32_ui
+                                                    korvante_win32_threads)
+
 # korvante_gui_test(NAME PROGRAM [checker options...]): PROGRAM (a target) checked by korvante_guicheck;
 # the screenshot is screenshots/NAME.png.
 function(korvante_gui_test name program)
@@ -169,6 +176,10 @@ korvante_gui_test(gui_sim_report KORVANTE-sim --tray 7 --report)
 # The main window's Tuning and Diagnostics commands open their dialogs; closing one shows the report.
 korvante_gui_test(gui_tuning_dialog KORVANTE-sim --tray 7 --dialog tuning)
 korvante_gui_test(gui_diagnostics_dialog KORVANTE-sim --tray 7 --dialog diagnostics)
+# The licence agreement shows the LICENSE resource whole; accepting returns, cancelling or closing ends.
+korvante_gui_test(gui_license_accept korvante_license_show --license accept)
+korvante_gui_test(gui_license_cancel korvante_license_show --license cancel)
+korvante_gui_test(gui_license_close korvante_license_show --license close)
 korvante_gui_test(gui_sim_program_machine_file KORVANTE-sim --tray 1 --
                   --machine=${PROJECT_SOURCE_DIR}/tests/fixtures/nvme-synthetic.machine)
 # At the first start on a machine whose drive has no stored read results, the performance window
