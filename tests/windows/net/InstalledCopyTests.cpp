@@ -34,12 +34,13 @@ constexpr char DisplayName[] = "KORVANTE copy test";
 constexpr char ReportVariable[] = "KORVANTE_COPY_REPORT";
 constexpr char ArgumentsVariable[] = "KORVANTE_COPY_ARGUMENTS";
 constexpr char LicenceVariable[] = "KORVANTE_COPY_LICENCE";
-constexpr char HoldVariable[] = "KORVANTE_COPY_HOLD";
+constexpr char ModeVariable[] = "KORVANTE_COPY_MODE";  // run, hold or self-delete
 constexpr char ReleaseEvent[] = "KORVANTE-CopyTest-Release";
 constexpr char UninstallBase[] = "Software\\Microsoft\\Windows\\CurrentVersion";
 const std::string SettingsKey = std::string("Software\\") + AppName;
 const std::string UninstallKey = std::string(UninstallBase) + "\\UnInstall\\" + AppName;
-const char Latest[] = "KORVANTE copy test :: Information | You already have the latest version of the program installed.";
+const char Latest[] =
+    "KORVANTE copy test :: Information | You already have the latest version of the program installed.";
 const char Updated[] = "KORVANTE copy test :: Information | The update was completed successfully.";
 const char Uninstalled[] = "KORVANTE copy test :: Information | The uninstallation was completed successfully.";
 
@@ -56,11 +57,16 @@ std::string OneLine(std::string text) {
 }
 
 // One start of a copy: the dispatcher with the licence dialog as start-up connects it, answered as
-// the parent asked; an instance that registered may be held until the parent releases it.
+// the parent asked; an instance that registered may be held until the parent releases it. Or the end
+// of a copy that did not install: the batch that deletes it once it has ended.
 TEST(InstalledCopyChild, Start) {
     const std::string reportPath = Variable(ReportVariable);
     if (reportPath.empty()) GTEST_SKIP() << "runs only as a child of the tests below";
     std::vector<std::string> report;
+    if (Variable(ModeVariable) == "self-delete") {
+        std::ofstream(reportPath) << (SelfDeleteBatch(AppName) ? "batch started" : "batch refused") << "\n";
+        return;
+    }
     const bool accept = Variable(LicenceVariable) == "accept";
     sim::SetModalScript([&report, accept](platform::HWnd dialog) {
         const std::string text = platform::GetWindowText(platform::GetDlgItem(dialog, 3));
@@ -71,7 +77,7 @@ TEST(InstalledCopyChild, Start) {
     InstallerHooks.BeforeInstall = ShowLicenseAgreement;
     InstallerHooks.BeforeUpdate = LicenseBeforeUpdate;
     const bool returned = RunInstaller({AppName, DisplayName, "KORVANTE Software", true}, Variable(ArgumentsVariable));
-    if (returned && Variable(HoldVariable) == "1") {
+    if (returned && Variable(ModeVariable) == "hold") {
         const HANDLE release = ::OpenEventA(SYNCHRONIZE, FALSE, ReleaseEvent);
         if (release) ::WaitForSingleObject(release, 60000);
         if (release) ::CloseHandle(release);
@@ -117,18 +123,21 @@ Outcome ReadReport() {
     return outcome;
 }
 
+// Variables the children started meanwhile inherit; the old values come back afterwards.
 class Environment {
 public:
-    Environment(const std::vector<std::pair<std::string, std::string>>& values) {
+    explicit Environment(const std::vector<std::pair<std::string, std::string>>& values) {
         for (const auto& v : values) {
             char old[32768];
             const DWORD length = ::GetEnvironmentVariableA(v.first.c_str(), old, sizeof old);
-            Saved.push_back({v.first, length > 0 && length < sizeof old ? std::string(old) : std::string(), length > 0});
+            const bool existed = length > 0 && length < sizeof old;
+            Saved.push_back({v.first, existed ? std::string(old) : std::string(), existed});
             ::SetEnvironmentVariableA(v.first.c_str(), v.second.c_str());
         }
     }
     ~Environment() {
-        for (const SavedValue& s : Saved) ::SetEnvironmentVariableA(s.Name.c_str(), s.Existed ? s.Value.c_str() : nullptr);
+        for (const SavedValue& s : Saved)
+            ::SetEnvironmentVariableA(s.Name.c_str(), s.Existed ? s.Value.c_str() : nullptr);
     }
 
 private:
@@ -143,9 +152,9 @@ struct Child {
 
 // Starts `program` as InstalledCopyChild.Start with `arguments`; the child's temporary folder is `temp`.
 Child StartChild(const std::string& program, const std::string& arguments, const std::string& temp,
-                 const char* licence, bool hold) {
+                 const char* licence, const char* mode) {
     const Environment environment({{ReportVariable, ReportPath()}, {ArgumentsVariable, arguments},
-                                   {LicenceVariable, licence}, {HoldVariable, hold ? "1" : "0"},
+                                   {LicenceVariable, licence}, {ModeVariable, mode},
                                    {"TMP", temp}, {"TEMP", temp}});
     std::string command = "\"" + program + "\" --gtest_filter=InstalledCopyChild.Start";
     STARTUPINFOA startup{};
@@ -171,8 +180,8 @@ Outcome Finish(Child& child) {
 }
 
 Outcome StartCopy(const std::string& program, const std::string& arguments, const std::string& temp,
-            const char* licence = "accept") {
-    Child child = StartChild(program, arguments, temp, licence, false);
+                  const char* licence = "accept", const char* mode = "run") {
+    Child child = StartChild(program, arguments, temp, licence, mode);
     return Finish(child);
 }
 
@@ -202,7 +211,10 @@ bool GoneWithin(const std::string& path, DWORD milliseconds) {
 }
 
 std::string Case(std::string text, bool upper) {
-    for (char& c : text) c = static_cast<char>(upper ? ::toupper(static_cast<unsigned char>(c)) : ::tolower(static_cast<unsigned char>(c)));
+    for (char& c : text) {
+        const int letter = static_cast<unsigned char>(c);
+        c = static_cast<char>(upper ? ::toupper(letter) : ::tolower(letter));
+    }
     return text;
 }
 
@@ -245,7 +257,8 @@ protected:
         DeleteRegistryTree(platform::HKEY_LOCAL_MACHINE, UninstallKey);
         DeleteTestTask(AppName);
         if (Temp.empty()) return;  // no case ran
-        for (const std::string& file : {Installed, Download, Temp + "\\" + AppName + ".bat", Temp + "\\old.exe"})
+        for (const std::string& file : {Installed, Download, Temp + "\\" + AppName + ".bat", Temp + "\\old.exe",
+                                        Temp + "\\KORVANTE leftover.exe"})
             ::DeleteFileA(file.c_str());
         for (const std::string& folder : {Folder, ProgramFiles, Temp}) ::RemoveDirectoryA(folder.c_str());
     }
@@ -296,7 +309,7 @@ TEST_F(InstalledCopy, InstallsRunsAloneAndUninstallsInAwkwardFolders) {
 
         // The installed copy holds the instance; every second start ends without a word, through any
         // form of the path: not being recognised would show the equal version's box instead.
-        Child holder = StartChild(Installed, "", Temp, "accept", true);
+        Child holder = StartChild(Installed, "", Temp, "accept", "hold");
         ASSERT_NE(holder.Process, nullptr);
         ASSERT_TRUE(InstanceRuns());
         const std::string shortForm = platform::GetShortPathName(Installed);
@@ -347,6 +360,14 @@ TEST_F(InstalledCopy, InstallsRunsAloneAndUninstallsInAwkwardFolders) {
         EXPECT_FALSE(Exists(Installed));
         EXPECT_TRUE(GoneWithin(Temp + "\\" + AppName + ".bat", 5000));
         EXPECT_TRUE(uninstalled.Other.empty());
+
+        // A copy that ends without installing leaves the batch that deletes it, and itself.
+        const std::string leftover = Temp + "\\KORVANTE leftover.exe";
+        ASSERT_TRUE(::CopyFileA(platform::GetModuleFileName().c_str(), leftover.c_str(), FALSE));
+        const Outcome deleting = StartCopy(leftover, "", Temp, "accept", "self-delete");
+        EXPECT_EQ(deleting.Other, std::vector<std::string>{"batch started"});
+        EXPECT_TRUE(GoneWithin(leftover, 15000)) << "the batch did not delete " << leftover;
+        EXPECT_TRUE(GoneWithin(Temp + "\\" + AppName + ".bat", 5000));
         Clean();
     }
 }
