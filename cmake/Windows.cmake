@@ -112,6 +112,28 @@ add_test(NAME korvante_update_tests
                  ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:korvante_update_tests>)
 set_tests_properties(korvante_update_tests PROPERTIES LABELS windows TIMEOUT 300)
 
+# The installer on installed copies (tests/windows/net/InstalledCopyTests.cpp): the real registry,
+# files, short names, file mappings, processes and task scheduler in a temporary program-files folder,
+# the boxes and the licence dialog recorded by the simulated user interface. The test starts copies of
+# three builds of one object, which differ only in their version (2.0.1.0, and the older 2.0.0.7711 and
+# 2.0.0.7710 beside it), each carrying the licence agreement.
+add_library(korvante_installer_objects OBJECT ${PROJECT_SOURCE_DIR}/tests/windows/net/InstalledCopyTests.cpp)
+target_link_libraries(korvante_installer_objects PRIVATE korvante_core GTest::gtest)
+target_include_directories(korvante_installer_objects PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/src)
+function(korvante_installer_build name minor build)
+  add_executable(${name} $<TARGET_OBJECTS:korvante_installer_objects> ${PROJECT_SOURCE_DIR}/tests/windows/net/InstalledCopy.rc)
+  target_compile_definitions(${name} PRIVATE COPY_MINOR=${minor} COPY_BUILD=${build})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src/app)  # the licence text, for the resource
+  target_link_libraries(${name} PRIVATE korvante_core korvante_sim_storage korvante_sim_clock korvante_win32_shell
+                                        korvante_win32_system korvante_sim_ui korvante_sim_threads GTest::gtest_main)
+endfunction()
+korvante_installer_build(korvante_installer_tests 1 0)
+korvante_installer_build(korvante_installer_old 0 7710)
+korvante_installer_build(korvante_installer_licensed 0 7711)
+add_dependencies(korvante_installer_tests korvante_installer_old korvante_installer_licensed)
+add_test(NAME korvante_installer_tests COMMAND korvante_installer_tests)
+set_tests_properties(korvante_installer_tests PROPERTIES LABELS windows TIMEOUT 600)
+
 # --- tests that need a display: labelled gui, run under Xvfb by scripts/test.sh's wine-gui stage ---
 
 # korvante_guicheck starts a program and checks what it shows (tests/windows/gui/GuiCheck.cpp);
@@ -126,6 +148,13 @@ add_executable(korvante_mainwindow_show ${PROJECT_SOURCE_DIR}/tests/windows/gui/
 target_link_libraries(korvante_mainwindow_show PRIVATE korvante_core korvante_win32_storage korvante_win32_clock
                                                        korvante_win32_shell korvante_win32_system korvante_win32_ui
                                                        korvante_win32_threads)
+
+# The licence agreement alone, as the installer shows it, with the program's resources.
+add_executable(korvante_license_show ${PROJECT_SOURCE_DIR}/tests/windows/gui/LicenseShow.cpp
+                                     ${CMAKE_CURRENT_BINARY_DIR}/KORVANTE.rc)
+target_link_libraries(korvante_license_show PRIVATE korvante_core korvante_win32_storage korvante_win32_clock
+                                                    korvante_win32_shell korvante_win32_system korvante_win32_ui
+                                                    korvante_win32_threads)
 
 # korvante_gui_test(NAME PROGRAM [checker options...]): PROGRAM (a target) checked by korvante_guicheck;
 # the screenshot is screenshots/NAME.png.
@@ -147,6 +176,10 @@ korvante_gui_test(gui_sim_report KORVANTE-sim --tray 7 --report)
 # The main window's Tuning and Diagnostics commands open their dialogs; closing one shows the report.
 korvante_gui_test(gui_tuning_dialog KORVANTE-sim --tray 7 --dialog tuning)
 korvante_gui_test(gui_diagnostics_dialog KORVANTE-sim --tray 7 --dialog diagnostics)
+# The licence agreement shows the LICENSE resource whole; accepting returns, cancelling or closing ends.
+korvante_gui_test(gui_license_accept korvante_license_show --license accept)
+korvante_gui_test(gui_license_cancel korvante_license_show --license cancel)
+korvante_gui_test(gui_license_close korvante_license_show --license close)
 korvante_gui_test(gui_sim_program_machine_file KORVANTE-sim --tray 1 --
                   --machine=${PROJECT_SOURCE_DIR}/tests/fixtures/nvme-synthetic.machine)
 # At the first start on a machine whose drive has no stored read results, the performance window

@@ -56,6 +56,19 @@ HInternet OpenInternet(const std::string& agent) {
     return internet;
 }
 
+// The version file, opened only when the server answered with success: an error page (404, 500...)
+// would otherwise be read as a version, and its text compares greater than any version. 0 when the
+// file cannot be had, for whatever reason.
+HInternet OpenVersionFile(HInternet internet, const std::string& url) {
+    const HInternet file = InternetOpenUrl(internet, url, "", INTERNET_FLAG_RELOAD);
+    if (!file) return 0;
+    uint32_t status = 0;
+    if (HttpQueryStatusCode(file, status) && status >= 200 && status <= 299) return file;
+    WriteLog("Update: " + url + " answered with status " + std::to_string(status));
+    InternetCloseHandle(file);
+    return 0;
+}
+
 // One read of at most 23 bytes into a zeroed buffer; the text ends at the first zero byte.
 std::string ReadRemoteVersion(HInternet file) {
     char buffer[RemoteVersionLimit] = {};
@@ -170,8 +183,7 @@ bool IsUpdateImage(const uint8_t* data, std::size_t size) {
 
 void DownloadUpdate(const std::string& siteBase, const std::string& folderBase, const std::string& fileName) {
     const HInternet internet = OpenInternet(DisplayName());
-    const HInternet versionFile =
-        internet ? InternetOpenUrl(internet, siteBase + "version.txt", "", INTERNET_FLAG_RELOAD) : 0;
+    const HInternet versionFile = internet ? OpenVersionFile(internet, siteBase + "version.txt") : 0;
     if (!versionFile) {
         if (internet) InternetCloseHandle(internet);
         ShowBox(NoInternetText, InterruptedCaption, ErrorBoxFlags);
@@ -201,7 +213,7 @@ void CheckForUpdateFromVendor() { DownloadUpdate(SiteBase(), SiteBase(), Program
 void HourlyUpdateCheck() {
     const HInternet internet = OpenInternet(ProgramName);
     if (!internet) return;
-    const HInternet versionFile = InternetOpenUrl(internet, SiteBase() + "version.txt", "", INTERNET_FLAG_RELOAD);
+    const HInternet versionFile = OpenVersionFile(internet, SiteBase() + "version.txt");
     if (!versionFile) {
         InternetCloseHandle(internet);
         return;

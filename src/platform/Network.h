@@ -28,6 +28,9 @@ bool InternetReadFile(HInternet file, uint8_t* buffer, uint32_t size, uint32_t& 
 // HttpQueryInfoA(HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER): false when the server announced
 // no length.
 bool HttpQueryContentLength(HInternet file, uint32_t& length);
+// HttpQueryInfoA(HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER): the server's status (200, 404...);
+// false when the reply carries none.
+bool HttpQueryStatusCode(HInternet file, uint32_t& status);
 bool InternetCloseHandle(HInternet handle);
 
 // CreateFileA(path, GENERIC_WRITE, no sharing, CREATE_ALWAYS), WriteFile of all `size` bytes,

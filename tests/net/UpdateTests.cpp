@@ -182,6 +182,33 @@ TEST_F(Update, UnreachableVersionFile) {
     }
 }
 
+// Only a success reply carries the version: an error page in its place is handled as an unreachable
+// file (the manual check says so, the hourly check stays silent), never compared as a version.
+TEST_F(Update, OnlyASuccessReplyIsReadAsTheVersion) {
+    const char offlineCaption[] = "KORVANTE :: The update was interrupted.";
+    const struct { uint32_t status; bool read; } cases[] = {
+        {200, true}, {203, true}, {299, true}, {199, false}, {300, false}, {304, false}, {404, false}, {500, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.status);
+        TearDown();
+        SetUp();
+        Offer("2.0.1.0", {Image()}, Fixed(2, 0, 1, 0));
+        sim::Serve(Site + "version.txt", {"2.0.1.0", sim::Transfer::Whole, 0, c.status});
+        sim::QueueMessageBoxAnswer(platform::IDNO);
+        HourlyUpdateCheck();
+        sim::WaitForWorkers();
+        EXPECT_EQ(PromptShown(), c.read);
+        const size_t before = sim::MessageBoxCalls().size();
+        DownloadUpdate(Site, Site, "KORVANTE.exe");
+        EXPECT_EQ(sim::ShellRequests().size(), c.read ? 1u : 0u);
+        ASSERT_EQ(sim::MessageBoxCalls().size(), before + (c.read ? 0u : 1u));
+        if (!c.read) EXPECT_EQ(sim::MessageBoxCalls().back().Caption, offlineCaption);
+        EXPECT_EQ(sim::UrlRequests().size(), c.read ? 3u : 2u);  // no program requested after an error page
+        EXPECT_EQ(sim::OpenInternetHandles(), 0u);
+    }
+}
+
 // The hourly question: its flag is set while it shows, and Yes downloads from the vendor's site.
 TEST_F(Update, HourlyQuestionAcceptedDownloads) {
     Offer("2.0.1.0", {Image()}, Fixed(2, 0, 1, 0));

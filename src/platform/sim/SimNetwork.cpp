@@ -136,6 +136,14 @@ bool HttpQueryContentLength(HInternet file, uint32_t& length) {
     return true;
 }
 
+bool HttpQueryStatusCode(HInternet file, uint32_t& status) {
+    std::lock_guard<std::mutex> lock(NetworkLock);
+    const sim::OpenHandle* handle = sim::Find(file);
+    if (!handle || !handle->IsFile) return false;
+    status = handle->File.Status;
+    return true;
+}
+
 bool InternetCloseHandle(HInternet handle) {
     std::lock_guard<std::mutex> lock(NetworkLock);
     return sim::Handles.erase(handle) != 0;

@@ -20,6 +20,7 @@ struct ServedFile {
     std::string Body;
     Transfer Mode = Transfer::Whole;
     std::size_t CutAt = 0;
+    uint32_t Status = 200;  // the HTTP status the reply carries
 };
 
 // Serves `file` at `url` (exactly as opened). An address not served cannot be opened.

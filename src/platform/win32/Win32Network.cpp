@@ -53,6 +53,14 @@ bool HttpQueryContentLength(HInternet file, uint32_t& length) {
     return true;
 }
 
+bool HttpQueryStatusCode(HInternet file, uint32_t& status) {
+    DWORD number = 0, size = sizeof number;
+    if (!::HttpQueryInfoA(AsHandle(file), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &number, &size, nullptr))
+        return false;
+    status = number;
+    return true;
+}
+
 bool InternetCloseHandle(HInternet handle) { return ::InternetCloseHandle(AsHandle(handle)) != FALSE; }
 
 bool WriteNewFile(const std::string& path, const uint8_t* data, std::size_t size) {

@@ -22,6 +22,10 @@
 //     --dialog tuning|diagnostics  the main window's command opens that dialog: its caption, client
 //                area, drive list and group captions are checked, the screenshot taken, the dialog
 //                closed, and the report then shown
+//     --license accept|cancel|close  the licence agreement comes up: its caption, client area, the whole
+//                text of the program's LICENSE resource in its text box and its two buttons are checked,
+//                the screenshot taken, then the button clicked (or the window closed); accepted, the
+//                program ends with exit code 1, otherwise the agreement ends it with 0
 //   Without --settings the four settings are stored first (0, 0, 0, 1), so that no dialog waits; the
 //   installation counts as done, so that no test restarts Explorer. Without --performance the built-in
 //   machine's seven drives get stored read results, so that no start-up waits for their read tests.
@@ -60,6 +64,7 @@ struct Options {
     bool Report = false;
     int PerformanceDrives = 0;
     std::string Dialog;
+    std::string License;
 };
 
 struct Expected {
@@ -105,6 +110,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         else if (a == "--diagnostic") options.Diagnostic = options.Window = true;
         else if (a == "--report") options.Report = true;
         else if (a == "--dialog" && i + 1 < argc) options.Dialog = argv[++i];
+        else if (a == "--license" && i + 1 < argc) options.License = argv[++i];
         else if (a == "--tray" && i + 1 < argc) options.TrayEntries = std::atoi(argv[++i]);
         else if (a == "--tip" && i + 1 < argc) options.Tips.push_back(argv[++i]);
         else if (a == "--memory" && i + 1 < argc) options.MemorySeconds = std::atoi(argv[++i]);
@@ -636,12 +642,69 @@ void CheckDialog(HANDLE process, DWORD processId, const std::string& name) {
     else std::printf("dialog closed, report shown\n");
 }
 
+// The program's own LICENSE resource, read from its file.
+std::string LicenseResource(const std::string& program) {
+    const HMODULE module = ::LoadLibraryExA(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module) return std::string();
+    std::string text;
+    if (HRSRC found = ::FindResourceA(module, "LICENSE", MAKEINTRESOURCEA(10))) {  // RT_RCDATA
+        const HGLOBAL loaded = ::LoadResource(module, found);
+        const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
+        if (bytes) text.assign(static_cast<const char*>(bytes), ::SizeofResource(module, found));
+    }
+    ::FreeLibrary(module);
+    return text;
+}
+
+// The licence agreement: caption, client area, the resource's text, the buttons at their places; the
+// screenshot; then the user's choice and the exit code it leads to.
+void CheckLicense(HANDLE process, const Options& options) {
+    const struct { const char* Choice; int Button; DWORD ExitCode; } choices[] = {
+        {"accept", 1, 1}, {"cancel", 2, 0}, {"close", 0, 0},
+    };
+    const auto* choice = std::find_if(std::begin(choices), std::end(choices),
+                                      [&options](const auto& c) { return options.License == c.Choice; });
+    if (choice == std::end(choices)) return Fail("license", "unknown choice " + options.License);
+    HWND dialog = WaitForWindow([] { return ::FindWindowA(nullptr, "KORVANTE :: License Agreement"); });
+    if (!dialog) return Fail("license", "not shown within 30 s");
+    HWND box = WaitForWindow([dialog] { return ::GetDlgItem(dialog, 2); }) ? ::GetDlgItem(dialog, 3) : nullptr;
+    RECT client{};
+    ::GetClientRect(dialog, &client);
+    if (client.right != 650 || client.bottom != 305) Fail("license client area", RectText(client));
+    const std::string expected = LicenseResource(options.Program);
+    std::string shown(expected.size() + 16, '\0');  // asked of the box itself: it holds the text
+    shown.resize(box ? static_cast<size_t>(::SendMessageA(box, WM_GETTEXT, shown.size(),
+                                                          reinterpret_cast<LPARAM>(&shown[0])))
+                     : 0);
+    std::printf("license text: %zu of %zu resource bytes shown\n", shown.size(), expected.size());
+    if (expected.size() < 100 || shown != expected) Fail("license text", "not the program's LICENSE resource, whole");
+    if (!box || !::IsWindowVisible(box) || !(::GetWindowLongA(box, platform::GWL_STYLE) & platform::ES_READONLY))
+        Fail("license text box", "missing, hidden or editable");
+    const Expected buttons[] = {{1, "Button", "Accept", {355, 258, 483, 286}}, {2, "Button", "Cancel", {498, 258, 626, 286}}};
+    for (const Expected& b : buttons) {
+        HWND button = ::GetDlgItem(dialog, b.Id);
+        RECT place{};
+        if (button) ::GetWindowRect(button, &place);
+        ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&place), 2);
+        std::printf("button %d: \"%s\" at %s\n", b.Id, ControlText(button).c_str(), RectText(place).c_str());
+        if (!button || ControlText(button) != b.Text || !::EqualRect(&place, &b.Place)) Fail("license button", b.Text);
+    }
+    LetTheScreenshotBeTaken(process);
+    if (choice->Button) ::PostMessageA(::GetDlgItem(dialog, choice->Button), BM_CLICK, 0, 0);
+    else ::PostMessageA(dialog, platform::WM_CLOSE, 0, 0);
+    DWORD code = STILL_ACTIVE;
+    if (::WaitForSingleObject(process, WaitMs) != platform::WAIT_OBJECT_0) return Fail("license", "still running after the choice");
+    ::GetExitCodeProcess(process, &code);
+    std::printf("license %s: exit code %lu\n", choice->Choice, code);
+    if (code != choice->ExitCode) Fail("license exit code", std::to_string(code));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::printf("usage: korvante_guicheck PROGRAM [--window] [--tray N] [--tip TEXT]... [--memory S] [--exits] [--settings] [--diagnostic] [--report] [--performance N] [--dialog NAME] [-- ARGUMENTS...]\n");
+        std::printf("usage: korvante_guicheck PROGRAM [--window] [--tray N] [--tip TEXT]... [--memory S] [--exits] [--settings] [--diagnostic] [--report] [--performance N] [--dialog NAME] [--license CHOICE] [-- ARGUMENTS...]\n");
         return 2;
     }
     if (options.PerformanceDrives) ::RegDeleteTreeA(Machine(), SettingsKeyPath);
@@ -675,6 +738,7 @@ int main(int argc, char** argv) {
     if (options.MemorySeconds > 0) PrintMemory(process.hProcess, options.MemorySeconds);
     if (options.Report) CheckReport(process.dwProcessId);
     if (!options.Dialog.empty()) CheckDialog(process.hProcess, process.dwProcessId, options.Dialog);
+    if (!options.License.empty()) CheckLicense(process.hProcess, options);
     if (!options.Settings && !options.PerformanceDrives && options.Dialog.empty() && (options.Window || options.Report || options.TrayEntries > 0)) LetTheScreenshotBeTaken(process.hProcess);
     if (options.Exits) {
         DWORD code = STILL_ACTIVE;

@@ -54,6 +54,25 @@ TEST(UpdateDownload, OnlyTheWholeProgramOfTheAnnouncedVersionIsStarted) {
     platform::DeleteFile(program);
 }
 
+// A version file answered with an error status is not read, however its body reads: the manual check
+// says the file cannot be had, as for an address nobody answers, and fetches no program.
+TEST(UpdateDownload, AnErrorStatusIsNoVersion) {
+    const char* site = std::getenv("KORVANTE_TEST_SITE");
+    if (!site) GTEST_SKIP() << "run by run-update-test.sh, which starts the loopback site";
+    const std::string program = platform::GetTempPath() + "KORVANTE.exe";
+    for (const char* name : {"missing", "failing", "absent"}) {  // 404 and 500 with a version body; 404 page
+        SCOPED_TRACE(name);
+        sim::ResetMessageBoxes();
+        platform::DeleteFile(program);
+        const std::string base = std::string(site) + name + "/";
+        DownloadUpdate(base, base, "KORVANTE.exe");
+        const auto boxes = sim::MessageBoxCalls();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].Caption, " :: The update was interrupted.");
+        EXPECT_FALSE(platform::DeleteFile(program));
+    }
+}
+
 // An address nobody answers: the manual check says the Internet cannot be reached.
 TEST(UpdateDownload, ClosedPortMeansNoInternet) {
     sim::ResetMessageBoxes();

@@ -2,7 +2,8 @@
 """The vendor's site for the Windows update tests: plain HTTP on 127.0.0.1 only.
 
 Usage: update-site.py PROGRAM PORTFILE. Listens on a free port, which it writes to PORTFILE, and
-serves /CASE/version.txt and /CASE/KORVANTE.exe, each case delivering the program differently."""
+serves /CASE/version.txt and /CASE/KORVANTE.exe, each case delivering the program differently. The
+error cases answer the version file with an error status and a body that reads as a newer version."""
 import http.server
 import socketserver
 import sys
@@ -19,6 +20,10 @@ CASES = {
     'text': (b'9.9.9.9\r\n', b'<html>not a program</html>' * 100, None, 0),
     'otherversion': (b'9.9.9.10\r\n', program, None, 0),
 }
+# case: status of version.txt (its body is still a newer version), the program served whole
+ERRORS = {'missing': 404, 'failing': 500}
+for name in ERRORS:
+    CASES[name] = (b'9.9.9.9\r\n', program, None, 0)
 
 
 class Site(http.server.BaseHTTPRequestHandler):
@@ -31,9 +36,11 @@ class Site(http.server.BaseHTTPRequestHandler):
             self.send_error(404)
             return
         version, body, sent, silence = case
+        status = 200
         if parts[1] == 'version.txt':
             body, sent, silence = version, None, 0
-        self.send_response(200)
+            status = ERRORS.get(parts[0], 200)
+        self.send_response(status)
         self.send_header('Content-Type', 'application/octet-stream')
         self.send_header('Content-Length', str(len(body)))
         self.end_headers()

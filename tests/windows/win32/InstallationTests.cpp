@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+#include "windows/TestTask.h"
 #include "net/Installer.h"
 #include "platform/FileVersion.h"
 #include "platform/Installation.h"
@@ -88,6 +89,7 @@ protected:
         DeleteRegistryTree(platform::HKEY_LOCAL_MACHINE, std::string("Software\\") + AppName);
         DeleteRegistryTree(platform::HKEY_LOCAL_MACHINE, UninstallKey);
         ::RemoveDirectoryA(ProgramFiles.c_str());
+        EXPECT_TRUE(DeleteTestTask(AppName)) << "the installation's logon task is left behind";
     }
     std::string SavedProgramFiles, ProgramFiles;
 };
@@ -109,9 +111,7 @@ TEST_F(Installation, AFreshInstallationAndItsUninstallationLeaveNothingBehind) {
 
     // Where the system's task scheduler took the definition, its stored copy has its settings, and
     // its command when the scheduler keeps one (Wine's stores an empty action).
-    char windows[MAX_PATH] = {};
-    ::GetWindowsDirectoryA(windows, MAX_PATH);
-    std::ifstream stored(std::string(windows) + "\\system32\\tasks\\" + AppName);
+    std::ifstream stored(StoredTaskPath(AppName));
     std::stringstream read;
     read << stored.rdbuf();
     std::string task = read.str();  // UTF-16 there: the ANSI path's letters are its low bytes
