@@ -1,6 +1,7 @@
 #include "server/DatabaseServer.h"
 
 #include <httplib.h>
+#include <sys/socket.h>
 
 #include <cstdio>
 #include <ctime>
@@ -80,6 +81,18 @@ void InstallRoutes(httplib::Server& server, DriveStore& store) {
     server.Get("/database/.*", [&store](const httplib::Request& request, httplib::Response& response) {
         ServePage(store, request, response);
     });
+}
+
+int BindServer(httplib::Server& server, const std::string& address, int port) {
+    socket_t listening = INVALID_SOCKET;
+    server.set_socket_options([&listening](socket_t sock) {
+        const int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        listening = sock;  // the last socket tried is the one bound
+    });
+    const int bound = port == 0 ? server.bind_to_any_port(address) : (server.bind_to_port(address, port) ? port : -1);
+    if (bound <= 0 || ::listen(listening, SOMAXCONN) != 0) return -1;  // listen again: a longer queue
+    return bound;
 }
 
 std::string UtcNowText() {

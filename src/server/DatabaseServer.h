@@ -18,5 +18,10 @@ constexpr std::size_t MaxUploadBytes = 64u << 20;
 // the page, or 404 when nothing was published for it. Failures are written to standard error.
 void InstallRoutes(httplib::Server& server, DriveStore& store);
 
+// Binds `server` to `address` and `port` (0: a free port) with a listen queue long enough for a burst
+// of uploads; the library's own queue of five connections made the kernel drop some of a hundred
+// simultaneous ones. The port bound, or -1.
+int BindServer(httplib::Server& server, const std::string& address, int port);
+
 // The current UTC time as the uploads table keeps it.
 std::string UtcNowText();

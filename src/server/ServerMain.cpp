@@ -61,13 +61,13 @@ int ExportBlock(DriveStore& store, const Options& options) {
 int Serve(DriveStore& store, const Options& options) {
     httplib::Server server;
     InstallRoutes(server, store);
-    std::cout << "korvante-server on " << options.Bind << ":" << options.Port << ", database " << options.Database
-              << std::endl;
-    if (!server.listen(options.Bind, static_cast<int>(options.Port))) {
+    if (BindServer(server, options.Bind, static_cast<int>(options.Port)) < 0) {
         std::cerr << "cannot listen on " << options.Bind << ":" << options.Port << "\n";
         return 1;
     }
-    return 0;
+    std::cout << "korvante-server on " << options.Bind << ":" << options.Port << ", database " << options.Database
+              << std::endl;
+    return server.listen_after_bind() ? 0 : 1;
 }
 
 }  // namespace

@@ -81,7 +81,7 @@ void DatabaseServerTest::SetUp() {
     std::string why;
     ASSERT_TRUE(OpenDriveStore(DatabasePath, Store, why)) << why;
     InstallRoutes(Server, Store);
-    Port = Server.bind_to_any_port("127.0.0.1");
+    Port = BindServer(Server, "127.0.0.1", 0);
     ASSERT_GT(Port, 0);
     Listener = std::thread([this] { Server.listen_after_bind(); });
     while (!Server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -99,6 +99,7 @@ int DatabaseServerTest::Post(const std::string& body, const std::string& content
     client.set_read_timeout(std::chrono::seconds(30));
     client.set_write_timeout(std::chrono::seconds(30));
     const httplib::Result result = client.Post("/korvante-data.php", body, contentType.c_str());
+    if (!result) std::fprintf(stderr, "post failed: %s\n", httplib::to_string(result.error()).c_str());
     return result ? result->status : -1;
 }
 

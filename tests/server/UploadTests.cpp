@@ -1,6 +1,5 @@
 // Uploads through the running server: hostile ones store nothing and leave it serving, well-formed
 // ones are stored whole, and many at once are each stored once.
-#include <atomic>
 #include <thread>
 
 #include "ServerHarness.h"
@@ -99,7 +98,9 @@ TEST_F(DatabaseServerTest, WellFormedUploadsAreStoredWhole) {
         EXPECT_EQ(Rows("attributes") - attributesBefore, upload.Attributes);
         const std::string last = "(SELECT MAX(id) FROM uploads)";
         EXPECT_EQ(Number("SELECT block IS NOT NULL FROM uploads WHERE id = " + last), upload.HasBlock ? 1 : 0);
-        if (upload.HasBlock) EXPECT_EQ(Text("SELECT block FROM uploads WHERE id = " + last), two);
+        if (upload.HasBlock) {
+            EXPECT_EQ(Text("SELECT block FROM uploads WHERE id = " + last), two);
+        }
         uploadsBefore = Rows("uploads");
         drivesBefore = Rows("drives");
         attributesBefore = Rows("attributes");
@@ -117,16 +118,15 @@ TEST_F(DatabaseServerTest, WellFormedUploadsAreStoredWhole) {
 TEST_F(DatabaseServerTest, AHundredParallelUploadsAreEachStoredOnce) {
     constexpr int Uploads = 100;
     std::vector<std::thread> senders;
-    std::atomic<int> accepted{0};
+    std::vector<int> statuses(Uploads);
     for (int i = 0; i < Uploads; ++i) {
-        senders.emplace_back([this, i, &accepted] {
+        senders.emplace_back([this, i, &statuses] {
             const std::string serial = "P" + std::to_string(i);
-            if (Post(FormBody("1.0", "report " + serial, BlockOf({SampleDrive("M", "F", serial, 30, 0, 1)}))) == 200)
-                ++accepted;
+            statuses[i] = Post(FormBody("1.0", "report " + serial, BlockOf({SampleDrive("M", "F", serial, 30, 0, 1)})));
         });
     }
     for (std::thread& sender : senders) sender.join();
-    EXPECT_EQ(accepted.load(), Uploads);
+    for (int i = 0; i < Uploads; ++i) EXPECT_EQ(statuses[i], 200) << "upload " << i;
     EXPECT_EQ(Rows("uploads"), Uploads);
     EXPECT_EQ(Rows("drives"), Uploads);
     EXPECT_EQ(Number("SELECT COUNT(DISTINCT SerialNumber) FROM drives"), Uploads);
