@@ -139,3 +139,14 @@ std::string DatabaseServerTest::Text(const std::string& query) {
     });
     return value;
 }
+
+std::map<std::string, std::string> DatabaseServerTest::Row(const std::string& query) {
+    std::map<std::string, std::string> row;
+    QueryFirstRow(DatabasePath, query, [&](sqlite3_stmt* s) {
+        for (int c = 0; c < sqlite3_column_count(s); ++c) {
+            const unsigned char* text = sqlite3_column_text(s, c);
+            row[sqlite3_column_name(s, c)] = text ? reinterpret_cast<const char*>(text) : "NULL";
+        }
+    });
+    return row;
+}

@@ -6,6 +6,7 @@
 #include <httplib.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,6 +40,8 @@ protected:
     int64_t Rows(const std::string& table) { return Number("SELECT COUNT(*) FROM " + table); }
     int64_t Number(const std::string& query);
     std::string Text(const std::string& query);
+    // The first row of `query`, column name to value as text (NULL as "NULL").
+    std::map<std::string, std::string> Row(const std::string& query);
 
     std::string DatabasePath;
     DriveStore Store;
