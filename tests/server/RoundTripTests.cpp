@@ -1,5 +1,6 @@
-// The built-in simulated machine's drives published to the running server: what the server stored
-// is what the program's records hold, and the database page the program links to shows it.
+// The built-in simulated machine's drives published by the program's upload to the running server
+// (the simulated network hands the request on): what the server stored is what the program's records
+// hold, and the database page the program links to shows it.
 #include <sstream>
 
 #include "ServerHarness.h"
@@ -7,9 +8,16 @@
 #include "discovery/Scan.h"
 #include "knowledge/ModelNormalisation.h"
 #include "knowledge/VendorSite.h"
+#include "net/Publish.h"
 #include "net/PublishBlock.h"
+#include "platform/Entry.h"
 #include "platform/sim/SimMachine.h"
+#include "platform/sim/SimNetwork.h"
+#include "platform/sim/SimSystem.h"
+#include "platform/sim/SimUserInterface.h"
 #include "platform/sim/SimWorld.h"
+#include "server/Multipart.h"
+#include "system/FileUtils.h"
 
 using namespace servertest;
 
@@ -32,6 +40,18 @@ std::map<std::string, std::string> DumpedFields(const DriveRecord& d) {
     return fields;
 }
 
+// The value of header `name` in "Name: value\r\n" lines.
+std::string HeaderValue(const std::string& headers, const std::string& name) {
+    const std::size_t at = headers.find(name + ": ");
+    if (at == std::string::npos) return "";
+    const std::size_t start = at + name.size() + 2;
+    return headers.substr(start, headers.find("\r\n", start) - start);
+}
+
+// What the program sent and what the server answered.
+sim::PostRequest Sent;
+int Answer = 0;
+
 class RoundTripTest : public DatabaseServerTest {
 protected:
     void SetUp() override {
@@ -39,7 +59,17 @@ protected:
         sim::ResetWorld();
         ResetProcessState();
         sim::Install(sim::DefaultMachine());
+        sim::SetFileVersion(platform::GetModuleFileName(), {2u << 16, 7710u});
         ScanDrives();
+        const int port = Port;
+        sim::SetPostHandler([port](const sim::PostRequest& request) -> uint32_t {
+            Sent = request;
+            httplib::Client client("127.0.0.1", port);
+            const httplib::Result result = client.Post(("/" + request.Object).c_str(), request.Body,
+                                                       HeaderValue(request.Headers, "Content-Type").c_str());
+            Answer = result ? result->status : -1;
+            return result ? static_cast<uint32_t>(result->status) : 500u;
+        });
     }
     void TearDown() override {
         ResetProcessState();
@@ -53,9 +83,24 @@ protected:
 TEST_F(RoundTripTest, TheServerStoresEveryDriveAsTheProgramHoldsIt) {
     ASSERT_GT(DriveTable.Count, 1u);
     std::vector<DriveRecord> drives;
-    for (unsigned i = 0; i < DriveTable.Count; ++i) drives.push_back(SnapshotDrive(i));
-    ASSERT_EQ(Post(FormBody("1.0.0.0", "the report", BlockOf(drives))), 200);
+    std::vector<const DriveRecord*> table;
+    for (unsigned i = 0; i < DriveTable.Count; ++i) {
+        drives.push_back(SnapshotDrive(i));
+        table.push_back(DriveTable.Drives[i].get());
+    }
+    UploadData("Model - the report", BuildPublishBlock(CurrentPublishHeader(), table));
+    ASSERT_EQ(Answer, 200);
+    EXPECT_TRUE(sim::MessageBoxCalls().empty()) << "the program took the upload as sent";
+    ASSERT_EQ(Rows("uploads"), 1);
     ASSERT_EQ(Rows("drives"), static_cast<int64_t>(drives.size()));
+    EXPECT_EQ(Text("SELECT version FROM uploads"), ProgramVersion());
+    EXPECT_EQ(Text("SELECT program_version FROM uploads"), "2.0.0.7710");
+    EXPECT_EQ(Text("SELECT report FROM uploads"), "Model - the report");
+    std::vector<FormPart> parts;
+    std::string why;
+    ASSERT_TRUE(SplitFormBody(Sent.Body, "ThisBoundary", parts, why)) << why;
+    ASSERT_NE(FindPart(parts, "bin"), nullptr);
+    EXPECT_EQ(Text("SELECT block FROM uploads"), *FindPart(parts, "bin"));
 
     for (std::size_t i = 0; i < drives.size(); ++i) {
         const DriveRecord& d = drives[i];
