@@ -21,6 +21,7 @@ declare -A allowed=(
   [drivetools]="monitor discovery knowledge smart device system platform protocol"
   [net]="monitor drivetools discovery knowledge smart device system platform protocol"
   [ui]="net monitor drivetools discovery knowledge smart device system platform protocol"
+  [server]="net knowledge smart device protocol"
   [app]="ui net monitor drivetools discovery knowledge smart device system platform protocol platform/sim"
 )
 

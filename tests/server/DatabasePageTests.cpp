@@ -1,0 +1,97 @@
+// The database page of a model and firmware, found at the address the program opens, and the export
+// of a stored block.
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "ServerHarness.h"
+#include "knowledge/ModelNormalisation.h"
+#include "knowledge/VendorSite.h"
+#include "server/DatabasePage.h"
+
+using namespace servertest;
+
+namespace {
+
+// The path of the address the program's "Database" button opens for this drive.
+std::string PagePath(const DriveRecord& drive) {
+    return DatabaseAddress(drive).substr(std::string("https://").size() + std::string(VendorHost).size());
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+}  // namespace
+
+TEST_F(DatabaseServerTest, ThePageShowsWhatWasPublishedForItsModelAndFirmware) {
+    DriveRecord cool = SampleDrive("Samsung SSD 870 EVO 1TB", "SVT01B6Q", "S1", 30, 3, 1000);
+    DriveRecord warm = SampleDrive("Samsung SSD 870 EVO 1TB", "SVT01B6Q", "S2", 40, 7, 3000);
+    DriveRecord otherFirmware = SampleDrive("Samsung SSD 870 EVO 1TB", "SVT02B6Q", "S3", 50, 0, 10);
+    DriveRecord fake = SampleDrive("Samsung SSD 870 EVO 1TB", "SVT01B6Q", "S4", 60, 0, 10);
+    fake.Trademark = "Fake";
+    warm.PowerOnTimerPeriod = 0;  // hours not known yet: left out of the summary
+    ASSERT_EQ(Post(FormBody("1.0", "a", BlockOf({cool, otherFirmware}))), 200);
+    ASSERT_EQ(Post(FormBody("1.0", "b", BlockOf({warm, fake}))), 200);
+
+    const httplib::Result page = Get(PagePath(cool));
+    ASSERT_TRUE(page);
+    ASSERT_EQ(page->status, 200);
+    EXPECT_EQ(PagePath(cool), "/database/Samsung-SSD-870-EVO--1TB/SVT01B6Q/");
+    const std::string& html = page->body;
+    EXPECT_TRUE(Contains(html, "Drives published: 2")) << html;
+    EXPECT_TRUE(Contains(html, "<td>Temperature (&deg;C)</td><td>30</td><td>40</td><td>35</td>")) << html;
+    EXPECT_TRUE(Contains(html, "<td>Power-on hours</td><td>1000</td><td>1000</td><td>1000</td>")) << html;
+    EXPECT_TRUE(Contains(html, "<td>Remapped sectors</td><td>3</td><td>7</td><td>5</td>")) << html;
+    EXPECT_TRUE(Contains(html, "<td>calculated...</td>")) << html;
+    EXPECT_TRUE(Contains(html, "<td>150 / 90 / 190</td>")) << html;
+    // attribute 5 seen on both drives with raw 3 and 7, threshold 36
+    EXPECT_TRUE(Contains(html, "<tr><td>5</td><td>2</td><td>100</td><td>100</td><td>36</td><td>3</td><td>7</td></tr>"))
+        << html;
+    EXPECT_FALSE(Contains(html, "S1")) << "serial numbers stay off the page";
+
+    const httplib::Result fakePage = Get(PagePath(fake));
+    ASSERT_TRUE(fakePage);
+    EXPECT_EQ(PagePath(fake).rfind("/database/Fake/", 0), 0u);
+    EXPECT_TRUE(Contains(fakePage->body, "Drives published: 1")) << fakePage->body;
+    EXPECT_TRUE(Contains(fakePage->body, "<td>60</td>")) << fakePage->body;
+}
+
+TEST_F(DatabaseServerTest, PagesOfNothingPublishedOrOtherPathsAreNotFound) {
+    ASSERT_EQ(Post(FormBody("1.0", "a", BlockOf({SampleDrive("MODEL", "FW", "S", 30, 0, 1)}))), 200);
+    for (const char* path : {"/database/MODEL/FW2/", "/database/Fake/MODEL/FW/", "/database/MODEL/FW",
+                             "/database/MODEL/", "/database/", "/database/x/MODEL/FW/", "/database/MODEL/FW/x/"}) {
+        SCOPED_TRACE(path);
+        const httplib::Result page = Get(path);
+        ASSERT_TRUE(page);
+        EXPECT_EQ(page->status, 404);
+    }
+    const httplib::Result page = Get("/database/MODEL/FW/");
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->status, 200);
+}
+
+TEST_F(DatabaseServerTest, EveryTextOnThePageIsEscaped) {
+    // Windows-1252: 0xE9 is e-acute, 0x99 the trade mark sign
+    DriveRecord hostile = SampleDrive("<script>alert(1)</script> \xE9\x99", "&'\"<", "S", 30, 0, 1);
+    ASSERT_EQ(Post(FormBody("1.0", "a", BlockOf({hostile}))), 200);
+    const httplib::Result page = Get(PagePath(hostile));
+    ASSERT_TRUE(page);
+    ASSERT_EQ(page->status, 200) << PagePath(hostile);
+    EXPECT_FALSE(Contains(page->body, "<script>"));
+    EXPECT_TRUE(Contains(page->body, "&lt;script&gt;alert(1)&lt;-script&gt;-\xC3\xA9\xE2\x84\xA2")) << page->body;
+    EXPECT_TRUE(Contains(page->body, "<td>&lt;script&gt;alert(1)&lt;/script&gt; \xC3\xA9\xE2\x84\xA2</td>")) << page->body;
+    EXPECT_TRUE(Contains(page->body, "&amp;&#39;&lt;")) << page->body;
+}
+
+TEST_F(DatabaseServerTest, TheExportWritesAnUploadsBlockAsItArrived) {
+    const std::string block = BlockOf({SampleDrive("M", "F", "S", 30, 0, 1)});
+    ASSERT_EQ(Post(FormBody("1.0", "no drives", "", false)), 200);
+    ASSERT_EQ(Post(FormBody("1.0", "a", block)), 200);
+    const std::string out = DatabasePath + ".block";
+    const std::string command = std::string(KORVANTE_SERVER_PROGRAM) + " --database " + DatabasePath + " --out " + out;
+    EXPECT_EQ(std::system((command + " --export-block 2").c_str()), 0);
+    std::ifstream file(out, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), block);
+    std::remove(out.c_str());
+    EXPECT_NE(std::system((command + " --export-block 1 2>/dev/null").c_str()), 0) << "an upload without drives";
+    EXPECT_NE(std::system((command + " --export-block 3 2>/dev/null").c_str()), 0) << "no such upload";
+}
