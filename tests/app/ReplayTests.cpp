@@ -133,13 +133,15 @@ bool CaseMachine(const ReplayCase& c, sim::Machine& machine) {
     return error.empty();
 }
 
-// Measurements, a calibrated power-on timer and a monitoring date of its own for every drive of the
-// started program, which is then restarted so that it takes them in as stored state.
+// Measurements, a calibrated power-on timer, a highest temperature above what its pages say and a
+// monitoring date of its own for every drive of the started program, which is then restarted so that
+// it takes them in as stored state.
 void StoreStateAndRestart() {
     for (unsigned i = 0; i < DriveTable.Count; ++i) {
         DriveRecord& d = *DriveTable.Drives[i];
         for (unsigned k = 0; k < 7; ++k) WriteDriveValue(d, MeasurementNames[k], 20 * (i + 1) + 3 * k);
         WriteDriveValue(d, "PowerOnTimerPeriod_v3", i + 2);
+        WriteDriveValue(d, "TopTemperature", 60 + i);
         SetRegistryDate(d.RegKey, "StartMonitoringDate", {2021, 3, 0, static_cast<uint16_t>(i + 1), 10, 0, 0, 0});
     }
     KillResidentProgram();
