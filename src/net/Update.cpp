@@ -19,6 +19,10 @@
 
 using namespace platform;
 
+const char NoInternetText[] =
+    "The application couldn\x92t get access to the Internet. Please make sure that your computer is online "
+    "and/or add the application to your firewall\x92s list of safe (trusted) applications.";
+
 std::atomic<bool> UpdatePromptShowing{false};
 std::atomic<std::uintptr_t> UpdateBoxOwner{0};
 
@@ -31,9 +35,6 @@ constexpr char GzipHeader[] = "Accept-Encoding: gzip";
 constexpr uint32_t ErrorBoxFlags = MB_ICONERROR | OwnedBoxFlags;        // 0x50010
 constexpr uint32_t InformationBoxFlags = MB_ICONINFORMATION | OwnedBoxFlags;  // 0x50040
 constexpr uint32_t PromptFlags = MB_SYSTEMMODAL | MB_ICONINFORMATION | MB_YESNO;  // 0x1044
-const char NoInternetText[] =
-    "The application couldn\x92t get access to the Internet. Please make sure that your computer is online "
-    "and/or add the application to your firewall\x92s list of safe (trusted) applications.";
 const char InterruptedCaption[] = "The update was interrupted.";
 const char LatestText[] = "You already have the latest version of the program installed.";
 const char DamagedText[] =
@@ -48,24 +49,6 @@ std::string SiteBase() { return VendorAddress("/"); }
 
 void ShowBox(const std::string& text, const char* captionEnd, uint32_t flags) {
     MessageBox(UpdateBoxOwner, text, DisplayName() + " :: " + captionEnd, flags);
-}
-
-HInternet OpenInternet(const std::string& agent) {
-    const HInternet internet = InternetOpen(agent);
-    if (internet) InternetSetOption(internet, INTERNET_OPTION_ENABLE_HTTP_PROTOCOL, HTTP_PROTOCOL_FLAG_HTTP2);
-    return internet;
-}
-
-// One read of at most 23 bytes into a zeroed buffer; the text ends at the first zero byte.
-std::string ReadRemoteVersion(HInternet file) {
-    char buffer[RemoteVersionLimit] = {};
-    uint32_t read = 0;
-    if (!InternetReadFile(file, reinterpret_cast<uint8_t*>(buffer), RemoteVersionLimit, read)) {
-        WriteLog("Update: reading version.txt failed");
-        read = 0;
-    }
-    const uint32_t length = std::min(read, RemoteVersionLimit);
-    return std::string(buffer, std::find(buffer, buffer + length, '\0'));
 }
 
 // A version file usually ends in a line break, which no version resource holds.
@@ -145,6 +128,24 @@ uint32_t ReadLe(const uint8_t* data, std::size_t offset, unsigned bytes) {
 }
 
 }  // namespace
+
+HInternet OpenInternet(const std::string& agent) {
+    const HInternet internet = InternetOpen(agent);
+    if (internet) InternetSetOption(internet, INTERNET_OPTION_ENABLE_HTTP_PROTOCOL, HTTP_PROTOCOL_FLAG_HTTP2);
+    return internet;
+}
+
+// One read of at most 23 bytes into a zeroed buffer; the text ends at the first zero byte.
+std::string ReadRemoteVersion(HInternet file) {
+    char buffer[RemoteVersionLimit] = {};
+    uint32_t read = 0;
+    if (!InternetReadFile(file, reinterpret_cast<uint8_t*>(buffer), RemoteVersionLimit, read)) {
+        WriteLog("Update: reading version.txt failed");
+        read = 0;
+    }
+    const uint32_t length = std::min(read, RemoteVersionLimit);
+    return std::string(buffer, std::find(buffer, buffer + length, '\0'));
+}
 
 bool VersionGreater(const std::string& left, const std::string& right) {
     // std::string's compare is byte-wise on unsigned chars, then by length.

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/Network.h"
+
 // The largest program file taken (10 MiB).
 constexpr std::size_t UpdateBufferSize = 10485760;
 
@@ -20,6 +22,14 @@ constexpr uint16_t UpdateMachineType = sizeof(void*) == 8 ? 0x8664 : 0x014C;
 extern std::atomic<bool> UpdatePromptShowing;
 // The owner of the manual check's boxes: the main window once it exists.
 extern std::atomic<std::uintptr_t> UpdateBoxOwner;
+
+// "The application couldn't get access to the Internet. ..." (the apostrophes are the Windows-1252 0x92).
+extern const char NoInternetText[];
+
+// InternetOpen with `agent` and HTTP/2 enabled on it; 0 when it fails.
+platform::HInternet OpenInternet(const std::string& agent);
+// One read of at most 23 bytes of an opened "version.txt"; the text up to its first zero byte.
+std::string ReadRemoteVersion(platform::HInternet file);
 
 // Version texts compare as byte strings: the first differing byte decides, then the shorter text is
 // the smaller. So "10.0.0.0" is not greater than "9.0.0.0", and a trailing line break makes a text

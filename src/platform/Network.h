@@ -1,5 +1,5 @@
-// The network facility of the platform interface: reading a file from a web address (wininet) and
-// writing what was read to a new file (kernel32).
+// The network facility of the platform interface: reading a file from a web address and sending a
+// form to a web server (wininet), and writing what was read to a new file (kernel32).
 #pragma once
 
 #include <cstddef>
@@ -15,6 +15,11 @@ constexpr uint32_t INTERNET_FLAG_RELOAD = 0x80000000;
 constexpr uint32_t INTERNET_OPTION_HTTP_DECODING = 65;
 constexpr uint32_t INTERNET_OPTION_ENABLE_HTTP_PROTOCOL = 148;
 constexpr uint32_t HTTP_PROTOCOL_FLAG_HTTP2 = 2;
+// InternetConnectA and HttpOpenRequestA values, and the error of a host name that does not resolve.
+constexpr uint32_t INTERNET_FLAG_SECURE = 0x00800000;
+constexpr uint32_t INTERNET_SERVICE_HTTP = 3;
+constexpr uint16_t INTERNET_DEFAULT_HTTPS_PORT = 443;
+constexpr uint32_t ERROR_INTERNET_NAME_NOT_RESOLVED = 12007;
 
 // InternetOpenA(agent, INTERNET_OPEN_TYPE_PRECONFIG, no proxy, no bypass, no flags): 0 on failure.
 HInternet InternetOpen(const std::string& agent);
@@ -29,6 +34,19 @@ bool InternetReadFile(HInternet file, uint8_t* buffer, uint32_t size, uint32_t& 
 // no length.
 bool HttpQueryContentLength(HInternet file, uint32_t& length);
 bool InternetCloseHandle(HInternet handle);
+
+// The calls of a request sent with a body. Each gives 0 or false on failure, with GetLastError's code
+// in `error`.
+// InternetConnectA(internet, host, port, no user, no password, service, no flags, no context).
+HInternet InternetConnect(HInternet internet, const std::string& host, uint16_t port, uint32_t service, uint32_t& error);
+// HttpOpenRequestA(connection, verb, object, default HTTP version, no referrer, no accept types, flags,
+// no context).
+HInternet HttpOpenRequest(HInternet connection, const std::string& verb, const std::string& object, uint32_t flags,
+                          uint32_t& error);
+// HttpSendRequestA(request, headers, their length, body, its length): true once the server answered.
+bool HttpSendRequest(HInternet request, const std::string& headers, const std::string& body, uint32_t& error);
+// HttpQueryInfoA(HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER) of a sent request.
+bool HttpQueryStatusCode(HInternet request, uint32_t& status);
 
 // CreateFileA(path, GENERIC_WRITE, no sharing, CREATE_ALWAYS), WriteFile of all `size` bytes,
 // CloseHandle. False when the file cannot be made or not every byte was written.

@@ -6,6 +6,7 @@
 #include "monitor/DriveState.h"
 #include "monitor/Monitor.h"
 #include "net/Installer.h"
+#include "net/Publish.h"
 #include "net/Update.h"
 #include "knowledge/VendorSite.h"
 #include "platform/Entry.h"
@@ -246,6 +247,8 @@ bool StartResident(const std::string& commandLine) {
     Callouts.RefreshDriveIcons = RefreshDriveIconsFromCycle;
     Callouts.UpdatePromptShowing = [] { return UpdatePromptShowing.load(); };
     Callouts.CheckForUpdate = HourlyUpdateCheck;
+    Callouts.PublishPromptShowing = [] { return PublishPromptShowing.load(); };
+    Callouts.PublishPrompt = PublishPrompt;
     FirstStartAfterInstallation();
     RegisterDeviceInterfaceNotification(MainWindow, GUID_DEVINTERFACE_DISK);
     DeleteFile(GetTempPath() + "KORVANTE.exe");  // what an update download left
@@ -260,6 +263,15 @@ bool DispatchInstaller(const std::string& commandLine) {
 }
 
 }  // namespace
+
+void ConnectPublishing() {
+    MainCalls.Publish = PublishData;
+    PublishCalls.SetPublishEnabled = [](bool enabled) { EnableWindow(GetDlgItem(MainWindow, PublishId), enabled); };
+    PublishCalls.HideMainWindow = [] { ShowWindow(MainWindow, SW_HIDE); };
+    PublishCalls.RunPerformanceWindow = RunPerformanceWindow;
+    PublishCalls.BuildPublishText = BuildPublishText;
+    PublishCalls.CloseMainWindow = [] { SendMessage(MainWindow, WM_CLOSE, 0, 0); };
+}
 
 void ConnectInstaller() {
     MainCalls.InstallerDispatch = DispatchInstaller;
@@ -281,6 +293,7 @@ int RunProgram(const std::string& commandLine) {
     MainCalls.RunPerformanceWindow = RunPerformanceWindow;
     MainCalls.RunTuning = RunTuningCommand;
     MainCalls.RunDiagnostics = RunSelfTestCommand;
+    ConnectPublishing();
     SendEmptyInput();
     InitOSInfo();
     if (OSGeneration < 7) {
@@ -333,4 +346,5 @@ void ResetMainWindow() {
     MainCalls = MainWindowCalls{};
     ResetInstaller();
     ResetUpdate();
+    ResetPublishing();
 }

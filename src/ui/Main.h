@@ -43,6 +43,9 @@ struct MainWindowCalls {
 };
 extern MainWindowCalls MainCalls;
 
+// The "Publish" button's command and what publishing needs of the main window and the report.
+void ConnectPublishing();
+
 // The installer, the logon-task restart, the self-deleting batch and the licence agreement as the
 // program's calls (KORVANTE.exe; tests of the installation).
 void ConnectInstaller();

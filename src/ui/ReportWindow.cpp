@@ -70,6 +70,40 @@ void BuildReport() {
 
 namespace {
 
+void SetExpertToggle(bool checked) {
+    SendMessage(GetDlgItem(MainWindow, ExpertModeId), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+// What the toggle's command does: the window hidden and the report rebuilt at the toggle's depth.
+void RunExpertToggleCommand() {
+    ShowWindow(MainWindow, SW_HIDE);
+    BuildReport();
+}
+
+}  // namespace
+
+std::string BuildPublishText() {
+    const bool toggled = SendMessage(GetDlgItem(MainWindow, ExpertModeId), BM_GETCHECK, 0, 0) != BST_CHECKED;
+    PublishMode = true;
+    if (toggled) {
+        SetExpertToggle(true);
+        RunExpertToggleCommand();
+    } else {
+        BuildReport();
+    }
+    const std::string text = GetRichEditText(ReportBox);
+    PublishMode = false;
+    if (toggled) {
+        SetExpertToggle(false);
+        RunExpertToggleCommand();
+    } else {
+        BuildReport();
+    }
+    return text;
+}
+
+namespace {
+
 // What the link names: the instruction's target, or the text itself.
 std::string NamedTarget(const std::string& linkText) {
     const std::string keyword = "HYPERLINK";

@@ -11,6 +11,11 @@
 // Without drives it says so, leaves only "Publish" live, stops the monitoring timer and sets ExpertMode.
 void BuildReport();
 
+// The report for publishing: built at expert depth in publish mode (checking the expert toggle and
+// running its command when it was unchecked), its plain text taken; then built again at the depth the
+// toggle had before and shown. Returns the plain text.
+std::string BuildPublishText();
+
 // The link a click in the report box names: the target of a field instruction ("HYPERLINK target",
 // the target possibly in double quotes), or the clicked text itself (a plain address); empty unless it
 // is an http or https address.

@@ -53,6 +53,36 @@ bool HttpQueryContentLength(HInternet file, uint32_t& length) {
     return true;
 }
 
+HInternet InternetConnect(HInternet internet, const std::string& host, uint16_t port, uint32_t service, uint32_t& error) {
+    const HINTERNET connection = ::InternetConnectA(AsHandle(internet), host.c_str(), port, nullptr, nullptr, service, 0, 0);
+    error = connection ? 0 : ::GetLastError();
+    return reinterpret_cast<HInternet>(connection);
+}
+
+HInternet HttpOpenRequest(HInternet connection, const std::string& verb, const std::string& object, uint32_t flags,
+                          uint32_t& error) {
+    const HINTERNET request =
+        ::HttpOpenRequestA(AsHandle(connection), verb.c_str(), object.c_str(), nullptr, nullptr, nullptr, flags, 0);
+    error = request ? 0 : ::GetLastError();
+    return reinterpret_cast<HInternet>(request);
+}
+
+bool HttpSendRequest(HInternet request, const std::string& headers, const std::string& body, uint32_t& error) {
+    // The call does not write into the body; its parameter is not const only by its declaration.
+    const bool sent = ::HttpSendRequestA(AsHandle(request), headers.c_str(), static_cast<DWORD>(headers.size()),
+                                         const_cast<char*>(body.data()), static_cast<DWORD>(body.size())) != FALSE;
+    error = sent ? 0 : ::GetLastError();
+    return sent;
+}
+
+bool HttpQueryStatusCode(HInternet request, uint32_t& status) {
+    DWORD number = 0, size = sizeof number;
+    if (!::HttpQueryInfoA(AsHandle(request), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &number, &size, nullptr))
+        return false;
+    status = number;
+    return true;
+}
+
 bool InternetCloseHandle(HInternet handle) { return ::InternetCloseHandle(AsHandle(handle)) != FALSE; }
 
 bool WriteNewFile(const std::string& path, const uint8_t* data, std::size_t size) {

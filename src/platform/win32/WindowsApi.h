@@ -34,6 +34,13 @@
 #undef INTERNET_OPTION_HTTP_DECODING
 #undef INTERNET_OPTION_ENABLE_HTTP_PROTOCOL
 #undef HTTP_PROTOCOL_FLAG_HTTP2
+#undef InternetConnect
+#undef HttpOpenRequest
+#undef HttpSendRequest
+#undef INTERNET_FLAG_SECURE
+#undef INTERNET_SERVICE_HTTP
+#undef INTERNET_DEFAULT_HTTPS_PORT
+#undef ERROR_INTERNET_NAME_NOT_RESOLVED
 #undef GetDateFormat
 #undef GetVersionEx
 #undef GetEnvironmentVariable

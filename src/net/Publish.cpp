@@ -1,0 +1,223 @@
+// Publishing (Publish.h).
+#include "net/Publish.h"
+
+#include <vector>
+
+#include "device/DiagnosticLog.h"
+#include "device/DriveRecord.h"
+#include "knowledge/VendorSite.h"
+#include "monitor/Alerts.h"
+#include "monitor/Monitor.h"
+#include "net/Update.h"
+#include "platform/Network.h"
+#include "platform/Threads.h"
+#include "platform/Time.h"
+#include "platform/UserInterface.h"
+#include "system/FileUtils.h"
+#include "system/OSInfo.h"
+#include "system/RegUtils.h"
+
+using namespace platform;
+
+UploadTarget PublishTarget = VendorUploadTarget();
+PublishWindowCalls PublishCalls;
+std::atomic<bool> PublishPromptShowing{false};
+
+namespace {
+
+constexpr char Boundary[] = "ThisBoundary";
+constexpr char NotSent[] = "The KORVANTE data not sent. ";
+constexpr char OneHourText[] =
+    "One hour of continuous KORVANTE operation is required to calculate the operating time of your data drives.";
+constexpr char UpdateQuestion[] = "A new version of KORVANTE is available. Update program?";
+constexpr char PromptText[] =
+    "The analysis of disk system is completed. Please publish the KORVANTE data to update the storage device database.";
+constexpr uint32_t CommandBoxFlags = MB_ICONINFORMATION | OwnedBoxFlags;           // 0x50040
+constexpr uint32_t UploadBoxFlags = MB_SYSTEMMODAL | MB_ICONINFORMATION;           // 0x1040
+constexpr uint32_t PromptFlags = MB_SYSTEMMODAL | MB_ICONINFORMATION | MB_OKCANCEL;  // 0x1041
+
+void SetPublishEnabled(bool enabled) {
+    if (PublishCalls.SetPublishEnabled) PublishCalls.SetPublishEnabled(enabled);
+}
+
+void Call(void (*call)()) {
+    if (call) call();
+}
+
+std::string FormPart(const char* name, const std::string& value) {
+    return std::string("--") + Boundary + "\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" + value +
+           "\r\n";
+}
+
+// The vendor's "version.txt" into `remote`; false when it cannot be opened.
+bool ReadVendorVersion(std::string& remote) {
+    const HInternet internet = OpenInternet(UploadAgent);
+    if (!internet) return false;
+    const HInternet file = InternetOpenUrl(internet, VendorAddress("/version.txt"), "", INTERNET_FLAG_RELOAD);
+    if (!file) {
+        InternetCloseHandle(internet);
+        return false;
+    }
+    remote = ReadRemoteVersion(file);
+    InternetCloseHandle(file);
+    InternetCloseHandle(internet);
+    return true;
+}
+
+// A drive whose power-on counter is not yet calibrated has no operating time to publish.
+bool AnyDriveCalibrating() {
+    DriveReader reader;
+    for (unsigned i = 0; i < DriveTable.Count; ++i) {
+        const DriveRecord& d = *DriveTable.Drives[i];
+        if (d.PowerTimeIndex != 0 && d.PowerOnTimerPeriod == 0) return true;
+    }
+    return false;
+}
+
+// A drive measured at this start is published with that measurement; every other one is measured again.
+void MarkDrivesForReadTests() {
+    for (unsigned i = 0; i < DriveTable.Count; ++i) {
+        DriveWriter writer;
+        DriveRecord& d = *DriveTable.Drives[i];
+        if (d.MeasuredThisRun) d.MeasuredThisRun = d.PerformanceTestPending = false;
+        else d.PerformanceTestPending = true;
+    }
+}
+
+std::string BlockOfAllDrives() {
+    std::vector<DriveRecord> drives;
+    for (unsigned i = 0; i < DriveTable.Count; ++i) {
+        drives.push_back(SnapshotDrive(i));
+        DriveReader reader;
+        if (i < DriveTable.Count) drives.back().Log = DriveLogText(*DriveTable.Drives[i]);
+    }
+    std::vector<const DriveRecord*> pointers;
+    for (const DriveRecord& d : drives) pointers.push_back(&d);
+    return BuildPublishBlock(CurrentPublishHeader(), pointers);
+}
+
+void ShowUploadBox(const std::string& text) { MessageBox(0, text, InfoCaption, UploadBoxFlags); }
+
+// A send that failed: a host name that does not resolve means no Internet access.
+void ReportSendFailure(uint32_t error) {
+    WriteLog("Publish: the upload failed with error " + std::to_string(error));
+    if (error == ERROR_INTERNET_NAME_NOT_RESOLVED) ShowUploadBox(std::string(NotSent) + NoInternetText);
+    else ShowUploadBox(std::string(NotSent) + "Error - " + std::to_string(error));
+}
+
+// Sends the form; true when the server took it (a 2xx status). Every failure is shown.
+bool SendForm(HInternet internet, const std::string& body) {
+    uint32_t error = 0;
+    const HInternet connection =
+        InternetConnect(internet, PublishTarget.Host, PublishTarget.Port, INTERNET_SERVICE_HTTP, error);
+    const HInternet request =
+        connection ? HttpOpenRequest(connection, "POST", UploadObject, PublishTarget.Secure ? INTERNET_FLAG_SECURE : 0, error)
+                   : 0;
+    bool taken = false;
+    if (!request || !HttpSendRequest(request, BuildUploadHeaders(body.size()), body, error)) {
+        ReportSendFailure(error);
+    } else {
+        uint32_t status = 0;
+        taken = HttpQueryStatusCode(request, status) && status >= 200 && status < 300;
+        if (!taken) {
+            const std::string answer = status ? "HTTP status " + std::to_string(status) : std::string("no HTTP status");
+            WriteLog("Publish: the server answered with " + answer);
+            ShowUploadBox(std::string(NotSent) + (status ? answer : "The server gave no HTTP status."));
+        }
+    }
+    if (request) InternetCloseHandle(request);
+    if (connection) InternetCloseHandle(connection);
+    return taken;
+}
+
+}  // namespace
+
+UploadTarget VendorUploadTarget() { return {VendorHost, INTERNET_DEFAULT_HTTPS_PORT, true}; }
+
+std::string BuildUploadBody(const std::string& version, const std::string& text, const std::string& block) {
+    std::string body = FormPart("ver", version) + FormPart("txt", text);
+    if (!block.empty()) body += FormPart("bin", block);
+    return body + "--" + Boundary + "--";
+}
+
+std::string BuildUploadHeaders(std::size_t bodyLength) {
+    return std::string("Content-Type: multipart/form-data; boundary=") + Boundary +
+           "\r\nContent-Length: " + std::to_string(bodyLength) + "\r\n\r\n";
+}
+
+PublishHeader CurrentPublishHeader() {
+    PublishHeader header;
+    header.ProgramVersion = ProgramVersion();
+    header.OperatingSystem = OSName;
+    header.GlobalLog = GlobalLogText();
+    GetSystemTime(header.Time);
+    header.SuspendSeen = SuspendSeen ? 1 : 0;
+    return header;
+}
+
+void PublishData() {
+    SetPublishEnabled(false);
+    std::string remote;
+    if (!ReadVendorVersion(remote)) {
+        MessageBox(0, std::string(NotSent) + NoInternetText, InfoCaption, CommandBoxFlags);
+        SetPublishEnabled(true);
+        return;
+    }
+    if (VersionGreater(remote, ProgramVersion())) {  // nothing is published by an outdated program
+        if (MessageBox(0, UpdateQuestion, InfoCaption, CommandBoxFlags | MB_YESNO) == IDYES) CheckForUpdateFromVendor();
+        SetPublishEnabled(true);
+        return;
+    }
+    const bool drivesPresent = DriveTable.Count > 0;
+    if (drivesPresent) {
+        if (AnyDriveCalibrating()) {
+            MessageBox(0, OneHourText, InfoCaption, CommandBoxFlags);
+            SetPublishEnabled(true);
+            return;
+        }
+        MarkDrivesForReadTests();
+        Call(PublishCalls.HideMainWindow);
+        Call(PublishCalls.RunPerformanceWindow);
+    }
+    const std::string text = PublishCalls.BuildPublishText ? PublishCalls.BuildPublishText() : std::string();
+    const std::string block = drivesPresent ? BlockOfAllDrives() : std::string();
+    if (!CreateThread([text, block] { UploadData(text, block); })) {
+        WriteLog("Publish: the upload thread cannot be started");
+        SetPublishEnabled(true);
+    }
+}
+
+void UploadData(const std::string& text, const std::string& block) {
+    const HInternet internet = OpenInternet(UploadAgent);
+    if (!internet) {
+        WriteLog("Publish: no Internet handle");
+        ShowUploadBox(std::string(NotSent) + NoInternetText);
+    } else {
+        if (SendForm(internet, BuildUploadBody(ProgramVersion(), text, block))) MarkPublished();
+        InternetCloseHandle(internet);
+    }
+    if (block.empty()) Call(PublishCalls.CloseMainWindow);
+    SetPublishEnabled(true);
+}
+
+void MarkPublished() {
+    const std::string version = ProgramVersion();
+    DriveReader reader;
+    for (unsigned i = 0; i < DriveTable.Count; ++i) {
+        const DriveRecord& d = *DriveTable.Drives[i];
+        if (d.RegKey) SetRegistryText(d.RegKey, "LastReportVersion", version);
+    }
+}
+
+void PublishPrompt() {
+    PublishPromptShowing = true;
+    if (MessageBox(0, PromptText, InfoCaption, PromptFlags) == IDOK) PublishData();
+    else MarkPublished();
+    PublishPromptShowing = false;
+}
+
+void ResetPublishing() {
+    PublishPromptShowing = false;
+    PublishTarget = VendorUploadTarget();
+    PublishCalls = PublishWindowCalls{};
+}

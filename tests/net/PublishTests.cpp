@@ -1,0 +1,302 @@
+// Publishing on the simulated network: the multipart form byte for byte, the version check, the
+// one-hour refusal, the read tests due before a publication, the upload's outcome by error code and
+// HTTP status, the prompt, and the diagnostic mode that sends the text alone and then ends.
+#include <gtest/gtest.h>
+
+#include "TestMachine.h"
+#include "app/ProgramLife.h"
+#include "net/Publish.h"
+#include "platform/FileVersion.h"
+#include "platform/Network.h"
+#include "platform/Threads.h"
+#include "platform/UserInterface.h"
+#include "platform/sim/SimNetwork.h"
+#include "platform/sim/SimSystem.h"
+#include "platform/sim/SimThreads.h"
+#include "platform/sim/SimUserInterface.h"
+#include "platform/sim/SimWindowing.h"
+#include "system/RegUtils.h"
+#include "ui/Main.h"
+#include "ui/Report.h"
+
+namespace {
+
+using namespace platform;
+
+const char Version[] = "2.0.0.7710";
+const char NoInternet[] =
+    "The KORVANTE data not sent. The application couldn\x92t get access to the Internet. Please make sure that your "
+    "computer is online and/or add the application to your firewall\x92s list of safe (trusted) applications.";
+
+// The report's plain text as the report box gives it back: lines end in CR LF.
+std::string BoxText(const std::string& lines) {
+    std::string text;
+    for (char c : lines) text += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return text;
+}
+
+TEST(UploadBody, MultipartFormByteForByte) {
+    const std::string block("\x01\x00" "2\x00\x00\x00", 6);
+    EXPECT_EQ(BuildUploadBody("2.0.0.7710", "Model - X\nSerial - 1", block),
+              "--ThisBoundary\r\nContent-Disposition: form-data; name=\"ver\"\r\n\r\n2.0.0.7710\r\n"
+              "--ThisBoundary\r\nContent-Disposition: form-data; name=\"txt\"\r\n\r\nModel - X\nSerial - 1\r\n"
+              "--ThisBoundary\r\nContent-Disposition: form-data; name=\"bin\"\r\n\r\n" + block + "\r\n"
+              "--ThisBoundary--");
+    EXPECT_EQ(BuildUploadBody("2.0.0.7710", "No drive", ""),
+              "--ThisBoundary\r\nContent-Disposition: form-data; name=\"ver\"\r\n\r\n2.0.0.7710\r\n"
+              "--ThisBoundary\r\nContent-Disposition: form-data; name=\"txt\"\r\n\r\nNo drive\r\n"
+              "--ThisBoundary--");
+    EXPECT_EQ(BuildUploadHeaders(1234),
+              "Content-Type: multipart/form-data; boundary=ThisBoundary\r\nContent-Length: 1234\r\n\r\n");
+}
+
+// What the performance window saw of each drive's flag when publishing ran it.
+std::vector<bool> PendingAtReadTests;
+unsigned ReadTestRuns = 0;
+
+class Publishing : public MachineTest {
+protected:
+    // A started program with `drives` SATA drives (none: the diagnostic mode) and its main window.
+    void Start(unsigned drives) {
+        sim::Machine& m = Install({});
+        for (unsigned i = 0; i < drives; ++i) m.Drives.push_back(testmachine::SataDrive("P" + std::to_string(i), i + 1));
+        sim::SetFileVersion(GetModuleFileName(), {2u << 16, 7710u});
+        if (drives) StartResidentProgram();
+        for (unsigned i = 0; i < DriveTable.Count; ++i) DriveTable.Drives[i]->PowerOnTimerPeriod = 3600;  // an hour on
+        ASSERT_TRUE(CreateMainWindow());
+        ConnectPublishing();
+        PublishCalls.RunPerformanceWindow = [] {
+            ++ReadTestRuns;
+            PendingAtReadTests.clear();
+            for (unsigned i = 0; i < DriveTable.Count; ++i) PendingAtReadTests.push_back(DriveTable.Drives[i]->PerformanceTestPending);
+        };
+        PendingAtReadTests.clear();
+        ReadTestRuns = 0;
+        ServeVersion(Version);
+    }
+    static void ServeVersion(const std::string& text) { sim::Serve("https://www.korvante.com/version.txt", {text}); }
+    static void Publish() {
+        sim::ClickButton(GetDlgItem(MainWindow, PublishId));
+        sim::WaitForWorkers();
+    }
+    static std::vector<std::string> BoxTexts() {
+        std::vector<std::string> texts;
+        for (const auto& box : sim::MessageBoxCalls()) texts.push_back(box.Text);
+        return texts;
+    }
+    static std::vector<std::string> Published() {
+        std::vector<std::string> versions;
+        for (unsigned i = 0; i < DriveTable.Count; ++i)
+            versions.push_back(RegistryText(DriveTable.Drives[i]->RegKey, "LastReportVersion"));
+        return versions;
+    }
+    static bool PublishEnabled() { return IsWindowEnabled(GetDlgItem(MainWindow, PublishId)); }
+};
+
+// Only a greater version text stops the publication; an unreachable version file stops it too.
+TEST_F(Publishing, VersionCheckDecidesWhetherAnythingIsSent) {
+    const struct { const char* name; const char* remote; bool sent; const char* box; uint32_t flags; } cases[] = {
+        {"equal", "2.0.0.7710", true, nullptr, 0},
+        {"smaller", "2.0.0.7709", true, nullptr, 0},
+        {"shorter prefix", "2.0.0.771", true, nullptr, 0},
+        {"greater", "2.0.0.7711", false, "A new version of KORVANTE is available. Update program?", 0x50044},
+        {"line break makes it greater", "2.0.0.7710\r\n", false, "A new version of KORVANTE is available. Update program?", 0x50044},
+        {"unreachable", nullptr, false, NoInternet, 0x50040},
+    };
+    for (const auto& c : cases) {
+        TearDown();
+        SetUp();
+        Start(1);
+        if (c.remote) ServeVersion(c.remote);
+        else sim::ResetNetwork();
+        sim::QueueMessageBoxAnswer(IDNO);
+        Publish();
+        EXPECT_EQ(sim::PostRequests().size(), c.sent ? 1u : 0u) << c.name;
+        EXPECT_EQ(Published(), std::vector<std::string>{c.sent ? Version : ""}) << c.name;
+        const auto boxes = sim::MessageBoxCalls();
+        ASSERT_EQ(boxes.size(), c.box ? 1u : 0u) << c.name;
+        if (c.box) {
+            EXPECT_EQ(boxes[0].Text, c.box) << c.name;
+            EXPECT_EQ(boxes[0].Flags, c.flags) << c.name;
+            EXPECT_EQ(boxes[0].Caption, "KORVANTE :: Information") << c.name;
+        }
+        EXPECT_EQ(ReadTestRuns, c.sent ? 1u : 0u) << c.name;
+        EXPECT_TRUE(PublishEnabled()) << c.name;
+        const auto urls = sim::UrlRequests();
+        ASSERT_FALSE(urls.empty());
+        EXPECT_EQ(urls[0].Agent + " " + urls[0].Url, "KORVANTE https://www.korvante.com/version.txt");
+        EXPECT_EQ(urls[0].Flags, INTERNET_FLAG_RELOAD);
+    }
+}
+
+// The request and the body the server gets: the report at expert depth and the block of the drives;
+// the report is shown again at its previous depth.
+TEST_F(Publishing, SendsTheFormToTheVendorsServer) {
+    Start(2);
+    ASSERT_FALSE(sim::ChildRecord(MainWindow, ExpertModeId).Checked);
+    Publish();
+    const auto posts = sim::PostRequests();
+    ASSERT_EQ(posts.size(), 1u);
+    const sim::PostRequest& p = posts[0];
+    EXPECT_EQ(p.Agent, "KORVANTE");
+    EXPECT_EQ(p.Host, "www.korvante.com");
+    EXPECT_EQ(p.Port, 443);
+    EXPECT_EQ(p.Service, INTERNET_SERVICE_HTTP);
+    EXPECT_EQ(p.Verb, "POST");
+    EXPECT_EQ(p.Object, "korvante-data.php");
+    EXPECT_EQ(p.Flags, INTERNET_FLAG_SECURE);
+    EXPECT_EQ(p.Headers, BuildUploadHeaders(p.Body.size()));
+    EXPECT_EQ(sim::OpenInternetHandles(), 0u);
+
+    ExpertMode = PublishMode = true;
+    const std::string expertText = BoxText(ReportPlainText(BuildReportDocument({})));
+    ExpertMode = PublishMode = false;
+    const std::string binHead = "--ThisBoundary\r\nContent-Disposition: form-data; name=\"bin\"\r\n\r\n";
+    const size_t binAt = p.Body.find(binHead);
+    ASSERT_NE(binAt, std::string::npos);
+    const std::string head = BuildUploadBody(Version, expertText, "");
+    EXPECT_EQ(p.Body.substr(0, binAt), head.substr(0, head.size() - std::string("--ThisBoundary--").size()));
+    const size_t blockAt = binAt + binHead.size();
+    const std::string block = p.Body.substr(blockAt, p.Body.size() - blockAt - std::string("\r\n--ThisBoundary--").size());
+    PublishHeader header;
+    std::vector<DriveRecord> drives;
+    std::string why;
+    ASSERT_TRUE(DecodePublishBlock(block, header, drives, why)) << why;
+    ASSERT_EQ(drives.size(), 2u);
+    EXPECT_EQ(header.ProgramVersion, Version);
+    EXPECT_EQ(drives[1].SerialNumber, DriveTable.Drives[1]->SerialNumber);
+
+    // Shown again as it was: normal depth, the toggle unchecked, the window visible.
+    EXPECT_FALSE(sim::ChildRecord(MainWindow, ExpertModeId).Checked);
+    EXPECT_FALSE(ExpertMode || PublishMode);
+    EXPECT_TRUE(IsWindowVisible(MainWindow));
+    EXPECT_EQ(Published(), std::vector<std::string>(2, Version));
+}
+
+TEST_F(Publishing, DrivesMeasuredAtThisStartAreNotMeasuredAgain) {
+    Start(3);
+    DriveTable.Drives[0]->MeasuredThisRun = true, DriveTable.Drives[0]->PerformanceTestPending = true;
+    DriveTable.Drives[1]->MeasuredThisRun = false, DriveTable.Drives[1]->PerformanceTestPending = false;
+    DriveTable.Drives[2]->MeasuredThisRun = true, DriveTable.Drives[2]->PerformanceTestPending = false;
+    Publish();
+    EXPECT_EQ(ReadTestRuns, 1u);
+    EXPECT_EQ(PendingAtReadTests, std::vector<bool>({false, true, false}));
+    for (unsigned i = 0; i < 3; ++i) EXPECT_FALSE(DriveTable.Drives[i]->MeasuredThisRun) << i;
+    // A second publication measures every drive.
+    Publish();
+    EXPECT_EQ(PendingAtReadTests, std::vector<bool>({true, true, true}));
+}
+
+TEST_F(Publishing, RefusedUntilEveryPowerOnTimerIsCalibrated) {
+    Start(2);
+    DriveTable.Drives[1]->PowerTimeIndex = 9;
+    DriveTable.Drives[1]->PowerOnTimerPeriod = 0;
+    Publish();
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"One hour of continuous KORVANTE operation is required to calculate "
+                                                   "the operating time of your data drives."});
+    EXPECT_EQ(sim::MessageBoxCalls()[0].Flags, 0x50040u);
+    EXPECT_TRUE(sim::PostRequests().empty());
+    EXPECT_EQ(ReadTestRuns, 0u);
+    EXPECT_TRUE(PublishEnabled());
+    DriveTable.Drives[1]->PowerOnTimerPeriod = 3600;
+    Publish();
+    EXPECT_EQ(sim::PostRequests().size(), 1u);
+}
+
+// Only a 2xx answer marks the drives published; a failed send or any other status is shown.
+TEST_F(Publishing, OutcomeByErrorCodeAndHttpStatus) {
+    const struct { uint32_t error, status; const char* box; bool marked; } cases[] = {
+        {0, 200, nullptr, true},
+        {0, 204, nullptr, true},
+        {ERROR_INTERNET_NAME_NOT_RESOLVED, 0, NoInternet, false},
+        {12029, 0, "The KORVANTE data not sent. Error - 12029", false},
+        {12002, 0, "The KORVANTE data not sent. Error - 12002", false},
+        {0, 500, "The KORVANTE data not sent. HTTP status 500", false},
+        {0, 404, "The KORVANTE data not sent. HTTP status 404", false},
+        {0, 302, "The KORVANTE data not sent. HTTP status 302", false},
+        {0, 199, "The KORVANTE data not sent. HTTP status 199", false},
+    };
+    for (const auto& c : cases) {
+        const std::string name = std::to_string(c.error) + "/" + std::to_string(c.status);
+        TearDown();
+        SetUp();
+        Start(2);
+        sim::SetPostError(c.error);
+        sim::SetPostStatus(c.status);
+        Publish();
+        EXPECT_EQ(sim::PostRequests().size(), 1u) << name;
+        EXPECT_EQ(Published(), std::vector<std::string>(2, c.marked ? Version : "")) << name;
+        EXPECT_EQ(BoxTexts(), c.box ? std::vector<std::string>{c.box} : std::vector<std::string>{}) << name;
+        if (c.box) {
+            EXPECT_EQ(sim::MessageBoxCalls()[0].Flags, 0x1040u) << name;
+            EXPECT_EQ(sim::MessageBoxCalls()[0].Owner, 0u) << name;
+        }
+        EXPECT_TRUE(PublishEnabled()) << name;
+        EXPECT_EQ(sim::OpenInternetHandles(), 0u) << name;
+        EXPECT_EQ(sim::ProcessExits().size(), 0u) << name;
+    }
+}
+
+// The handler a test installs answers in place of the set status, and sees the request.
+TEST_F(Publishing, AHandlerAnswersTheRequest) {
+    Start(1);
+    static std::string seenObject;
+    sim::SetPostHandler([](const sim::PostRequest& r) {
+        seenObject = r.Object;
+        return 503u;
+    });
+    Publish();
+    EXPECT_EQ(seenObject, "korvante-data.php");
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"The KORVANTE data not sent. HTTP status 503"});
+}
+
+TEST_F(Publishing, PromptCancelMarksEveryDriveAndOkPublishes) {
+    const struct { int answer; bool sent; } cases[] = {{IDCANCEL, false}, {IDOK, true}};
+    for (const auto& c : cases) {
+        TearDown();
+        SetUp();
+        Start(3);
+        SetRegistryText(DriveTable.Drives[1]->RegKey, "LastReportVersion", "1.0.0.1");
+        sim::HoldMessageBoxes();
+        ASSERT_TRUE(CreateThread(PublishPrompt));
+        ASSERT_TRUE(sim::WaitForOpenMessageBoxes(1));
+        EXPECT_TRUE(PublishPromptShowing);
+        const sim::MessageBoxCall box = sim::MessageBoxCalls()[0];
+        EXPECT_EQ(box.Text, "The analysis of disk system is completed. Please publish the KORVANTE data to update the "
+                            "storage device database.");
+        EXPECT_EQ(box.Flags, 0x1041u);
+        EXPECT_EQ(box.Owner, 0u);
+        sim::StopHoldingMessageBoxes();
+        sim::ReleaseMessageBox(c.answer);
+        sim::WaitForWorkers();
+        EXPECT_FALSE(PublishPromptShowing);
+        EXPECT_EQ(sim::PostRequests().size(), c.sent ? 1u : 0u) << c.answer;
+        EXPECT_EQ(sim::UrlRequests().size(), c.sent ? 1u : 0u) << c.answer;
+        EXPECT_EQ(Published(), std::vector<std::string>(3, Version)) << c.answer;
+    }
+}
+
+// Without drives: the version and the text only, then the program ends, whether sent or not.
+TEST_F(Publishing, WithoutDrivesSendsTheTextAloneAndEnds) {
+    for (const uint32_t error : {0u, 12029u}) {
+        TearDown();
+        SetUp();
+        Start(0);
+        sim::SetPostError(error);
+        Publish();
+        const auto posts = sim::PostRequests();
+        ASSERT_EQ(posts.size(), 1u) << error;
+        EXPECT_EQ(posts[0].Body.find("name=\"bin\""), std::string::npos) << error;
+        if (error == 0) {  // a failure adds to the global log, which the text carries
+            ExpertMode = PublishMode = true;
+            const std::string text = BoxText(ReportPlainText(BuildReportDocument({})));
+            ExpertMode = PublishMode = false;
+            EXPECT_EQ(posts[0].Body, BuildUploadBody(Version, text, ""));
+        }
+        EXPECT_EQ(ReadTestRuns, 0u) << error;
+        EXPECT_EQ(sim::ProcessExits(), std::vector<uint32_t>{0}) << error;
+        EXPECT_EQ(BoxTexts().size(), error ? 1u : 0u) << error;
+    }
+}
+
+}  // namespace
