@@ -12,13 +12,11 @@
 #include "TestMachine.h"
 #include "app/ProgramLife.h"
 #include "app/Replay.h"
-#include "device/DiagnosticLog.h"
 #include "monitor/DriveState.h"
+#include "net/Publish.h"
 #include "platform/FileVersion.h"
-#include "platform/Time.h"
 #include "platform/sim/SimSystem.h"
 #include "platform/sim/SimWorld.h"
-#include "system/FileUtils.h"
 #include "system/OSInfo.h"
 #include "system/RegUtils.h"
 #include "ui/Report.h"
@@ -134,16 +132,11 @@ std::string ExpertReport() {
 
 // After the report, as publishing sends it: the block of the program's header and its drives.
 std::string PublishedBlock() {
-    PublishHeader header;
-    header.ProgramVersion = ProgramVersion();
-    header.OperatingSystem = OSName;
-    header.GlobalLog = GlobalLogText();
-    platform::GetSystemTime(header.Time);
     std::vector<DriveRecord> drives;
     for (unsigned i = 0; i < DriveTable.Count; ++i) drives.push_back(SnapshotDrive(i));
     std::vector<const DriveRecord*> pointers;
     for (const DriveRecord& d : drives) pointers.push_back(&d);
-    return BuildPublishBlock(header, pointers);
+    return BuildPublishBlock(CurrentPublishHeader(), pointers);
 }
 
 std::vector<std::string> Lines(const std::string& text) {
