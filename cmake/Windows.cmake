@@ -103,7 +103,8 @@ set_tests_properties(korvante_exe_starts PROPERTIES LABELS windows TIMEOUT 120)
 # download can end.
 add_executable(korvante_update_stub WIN32 ${PROJECT_SOURCE_DIR}/tests/windows/net/UpdateStub.cpp
                                           ${PROJECT_SOURCE_DIR}/tests/windows/net/UpdateStub.rc)
-add_executable(korvante_update_tests ${PROJECT_SOURCE_DIR}/tests/windows/net/UpdateDownloadTests.cpp)
+add_executable(korvante_update_tests ${PROJECT_SOURCE_DIR}/tests/windows/net/UpdateDownloadTests.cpp
+                                     ${PROJECT_SOURCE_DIR}/tests/windows/net/PublishUploadTests.cpp)
 target_link_libraries(korvante_update_tests PRIVATE korvante_core korvante_sim_storage korvante_sim_clock
                                                     korvante_win32_shell korvante_win32_system
                                                     korvante_sim_ui korvante_sim_threads GTest::gtest_main)

@@ -3,17 +3,22 @@
 // report; --publish: the text publishing sends). --fields scans and prints every kept drive's record
 // and diagnostic log, then the global log. With --cycles N the resident program lives N minutes on
 // the virtual clock: each monitoring cycle's commands per drive, every message box, registry write and
-// shell request, and at the end each drive's diagnostic log.
+// shell request, and at the end each drive's diagnostic log. --replay=BLOCKFILE in place of the
+// description runs on the machine a published data block describes, so that the report a user
+// published is rebuilt from what they sent.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <vector>
 
 #include "app/AttributeDump.h"
 #include "app/HealthDump.h"
 #include "app/RecordDump.h"
+#include "app/Replay.h"
 #include "discovery/Scan.h"
 #include "device/TIOCTL.h"
 #include "platform/sim/SimMachine.h"
@@ -32,13 +37,17 @@
 namespace {
 
 int Usage() {
-    std::cerr << "usage: korvante-headless [--expert | --publish | --fields | --cycles N] [MACHINE-DESCRIPTION]\n"
+    std::cerr << "usage: korvante-headless [--expert | --publish | --fields | --cycles N]\n"
+                 "                         [MACHINE-DESCRIPTION | --replay=BLOCKFILE]\n"
                  "Starts the program on the simulated machine the description file defines (the built-in\n"
                  "machine without one) and prints the report of its drives as plain text: the normal report,\n"
                  "with --expert the expert report, with --publish the text publishing sends. --fields prints\n"
                  "every drive record after the scan, its diagnostic log and the global log instead. With\n"
                  "--cycles, runs the resident program for N minutes of virtual time and prints what it did each\n"
-                 "minute (the built-in machine then has eight hours of events scripted on its timeline).\n";
+                 "minute (the built-in machine then has eight hours of events scripted on its timeline).\n"
+                 "--replay runs on the machine a published data block (as the server stored it) describes:\n"
+                 "its drives' pages, places, drive letters and stored measurements, its program version and\n"
+                 "operating system.\n";
     return 2;
 }
 
@@ -146,10 +155,11 @@ int RunLife(unsigned minutes) {
     return 0;
 }
 
-// The report of the started program's drives, as the report box would give it back as plain text.
-int PrintReport(bool expert, bool publish) {
-    sim::SetFileVersion(platform::GetModuleFileName(), {KORVANTE_VERSION_MS, KORVANTE_VERSION_LS});
+// The report of the started program's drives, as the report box would give it back as plain text;
+// a replayed block names the operating system its sender ran.
+int PrintReport(bool expert, bool publish, const std::string& reportedSystem) {
     InitOSInfo();
+    if (!reportedSystem.empty()) OSName = reportedSystem;
     StartResidentProgram();
     ExpertMode = expert || publish;
     PublishMode = publish;
@@ -183,6 +193,36 @@ int PrintFields() {
 
 enum class Output { Report, ExpertReport, PublishText, Fields, Life };
 
+const char ReplayOption[] = "--replay=";
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+// The machine of a description file or of a published block, or the built-in one; false after
+// saying on the error stream why it cannot be had.
+bool InstallMachine(const char* argument, bool day, std::string& reportedSystem) {
+    sim::Machine machine;
+    std::string error;
+    if (argument && !std::strncmp(argument, ReplayOption, sizeof ReplayOption - 1)) {
+        const std::string path = argument + sizeof ReplayOption - 1;
+        std::string block;
+        PublishHeader header;
+        if (!ReadWholeFile(path, block)) error = path + ": cannot read";
+        else if (!InstallReplayedBlock(block, header, error)) error = path + ": not a published data block: " + error;
+        reportedSystem = header.OperatingSystem;
+    } else if (argument) {
+        if (sim::LoadMachineFile(argument, machine, error)) sim::Install(std::move(machine));
+    } else {
+        sim::Install(day ? sim::DefaultMachineDay() : sim::DefaultMachine());
+    }
+    if (!error.empty()) std::cerr << "korvante-headless: " << error << "\n";
+    return error.empty();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -203,24 +243,18 @@ int main(int argc, char** argv) {
             output = f.output;
             next = 2;
         }
-    if (argc > next + 1 || (argc == next + 1 && argv[next][0] == '-')) return Usage();
-    sim::Machine machine;
-    if (argc == next + 1) {
-        std::string error;
-        if (!sim::LoadMachineFile(argv[next], machine, error)) {
-            std::cerr << "korvante-headless: " << error << "\n";
-            return 1;
-        }
-    } else {
-        machine = minutes >= 0 ? sim::DefaultMachineDay() : sim::DefaultMachine();
-    }
-    sim::Install(std::move(machine));
+    const char* argument = argc == next + 1 ? argv[next] : nullptr;
+    if (argc > next + 1 || (argument && argument[0] == '-' && std::strncmp(argument, ReplayOption, sizeof ReplayOption - 1)))
+        return Usage();
+    sim::SetFileVersion(platform::GetModuleFileName(), {KORVANTE_VERSION_MS, KORVANTE_VERSION_LS});
+    std::string reportedSystem;
+    if (!InstallMachine(argument, minutes >= 0, reportedSystem)) return 1;
     switch (output) {
         case Output::Life: return RunLife(static_cast<unsigned>(minutes));
         case Output::Fields: return PrintFields();
-        case Output::ExpertReport: return PrintReport(true, false);
-        case Output::PublishText: return PrintReport(true, true);
+        case Output::ExpertReport: return PrintReport(true, false, reportedSystem);
+        case Output::PublishText: return PrintReport(true, true, reportedSystem);
         case Output::Report: break;
     }
-    return PrintReport(false, false);
+    return PrintReport(false, false, reportedSystem);
 }

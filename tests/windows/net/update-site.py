@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
-"""The vendor's site for the Windows update tests: plain HTTP on 127.0.0.1 only.
+"""The vendor's site for the Windows update and publishing tests: plain HTTP on 127.0.0.1 only.
 
-Usage: update-site.py PROGRAM PORTFILE. Listens on a free port, which it writes to PORTFILE, and
-serves /CASE/version.txt and /CASE/KORVANTE.exe, each case delivering the program differently. The
-error cases answer the version file with an error status and a body that reads as a newer version."""
+Usage: update-site.py PROGRAM PORTFILE [POSTFILE]. Listens on a free port, which it writes to
+PORTFILE, and serves /CASE/version.txt and /CASE/KORVANTE.exe, each case delivering the program
+differently. The error cases answer the version file with an error status and a body that reads as a
+newer version. A POST to /korvante-data.php has its body written to POSTFILE and is answered with 200,
+or with NNN when the body holds "answer NNN"."""
 import http.server
+import re
 import socketserver
 import sys
 import time
@@ -49,6 +52,18 @@ class Site(http.server.BaseHTTPRequestHandler):
         if sent is not None:
             time.sleep(silence)
             self.close_connection = True
+
+    def do_POST(self):
+        if self.path != '/korvante-data.php' or len(sys.argv) < 4:
+            self.send_error(404)
+            return
+        body = self.rfile.read(int(self.headers.get('Content-Length', '0')))
+        with open(sys.argv[3], 'wb') as f:
+            f.write(body)
+        asked = re.search(rb'answer (\d{3})', body)
+        self.send_response(int(asked.group(1)) if asked else 200)
+        self.send_header('Content-Length', '0')
+        self.end_headers()
 
     def log_message(self, *args):
         pass
