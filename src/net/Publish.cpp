@@ -49,11 +49,11 @@ std::string FormPart(const char* name, const std::string& value) {
            "\r\n";
 }
 
-// The vendor's "version.txt" into `remote`; false when it cannot be opened.
+// The vendor's "version.txt" into `remote`; false when it cannot be had (an error page included).
 bool ReadVendorVersion(std::string& remote) {
     const HInternet internet = OpenInternet(UploadAgent);
     if (!internet) return false;
-    const HInternet file = InternetOpenUrl(internet, VendorAddress("/version.txt"), "", INTERNET_FLAG_RELOAD);
+    const HInternet file = OpenVersionFile(internet, VendorAddress("/version.txt"));
     if (!file) {
         InternetCloseHandle(internet);
         return false;
