@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "windows/TestRegistry.h"
 #include "windows/TestTask.h"
 #include "net/Installer.h"
 #include "platform/FileVersion.h"
@@ -183,24 +184,6 @@ Outcome StartCopy(const std::string& program, const std::string& arguments, cons
                   const char* licence = "accept", const char* mode = "run") {
     Child child = StartChild(program, arguments, temp, licence, mode);
     return Finish(child);
-}
-
-std::string Text(const std::string& path, const std::string& name) {
-    platform::HKey key = 0;
-    if (platform::RegOpenKeyEx(platform::HKEY_LOCAL_MACHINE, path, platform::KEY_READ, key) != ERROR_SUCCESS)
-        return "<no key>";
-    const std::string text = RegistryText(key, name);
-    platform::RegCloseKey(key);
-    return text;
-}
-
-bool SetText(const std::string& path, const std::string& name, const std::string& text) {
-    platform::HKey key = 0;
-    if (platform::RegCreateKeyEx(platform::HKEY_LOCAL_MACHINE, path, platform::KEY_ALL_ACCESS, key) != ERROR_SUCCESS)
-        return false;
-    const bool set = SetRegistryText(key, name, text);
-    platform::RegCloseKey(key);
-    return set;
 }
 
 bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }

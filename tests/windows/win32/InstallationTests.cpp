@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+#include "windows/TestRegistry.h"
 #include "windows/TestTask.h"
 #include "net/Installer.h"
 #include "platform/FileVersion.h"
@@ -24,24 +25,6 @@ constexpr char BranchVariable[] = "KORVANTE_INSTALL_BRANCH";
 constexpr char AppName[] = "KORVANTE-InstallTest";
 constexpr char UninstallBase[] = "Software\\Microsoft\\Windows\\CurrentVersion";
 const std::string UninstallKey = std::string(UninstallBase) + "\\UnInstall\\" + AppName;
-
-std::string Text(const std::string& path, const std::string& name) {
-    platform::HKey key = 0;
-    if (platform::RegOpenKeyEx(platform::HKEY_LOCAL_MACHINE, path, platform::KEY_READ, key) != ERROR_SUCCESS)
-        return "<no key>";
-    const std::string text = RegistryText(key, name);
-    platform::RegCloseKey(key);
-    return text;
-}
-
-bool SetText(const std::string& path, const std::string& name, const std::string& text) {
-    platform::HKey key = 0;
-    if (platform::RegCreateKeyEx(platform::HKEY_LOCAL_MACHINE, path, platform::KEY_ALL_ACCESS, key) != ERROR_SUCCESS)
-        return false;
-    const bool set = SetRegistryText(key, name, text);
-    platform::RegCloseKey(key);
-    return set;
-}
 
 bool IsFolder(const std::string& path) {
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
@@ -119,7 +102,9 @@ TEST_F(Installation, AFreshInstallationAndItsUninstallationLeaveNothingBehind) {
     if (stored) {
         EXPECT_NE(task.find("<ExecutionTimeLimit>PT0S</ExecutionTimeLimit>"), std::string::npos) << task;
         EXPECT_NE(task.find("<Priority>0</Priority>"), std::string::npos) << task;
-        if (task.find("<Command>") != std::string::npos) EXPECT_NE(task.find(executable), std::string::npos) << task;
+        if (task.find("<Command>") != std::string::npos) {
+            EXPECT_NE(task.find(executable), std::string::npos) << task;
+        }
     }
     const std::string definition = TaskDefinition(executable);
     EXPECT_NE(definition.find("<Command>" + executable + "</Command>"), std::string::npos);
