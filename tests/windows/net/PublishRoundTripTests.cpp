@@ -117,7 +117,9 @@ TEST(PublishRoundTrip, TheServerStoresTheBuiltInMachineAndShowsItsPage) {
         UploadData("Model - the report\r\n", c.block);
         const auto boxes = sim::MessageBoxCalls();
         ASSERT_EQ(boxes.size(), c.box ? 1u : 0u) << (boxes.empty() ? "" : boxes[0].Text);
-        if (c.box) EXPECT_EQ(boxes[0].Text, c.box);
+        if (c.box) {
+            EXPECT_EQ(boxes[0].Text, c.box);
+        }
         for (const DriveRecord* d : table)
             EXPECT_EQ(PublishedVersion(*d), c.published ? ProgramVersion() : std::string()) << d->Model;
     }

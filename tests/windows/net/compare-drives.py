@@ -33,9 +33,11 @@ def stored_drives(database_path):
 
 
 def differences(client, stored):
+    """The disagreements, and the fewest fields any drive's comparison covered."""
     found = []
     if len(client) != len(stored):
-        return ["the client sent %d drives, the server stored %d" % (len(client), len(stored))]
+        return ["the client sent %d drives, the server stored %d" % (len(client), len(stored))], 0
+    fewest = None
     for position, (record, row) in enumerate(zip(client, stored)):
         shared = 0
         for name, value in record.items():
@@ -49,17 +51,18 @@ def differences(client, stored):
                              % (position, record.get("Model"), name, row[name], value))
         if shared < MIN_SHARED_FIELDS:
             found.append("drive %d: only %d fields shared by the dump and the table" % (position, shared))
-    return found
+        fewest = shared if fewest is None else min(fewest, shared)
+    return found, fewest or 0
 
 
 def main():
     database, dump = sys.argv[1], sys.argv[2]
     client = client_records(dump)
-    found = differences(client, stored_drives(database))
+    found, fewest = differences(client, stored_drives(database))
     for line in found:
         print(line)
     if not found:
-        print("%d drives: the server's records equal the client's" % len(client))
+        print("%d drives: the server's records equal the client's, %d fields or more each" % (len(client), fewest))
     return 1 if found or not client else 0
 
 
