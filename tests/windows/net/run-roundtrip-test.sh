@@ -38,10 +38,14 @@ KORVANTE_TEST_SERVER="http://127.0.0.1:$port" KORVANTE_TEST_SENT="$work/sent.bin
 rc=$?
 stop_server
 echo "--- the server's output"; cat "$work/server.log"
-[ "$rc" -eq 0 ] || exit "$rc"
+# What the server stored is compared even after the test failed: it tells which side went wrong.
 [ -s "$work/sent.bin" ] && [ -s "$work/client.dump" ] || { echo "the test left no block or no dump"; exit 1; }
-
-"$server" --export-block 1 --database "$work/drives.db" --out "$work/exported.bin" || exit 1
-if ! cmp "$work/sent.bin" "$work/exported.bin"; then echo "the stored block differs from the block sent"; exit 1; fi
-echo "the stored block equals the block sent ($(stat -c %s "$work/sent.bin") bytes)"
-python3 "$here/compare-drives.py" "$work/drives.db" "$work/client.dump"
+if ! "$server" --export-block 1 --database "$work/drives.db" --out "$work/exported.bin"; then
+  rc=1
+elif ! cmp "$work/sent.bin" "$work/exported.bin"; then
+  echo "the stored block differs from the block sent"; rc=1
+else
+  echo "the stored block equals the block sent ($(stat -c %s "$work/sent.bin") bytes)"
+fi
+python3 "$here/compare-drives.py" "$work/drives.db" "$work/client.dump" || rc=1
+exit "$rc"
