@@ -22,7 +22,8 @@ trap 'stop_server; rm -rf "$work"' EXIT
 # A port free a moment ago may be taken before the server binds it: a few attempts.
 for _ in 1 2 3 4 5; do
   port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-  "$server" --port "$port" --database "$work/drives.db" >"$work/server.log" 2>&1 &
+  # Bounded below ctest's limit: a script killed on time-out cannot stop it through its trap.
+  timeout 290 "$server" --port "$port" --database "$work/drives.db" >"$work/server.log" 2>&1 &
   pid=$!
   for _ in $(seq 50); do
     grep -q "^korvante-server on" "$work/server.log" && break
