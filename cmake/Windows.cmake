@@ -113,6 +113,22 @@ add_test(NAME korvante_update_tests
                  ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:korvante_update_tests>)
 set_tests_properties(korvante_update_tests PROPERTIES LABELS windows TIMEOUT 300)
 
+# The built-in simulated machine published through the real WinInet to the native drive database
+# server on loopback (tests/windows/net/PublishRoundTripTests.cpp, run by run-roundtrip-test.sh): the
+# server's stored block and decoded drives held against the client's. The server is a native program:
+# KORVANTE_SERVER_PROGRAM names it (scripts/test.sh passes the native tree's); without it the test is
+# skipped. The program's resources give the test the program's version.
+set(KORVANTE_SERVER_PROGRAM "" CACHE FILEPATH "The native korvante-server the Windows round-trip test publishes to")
+add_executable(korvante_publish_roundtrip_tests ${PROJECT_SOURCE_DIR}/tests/windows/net/PublishRoundTripTests.cpp
+                                                ${CMAKE_CURRENT_BINARY_DIR}/KORVANTE.rc)
+target_link_libraries(korvante_publish_roundtrip_tests PRIVATE korvante_core korvante_dump korvante_sim_storage
+                                                               korvante_sim_clock korvante_win32_shell korvante_win32_system
+                                                               korvante_sim_ui korvante_sim_threads GTest::gtest_main)
+add_test(NAME korvante_publish_roundtrip_tests
+         COMMAND bash ${PROJECT_SOURCE_DIR}/tests/windows/net/run-roundtrip-test.sh "${KORVANTE_SERVER_PROGRAM}"
+                 ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:korvante_publish_roundtrip_tests>)
+set_tests_properties(korvante_publish_roundtrip_tests PROPERTIES LABELS windows TIMEOUT 300 SKIP_RETURN_CODE 77)
+
 # The installer on installed copies (tests/windows/net/InstalledCopyTests.cpp): the real registry,
 # files, short names, file mappings, processes and task scheduler in a temporary program-files folder,
 # the boxes and the licence dialog recorded by the simulated user interface. The test starts copies of

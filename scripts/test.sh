@@ -98,9 +98,13 @@ stage_fuzz() {
   return $rc
 }
 
+# The Windows publishing round trip runs against the native drive database server, which the native
+# stage built; the Windows trees are told where it is (the test is skipped without it).
+server_program=(-DKORVANTE_SERVER_PROGRAM="$root/build/src/server/korvante-server")
+
 stage_windows() {
   configure_and_build build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release \
-    -DKORVANTE_WINEPREFIX="$root/build-win/wineprefix"
+    -DKORVANTE_WINEPREFIX="$root/build-win/wineprefix" "${server_program[@]}"
 }
 
 # Wine runs the 32-bit program only where this machine executes 32-bit code: some virtual machines'
@@ -128,7 +132,7 @@ choose_wine_tree() {
 
 configure_wine64_tree() {
   configure_and_build build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
-    -DKORVANTE_WINEPREFIX="$root/build-win64/wineprefix"
+    -DKORVANTE_WINEPREFIX="$root/build-win64/wineprefix" "${server_program[@]}"
 }
 
 find_wine_loader() {
