@@ -165,6 +165,23 @@ TEST(DetectTrademark, BrandNameAtTheStartDecidesWhatNothingElseDid) {
     }
 }
 
+// Ordering codes that follow a maker's part-number scheme, and codes just outside it.
+const Expected PartNumbers[] = {
+    {"APSDM004GA1AN-XTM1", "Apacer"},  // three-letter line code, capacity 004G
+    {"APM256GXYZ", "Apacer"},          // one-letter line code
+    {"APQR032G", "Apacer"},            // two letters, nothing after the G
+    {"APSDMX004G", ""},                // a four-letter line code is none of Apacer's
+    {"APM25G", ""},                    // the capacity has three digits
+    {"APM256T", ""},                   // ...and is given in gigabytes
+    {"AP256GAS340", ""},               // no line code before the capacity
+    {"APSDM004", ""},
+    {"APS-SL3N-256", "Pioneer"},       // Pioneer's codes come first in the table
+};
+
+TEST(DetectTrademark, PartNumberSchemes) {
+    for (const Expected& e : PartNumbers) EXPECT_EQ(Ata(e.model), e.brand) << e.model;
+}
+
 struct Known {
     const char* model;
     bool isNVMe;
