@@ -1,5 +1,6 @@
 // The tables brand detection falls back on once the rules of the model's group have had their say:
-// texts that name a maker anywhere in the model, models that name no maker, and counterfeit models.
+// texts that name a maker anywhere in the model, models that name no maker, counterfeit models, and
+// the brand names themselves for models that begin with one.
 #include "knowledge/TrademarkTables.h"
 
 #include <iterator>
@@ -166,3 +167,71 @@ const TextRule UnrecognisedCounterfeits[] = {
     {EqualsText, "sandisk", "Fake"},
 };
 const size_t UnrecognisedCounterfeitCount = std::size(UnrecognisedCounterfeits);
+
+const char* const BrandNames[] = {
+    "2-Power", "2connet", "A-Ray", "AA-Tigers", "Aarvex", "Abacus", "Ace Power", "Acer", "Acos", "Actseno",
+    "Adata", "addlink", "Advantech", "Aego", "Afox", "AGI", "Agile", "Aigo", "Airdigm", "AirDisk", "AITC",
+    "AlienTech", "Alketron", "Alltek", "AMD", "Anacomda", "Ant Esports", "Aoluska", "Apacer", "Apple",
+    "Ardor Gaming", "ASDK", "Asenno", "Asgard", "ASint", "ASL", "Asolid", "Aspor", "Asscir", "ATP", "Attech",
+    "Avant", "Avexir", "Axiom", "Axle", "Azerty", "Baititon", "Bamba", "BaseTech", "Best Memory", "BestBattery",
+    "Bestoss", "Billion Reservoir", "Biostar", "Biwin", "BKHD", "Blackpcs", "BlueRay", "Bto", "Buddy", "Buffalo",
+    "Bugatek", "Bulldozer", "Bullet", "CBR", "CeaMere", "Cervoz", "ChangSen", "Chiptronex", "Chitoe", "Clover",
+    "Codegen", "Colorful", "Compit", "Conner", "Consistent", "Corsair", "Crucial", "Cuso", "Cusu", "CyberX", "Cyx",
+    "Dahua", "Daichi", "Dale7", "Daten", "Dell", "Delora", "Deotera", "Derlar", "DeTech", "Dexp", "Dextor",
+    "Digirich", "Digistor", "Digital Alliance", "Digma", "Dingge", "DM Life", "DMS", "Doctor Memory", "Dogfish",
+    "Doggo", "Drevo", "DST", "Duex", "Dynabook", "e2e4", "Eaget", "Eastern data", "Easy Memory", "Edge Memory",
+    "Ediloca", "Eekoo", "Elsa", "Elsky", "Emtec", "Enmax", "Etopso", "eVault", "Everest", "EVM", "EvoTech",
+    "Exbom", "ExcelStor", "ExeGate", "Exram", "ExtraPlusEnergy", "Extrememory", "Eyota", "EZCool", "Ezlink",
+    "Fanxiang", "Fartrail", "Faspeed", "FastDisk", "FCS", "FDC", "Fenix", "Festtive", "Fikwot", "Firebat",
+    "Flexis", "Focal", "Foxin", "Foxline", "Fujitsu", "Fuller", "FZ", "G-Bong", "G.Skill", "Galax", "Gamer Ninja",
+    "Gamers Choice", "GeIL", "Genuine", "GEO", "Geonix", "Gigabyte", "Gigastone", "Gloway", "Go Infinity",
+    "Gofatoo", "Golden memory", "Goldenfir", "Goldentec", "Goline", "GoodRAM", "Gortgas", "Graviton", "Great Wall",
+    "Gritronix", "GS Nanotech", "GSemi", "GTA Tech", "GTL", "Gudga", "H-Flash", "Hajaan", "Hanye", "Haze",
+    "Heoriady", "Heovose", "HeroSys", "Hewlett Packard", "Hi-Level", "HighRel", "Hikleche", "Hikvision", "Hised",
+    "Hitachi", "Hoge", "HongLong", "HongQin", "HooDisk", "Hoopson", "Huadisk", "Huawei", "Huaxuan", "Hydra",
+    "HyperTec", "HYssd", "Hyundai", "i.norys", "IBM", "iCoolax", "iDsonix", "iFound", "Imation", "Imperion",
+    "Incehesap", "Indilinx", "Innodisk", "Innovation IT", "Intaiell", "Integral Memory", "Intel", "Intenso",
+    "Ioway", "Iplex", "Irvine", "Izoly", "James Donkey", "Jaster", "JD", "Jesis", "JieShuo", "Jingyi", "Jishun",
+    "JK", "JMST", "Juhor", "Kabum", "Kaizen", "Kaser", "Kazuk", "KCG", "KData", "KeepData", "Kim MiDi",
+    "Kimcunsung", "Kimtigo", "KingBank", "KingCell", "Kingchuxing", "KingCom", "KingDian", "KingDisk", "KingFast",
+    "Kingmax", "KingPrice", "Kingsand", "KingSpec", "KingSSD", "Kingston", "KinRam", "Kioxia", "Klevv", "Kllisre",
+    "Knup", "Kodak", "Kootion", "Kowin", "Kross", "Krystaic", "Kston", "Ktrok", "Kuijia", "Kunup", "Kuzuk", "Kvst",
+    "Kyo", "LaCie", "Lapcare", "Lazos", "LDLC", "Lecoo", "Lenovo", "Lensen", "Leven", "Lexar", "LG", "Life Tech",
+    "Lightning", "Lite-On", "LonDisk", "Longline", "Longsys", "LuminouTek", "Lunatic", "Lvcards", "M.Skill",
+    "MacMemory", "Macrovip", "Magix", "Magnetic Data", "Mancer", "Marshal", "MasonSemi", "MasterMemory", "Matrix",
+    "MaxM", "Maxsun", "Maxtor", "Maya", "MCPoint", "Mctech", "Mediamax", "MemoiresTek", "MemoRight",
+    "Memory Ghost", "Metec", "MG Tech", "MGS", "Mibrand", "MicroData", "MicroDream", "MicroFrom", "Micron",
+    "Midasforce", "MiLi", "Mirex", "Mixza", "Mllse", "Modix", "Monster Storage", "Morebeck", "Move speed", "MSI",
+    "Mushkin", "MyDigitalSSD", "MyMedia", "Myung", "NaTech", "Nellesar", "Neo Forza", "Neobihier", "Neologic",
+    "Netac", "NetCore", "Nextorage", "Nextron", "Nikimi", "Nikopol", "NMicro", "NN Tecnologia", "NTC",
+    "OCPC Gaming", "OCZ", "Odopo", "Oeing", "Oleane", "Onda", "OneXPlayer", "Orico", "Origin", "Ortial", "Oscoo",
+    "Outton", "OV", "Ovation", "OWC", "OxyBr", "Palit", "Patriot Memory", "PC Pet", "PCCooler", "PCSpecialist",
+    "Pcyes", "Philips", "Phison", "Phixero", "Pichau", "Pioneer", "Plextor", "PNY", "Polion", "Power Rig",
+    "PowerX", "PQI", "Pretec", "ProDrive", "Prologix", "Punta", "Puskill", "QianChu", "Qnix", "Qopp", "QPower",
+    "Quantum", "Quanxing", "Quaroni", "Qumo", "Rahonix", "Ramaxel", "Rambaite", "Ramsta", "Raver", "Rayson",
+    "Razz", "RceSSD", "Recadata", "Reeinno", "Reletech", "Revo", "RevuAhn", "Rise Mode", "Rogueware", "Rouhong",
+    "RuDigital", "Ruiren", "RunCore", "RX7", "RZX", "S3+", "Sabrent", "Saichi", "Samgporse", "Samsung", "SanDisk",
+    "SCCTS", "SCY", "Seagate", "Securenet", "Sed", "Sethrise", "SGH", "Shark Gaming", "ShiJi", "ShineDisk",
+    "Silicon Power", "Simmtronics", "Simorchip", "SiS", "SK", "SK hynix", "Skihotar", "SKS", "Skyline", "Smartbuy",
+    "SMMA", "SNR", "Solid", "Solidigm", "SomnAmbulist", "Sonizoon", "Soooner", "Soyo", "SPD", "SSK", "SSSTC",
+    "Star", "Start", "STmagic", "Strond", "Stylos", "Suneast", "Suntrsi", "SunWind", "Super Talent", "Supersonic",
+    "SuperSSpeed", "Surma", "Synology", "Syoncon", "Taifast", "Taisu", "takeMS", "Tammuz", "Tansanshe", "Target",
+    "TCMG", "Tcsunbow", "Team Group", "Techno speed", "Teclast", "Tecmiyo", "Teleplan", "Tesla", "Teutons",
+    "Textorm", "TGT Gaming", "Timetec", "TMI", "Topmore", "Torosus", "Toshiba", "Transcend", "TrekStor",
+    "Triventa", "TRM", "Tronos", "Turbox", "TwinMOS", "TWSC", "Txrui", "Udinfo", "UDSS", "ULike", "Umax", "Unic2",
+    "Union Memory", "Univois", "UP Gamer", "UzmPower", "V-GeN", "ValueTech", "Vaseky", "Vektron", "Veno Scorp",
+    "VenomRX", "Verbatim", "Verico", "Virtium", "Visipro", "Vivetronic", "Vixion", "VnmRX", "Voltriq", "VSP",
+    "VTrust", "Vurrion", "Wael", "Walram", "Warrior", "Water Panther", "Wdstars", "Wdxsky", "Weijinto", "Wellcomm",
+    "Wellmim", "Western digital", "Whalekom", "Wibrand", "Wibtek", "Wicgtyp", "Win Memory", "Winten", "Wodposit",
+    "Wooking", "X-Energy", "X-Star", "Xincuu", "Xinhaike", "Xinkui", "Xinsujie", "Xintor", "XOC", "XrayDisk",
+    "XUE", "Yansen", "Yeston", "Yeyian", "YHJC", "YingChu", "YMTC", "Yucun", "Zadak", "Zebion", "Zebronics",
+    "Zeplin", "Zheino", "Zotac", "Zsuit", "ZTC", "Zyrex",
+};
+const size_t BrandNameCount = std::size(BrandNames);
+
+// Makers whose own drives never open with their bare name in the forms the leading-word step reads:
+// Intel prints INTEL before its part numbers, Crucial a CT part number or "Crucial_", and a model
+// opening with "Crucial" or "CRUCIAL" is a counterfeit's habit (see the lists above). Their models
+// stay with the table.
+const char* const BrandsLeftToTheTable[] = {"Intel", "Crucial"};
+const size_t BrandsLeftToTheTableCount = std::size(BrandsLeftToTheTable);

@@ -69,6 +69,9 @@ const TrademarkRule RulesA[] = {
     // The brand names above as makers print them in capitals.
     {"Acer", {{"ACER *"}}},
     {"addlink", {{"ADDLINK*"}}},
+    // Apacer's industrial ordering codes: AP, a product-line code of up to three letters (SDM for the
+    // SATA modules), then the capacity in gigabytes as three digits and G.
+    {"Apacer", {{"AP[A-Z]###G*"}, {"AP[A-Z][A-Z]###G*"}, {"AP[A-Z][A-Z][A-Z]###G*"}}},
 };
 
 const TrademarkRule RulesLowercaseA[] = {

@@ -67,6 +67,21 @@ extern const size_t CounterfeitOverrideCount;
 extern const TextRule UnrecognisedCounterfeits[];
 extern const size_t UnrecognisedCounterfeitCount;
 
+// The brand names detection may give besides "Unknown" and "Fake", spelled as shown to users.
+extern const char* const BrandNames[];
+extern const size_t BrandNameCount;
+
+// Brands whose name at the start of a model the leading-word step does not read; the table alone
+// decides for them.
+extern const char* const BrandsLeftToTheTable[];
+extern const size_t BrandsLeftToTheTableCount;
+
+// The brand whose name is the model's first word, for models no rule, fallback text, generic name or
+// counterfeit text decided: the name as written, in capitals, or with every word capitalised, then
+// the end of the model or a character that is neither letter nor digit. The longest such name wins.
+// Brands the table names only as whole models keep that restriction. Null when no name leads.
+const char* LeadingBrandWord(const std::string& model);
+
 // True when the model is covered by the pattern (the condition of an alternative aside).
 bool PatternMatches(const char* pattern, const char* model, size_t length);
 

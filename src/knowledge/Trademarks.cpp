@@ -89,6 +89,63 @@ bool IsGenericModel(const std::string& model) {
     return false;
 }
 
+bool IsLetterOrDigit(unsigned char c) { return IsDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// Only a to z change case, as in the case-insensitive positions of the rules.
+char ToUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char ToLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// The letter cases makers print a brand name in.
+enum NameForm { AsWritten, InCapitals, WordsCapitalised };
+
+std::string NameIn(const char* name, NameForm form) {
+    std::string text = name;
+    bool wordStart = true;
+    for (char& c : text) {
+        if (form == InCapitals || (form == WordsCapitalised && wordStart))
+            c = ToUpper(c);
+        else if (form == WordsCapitalised)
+            c = ToLower(c);
+        wordStart = c == ' ';
+    }
+    return text;
+}
+
+// True when the model begins with the word and the word ends there (no letter or digit follows).
+bool LeadsAsWord(const std::string& model, const std::string& word) {
+    return model.size() >= word.size() && model.compare(0, word.size(), word) == 0 &&
+           (model.size() == word.size() || !IsLetterOrDigit(static_cast<unsigned char>(model[word.size()])));
+}
+
+// True when every rule of the brand covers a whole model only: the table names the brand for those
+// exact texts and nothing that merely begins like them.
+bool NamedOnlyAsWholeModels(const char* brand) {
+    bool named = false;
+    for (size_t g = 0; g < TrademarkGroupCount; ++g)
+        for (size_t r = 0; r < TrademarkGroups[g].Count; ++r) {
+            const TrademarkRule& rule = TrademarkGroups[g].Rules[r];
+            if (std::strcmp(rule.Brand, brand) != 0) continue;
+            for (const Alternative& a : rule.Alternatives) {
+                if (!a.Pattern) break;
+                if (std::strchr(a.Pattern, '*')) return false;
+                named = true;
+            }
+        }
+    return named;
+}
+
+bool LeftToTheTable(const char* brand) {
+    for (size_t i = 0; i < BrandsLeftToTheTableCount; ++i)
+        if (std::strcmp(BrandsLeftToTheTable[i], brand) == 0) return true;
+    return NamedOnlyAsWholeModels(brand);
+}
+
+bool NameLeads(const std::string& model, const char* name) {
+    for (NameForm form : {AsWritten, InCapitals, WordsCapitalised})
+        if (LeadsAsWord(model, NameIn(name, form))) return true;
+    return false;
+}
+
 }  // namespace
 
 bool PatternMatches(const char* pattern, const char* model, size_t length) {
@@ -120,6 +177,19 @@ bool PatternIsWellFormed(const char* pattern) {
     return true;
 }
 
+const char* LeadingBrandWord(const std::string& model) {
+    const char* found = nullptr;
+    size_t foundLength = 0;
+    for (size_t i = 0; i < BrandNameCount; ++i) {
+        const size_t length = std::strlen(BrandNames[i]);
+        if (length > foundLength && NameLeads(model, BrandNames[i]) && !LeftToTheTable(BrandNames[i])) {
+            found = BrandNames[i];
+            foundLength = length;
+        }
+    }
+    return found;
+}
+
 const TrademarkRule* DecidingRule(const std::string& model, bool isNVMe) {
     const TrademarkGroup* group = model.empty() ? nullptr : GroupOf(static_cast<unsigned char>(model[0]));
     if (!group) return nullptr;
@@ -138,7 +208,9 @@ std::string DetectTrademark(const std::string& model, bool isNVMe) {
     if (brand.empty()) {
         if (IsGenericModel(model)) return "Unknown";
         if (FirstHolding(UnrecognisedCounterfeits, UnrecognisedCounterfeitCount, model)) return "Fake";
-        return std::string();
+        const char* leading = LeadingBrandWord(model);
+        if (!leading) return std::string();
+        brand = leading;
     }
     if (FirstHolding(CounterfeitOverrides, CounterfeitOverrideCount, model, &brand)) return "Fake";
     return brand;

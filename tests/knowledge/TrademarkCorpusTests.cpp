@@ -30,7 +30,9 @@ struct RuleSupport {
     unsigned agreeing = 0;   // of those, models whose maker is the rule's brand
 };
 
-void WriteSupport(const std::map<const TrademarkRule*, RuleSupport>& support, const std::string& path) {
+// The rules' support, then that of the brand name at the start of models no rule decides.
+void WriteSupport(const std::map<const TrademarkRule*, RuleSupport>& support, const RuleSupport& leading,
+                  const std::string& path) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << "group\tplace\trule\tdecided\twith_maker\tagreeing\n";
     for (size_t g = 0; g < TrademarkGroupCount; ++g) {
@@ -42,6 +44,14 @@ void WriteSupport(const std::map<const TrademarkRule*, RuleSupport>& support, co
                 << s.withMaker << '\t' << s.agreeing << '\n';
         }
     }
+    out << "-\t-\tbrand name leading the model\t" << leading.decided << '\t' << leading.withMaker << '\t'
+        << leading.agreeing << '\n';
+}
+
+void Count(RuleSupport& s, const std::string& maker, const std::string& brand) {
+    ++s.decided;
+    s.withMaker += !maker.empty();
+    s.agreeing += maker == brand;
 }
 
 TEST(TrademarkCorpus, RealModelsYieldTheirMakerOnBothParts) {
@@ -57,20 +67,18 @@ TEST(TrademarkCorpus, RealModelsYieldTheirMakerOnBothParts) {
     mismatches << "model\tinterface\tmaker\tdetected\n";
     Share parts[2];
     std::map<const TrademarkRule*, RuleSupport> support;
+    RuleSupport leadingSupport;
     for (size_t i = 1; i < rows.size(); ++i) {
         const Row& f = rows[i];
         if (f.size() < 3) continue;
         const bool isNVMe = f[1] == "NVMe";
         const Part part = PartOf(f[0]);
         const TrademarkRule* rule = DecidingRule(f[0], isNVMe);
-        if (rule && part == Writing) {
-            RuleSupport& s = support[rule];
-            ++s.decided;
-            s.withMaker += !f[2].empty();
-            s.agreeing += f[2] == rule->Brand;
-        }
-        if (f[2].empty()) continue;
         const std::string detected = DetectTrademark(f[0], isNVMe);
+        if (rule && part == Writing) Count(support[rule], f[2], rule->Brand);
+        const char* leading = rule ? nullptr : LeadingBrandWord(f[0]);
+        if (leading && detected == leading && part == Writing) Count(leadingSupport, f[2], leading);
+        if (f[2].empty()) continue;
         ++parts[part].of;
         if (detected == f[2])
             ++parts[part].right;
@@ -78,7 +86,7 @@ TEST(TrademarkCorpus, RealModelsYieldTheirMakerOnBothParts) {
             mismatches << f[0] << '\t' << f[1] << '\t' << f[2] << '\t' << detected << '\n';
     }
     const std::string supportFile = BuildTreeFile("trademark-rule-support.tsv");
-    WriteSupport(support, supportFile);
+    WriteSupport(support, leadingSupport, supportFile);
 
     ASSERT_GT(parts[Writing].of + parts[Measured].of, 3000u) << "the fixture is shorter than expected";
     // The split is near four to one; a far other ratio means the hash or the reading changed.

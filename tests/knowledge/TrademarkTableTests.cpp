@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <bitset>
+#include <cctype>
 #include <set>
 #include <string>
 #include <vector>
@@ -220,6 +221,58 @@ TEST(TrademarkTable, EveryBrandOfTheListIsReachedAndNoOtherName) {
     for (size_t i = 0; i < FallbackRuleCount; ++i) EXPECT_EQ(listed.count(FallbackRules[i].Brand), 1u);
     for (size_t i = 0; i < CounterfeitOverrideCount; ++i) EXPECT_EQ(listed.count(CounterfeitOverrides[i].Brand), 1u);
     EXPECT_EQ(DetectTrademark("X One S", false), "Vixion");
+}
+
+// The forms a maker prints its name in, built here apart from the detection code.
+std::vector<std::string> PrintedForms(const std::string& name) {
+    std::string capitals = name, capitalised = name;
+    for (size_t i = 0; i < name.size(); ++i) {
+        capitals[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[i])));
+        const bool wordStart = i == 0 || name[i - 1] == ' ';
+        const unsigned char c = static_cast<unsigned char>(name[i]);
+        capitalised[i] = static_cast<char>(wordStart ? std::toupper(c) : std::tolower(c));
+    }
+    return {name, capitals, capitalised};
+}
+
+// Brands whose every rule covers a whole model only, read from the table here.
+std::set<std::string> BrandsOfWholeModelsOnly() {
+    std::set<std::string> open, whole;
+    ForEachAlternative([&](const TrademarkGroup& g, size_t r, const Alternative& a) {
+        (std::string(a.Pattern).back() == '*' ? open : whole).insert(g.Rules[r].Brand);
+    });
+    for (const std::string& brand : open) whole.erase(brand);
+    return whole;
+}
+
+TEST(TrademarkTable, EveryListedNameLeadsToItsBrandUnlessTheTableDecides) {
+    const std::set<std::string> listed(std::begin(BrandList), std::end(BrandList));
+    const std::set<std::string> named(BrandNames, BrandNames + BrandNameCount);
+    EXPECT_EQ(named, listed);
+    const std::set<std::string> wholeOnly = BrandsOfWholeModelsOnly();
+    EXPECT_EQ(wholeOnly.size(), 11u);
+    EXPECT_EQ(wholeOnly.count("BlueRay"), 1u);
+    std::set<std::string> leftAlone(BrandsLeftToTheTable, BrandsLeftToTheTable + BrandsLeftToTheTableCount);
+    leftAlone.insert(wholeOnly.begin(), wholeOnly.end());
+    unsigned byName = 0;
+    for (const std::string& brand : listed) {
+        for (const std::string& form : PrintedForms(brand)) {
+            for (const std::string& model : {form, form + " 1TB", form + "-X"}) {
+                if (DecidingRule(model, false)) continue;  // the table's order is checked elsewhere
+                const std::string detected = DetectTrademark(model, false);
+                if (detected == "Fake" || detected == "Unknown") continue;
+                EXPECT_EQ(detected, leftAlone.count(brand) ? "" : brand) << model;
+                byName += detected == brand;
+            }
+        }
+        // A letter or digit right after the name makes it another word.
+        const std::string joined = brand + "Z9";
+        if (!DecidingRule(joined, false)) {
+            EXPECT_EQ(LeadingBrandWord(joined), nullptr) << joined;
+        }
+    }
+    // Most names the rules already know as written and in capitals; the capitalised words add the most.
+    EXPECT_GT(byName, 300u);
 }
 
 TEST(TrademarkTable, NoRuleOrAlternativeIsHiddenBehindAnEarlierOne) {

@@ -127,6 +127,61 @@ TEST(DetectTrademark, CounterfeitTextsOverrideOrFillTheBrand) {
     EXPECT_EQ(Ata("FURY RENEGADE"), "Fake");
 }
 
+struct Expected {
+    const char* model;
+    const char* brand;
+};
+
+// Models that only the brand name at their start decides: no rule of their group, no fallback text.
+const Expected LeadingNames[] = {
+    {"Kingspec 256GB", "KingSpec"},         // capitalised
+    {"HEWLETT PACKARD SSD", "Hewlett Packard"},  // in capitals, two words
+    {"Western digital Blue", "Western digital"},  // as written, only the W rules' other spellings exist
+    {"Team Group Vulcan", "Team Group"},      // every word capitalised
+    {"Sk Hynix Gold P31", "SK hynix"},        // the longer name wins over "Sk" for SK
+    {"Addlink-S70", "addlink"},               // a hyphen ends the word
+    {"Takems_512", "takeMS"},                 // so does an underscore
+    {"G.skill Phoenix", "G.Skill"},           // a dot inside a name is part of the word
+    {"E2e4", "e2e4"},                         // the name alone is the whole model
+    {"VIXION X", "Vixion"},                   // no rule at all, only the fallback text before
+    {"Kingspec256GB", ""},                    // a digit after the name: not a word of its own
+    {"Kingspecs 1", ""},                      // nor a letter
+    {"kingspec 256GB", ""},                   // lower case is none of the forms
+    {"KINGSPEC", "KingSpec"},                 // in capitals the group rule already has it
+    {"Intel SSD", ""},                        // left to the table
+    {"Crucial MX500 500GB", ""},              // left to the table
+    {"CRUCIAL MX500", "Fake"},                // the counterfeit prefix is tried first
+    {"YMTC JGS", "Unknown"},                  // a generic name is tried first
+    {"Polion X", ""},                         // the table names Polion only as the whole model
+    {"BLUERAY SSD 1", ""},
+    {"Heovose 1TB", ""},
+    {"AGILE-256GB", "AGI"},                   // a rule of the group decides before the name
+};
+
+TEST(DetectTrademark, BrandNameAtTheStartDecidesWhatNothingElseDid) {
+    for (const Expected& e : LeadingNames) {
+        EXPECT_EQ(Ata(e.model), e.brand) << e.model;
+        EXPECT_EQ(Nvme(e.model), e.brand) << e.model;
+    }
+}
+
+// Ordering codes that follow a maker's part-number scheme, and codes just outside it.
+const Expected PartNumbers[] = {
+    {"APSDM004GA1AN-XTM1", "Apacer"},  // three-letter line code, capacity 004G
+    {"APM256GXYZ", "Apacer"},          // one-letter line code
+    {"APQR032G", "Apacer"},            // two letters, nothing after the G
+    {"APSDMX004G", ""},                // a four-letter line code is none of Apacer's
+    {"APM25G", ""},                    // the capacity has three digits
+    {"APM256T", ""},                   // ...and is given in gigabytes
+    {"AP256GAS340", ""},               // no line code before the capacity
+    {"APSDM004", ""},
+    {"APS-SL3N-256", "Pioneer"},       // Pioneer's codes come first in the table
+};
+
+TEST(DetectTrademark, PartNumberSchemes) {
+    for (const Expected& e : PartNumbers) EXPECT_EQ(Ata(e.model), e.brand) << e.model;
+}
+
 struct Known {
     const char* model;
     bool isNVMe;
