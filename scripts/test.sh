@@ -69,7 +69,7 @@ stage_address() {
 }
 
 stage_thread() {
-  TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1} \
+  TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/tsan-suppressions.txt} \
     native_tree build-tsan "${sanitized[@]}" -DKORVANTE_SANITIZE=thread
 }
 
