@@ -77,10 +77,16 @@ extern const char* const BrandsLeftToTheTable[];
 extern const size_t BrandsLeftToTheTableCount;
 
 // The brand whose name is the model's first word, for models no rule, fallback text, generic name or
-// counterfeit text decided: the name as written, in capitals, or with every word capitalised, then
-// the end of the model or a character that is neither letter nor digit. The longest such name wins.
-// Brands the table names only as whole models keep that restriction. Null when no name leads.
+// counterfeit text decided: the name as written, in capitals, with every word capitalised or in small
+// letters, then the end of the model or a character that is neither letter nor digit. The longest
+// such name wins. Brands the table names only as whole models keep that restriction. Null when no
+// name leads.
 const char* LeadingBrandWord(const std::string& model);
+
+// The brand an OEM model names after the interface, as in "<part> NVMe <MAKER> <capacity>": the
+// longest listed name, in the same forms, that follows " NVMe ". Read only when no name leads the
+// model. Null when the model has no such word.
+const char* BrandNamedAfterNVMe(const std::string& model);
 
 // True when the model is covered by the pattern (the condition of an alternative aside).
 bool PatternMatches(const char* pattern, const char* model, size_t length);

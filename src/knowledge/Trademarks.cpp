@@ -96,25 +96,24 @@ char ToUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' +
 char ToLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // The letter cases makers print a brand name in.
-enum NameForm { AsWritten, InCapitals, WordsCapitalised };
+enum NameForm { AsWritten, InCapitals, WordsCapitalised, InSmallLetters };
 
-std::string NameIn(const char* name, NameForm form) {
-    std::string text = name;
-    bool wordStart = true;
-    for (char& c : text) {
-        if (form == InCapitals || (form == WordsCapitalised && wordStart))
-            c = ToUpper(c);
-        else if (form == WordsCapitalised)
-            c = ToLower(c);
-        wordStart = c == ' ';
-    }
-    return text;
+// The name's character at a position, in the form.
+char InForm(char c, bool wordStart, NameForm form) {
+    if (form == InCapitals || (form == WordsCapitalised && wordStart)) return ToUpper(c);
+    if (form == WordsCapitalised || form == InSmallLetters) return ToLower(c);
+    return c;
 }
 
-// True when the model begins with the word and the word ends there (no letter or digit follows).
-bool LeadsAsWord(const std::string& model, const std::string& word) {
-    return model.size() >= word.size() && model.compare(0, word.size(), word) == 0 &&
-           (model.size() == word.size() || !IsLetterOrDigit(static_cast<unsigned char>(model[word.size()])));
+// True when the text begins with the name in the form and the name ends there (no letter or digit
+// follows). Compared in place: the scan tries every listed name on every model.
+bool LeadsAsWord(const std::string& text, const char* name, NameForm form) {
+    size_t i = 0;
+    for (; name[i]; ++i) {
+        const bool wordStart = i == 0 || name[i - 1] == ' ';
+        if (i == text.size() || text[i] != InForm(name[i], wordStart, form)) return false;
+    }
+    return i == text.size() || !IsLetterOrDigit(static_cast<unsigned char>(text[i]));
 }
 
 // True when every rule of the brand covers a whole model only: the table names the brand for those
@@ -141,9 +140,24 @@ bool LeftToTheTable(const char* brand) {
 }
 
 bool NameLeads(const std::string& model, const char* name) {
-    for (NameForm form : {AsWritten, InCapitals, WordsCapitalised})
-        if (LeadsAsWord(model, NameIn(name, form))) return true;
+    for (NameForm form : {AsWritten, InCapitals, WordsCapitalised, InSmallLetters})
+        if (LeadsAsWord(model, name, form)) return true;
     return false;
+}
+
+// The longest listed name that opens the text; with `leftAlone`, brands the table alone decides
+// are passed over.
+const char* LongestLeadingName(const std::string& text, bool leftAlone) {
+    const char* found = nullptr;
+    size_t foundLength = 0;
+    for (size_t i = 0; i < BrandNameCount; ++i) {
+        const size_t length = std::strlen(BrandNames[i]);
+        if (length <= foundLength || !NameLeads(text, BrandNames[i])) continue;
+        if (leftAlone && LeftToTheTable(BrandNames[i])) continue;
+        found = BrandNames[i];
+        foundLength = length;
+    }
+    return found;
 }
 
 }  // namespace
@@ -177,17 +191,12 @@ bool PatternIsWellFormed(const char* pattern) {
     return true;
 }
 
-const char* LeadingBrandWord(const std::string& model) {
-    const char* found = nullptr;
-    size_t foundLength = 0;
-    for (size_t i = 0; i < BrandNameCount; ++i) {
-        const size_t length = std::strlen(BrandNames[i]);
-        if (length > foundLength && NameLeads(model, BrandNames[i]) && !LeftToTheTable(BrandNames[i])) {
-            found = BrandNames[i];
-            foundLength = length;
-        }
-    }
-    return found;
+const char* LeadingBrandWord(const std::string& model) { return LongestLeadingName(model, true); }
+
+const char* BrandNamedAfterNVMe(const std::string& model) {
+    static const char Marker[] = " NVMe ";
+    const size_t at = model.find(Marker);
+    return at == std::string::npos ? nullptr : LongestLeadingName(model.substr(at + std::strlen(Marker)), false);
 }
 
 const TrademarkRule* DecidingRule(const std::string& model, bool isNVMe) {
@@ -208,9 +217,10 @@ std::string DetectTrademark(const std::string& model, bool isNVMe) {
     if (brand.empty()) {
         if (IsGenericModel(model)) return "Unknown";
         if (FirstHolding(UnrecognisedCounterfeits, UnrecognisedCounterfeitCount, model)) return "Fake";
-        const char* leading = LeadingBrandWord(model);
-        if (!leading) return std::string();
-        brand = leading;
+        const char* named = LeadingBrandWord(model);
+        if (!named) named = BrandNamedAfterNVMe(model);
+        if (!named) return std::string();
+        brand = named;
     }
     if (FirstHolding(CounterfeitOverrides, CounterfeitOverrideCount, model, &brand)) return "Fake";
     return brand;

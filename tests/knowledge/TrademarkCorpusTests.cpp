@@ -30,8 +30,17 @@ struct RuleSupport {
     unsigned agreeing = 0;   // of those, models whose maker is the rule's brand
 };
 
-// The rules' support, then that of the brand name at the start of models no rule decides.
-void WriteSupport(const std::map<const TrademarkRule*, RuleSupport>& support, const RuleSupport& leading,
+// The two steps that read a listed name from the model: what each decides, and how it fares on
+// every writing-part model it names a brand for, those the table decides included.
+struct NameStep {
+    const char* what;
+    const char* (*name)(const std::string& model);
+    RuleSupport decides;
+    RuleSupport names;
+};
+
+// The rules' support, then that of the name steps.
+void WriteSupport(const std::map<const TrademarkRule*, RuleSupport>& support, const NameStep (&steps)[2],
                   const std::string& path) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << "group\tplace\trule\tdecided\twith_maker\tagreeing\n";
@@ -44,8 +53,12 @@ void WriteSupport(const std::map<const TrademarkRule*, RuleSupport>& support, co
                 << s.withMaker << '\t' << s.agreeing << '\n';
         }
     }
-    out << "-\t-\tbrand name leading the model\t" << leading.decided << '\t' << leading.withMaker << '\t'
-        << leading.agreeing << '\n';
+    for (const NameStep& step : steps) {
+        out << "-\t-\t" << step.what << "\t" << step.decides.decided << '\t' << step.decides.withMaker << '\t'
+            << step.decides.agreeing << '\n';
+        out << "-\t-\t" << step.what << ", where any step decides\t" << step.names.decided << '\t'
+            << step.names.withMaker << '\t' << step.names.agreeing << '\n';
+    }
 }
 
 void Count(RuleSupport& s, const std::string& maker, const std::string& brand) {
@@ -67,7 +80,8 @@ TEST(TrademarkCorpus, RealModelsYieldTheirMakerOnBothParts) {
     mismatches << "model\tinterface\tmaker\tdetected\n";
     Share parts[2];
     std::map<const TrademarkRule*, RuleSupport> support;
-    RuleSupport leadingSupport;
+    NameStep steps[2] = {{"brand name leading the model", LeadingBrandWord, {}, {}},
+                         {"brand name after \"NVMe\"", BrandNamedAfterNVMe, {}, {}}};
     for (size_t i = 1; i < rows.size(); ++i) {
         const Row& f = rows[i];
         if (f.size() < 3) continue;
@@ -76,8 +90,14 @@ TEST(TrademarkCorpus, RealModelsYieldTheirMakerOnBothParts) {
         const TrademarkRule* rule = DecidingRule(f[0], isNVMe);
         const std::string detected = DetectTrademark(f[0], isNVMe);
         if (rule && part == Writing) Count(support[rule], f[2], rule->Brand);
-        const char* leading = rule ? nullptr : LeadingBrandWord(f[0]);
-        if (leading && detected == leading && part == Writing) Count(leadingSupport, f[2], leading);
+        bool earlierStepDecided = rule != nullptr;
+        for (NameStep& step : steps) {
+            const char* named = part == Writing ? step.name(f[0]) : nullptr;
+            if (!named) continue;
+            Count(step.names, f[2], named);
+            if (!earlierStepDecided && detected == named) Count(step.decides, f[2], named);
+            earlierStepDecided = earlierStepDecided || detected == named;
+        }
         if (f[2].empty()) continue;
         ++parts[part].of;
         if (detected == f[2])
@@ -86,7 +106,7 @@ TEST(TrademarkCorpus, RealModelsYieldTheirMakerOnBothParts) {
             mismatches << f[0] << '\t' << f[1] << '\t' << f[2] << '\t' << detected << '\n';
     }
     const std::string supportFile = BuildTreeFile("trademark-rule-support.tsv");
-    WriteSupport(support, leadingSupport, supportFile);
+    WriteSupport(support, steps, supportFile);
 
     ASSERT_GT(parts[Writing].of + parts[Measured].of, 3000u) << "the fixture is shorter than expected";
     // The split is near four to one; a far other ratio means the hash or the reading changed.

@@ -225,14 +225,15 @@ TEST(TrademarkTable, EveryBrandOfTheListIsReachedAndNoOtherName) {
 
 // The forms a maker prints its name in, built here apart from the detection code.
 std::vector<std::string> PrintedForms(const std::string& name) {
-    std::string capitals = name, capitalised = name;
+    std::string capitals = name, capitalised = name, small = name;
     for (size_t i = 0; i < name.size(); ++i) {
         capitals[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[i])));
+        small[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[i])));
         const bool wordStart = i == 0 || name[i - 1] == ' ';
         const unsigned char c = static_cast<unsigned char>(name[i]);
         capitalised[i] = static_cast<char>(wordStart ? std::toupper(c) : std::tolower(c));
     }
-    return {name, capitals, capitalised};
+    return {name, capitals, capitalised, small};
 }
 
 // Brands whose every rule covers a whole model only, read from the table here.

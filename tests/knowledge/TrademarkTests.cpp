@@ -15,7 +15,7 @@ std::string Nvme(const std::string& model) { return DetectTrademark(model, true)
 TEST(DetectTrademark, EmptyModelAndModelsOfNoGroupOrRule) {
     EXPECT_EQ(Ata(""), "");
     EXPECT_EQ(Nvme(""), "");
-    EXPECT_EQ(Ata("samsung ssd"), "");  // lower-case s: no Samsung rule there
+    EXPECT_EQ(Ata("samsunG ssd"), "");  // lower-case s: no Samsung rule there, nor a printed form
     EXPECT_EQ(Ata("Intel SSD"), "");
     EXPECT_EQ(Ata("KimMiDi X"), "");  // the Kim MiDi rule covers the whole model only
     EXPECT_EQ(Ata("_SAMSUNG"), "");  // no group for '_'
@@ -146,7 +146,8 @@ const Expected LeadingNames[] = {
     {"VIXION X", "Vixion"},                   // no rule at all, only the fallback text before
     {"Kingspec256GB", ""},                    // a digit after the name: not a word of its own
     {"Kingspecs 1", ""},                      // nor a letter
-    {"kingspec 256GB", ""},                   // lower case is none of the forms
+    {"kingspec 256GB", "KingSpec"},           // all in small letters
+    {"kingSpec 256GB", ""},                   // a mix of cases is none of the forms
     {"KINGSPEC", "KingSpec"},                 // in capitals the group rule already has it
     {"Intel SSD", ""},                        // left to the table
     {"Crucial MX500 500GB", ""},              // left to the table
@@ -156,6 +157,14 @@ const Expected LeadingNames[] = {
     {"BLUERAY SSD 1", ""},
     {"Heovose 1TB", ""},
     {"AGILE-256GB", "AGI"},                   // a rule of the group decides before the name
+    // The maker an OEM names after the interface, when no name leads the model.
+    {"SM2P41C3 NVMe ADATA 256GB", "Adata"},
+    {"X1 NVMe Sk Hynix 512GB", "SK hynix"},
+    {"X1 NVMe INTEL 512GB", "Intel"},          // only the leading word leaves Intel to the table
+    {"Kingspec NVMe ADATA 1TB", "KingSpec"},   // the leading name comes first
+    {"X1 NVME ADATA 256GB", ""},               // the interface as OEMs print it, not in capitals
+    {"X1 NVMe ADATAX 256GB", ""},
+    {"X1 NVMe", ""},
 };
 
 TEST(DetectTrademark, BrandNameAtTheStartDecidesWhatNothingElseDid) {
