@@ -235,3 +235,7 @@ const size_t BrandNameCount = std::size(BrandNames);
 // stay with the table.
 const char* const BrandsLeftToTheTable[] = {"Intel", "Crucial"};
 const size_t BrandsLeftToTheTableCount = std::size(BrandsLeftToTheTable);
+
+// "SED" closes the models of self-encrypting drives (Intel's and Samsung's alike), not the name of Sed.
+const char* const WordsNamingNoMaker[] = {"SED"};
+const size_t WordsNamingNoMakerCount = std::size(WordsNamingNoMaker);

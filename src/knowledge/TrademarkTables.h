@@ -83,10 +83,15 @@ extern const size_t BrandsLeftToTheTableCount;
 // name leads.
 const char* LeadingBrandWord(const std::string& model);
 
-// The brand an OEM model names after the interface, as in "<part> NVMe <MAKER> <capacity>": the
-// longest listed name, in the same forms, that follows " NVMe ". Read only when no name leads the
-// model. Null when the model has no such word.
-const char* BrandNamedAfterNVMe(const std::string& model);
+// The brand a model names after its first word, as OEM and budget models do: "<part> NVMe <MAKER>
+// <capacity>", "<part> <MAKER>", "SSD <Maker> <capacity>", "<code>-<MAKER>-SSD-<code>". The longest
+// listed name, in the same forms, that stands as a word of its own there, unless the word is one
+// that names no maker. Read only when no name leads the model. Null when the model names none.
+const char* BrandNamedInModel(const std::string& model);
+
+// Words that spell a listed brand in one of its forms but, inside model texts, say something else.
+extern const char* const WordsNamingNoMaker[];
+extern const size_t WordsNamingNoMakerCount;
 
 // True when the model is covered by the pattern (the condition of an alternative aside).
 bool PatternMatches(const char* pattern, const char* model, size_t length);

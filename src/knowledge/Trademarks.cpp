@@ -160,6 +160,12 @@ const char* LongestLeadingName(const std::string& text, bool leftAlone) {
     return found;
 }
 
+bool NamesNoMaker(const std::string& text) {
+    for (size_t i = 0; i < WordsNamingNoMakerCount; ++i)
+        if (LeadsAsWord(text, WordsNamingNoMaker[i], AsWritten)) return true;
+    return false;
+}
+
 }  // namespace
 
 bool PatternMatches(const char* pattern, const char* model, size_t length) {
@@ -193,10 +199,18 @@ bool PatternIsWellFormed(const char* pattern) {
 
 const char* LeadingBrandWord(const std::string& model) { return LongestLeadingName(model, true); }
 
-const char* BrandNamedAfterNVMe(const std::string& model) {
-    static const char Marker[] = " NVMe ";
-    const size_t at = model.find(Marker);
-    return at == std::string::npos ? nullptr : LongestLeadingName(model.substr(at + std::strlen(Marker)), false);
+const char* BrandNamedInModel(const std::string& model) {
+    const char* found = nullptr;
+    for (size_t at = 1; at < model.size(); ++at) {
+        const bool wordStarts = !IsLetterOrDigit(static_cast<unsigned char>(model[at - 1])) &&
+                                IsLetterOrDigit(static_cast<unsigned char>(model[at]));
+        if (!wordStarts) continue;
+        const std::string rest = model.substr(at);
+        if (NamesNoMaker(rest)) continue;
+        const char* named = LongestLeadingName(rest, false);
+        if (named && (!found || std::strlen(named) > std::strlen(found))) found = named;
+    }
+    return found;
 }
 
 const TrademarkRule* DecidingRule(const std::string& model, bool isNVMe) {
@@ -218,7 +232,7 @@ std::string DetectTrademark(const std::string& model, bool isNVMe) {
         if (IsGenericModel(model)) return "Unknown";
         if (FirstHolding(UnrecognisedCounterfeits, UnrecognisedCounterfeitCount, model)) return "Fake";
         const char* named = LeadingBrandWord(model);
-        if (!named) named = BrandNamedAfterNVMe(model);
+        if (!named) named = BrandNamedInModel(model);
         if (!named) return std::string();
         brand = named;
     }

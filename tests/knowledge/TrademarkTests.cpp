@@ -18,7 +18,7 @@ TEST(DetectTrademark, EmptyModelAndModelsOfNoGroupOrRule) {
     EXPECT_EQ(Ata("samsunG ssd"), "");  // lower-case s: no Samsung rule there, nor a printed form
     EXPECT_EQ(Ata("Intel SSD"), "");
     EXPECT_EQ(Ata("KimMiDi X"), "");  // the Kim MiDi rule covers the whole model only
-    EXPECT_EQ(Ata("_SAMSUNG"), "");  // no group for '_'
+    EXPECT_EQ(Ata("_SAMSUNG1"), "");  // no group for '_', and no word of a brand
     EXPECT_EQ(Ata("TESTDISK 1000"), "");
 }
 
@@ -53,7 +53,7 @@ TEST(DetectTrademark, ConditionsOfAlternatives) {
     EXPECT_EQ(Ata("CT240"), "Consistent");
     EXPECT_EQ(Ata("CT240 SSD"), "Crucial");
     EXPECT_EQ(Ata("BX Samsung 1"), "Samsung");
-    EXPECT_EQ(Ata("BX Samsung"), "");  // " Samsung " needs the space after it too
+    EXPECT_EQ(Ata("BX Samsungs 1"), "");  // " Samsung " needs the space after it too
     EXPECT_EQ(Nvme("SM961 NVMe SAMSUNG 256GB"), "Samsung");
     EXPECT_EQ(Ata("SM2258XT"), "");
     EXPECT_EQ(Ata("SSD_2.5\"_1TB_InnovationIT_QLC"), "Innovation IT");
@@ -157,14 +157,16 @@ const Expected LeadingNames[] = {
     {"BLUERAY SSD 1", ""},
     {"Heovose 1TB", ""},
     {"AGILE-256GB", "AGI"},                   // a rule of the group decides before the name
-    // The maker an OEM names after the interface, when no name leads the model.
+    // The maker a model names after its first word, when no name leads the model.
     {"SM2P41C3 NVMe ADATA 256GB", "Adata"},
-    {"X1 NVMe Sk Hynix 512GB", "SK hynix"},
+    {"X1 NVMe Sk Hynix 512GB", "SK hynix"},    // the longest name
     {"X1 NVMe INTEL 512GB", "Intel"},          // only the leading word leaves Intel to the table
+    {"X1-256G-KINGSPEC-SSD", "KingSpec"},
+    {"X1 512GB kingspec", "KingSpec"},
     {"Kingspec NVMe ADATA 1TB", "KingSpec"},   // the leading name comes first
-    {"X1 NVME ADATA 256GB", ""},               // the interface as OEMs print it, not in capitals
-    {"X1 NVMe ADATAX 256GB", ""},
+    {"X1 NVMe ADATAX 256GB", ""},              // not a word of its own
     {"X1 NVMe", ""},
+    {"X1 512GB SED", ""},                      // a self-encrypting drive, not Sed
 };
 
 TEST(DetectTrademark, BrandNameAtTheStartDecidesWhatNothingElseDid) {
