@@ -6,6 +6,12 @@
 
 namespace {
 
+// Innodisk names its SATA drives by form factor, then the series code: "2.5\" SATA SSD 3ME4", "1.8 SATA
+// SSD 3IE2-P".
+const TrademarkRule Rules1[] = {
+    {"Innodisk", {{"1.8 SATA SSD #[A-Z][A-Z]#*"}, {"1.8\" SATA SSD #[A-Z][A-Z]#*"}}},
+};
+
 const TrademarkRule Rules2[] = {
     {"2-Power", {{"2-Power*"}, {"2-POWER*"}}},
     {"2connet", {{"2connet*"}, {"2CONNET*"}}},
@@ -927,6 +933,7 @@ const TrademarkRule RulesZ[] = {
 }  // namespace
 
 const TrademarkGroup TrademarkGroups[] = {
+    {'1', Rules1, std::size(Rules1)},
     {'2', Rules2, std::size(Rules2)},
     {'3', Rules3, std::size(Rules3)},
     {'A', RulesA, std::size(RulesA)},

@@ -187,6 +187,9 @@ const Expected PartNumbers[] = {
     {"AP256GAS340", ""},               // no line code before the capacity
     {"APSDM004", ""},
     {"APS-SL3N-256", "Pioneer"},       // Pioneer's codes come first in the table
+    {"1.8\" SATA SSD 3TG6-P", "Innodisk"},  // form factor, then the series code
+    {"1.8 SATA SSD 3ME3", "Innodisk"},
+    {"1.8 SATA SSD ME3", ""},             // the series code opens with its digit
 };
 
 TEST(DetectTrademark, PartNumberSchemes) {
