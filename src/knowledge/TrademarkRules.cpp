@@ -148,6 +148,8 @@ const TrademarkRule RulesC[] = {
     // Hyundai before the four-character SCY models.
     {"Hyundai", {{"C2S*"}}},
     {"SCY", {{"C[1-9]??"}}},
+    // PNY's CS line prints its series number without the brand on some drives: "CS900 240GB SSD".
+    {"PNY", {{"CS### *"}, {"CS#### *"}}},
 };
 
 const TrademarkRule RulesD[] = {

@@ -190,6 +190,10 @@ const Expected PartNumbers[] = {
     {"1.8\" SATA SSD 3TG6-P", "Innodisk"},  // form factor, then the series code
     {"1.8 SATA SSD 3ME3", "Innodisk"},
     {"1.8 SATA SSD ME3", ""},             // the series code opens with its digit
+    {"CS900 240GB SSD", "PNY"},             // PNY's CS line: three or four digits, then a space
+    {"CS2211 1TB", "PNY"},
+    {"CS90 SSD", ""},
+    {"CS900-240", ""},
 };
 
 TEST(DetectTrademark, PartNumberSchemes) {
