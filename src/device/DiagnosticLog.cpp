@@ -30,6 +30,11 @@ std::string DriveLogText(const DriveRecord& drive) {
     return drive.Log;
 }
 
+DriveRecord CopyWithLog(const DriveRecord& drive) {
+    std::lock_guard<std::mutex> lock(LogLock);
+    return drive;
+}
+
 void ClearGlobalLog() {
     std::lock_guard<std::mutex> lock(LogLock);
     GlobalLog.clear();

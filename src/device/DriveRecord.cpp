@@ -2,6 +2,8 @@
 
 #include <shared_mutex>
 
+#include "device/DiagnosticLog.h"
+
 DriveTableType DriveTable;
 
 namespace {
@@ -16,7 +18,7 @@ DriveReader::~DriveReader() { TableLock.unlock_shared(); }
 DriveRecord SnapshotDrive(unsigned index) {
     DriveReader reader;
     if (index >= DriveTable.Count) return DriveRecord();
-    return *DriveTable.Drives[index];
+    return CopyWithLog(*DriveTable.Drives[index]);
 }
 
 bool AddDrive(std::unique_ptr<DriveRecord> drive) {

@@ -86,11 +86,7 @@ void MarkDrivesForReadTests() {
 
 std::string BlockOfAllDrives() {
     std::vector<DriveRecord> drives;
-    for (unsigned i = 0; i < DriveTable.Count; ++i) {
-        drives.push_back(SnapshotDrive(i));
-        DriveReader reader;
-        if (i < DriveTable.Count) drives.back().Log = DriveLogText(*DriveTable.Drives[i]);
-    }
+    for (unsigned i = 0; i < DriveTable.Count; ++i) drives.push_back(SnapshotDrive(i));
     std::vector<const DriveRecord*> pointers;
     for (const DriveRecord& d : drives) pointers.push_back(&d);
     return BuildPublishBlock(CurrentPublishHeader(), pointers);

@@ -13,6 +13,7 @@
 #include "app/AttributeDump.h"
 #include "app/HealthDump.h"
 #include "app/RecordDump.h"
+#include "device/DiagnosticLog.h"
 #include "discovery/Scan.h"
 #include "platform/sim/SimSmart.h"
 #include "smart/Condition.h"
@@ -84,6 +85,33 @@ TEST_F(MachineTest, ReadersSeeWholeRecordsWhileScansAndCyclesWrite) {
     monitoring.join();
     EXPECT_EQ(together, alone);
     EXPECT_GT(lockedReads + snapshots, 0u);
+}
+
+// Any thread may append to a drive's log while holding only the reader lock, as alerts and workers
+// do; a snapshot taken meanwhile copies the log with whole entries only.
+TEST_F(MachineTest, SnapshotsCopyTheLogWhileAnotherThreadWritesIt) {
+    sim::Install(sim::DefaultMachine());
+    ScanDrives();
+    ASSERT_GT(DriveTable.Count, 0u);
+    const std::string message = "a message from another thread", entry = "DEBUG - " + message;
+    std::atomic<bool> done{false};
+    std::thread logging([&] {
+        for (int i = 0; i < 500; ++i) {
+            DriveReader reader;
+            WriteLog(message, DriveTable.Drives[0].get());
+        }
+        done = true;
+    });
+    unsigned snapshots = 0;
+    while (!done || snapshots == 0) {
+        const std::string log = SnapshotDrive(0).Log;
+        ++snapshots;
+        if (log.find(entry) == std::string::npos) continue;  // taken before the first entry
+        EXPECT_EQ(log.compare(log.size() - entry.size(), entry.size(), entry), 0) << "a torn entry";
+    }
+    logging.join();
+    EXPECT_EQ(SnapshotDrive(0).Log, DriveLogText(*DriveTable.Drives[0]));
+    EXPECT_GT(snapshots, 0u);
 }
 
 }  // namespace

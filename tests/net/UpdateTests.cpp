@@ -203,7 +203,9 @@ TEST_F(Update, OnlyASuccessReplyIsReadAsTheVersion) {
         DownloadUpdate(Site, Site, "KORVANTE.exe");
         EXPECT_EQ(sim::ShellRequests().size(), c.read ? 1u : 0u);
         ASSERT_EQ(sim::MessageBoxCalls().size(), before + (c.read ? 0u : 1u));
-        if (!c.read) EXPECT_EQ(sim::MessageBoxCalls().back().Caption, offlineCaption);
+        if (!c.read) {
+            EXPECT_EQ(sim::MessageBoxCalls().back().Caption, offlineCaption);
+        }
         EXPECT_EQ(sim::UrlRequests().size(), c.read ? 3u : 2u);  // no program requested after an error page
         EXPECT_EQ(sim::OpenInternetHandles(), 0u);
     }

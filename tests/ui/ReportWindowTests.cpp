@@ -61,8 +61,9 @@ TEST(RtfWithFieldResults, KeepsTheLabelsTextAndColourAndDropsOnlyTheField) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(RtfWithFieldResults(c.rtf), c.shown) << c.rtf;
-        if (std::string(c.rtf).find("fldrslt{\\cf1") != std::string::npos)
+        if (std::string(c.rtf).find("fldrslt{\\cf1") != std::string::npos) {
             EXPECT_EQ(RtfPlainText(RtfWithFieldResults(c.rtf)), RtfPlainText(c.rtf));
+        }
     }
 }
 
