@@ -13,8 +13,8 @@ void WriteLog(const std::string& message, DriveRecord* drive = nullptr);
 // Copies of the logs, taken under the log lock.
 std::string GlobalLogText();
 std::string DriveLogText(const DriveRecord& drive);
+void ClearGlobalLog();
 
 // A copy of the record (without its handle) taken under the log lock, so a log that another thread
 // appends to is copied whole. The caller holds the table's reader or writer lock.
 DriveRecord CopyWithLog(const DriveRecord& drive);
-void ClearGlobalLog();

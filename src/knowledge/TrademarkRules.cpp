@@ -6,8 +6,8 @@
 
 namespace {
 
-// Innodisk names its SATA drives by form factor, then the series code: "2.5\" SATA SSD 3ME4", "1.8 SATA
-// SSD 3IE2-P".
+// Innodisk names its SATA drives by form factor, then the series code: 2.5" SATA SSD 3ME4, 1.8 SATA
+// SSD 3IE2-P.
 const TrademarkRule Rules1[] = {
     {"Innodisk", {{"1.8 SATA SSD #[A-Z][A-Z]#*"}, {"1.8\" SATA SSD #[A-Z][A-Z]#*"}}},
 };
