@@ -13,10 +13,12 @@
 #include <iostream>
 #include <iterator>
 #include <map>
+#include <sstream>
 #include <vector>
 
 #include "app/AttributeDump.h"
 #include "app/HealthDump.h"
+#include "app/LifeAudit.h"
 #include "app/RecordDump.h"
 #include "app/Replay.h"
 #include "discovery/Scan.h"
@@ -94,65 +96,97 @@ std::string ValueText(const sim::RegistryWrite& w) {
     return "binary " + hex;
 }
 
-// Prints what happened since the last call: the cycle's commands per drive (power queries, other
-// commands, raw reads, wakes from standby), then boxes, registry writes and shell requests.
+const char* SystemEventText(sim::SystemEventKind kind) {
+    switch (kind) {
+        case sim::SystemEventKind::Suspend: return "the machine suspends";
+        case sim::SystemEventKind::Resume: return "the machine resumes";
+        case sim::SystemEventKind::ResumeAutomatic: return "the machine wakes unattended";
+        case sim::SystemEventKind::ExplorerRestart: return "Explorer restarts";
+        case sim::SystemEventKind::ProgramExit: return "the program ends";
+        case sim::SystemEventKind::ProgramStart: return "the program starts";
+        case sim::SystemEventKind::RemoveDrive: return "the user removes drive";
+    }
+    return "";
+}
+
+// Prints what happened since the last call: the machine's events, the cycle's commands per drive
+// (power queries, other commands, raw reads, wakes from standby), then boxes, registry writes and
+// shell requests. A minute that asked the drives what the one before asked, and had nothing else
+// happen, is left out.
 class LifePrinter {
 public:
     void Minute(unsigned minute) {
-        const std::vector<DriveCounts> now = CountsNow();
-        for (const sim::PowerEvent& e : sim::Current().PowerEvents)
+        std::ostringstream events;
+        for (const sim::SystemEvent& e : sim::Current().SystemEvents)
             if (e.AtMilliseconds > (minute - 1) * 60000ull && e.AtMilliseconds <= minute * 60000ull && minute > 0)
-                std::cout << (e.Resume ? "the machine resumes\n" : "the machine suspends\n");
-        std::cout << "minute " << minute << " (" << ClockText() << ") cycles " << CycleCounter << ":";
-        for (size_t i = 0; i < now.size(); ++i) {
-            const DriveCounts was = i < counts_.size() ? counts_[i] : DriveCounts{};
-            std::cout << "  d" << i << " " << now[i].Queries - was.Queries << "q " << now[i].Commands - was.Commands
-                      << "c";
-            if (now[i].Reads != was.Reads) std::cout << " " << now[i].Reads - was.Reads << "r";
-            if (now[i].Wakes != was.Wakes) std::cout << " woken";
-        }
-        std::cout << "\n";
-        counts_ = now;
-        PrintNewEvents();
-    }
-
-    void PrintNewEvents() {
-        const std::vector<sim::MessageBoxCall> boxes = sim::MessageBoxCalls();
-        for (; boxes_ < boxes.size(); ++boxes_) {
-            const sim::MessageBoxCall& b = boxes[boxes_];
-            char flags[16];
-            std::snprintf(flags, sizeof flags, "0x%X", b.Flags);
-            std::cout << "  box \"" << b.Caption << "\" " << flags << " answered " << b.Answer << ": "
-                      << Printable(b.Text) << "\n";
-        }
-        const std::vector<sim::RegistryWrite> writes = sim::RegistryWrites();
-        for (; writes_ < writes.size(); ++writes_)
-            std::cout << "  registry " << writes[writes_].Key << " : " << writes[writes_].Name << " = "
-                      << ValueText(writes[writes_]) << "\n";
-        const std::vector<sim::ShellRequest> shell = sim::ShellRequests();
-        for (; shell_ < shell.size(); ++shell_)
-            std::cout << "  shell " << shell[shell_].Verb << " " << shell[shell_].File << "\n";
+                events << SystemEventText(e.Kind)
+                       << (e.Kind == sim::SystemEventKind::RemoveDrive ? " " + std::to_string(e.Drive) : "") << "\n";
+        const std::string counts = CountsLine();
+        NewEvents(events);
+        if (minute == 0 || counts != lastCounts_ || !events.str().empty())
+            std::cout << "minute " << minute << " (" << ClockText() << ") cycles " << CycleCounter << ":" << counts
+                      << "\n"
+                      << events.str();
+        lastCounts_ = counts;
     }
 
 private:
+    std::string CountsLine() {
+        const std::vector<DriveCounts> now = CountsNow();
+        std::ostringstream line;
+        for (size_t i = 0; i < now.size(); ++i) {
+            const DriveCounts was = i < counts_.size() ? counts_[i] : DriveCounts{};
+            line << "  d" << i << " " << now[i].Queries - was.Queries << "q " << now[i].Commands - was.Commands << "c";
+            if (now[i].Reads != was.Reads) line << " " << now[i].Reads - was.Reads << "r";
+            if (now[i].Wakes != was.Wakes) line << " woken";
+        }
+        counts_ = now;
+        return line.str();
+    }
+
+    void NewEvents(std::ostream& out) {
+        for (const sim::MessageBoxCall& b : sim::MessageBoxCalls(boxes_)) {
+            ++boxes_;
+            char flags[16];
+            std::snprintf(flags, sizeof flags, "0x%X", b.Flags);
+            out << "  box \"" << b.Caption << "\" " << flags << " answered " << b.Answer << ": " << Printable(b.Text)
+                << "\n";
+        }
+        for (const sim::RegistryWrite& w : sim::RegistryWrites(writes_)) {
+            ++writes_;
+            out << "  registry " << w.Key << " : " << w.Name << " = " << ValueText(w) << "\n";
+        }
+        for (const sim::ShellRequest& r : sim::ShellRequests(shell_)) {
+            ++shell_;
+            out << "  shell " << r.Verb << " " << r.File << "\n";
+        }
+    }
+
     std::vector<DriveCounts> counts_;
+    std::string lastCounts_;
     size_t boxes_ = 0, writes_ = 0, shell_ = 0;
 };
 
+// The whole program's life; the exit status says whether the audit found the watch sound.
 int RunLife(unsigned minutes) {
     LifePrinter printer;
+    LifeAudit audit;
     std::cout << "Start-up (" << ClockText() << ")\n";
-    StartResidentProgram();
+    StartWholeProgram(sim::Current().DialogMinutes);
     std::cout << "Drives kept: " << unsigned(DriveTable.Count) << "\n";
     for (unsigned i = 0; i < DriveTable.Count; ++i)
         std::cout << "  drive " << i << ": " << DriveTable.Drives[i]->Model << " / " << DriveTable.Drives[i]->SerialNumber
                   << "\n";
     printer.Minute(0);
-    RunTimeline(minutes, [&printer](unsigned minute) { printer.Minute(minute); });
+    RunTimeline(minutes, [&](unsigned minute) {
+        printer.Minute(minute);
+        audit.AfterMinute(minute);
+    });
+    const bool sound = audit.Print(std::cout);
     for (unsigned i = 0; i < DriveTable.Count; ++i) PrintLog("Log of drive " + std::to_string(i), DriveLogText(*DriveTable.Drives[i]));
     PrintLog("Global log", GlobalLogText());
     KillResidentProgram();
-    return 0;
+    return sound ? 0 : 3;
 }
 
 // The report of the started program's drives, as the report box would give it back as plain text;

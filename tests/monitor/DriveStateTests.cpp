@@ -227,7 +227,7 @@ TEST_F(DriveState, StoredTuningIsSentOnlyWhereItDiffersFromTheDrive) {
 TEST_F(DriveState, AfterAResumeEverySupportingDriveGetsItsAamThenItsApm) {
     sim::Machine m;
     m.Drives = {TunableDrive("T1", 0x80, 0, true, 1), testmachine::SataDrive("S2", 2), TunableDrive("T3", 0, 0xC0, true, 3)};
-    m.PowerEvents = {{90000, false}, {150000, true}};
+    m.SystemEvents = {{90000, sim::SystemEventKind::Suspend}, {150000, sim::SystemEventKind::Resume}};
     Install(std::move(m));
     StartResidentProgram();
     RunTimeline(3, nullptr);

@@ -89,10 +89,10 @@ protected:
         Callouts.PublishPrompt = [] { ++PublishPrompts; };
         sim::ClearRegistryWrites();
     }
-    void Start(std::vector<sim::Drive> drives, std::vector<sim::PowerEvent> power = {}) {
+    void Start(std::vector<sim::Drive> drives, std::vector<sim::SystemEvent> power = {}) {
         sim::Machine m;
         m.Drives = std::move(drives);
-        m.PowerEvents = std::move(power);
+        m.SystemEvents = std::move(power);
         Start(std::move(m));
     }
     // Each case of a table starts from a world and a process of its own.
@@ -149,7 +149,7 @@ TEST_F(MonitorCycle, ADriveInStandbyCostsOneQueryAMinuteAndIsNeitherReadNorWoken
 }
 
 TEST_F(MonitorCycle, AResumeRunsACycleAtOnceAndMeasuresTheCalibrationHourAfresh) {
-    Start({CountingDrive("CALIB", 9000, 60)}, {{30 * Minute, false}, {40 * Minute, true}});
+    Start({CountingDrive("CALIB", 9000, 60)}, {{30 * Minute, sim::SystemEventKind::Suspend}, {40 * Minute, sim::SystemEventKind::Resume}});
     constexpr unsigned CyclesToResume = 31;  // thirty on the timer, one at the resume
     std::vector<unsigned> counters;
     TimedValues periods;  // (cycles since the resume, period)
@@ -176,7 +176,7 @@ TEST_F(MonitorCycle, AResumeRunsACycleAtOnceAndMeasuresTheCalibrationHourAfresh)
 
 TEST_F(MonitorCycle, TheCycleAtAResumeNeverTakesTheHourlyStep) {
     RememberPowerOnPeriod("STEADY");
-    Start({SataDrive("STEADY", 1)}, {{59 * Minute, false}, {70 * Minute, true}});
+    Start({SataDrive("STEADY", 1)}, {{59 * Minute, sim::SystemEventKind::Suspend}, {70 * Minute, sim::SystemEventKind::Resume}});
     std::vector<unsigned> promptMinutes;
     Live(71, "", [&](unsigned m) {
         if (PublishPrompts > promptMinutes.size()) promptMinutes.push_back(m);

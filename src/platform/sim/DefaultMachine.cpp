@@ -386,7 +386,7 @@ Machine DefaultMachineDay() {
     at(5, 200, EventKind::Temperature, 61);
     at(6, 300, EventKind::ChecksumError);
     at(3, 400, EventKind::StopAnswering);
-    m.PowerEvents = {{420 * 60000, false}, {450 * 60000, true}};
+    m.SystemEvents = {{420 * 60000, SystemEventKind::Suspend}, {450 * 60000, SystemEventKind::Resume}};
     return m;
 }
 

@@ -315,22 +315,126 @@ bool ApplyVolumeKey(Volume& v, const std::string& key, const std::string& value,
     return why.empty();
 }
 
-// "MINUTE suspend" or "MINUTE resume": the system announces it to the program at that minute.
-bool ParseSystemEvent(const std::string& value, Machine& m, std::string& why) {
-    const std::vector<std::string> w = Words(value);
-    uint64_t minute = 0;
-    if (w.size() != 2 || (w[1] != "suspend" && w[1] != "resume")) {
-        why = "a machine event is MINUTE suspend or MINUTE resume";
+// What a machine event takes after its kind: a drive, a value, or a drive and the kind of self-test.
+enum class EventTakes { Nothing, Drive, Value, DriveAndTest };
+
+struct SystemEventName {
+    const char* Name;
+    SystemEventKind Kind;
+    EventTakes Takes;
+};
+const SystemEventName SystemEventNames[] = {
+    {"suspend", SystemEventKind::Suspend, EventTakes::Nothing},
+    {"resume", SystemEventKind::Resume, EventTakes::Nothing},
+    {"wake-unattended", SystemEventKind::ResumeAutomatic, EventTakes::Nothing},
+    {"explorer-restart", SystemEventKind::ExplorerRestart, EventTakes::Nothing},
+    {"program-exit", SystemEventKind::ProgramExit, EventTakes::Nothing},
+    {"program-start", SystemEventKind::ProgramStart, EventTakes::Nothing},
+    {"remove", SystemEventKind::RemoveDrive, EventTakes::Drive},
+    {"hold-boxes", SystemEventKind::HoldBoxes, EventTakes::Value},
+    {"self-test-start", SystemEventKind::StartSelfTest, EventTakes::DriveAndTest},
+};
+
+// "dN": the index of a drive the machine already has.
+bool ParseDriveIndex(const std::string& word, const Machine& m, size_t& index, std::string& why) {
+    uint64_t n = 0;
+    if (word.size() < 2 || word[0] != 'd' || !ParseNumber(word.substr(1), 0xFFFF, n, why) || n >= m.Drives.size()) {
+        why = "dN names one of the drives described so far";
         return false;
     }
-    if (!ParseNumber(w[0], UINT64_MAX / 60000, minute, why)) return false;
-    m.PowerEvents.push_back({minute * 60000, w[1] == "resume"});
+    index = static_cast<size_t>(n);
     return true;
+}
+
+bool ParseDriveEvent(const std::vector<std::string>& words, Drive& d, uint64_t minute, std::string& why);
+
+bool ParseEventArguments(const std::vector<std::string>& w, EventTakes takes, const Machine& m, SystemEvent& e,
+                         std::string& why) {
+    const size_t count = takes == EventTakes::Nothing ? 0 : takes == EventTakes::DriveAndTest ? 2 : 1;
+    uint64_t value = 0;
+    if (w.size() != count) why = "the event takes " + std::to_string(count) + " argument(s)";
+    else if (takes == EventTakes::Drive) ParseDriveIndex(w[0], m, e.Drive, why);
+    else if (takes == EventTakes::Value && ParseNumber(w[0], 0xFFFFFFFF, value, why)) e.Value = static_cast<uint32_t>(value);
+    else if (takes == EventTakes::DriveAndTest && ParseDriveIndex(w[0], m, e.Drive, why)) {
+        if (w[1] == "short" || w[1] == "extended") e.Value = w[1] == "short" ? 1 : 2;
+        else why = "a self-test is short or extended";
+    }
+    return why.empty();
+}
+
+// "MINUTE KIND [ARGUMENTS] [every MINUTES]" for the machine, or "MINUTE dN DRIVE-EVENT" for one of
+// its drives.
+bool ParseSystemEvent(const std::string& value, Machine& m, std::string& why) {
+    std::vector<std::string> w = Words(value);
+    uint64_t minute = 0, every = 0;
+    size_t drive = 0;
+    if (w.size() < 2 || !ParseNumber(w[0], UINT64_MAX / 60000, minute, why)) {
+        why = "a machine event is MINUTE KIND [ARGUMENTS] [every MINUTES] or MINUTE dN DRIVE-EVENT";
+        return false;
+    }
+    if (w[1][0] == 'd' && std::isdigit(static_cast<unsigned char>(w[1].back())))
+        return ParseDriveIndex(w[1], m, drive, why) &&
+               ParseDriveEvent(std::vector<std::string>(w.begin() + 2, w.end()), m.Drives[drive], minute, why);
+    if (w.size() >= 4 && w[w.size() - 2] == "every") {
+        if (!ParseNumber(w.back(), UINT64_MAX / 60000, every, why) || every == 0) {
+            why = "every takes a number of minutes above 0";
+            return false;
+        }
+        w.resize(w.size() - 2);
+    }
+    for (const SystemEventName& name : SystemEventNames) {
+        if (w[1] != name.Name) continue;
+        SystemEvent e;
+        e.AtMilliseconds = minute * 60000;
+        e.Kind = name.Kind;
+        e.EveryMilliseconds = every * 60000;
+        if (!ParseEventArguments(std::vector<std::string>(w.begin() + 2, w.end()), name.Takes, m, e, why)) return false;
+        m.SystemEvents.push_back(e);
+        return true;
+    }
+    why = "unknown machine event " + w[1];
+    return false;
+}
+
+const char* const AlertKinds[] = {"remap",           "pre-failure",           "non-critical",     "temperature",
+                                  "lost",            "self-test-passed",      "self-test-failed",
+                                  "self-test-interrupted"};
+
+// "MINUTE dN KIND": the alert the program owes at that minute.
+bool ParseExpectedAlert(const std::string& value, Machine& m, std::string& why) {
+    const std::vector<std::string> w = Words(value);
+    ExpectedAlert alert;
+    uint64_t minute = 0;
+    if (w.size() != 3 || !ParseNumber(w[0], UINT64_MAX / 60000, minute, why)) {
+        why = "an expected alert is MINUTE dN KIND";
+        return false;
+    }
+    if (!ParseDriveIndex(w[1], m, alert.Drive, why)) return false;
+    for (const char* kind : AlertKinds)
+        if (w[2] == kind) alert.Kind = kind;
+    if (alert.Kind.empty()) {
+        why = "unknown alert " + w[2];
+        return false;
+    }
+    alert.AtMilliseconds = minute * 60000;
+    m.ExpectedAlerts.push_back(alert);
+    return true;
+}
+
+// "built-in": the machine starts as the built-in one, which the sections and events after it extend.
+bool ApplyBase(const std::string& value, Machine& m, std::string& why) {
+    if (value != "built-in") why = "the only base is built-in";
+    else if (!m.Drives.empty() || !m.Devices.empty() || !m.Volumes.empty()) why = "base comes before every section";
+    else m = DefaultMachine();
+    return why.empty();
 }
 
 bool ApplyMachineKey(Machine& m, const std::string& key, const std::string& value, std::string& why) {
     uint64_t v = 0;
     if (key == "event") return ParseSystemEvent(value, m, why);
+    if (key == "expect") return ParseExpectedAlert(value, m, why);
+    if (key == "base") return ApplyBase(value, m, why);
+    if (key == "dialog-minutes") return ParseCount(value, m.DialogMinutes, why);
     if (key != "page-size") why = "unknown key " + key;
     else if (ParseNumber(value, 0xFFFFFFFF, v, why)) m.PageSize = static_cast<uint32_t>(v);
     return why.empty();
@@ -356,41 +460,57 @@ bool ParsePowerState(const std::string& value, PowerState& state, std::string& w
 struct EventName {
     const char* Name;
     EventKind Kind;
-    bool TakesValue;
+    unsigned Values;
+    uint64_t Highest;  // of each value
 };
 const EventName EventNames[] = {
-    {"remap", EventKind::Remap, true},           {"sleep", EventKind::Sleep, false},
-    {"idle", EventKind::Idle, false},            {"wake", EventKind::Wake, false},
-    {"temperature", EventKind::Temperature, true}, {"checksum-error", EventKind::ChecksumError, false},
-    {"stop-answering", EventKind::StopAnswering, false}, {"self-test", EventKind::SelfTestResult, true},
+    {"remap", EventKind::Remap, 1, 0xFFFFFFFF},
+    {"sleep", EventKind::Sleep, 0, 0},
+    {"idle", EventKind::Idle, 0, 0},
+    {"wake", EventKind::Wake, 0, 0},
+    {"temperature", EventKind::Temperature, 1, 255},
+    {"checksum-error", EventKind::ChecksumError, 0, 0},
+    {"stop-answering", EventKind::StopAnswering, 0, 0},
+    {"self-test", EventKind::SelfTestResult, 1, 15},
+    {"remap-reset", EventKind::RemapReset, 1, 0xFFFFFFFF},
+    {"attribute", EventKind::Attribute, 2, 255},
+    {"damaged-page", EventKind::DamagedPage, 0, 0},
+    {"self-test-hangs", EventKind::SelfTestHangs, 0, 0},
+    {"page-reads-fail", EventKind::PageReadsFail, 0, 0},
 };
 
-// "MINUTE KIND [VALUE]": the minute of uptime, and a value for the kinds that take one (a count of
-// sectors, degrees Celsius, a self-test result 0..15).
+// "KIND [VALUE...]" at `minute`: a value for the kinds that take one (a count of sectors, degrees
+// Celsius, a self-test result 0..15), two for an attribute (its identifier and current value).
+bool ParseDriveEvent(const std::vector<std::string>& w, Drive& d, uint64_t minute, std::string& why) {
+    for (const EventName& e : EventNames) {
+        if (w.empty() || w[0] != e.Name) continue;
+        if (w.size() != e.Values + 1) {
+            why = std::string("event ") + e.Name + " takes " + std::to_string(e.Values) + " value(s)";
+            return false;
+        }
+        uint64_t values[2] = {0, 0};
+        for (unsigned i = 0; i < e.Values; ++i)
+            if (!ParseNumber(w[1 + i], e.Highest, values[i], why)) return false;
+        TimelineEvent event;
+        event.AtMilliseconds = minute * 60000;
+        event.Kind = e.Kind;
+        event.Value = static_cast<uint32_t>(e.Values == 2 ? values[0] << 8 | values[1] : values[0]);
+        d.Events.push_back(event);
+        return true;
+    }
+    why = "unknown event " + (w.empty() ? std::string() : w[0]);
+    return false;
+}
+
+// "MINUTE KIND [VALUE...]": the minute of uptime and the event.
 bool ParseEvent(const std::string& value, Drive& d, std::string& why) {
     const std::vector<std::string> w = Words(value);
-    uint64_t minute = 0, number = 0;
+    uint64_t minute = 0;
     if (w.size() < 2 || !ParseNumber(w[0], UINT64_MAX / 60000, minute, why)) {
         why = "an event is MINUTE KIND [VALUE]";
         return false;
     }
-    for (const EventName& e : EventNames) {
-        if (w[1] != e.Name) continue;
-        if (w.size() != (e.TakesValue ? 3u : 2u)) {
-            why = std::string("event ") + e.Name + (e.TakesValue ? " takes one value" : " takes no value");
-            return false;
-        }
-        const uint64_t highest = e.Kind == EventKind::SelfTestResult ? 15 : e.Kind == EventKind::Temperature ? 255 : 0xFFFFFFFF;
-        if (e.TakesValue && !ParseNumber(w[2], highest, number, why)) return false;
-        TimelineEvent event;
-        event.AtMilliseconds = minute * 60000;
-        event.Kind = e.Kind;
-        event.Value = static_cast<uint32_t>(number);
-        d.Events.push_back(event);
-        return true;
-    }
-    why = "unknown event " + w[1];
-    return false;
+    return ParseDriveEvent(std::vector<std::string>(w.begin() + 1, w.end()), d, minute, why);
 }
 
 bool ParseMedia(const std::string& value, Media& media, std::string& why) {

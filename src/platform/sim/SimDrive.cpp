@@ -42,6 +42,14 @@ AtaOutcome Deliver(const std::vector<uint8_t>& page, uint32_t bytes, uint8_t* da
 
 namespace {
 
+// A damaged page waiting to be read goes out once, in place of the drive's own.
+AtaOutcome DeliverValuePage(Drive& d, uint8_t* data, uint32_t capacity) {
+    if (d.DamagedPages.empty()) return Deliver(d.SmartData, Sector, data, capacity);
+    const std::vector<uint8_t> damaged = std::move(d.DamagedPages.front());
+    d.DamagedPages.erase(d.DamagedPages.begin());
+    return Deliver(damaged, Sector, data, capacity);
+}
+
 // IDENTIFY DEVICE data as the drive reports it now: word 85 bit 0 follows the S.M.A.R.T. state, and
 // the integrity word is kept valid when the page has one.
 std::vector<uint8_t> CurrentIdentify(const Drive& d) {
@@ -100,7 +108,7 @@ AtaOutcome Smart(Drive& d, const AtaTaskFile& tf, uint8_t* data, uint32_t capaci
     }
     if (!d.SmartEnabled) return Aborted();
     switch (tf.Features) {
-        case 0xD0: return Deliver(d.SmartData, Sector, data, capacity);
+        case 0xD0: return DeliverValuePage(d, data, capacity);
         case 0xD1: return Deliver(d.SmartThresholds, Sector, data, capacity);
         case 0xD4: return ExecuteOffline(d, tf.SectorNumber);
         case 0xDA: {

@@ -113,6 +113,7 @@ struct Drive {
     PowerModel Power;
     RawDisk Raw;
     std::vector<TimelineEvent> Events;
+    std::vector<std::vector<uint8_t>> DamagedPages;  // value pages the next reads return instead, in order
 
     std::vector<AccessMethod> Methods;  // what its driver stack accepts
     std::vector<Fault> Faults;
@@ -129,11 +130,36 @@ struct Drive {
 
 // A test sends WM_DEVICECHANGE with a pointer to a platform::DeviceBroadcast as lParam.
 
-// A power broadcast the system sends the program when the timeline reaches AtMilliseconds: the
-// machine goes to sleep (suspend) or wakes (resume). The program's runner delivers them.
-struct PowerEvent {
+// What happens to the whole machine when the timeline reaches AtMilliseconds. The program's runner
+// delivers them: power broadcasts to the program, Explorer's restart, the program ended (as a user
+// exits it or the machine shuts down) and started again, a USB disk's safe removal.
+enum class SystemEventKind {
+    Suspend,           // PBT_APMSUSPEND
+    Resume,            // PBT_APMRESUMESUSPEND: the user woke the machine
+    ResumeAutomatic,   // PBT_APMRESUMEAUTOMATIC alone: a timer or the network woke it
+    ExplorerRestart,   // every tray entry gone, "TaskbarCreated" broadcast
+    ProgramExit,       // the program's process ends
+    ProgramStart,      // the program is started again (logon)
+    RemoveDrive,       // the user asks to remove drive `Drive` safely
+    HoldBoxes,         // the user leaves every new box open for `Value` minutes (0: answers at once again)
+    StartSelfTest,     // the user starts drive `Drive`'s self-test, `Value` 1 short, 2 extended
+};
+
+struct SystemEvent {
     uint64_t AtMilliseconds = 0;
-    bool Resume = false;
+    SystemEventKind Kind = SystemEventKind::Suspend;
+    size_t Drive = 0;            // the drive's index in the machine, for the events that name one
+    uint32_t Value = 0;
+    uint64_t EveryMilliseconds = 0;  // again this often, to the end of the timeline; 0: once
+};
+
+// An alert the script says the program owes the user: drive `Drive`'s box of this kind, due at
+// AtMilliseconds (or at the next start when the program is not running then).
+struct ExpectedAlert {
+    uint64_t AtMilliseconds = 0;
+    size_t Drive = 0;
+    std::string Kind;  // remap, pre-failure, non-critical, temperature, lost, self-test-passed,
+                       // self-test-interrupted, self-test-failed
 };
 
 struct Machine {
@@ -144,7 +170,9 @@ struct Machine {
     std::vector<Volume> Volumes;
     uint32_t PageSize = 4096;                   // memory page size GetSystemInfo reports
     uint32_t NumberOfProcessors = 4;            // logical processors GetSystemInfo reports
-    std::vector<PowerEvent> PowerEvents;        // in the order given
+    std::vector<SystemEvent> SystemEvents;      // in the order given
+    std::vector<ExpectedAlert> ExpectedAlerts;  // in the order given
+    unsigned DialogMinutes = 0;                 // how long the user takes over each dialog
 };
 
 // The installed machine; the platform's storage calls act on it.

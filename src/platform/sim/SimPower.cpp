@@ -140,6 +140,21 @@ void WakeForAccess(Drive& d) {
     ++d.Power.Wakes;
 }
 
+namespace {
+
+// Every access method refuses SMART READ DATA (NVMe: the health log read it becomes).
+void FailValuePageReads(Drive& d) {
+    for (const AccessMethod method : d.Methods) {
+        Fault f;
+        f.method = method;
+        f.command = ATA_SMART;
+        f.features = SMART_READ_DATA;
+        d.Faults.push_back(f);
+    }
+}
+
+}  // namespace
+
 void ApplyEvent(Drive& d, const TimelineEvent& e) {
     std::lock_guard<std::recursive_mutex> lock(MachineLock());
     switch (e.Kind) {
@@ -151,6 +166,12 @@ void ApplyEvent(Drive& d, const TimelineEvent& e) {
         case EventKind::ChecksumError: return CorruptSmartChecksum(d);
         case EventKind::StopAnswering: d.Power.Unresponsive = true; return;
         case EventKind::SelfTestResult: return EndSelfTest(d, static_cast<uint8_t>(e.Value));
+        case EventKind::RemapReset: return SetRemappedSectors(d, e.Value);
+        case EventKind::Attribute:
+            return SetAttributeValue(d, static_cast<uint8_t>(e.Value >> 8), static_cast<uint8_t>(e.Value));
+        case EventKind::DamagedPage: return DamageNextValuePage(d);
+        case EventKind::SelfTestHangs: d.AtaSelfTest.NeverEnds = d.NvmeSelfTest.NeverEnds = true; return;
+        case EventKind::PageReadsFail: return FailValuePageReads(d);
     }
 }
 

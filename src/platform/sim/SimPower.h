@@ -69,6 +69,11 @@ enum class EventKind {
     ChecksumError,  // the value page's checksum goes wrong
     StopAnswering,  // Unresponsive from now on
     SelfTestResult, // a self-test ends with result Value (ATA: execution status; NVMe: result code)
+    RemapReset,     // the remapped-sector count falls to Value (a firmware reset, another drive in the slot)
+    Attribute,      // attribute (Value >> 8) takes the current value (Value & 0xFF)
+    DamagedPage,    // the next value page read comes back garbled with a wrong checksum; later ones are sound
+    SelfTestHangs,  // the running self-test never ends
+    PageReadsFail,  // every value page read fails from now on
 };
 
 struct TimelineEvent {

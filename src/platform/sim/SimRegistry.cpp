@@ -152,9 +152,10 @@ void ResetRegistry() {
     WritesLeft = NoWriteLimit;
 }
 
-std::vector<RegistryWrite> RegistryWrites() {
+std::vector<RegistryWrite> RegistryWrites(size_t from) {
     std::lock_guard<std::mutex> lock(RegistryLock);
-    return Writes;
+    return std::vector<RegistryWrite>(Writes.begin() + static_cast<std::ptrdiff_t>(std::min(from, Writes.size())),
+                                      Writes.end());
 }
 
 void ClearRegistryWrites() {

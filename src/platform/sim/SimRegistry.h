@@ -34,7 +34,8 @@ struct RegistryWrite {
     uint32_t Type;
     std::vector<uint8_t> Data;
 };
-std::vector<RegistryWrite> RegistryWrites();
+// Every write so far, oldest first, from the `from`th on.
+std::vector<RegistryWrite> RegistryWrites(size_t from = 0);
 void ClearRegistryWrites();
 
 // After `count` more values are written every further write is refused, as if the program had been

@@ -1,5 +1,6 @@
 #include "platform/sim/SimShell.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "platform/Shell.h"
@@ -13,9 +14,10 @@ bool Fails = false;
 
 }  // namespace
 
-std::vector<ShellRequest> ShellRequests() {
+std::vector<ShellRequest> ShellRequests(size_t from) {
     std::lock_guard<std::mutex> lock(ShellLock);
-    return Requests;
+    return std::vector<ShellRequest>(Requests.begin() + static_cast<std::ptrdiff_t>(std::min(from, Requests.size())),
+                                     Requests.end());
 }
 
 void ClearShellRequests() {

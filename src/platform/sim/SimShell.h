@@ -16,8 +16,8 @@ struct ShellRequest {
     int ShowCommand;
 };
 
-// Copies of the requests so far, taken under the recorder's lock.
-std::vector<ShellRequest> ShellRequests();
+// Copies of the requests so far (from the `from`th on), taken under the recorder's lock.
+std::vector<ShellRequest> ShellRequests(size_t from = 0);
 void ClearShellRequests();
 // While set, every request is recorded and then reported as failed.
 void SetShellFails(bool fails);

@@ -51,15 +51,20 @@ uint8_t* FirstEntry(uint8_t* page, uint8_t id) {
     return nullptr;
 }
 
+uint64_t RawOf(const uint8_t* entry) {
+    uint64_t raw = 0;
+    for (unsigned b = 6; b-- > 0;) raw = (raw << 8) | entry[5 + b];
+    return raw;
+}
+
+void SetRaw(uint8_t* entry, uint64_t raw) {
+    for (unsigned b = 0; b < 6; ++b) entry[5 + b] = static_cast<uint8_t>(raw >> (8 * b));
+}
+
 // Adds to the 48-bit raw value of the first entry with this ID (it wraps as the drive's counter does).
 void AddToRaw(Drive& d, uint8_t id, uint64_t amount) {
     ChangeValuePage(d, [&](uint8_t* page) {
-        uint8_t* e = FirstEntry(page, id);
-        if (!e) return;
-        uint64_t raw = 0;
-        for (unsigned b = 6; b-- > 0;) raw = (raw << 8) | e[5 + b];
-        raw += amount;
-        for (unsigned b = 0; b < 6; ++b) e[5 + b] = static_cast<uint8_t>(raw >> (8 * b));
+        if (uint8_t* e = FirstEntry(page, id)) SetRaw(e, RawOf(e) + amount);
     });
 }
 
@@ -115,7 +120,7 @@ void FinishNvmeSelfTest(Drive& d, uint8_t result) {
 void RunNvmeSelfTest(Drive& d, uint64_t seconds) {
     NvmeSelfTestRun& run = d.NvmeSelfTest;
     if (run.Code == 0) return;
-    run.SecondsLeft -= static_cast<uint32_t>(std::min<uint64_t>(seconds, run.SecondsLeft));
+    if (!run.NeverEnds) run.SecondsLeft -= static_cast<uint32_t>(std::min<uint64_t>(seconds, run.SecondsLeft));
     if (run.SecondsLeft == 0) return FinishNvmeSelfTest(d, run.EndsWith);
     std::vector<uint8_t>& log = d.NvmeLogs[NvmeSelfTestLogPage];
     log.resize(NvmeSelfTestLogSize, 0);
@@ -142,7 +147,7 @@ uint32_t AtaSelfTestSeconds(const Drive& d, uint8_t code) {
 void RunAtaSelfTest(Drive& d, uint64_t seconds) {
     AtaSelfTestRun& run = d.AtaSelfTest;
     if (run.Code == 0) return;
-    run.SecondsLeft -= static_cast<uint32_t>(std::min<uint64_t>(seconds, run.SecondsLeft));
+    if (!run.NeverEnds) run.SecondsLeft -= static_cast<uint32_t>(std::min<uint64_t>(seconds, run.SecondsLeft));
     if (run.SecondsLeft == 0) return FinishAtaSelfTest(d, run.EndsWith);
     const unsigned tenthsLeft = (run.SecondsLeft * 10u + run.Duration - 1) / run.Duration;  // 1..10
     SetSelfTestStatus(d, static_cast<uint8_t>(InProgress << 4 | std::min(tenthsLeft, 9u)));
@@ -212,6 +217,23 @@ void SetTemperature(Drive& d, int celsius) {
 void RemapSectors(Drive& d, uint32_t count) {
     std::lock_guard<std::recursive_mutex> lock(MachineLock());
     AddToRaw(d, RemappedSectorsId, count);
+}
+
+void SetRemappedSectors(Drive& d, uint32_t count) {
+    std::lock_guard<std::recursive_mutex> lock(MachineLock());
+    ChangeValuePage(d, [&](uint8_t* page) {
+        if (uint8_t* e = FirstEntry(page, RemappedSectorsId)) SetRaw(e, count);
+    });
+}
+
+void DamageNextValuePage(Drive& d) {
+    std::lock_guard<std::recursive_mutex> lock(MachineLock());
+    if (d.SmartData.size() < Sector) return;
+    std::vector<uint8_t> page = d.SmartData;
+    if (uint8_t* e = FirstEntry(page.data(), TemperatureId)) e[5] = 99;
+    if (uint8_t* e = FirstEntry(page.data(), RemappedSectorsId)) SetRaw(e, RawOf(e) + 1000);
+    page[Sector - 1] = static_cast<uint8_t>(page[Sector - 1] + 0x5A);
+    d.DamagedPages.push_back(std::move(page));
 }
 
 void PowerCycle(Drive& d) {

@@ -38,6 +38,7 @@ struct NvmeSelfTestRun {
     uint8_t EndsWith = 0;  // result code the test reports (0 completed without error, 7 failed segment, ...)
     uint8_t Code = 0;      // running test: 1 short, 2 extended; 0 none
     uint32_t Duration = 0, SecondsLeft = 0;
+    bool NeverEnds = false;  // the test reports progress for ever
 };
 
 // An ATA drive's self-test (SMART EXECUTE OFF-LINE IMMEDIATE, 1 short or 2 extended) has the same
@@ -54,6 +55,10 @@ void PassTime(uint32_t seconds);
 // wrong) as it was.
 void SetTemperature(Drive& drive, int celsius);  // attributes 190 and 194, SCT status, NVMe composite
 void RemapSectors(Drive& drive, uint32_t count);   // attribute 5
+void SetRemappedSectors(Drive& drive, uint32_t count);  // attribute 5 falls or rises to `count`
+// The next value page read returns this page garbled (99 °C, a thousand sectors more remapped, a wrong
+// checksum); the drive's own page is untouched.
+void DamageNextValuePage(Drive& drive);
 void PowerCycle(Drive& drive);                     // attribute 12, NVMe Power Cycles
 void SetAttributeValue(Drive& drive, uint8_t id, uint8_t value);  // current value; worst follows down
 void SetNvmeCriticalWarning(Drive& drive, uint8_t bits);

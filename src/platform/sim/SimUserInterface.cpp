@@ -72,10 +72,10 @@ void AnswerOverdueBoxes(uint64_t uptimeMs) {
 
 }  // namespace
 
-std::vector<MessageBoxCall> MessageBoxCalls() {
+std::vector<MessageBoxCall> MessageBoxCalls(size_t from) {
     std::lock_guard<std::mutex> lock(BoxLock);
     std::vector<MessageBoxCall> calls;
-    for (const auto& box : Boxes) calls.push_back(box->Call);
+    for (size_t i = from; i < Boxes.size(); ++i) calls.push_back(Boxes[i]->Call);
     return calls;
 }
 

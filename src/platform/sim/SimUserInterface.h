@@ -21,8 +21,8 @@ struct MessageBoxCall {
     int Answer;               // the button that closed it; 0 while open
 };
 
-// Copies of the boxes so far, oldest first.
-std::vector<MessageBoxCall> MessageBoxCalls();
+// Copies of the boxes so far, oldest first, from the `from`th on.
+std::vector<MessageBoxCall> MessageBoxCalls(size_t from = 0);
 
 // The next box that is not held gets this answer (queued answers go in order); a box with no queued
 // answer gets its default button: OK, Yes, Abort or Retry, whichever of its buttons comes first.
