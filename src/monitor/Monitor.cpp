@@ -119,7 +119,7 @@ bool RefreshDrive(DriveRecord& d) {
     }
     EvaluateCondition(d);
     RecordTemperature(d, temperature);
-    if (d.RemapIndex != 0 && d.RemappedSectors != remapped) AlertRemap(d);
+    if (d.RemapIndex != 0) FollowRemapCount(d, remapped);
     FollowEpisodes(d, wasPreFailure, wasUnreliable);
     return true;
 }
