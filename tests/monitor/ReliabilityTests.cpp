@@ -1,16 +1,21 @@
 // The monitor as a resident program lives it: killed at any registry write and started again it
 // loses nothing written and writes nothing twice; each cycle costs the drives the commands it
-// should and no more; and readers of the records meet consistent values while the cycle and the
-// alert threads change them.
+// should and no more; readers of the records meet consistent values while the cycle and the
+// alert threads change them, and never wait for a drive the cycle is reading.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <map>
+#include <mutex>
 #include <thread>
 
 #include "monitor/MonitorTest.h"
 #include "platform/UserInterface.h"
+#include "platform/sim/SimMachine.h"
 #include "platform/sim/SimRegistry.h"
 #include "platform/sim/SimSmart.h"
 #include "platform/sim/SimThreads.h"
@@ -259,6 +264,85 @@ TEST_F(Reliability, ReadersSeeConsistentRecordsWhileTheCycleAndHeldAlertsChangeT
     EXPECT_EQ(remapWrites, Minutes) << "every new remap is written, box or not";
     const DriveRecord b1 = SnapshotDrive(0), b2 = SnapshotDrive(1), b3 = SnapshotDrive(2);
     EXPECT_TRUE(b1.MaxRecommendedTempReport && b2.PreFailureReport && b3.WarrantyReport);
+}
+
+// The drive's reply to one command, held until a reader on the test's thread has come in and gone,
+// or for half a minute at most (then the reader was kept out, and the test fails without hanging).
+class HeldCommand {
+public:
+    HeldCommand(uint8_t features, uint8_t sectorNumber) : features_(features), sectorNumber_(sectorNumber) {}
+    // Called by the drive's reply hook, with the machine's lock held.
+    void Reply(const AtaTaskFile& asked) {
+        if (asked.Features != features_ || asked.SectorNumber != sectorNumber_) return;
+        std::unique_lock<std::mutex> lock(m_);
+        if (inProgress_) return;
+        inProgress_ = true;
+        changed_.notify_all();
+        readerCameFirst_ = changed_.wait_for(lock, std::chrono::seconds(30), [this] { return readerDone_; });
+    }
+    bool WaitUntilInProgress() {
+        std::unique_lock<std::mutex> lock(m_);
+        return changed_.wait_for(lock, std::chrono::seconds(30), [this] { return inProgress_; });
+    }
+    void ReaderDone() {
+        std::lock_guard<std::mutex> lock(m_);
+        readerDone_ = true;
+        changed_.notify_all();
+    }
+    bool ReaderCameFirst() {
+        std::lock_guard<std::mutex> lock(m_);
+        return readerCameFirst_;
+    }
+
+private:
+    const uint8_t features_, sectorNumber_;
+    std::mutex m_;
+    std::condition_variable changed_;
+    bool inProgress_ = false, readerDone_ = false, readerCameFirst_ = false;
+};
+
+sim::Drive WithSct(sim::Drive d) {
+    d.Identify = testmachine::SataIdentify("SLOW").SetBits(206, 0x0001).Bytes();
+    d.Sct.Present = true;
+    d.Sct.Temperature = 35;
+    return d;
+}
+
+const struct SlowCase {
+    const char* what;
+    sim::Drive drive;
+    uint8_t features, sectorNumber;  // of the command the drive is slow to answer
+} SlowCases[] = {
+    {"the value page", monitortest::SataDriveWithoutPowerOnCounter("SLOW", 1), SMART_READ_DATA, 0},
+    {"the SCT status", WithSct(monitortest::SataDriveWithoutPowerOnCounter("SLOW", 1)), SMART_READ_LOG,
+     SctCommandLog},
+};
+
+TEST_F(Reliability, ReadersOfTheRecordsDoNotWaitWhileTheCycleReadsASlowDrive) {
+    for (const SlowCase& c : SlowCases) {
+        Fresh();
+        Install({}).Drives = {c.drive};
+        StartResidentProgram();
+        StopMonitorTimer();  // the cycle runs on a thread of this test
+        ASSERT_EQ(DriveTable.Count, 1) << c.what;
+        const DriveRecord before = SnapshotDrive(0);
+        sim::SetTemperature(Drive(0), 41);
+        HeldCommand held(c.features, c.sectorNumber);
+        sim::SetReplyHook([&held](uint32_t, bool result, uint8_t*, uint32_t, uint32_t&) {
+            held.Reply(sim::Current().Drives[0].History.back().taskFile);
+            return result;
+        });
+        std::thread cycle(RunMonitorCycle);
+        ASSERT_TRUE(held.WaitUntilInProgress()) << c.what;
+        const DriveRecord during = SnapshotDrive(0);  // the table's reader lock
+        held.ReaderDone();
+        cycle.join();
+        sim::SetReplyHook(nullptr);
+        EXPECT_TRUE(held.ReaderCameFirst()) << c.what << ": the reader waited for the drive";
+        EXPECT_EQ(during.Temperature, before.Temperature) << c.what << ": nothing half-recorded";
+        EXPECT_TRUE(std::equal(std::begin(before.SmartData), std::end(before.SmartData), during.SmartData)) << c.what;
+        EXPECT_EQ(SnapshotDrive(0).Temperature, 41) << c.what << ": recorded afterwards";
+    }
 }
 
 }  // namespace
