@@ -7,10 +7,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
+#include <future>
 #include <map>
-#include <mutex>
 #include <thread>
 
 #include "monitor/MonitorTest.h"
@@ -266,39 +265,19 @@ TEST_F(Reliability, ReadersSeeConsistentRecordsWhileTheCycleAndHeldAlertsChangeT
     EXPECT_TRUE(b1.MaxRecommendedTempReport && b2.PreFailureReport && b3.WarrantyReport);
 }
 
-// The drive's reply to one command, held until a reader on the test's thread has come in and gone,
-// or for half a minute at most (then the reader was kept out, and the test fails without hanging).
-class HeldCommand {
-public:
-    HeldCommand(uint8_t features, uint8_t sectorNumber) : features_(features), sectorNumber_(sectorNumber) {}
-    // Called by the drive's reply hook, with the machine's lock held.
-    void Reply(const AtaTaskFile& asked) {
-        if (asked.Features != features_ || asked.SectorNumber != sectorNumber_) return;
-        std::unique_lock<std::mutex> lock(m_);
-        if (inProgress_) return;
-        inProgress_ = true;
-        changed_.notify_all();
-        readerCameFirst_ = changed_.wait_for(lock, std::chrono::seconds(30), [this] { return readerDone_; });
+// The drive's reply to one command, held until a reader on the test's thread has come and gone, or
+// for half a minute at most (then the reader was kept out, and the test fails without hanging).
+struct HeldCommand {
+    uint8_t features, sectorNumber;
+    std::promise<void> inProgress{};
+    std::future<void> readerDone{};
+    bool held = false, readerCameFirst = false;
+    void Reply(const AtaTaskFile& asked) {  // on the cycle's thread, from the drive's reply hook
+        if (held || asked.Features != features || asked.SectorNumber != sectorNumber) return;
+        held = true;
+        inProgress.set_value();
+        readerCameFirst = readerDone.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
     }
-    bool WaitUntilInProgress() {
-        std::unique_lock<std::mutex> lock(m_);
-        return changed_.wait_for(lock, std::chrono::seconds(30), [this] { return inProgress_; });
-    }
-    void ReaderDone() {
-        std::lock_guard<std::mutex> lock(m_);
-        readerDone_ = true;
-        changed_.notify_all();
-    }
-    bool ReaderCameFirst() {
-        std::lock_guard<std::mutex> lock(m_);
-        return readerCameFirst_;
-    }
-
-private:
-    const uint8_t features_, sectorNumber_;
-    std::mutex m_;
-    std::condition_variable changed_;
-    bool inProgress_ = false, readerDone_ = false, readerCameFirst_ = false;
 };
 
 sim::Drive WithSct(sim::Drive d) {
@@ -327,18 +306,22 @@ TEST_F(Reliability, ReadersOfTheRecordsDoNotWaitWhileTheCycleReadsASlowDrive) {
         ASSERT_EQ(DriveTable.Count, 1) << c.what;
         const DriveRecord before = SnapshotDrive(0);
         sim::SetTemperature(Drive(0), 41);
-        HeldCommand held(c.features, c.sectorNumber);
+        HeldCommand held{c.features, c.sectorNumber};
+        std::promise<void> readerDone;
+        held.readerDone = readerDone.get_future();
+        std::future<void> inProgress = held.inProgress.get_future();
         sim::SetReplyHook([&held](uint32_t, bool result, uint8_t*, uint32_t, uint32_t&) {
             held.Reply(sim::Current().Drives[0].History.back().taskFile);
             return result;
         });
         std::thread cycle(RunMonitorCycle);
-        ASSERT_TRUE(held.WaitUntilInProgress()) << c.what;
+        const bool reached = inProgress.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
         const DriveRecord during = SnapshotDrive(0);  // the table's reader lock
-        held.ReaderDone();
+        readerDone.set_value();
         cycle.join();
         sim::SetReplyHook(nullptr);
-        EXPECT_TRUE(held.ReaderCameFirst()) << c.what << ": the reader waited for the drive";
+        ASSERT_TRUE(reached) << c.what << ": the command was never sent";
+        EXPECT_TRUE(held.readerCameFirst) << c.what << ": the reader waited for the drive";
         EXPECT_EQ(during.Temperature, before.Temperature) << c.what << ": nothing half-recorded";
         EXPECT_TRUE(std::equal(std::begin(before.SmartData), std::end(before.SmartData), during.SmartData)) << c.what;
         EXPECT_EQ(SnapshotDrive(0).Temperature, 41) << c.what << ": recorded afterwards";
