@@ -8,12 +8,21 @@ DriveTableType DriveTable;
 
 namespace {
 std::shared_mutex TableLock;
+thread_local bool HoldsWriter = false;
 }  // namespace
 
-DriveWriter::DriveWriter() { TableLock.lock(); }
-DriveWriter::~DriveWriter() { TableLock.unlock(); }
+DriveWriter::DriveWriter() {
+    TableLock.lock();
+    HoldsWriter = true;
+}
+DriveWriter::~DriveWriter() {
+    HoldsWriter = false;
+    TableLock.unlock();
+}
 DriveReader::DriveReader() { TableLock.lock_shared(); }
 DriveReader::~DriveReader() { TableLock.unlock_shared(); }
+
+bool ThisThreadHoldsDriveWriter() { return HoldsWriter; }
 
 DriveRecord SnapshotDrive(unsigned index) {
     DriveReader reader;

@@ -120,6 +120,7 @@ struct DriveRecord {
     bool ShortSelfTestRunning{};
     bool ExtendedSelfTestRunning{};
     uint8_t ExtendedSelfTestTime{};
+    uint32_t SelfTestStartTick{};  // the tick count when the awaited test was started
     uint8_t AverageAccessTime{};
     uint8_t AverageAccessTimeFrac{};
     uint16_t AverageReadSpeed{};
@@ -232,7 +233,9 @@ extern DriveTableType DriveTable;
 // - a thread that reads fields of records it did not just write holds a DriveReader while it reads,
 //   or takes a SnapshotDrive and reads the copy at leisure;
 // - the diagnostic logs have their own lock, and the process-wide flags are atomics;
-// - locks are taken in one order: the table lock, then the dispatcher's, then the log's.
+// - locks are taken in one order: the table lock, then the dispatcher's, then the log's;
+// - drive I/O that can take long (spin-ups, value-page reads) runs under the dispatcher's lock alone,
+//   into buffers of its own; the results are written back under a DriveWriter afterwards.
 class DriveWriter {
 public:
     DriveWriter();
@@ -248,6 +251,9 @@ public:
     DriveReader(const DriveReader&) = delete;
     DriveReader& operator=(const DriveReader&) = delete;
 };
+
+// Whether this thread holds the DriveWriter.
+bool ThisThreadHoldsDriveWriter();
 
 // A copy of record `index` taken under the reader lock (without the drive's handle); an empty record
 // when there is no such drive.

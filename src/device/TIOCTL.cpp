@@ -86,39 +86,61 @@ void WriteFailureReport(DriveRecord& drive, const AtaTaskFile& tf) {
     WriteLog(report, &drive);
 }
 
+// The step that carried the command, or null when none did.
 template <size_t N>
-bool TryInOrder(DriveRecord& drive, const AtaTaskFile& tf, uint8_t* buffer, size_t size, bool dataOut,
-                const AccessStep (&order)[N]) {
-    for (const AccessStep& step : order) {
-        if (step.transport(drive, tf, buffer, size, dataOut)) {
-            NoteSuccess(drive, step);
-            return true;
-        }
-    }
-    return false;
+const AccessStep* TryInOrder(DriveRecord& drive, const AtaTaskFile& tf, uint8_t* buffer, size_t size, bool dataOut,
+                             const AccessStep (&order)[N]) {
+    for (const AccessStep& step : order)
+        if (step.transport(drive, tf, buffer, size, dataOut)) return &step;
+    return nullptr;
+}
+
+const AccessStep* Send(DriveRecord& drive, const AtaTaskFile& tf, uint8_t* buffer, size_t size) {
+    if (!buffer) size = 0;
+    const bool dataOut = IsDataOut(tf);
+    const AccessStep* step;
+    if (drive.IsNVMe && tf.Command == ATA_SET_FEATURES)
+        step = TryInOrder(drive, tf, buffer, size, dataOut, NVMeGetFeaturesOrder);
+    else if (drive.IsNVMe)
+        step = TryInOrder(drive, tf, buffer, size, dataOut, NVMeOrder);
+    else if (drive.IsUSB)
+        step = TryInOrder(drive, tf, buffer, size, dataOut, USBOrder);
+    else
+        step = TryInOrder(drive, tf, buffer, size, dataOut, DefaultOrder);
+    if (!step && !FailsSilently(drive, tf)) WriteFailureReport(drive, tf);
+    return step;
+}
+
+// Whether noting this success sets one of the record's access flags.
+bool SetsAccessFlag(const DriveRecord& drive, const AccessStep& step) {
+    return !step.repeatLine && step.flag && !(drive.*step.flag);
 }
 
 }  // namespace
+
+DriveCallSlot::DriveCallSlot() { DispatcherLock.lock(); }
+DriveCallSlot::~DriveCallSlot() { DispatcherLock.unlock(); }
 
 bool IsDataOut(const AtaTaskFile& tf) {
     return tf.Command == ATA_SMART && tf.Features == SMART_WRITE_LOG;
 }
 
 bool ExecuteCommand(DriveRecord& drive, const AtaTaskFile& tf, uint8_t* buffer, size_t size) {
+    const AccessStep* step = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(DispatcherLock);
+        step = Send(drive, tf, buffer, size);
+        if (!step) return false;
+        if (ThisThreadHoldsDriveWriter() || !SetsAccessFlag(drive, *step)) {
+            NoteSuccess(drive, *step);
+            return true;
+        }
+    }
+    // A caller without the table lock: readers of the record must not meet the flag half-written.
+    DriveWriter writer;
     std::lock_guard<std::mutex> lock(DispatcherLock);
-    if (!buffer) size = 0;
-    const bool dataOut = IsDataOut(tf);
-    bool ok;
-    if (drive.IsNVMe && tf.Command == ATA_SET_FEATURES)
-        ok = TryInOrder(drive, tf, buffer, size, dataOut, NVMeGetFeaturesOrder);
-    else if (drive.IsNVMe)
-        ok = TryInOrder(drive, tf, buffer, size, dataOut, NVMeOrder);
-    else if (drive.IsUSB)
-        ok = TryInOrder(drive, tf, buffer, size, dataOut, USBOrder);
-    else
-        ok = TryInOrder(drive, tf, buffer, size, dataOut, DefaultOrder);
-    if (!ok && !FailsSilently(drive, tf)) WriteFailureReport(drive, tf);
-    return ok;
+    NoteSuccess(drive, *step);
+    return true;
 }
 
 std::vector<uint8_t>& LargeRequest(size_t size) {

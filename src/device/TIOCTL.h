@@ -12,8 +12,21 @@
 
 // Sends one command. `buffer` (of `size` bytes) receives the data of a data-in command, or holds
 // the data a WRITE LOG sends; pass none for a non-data command. Exactly one command is in flight
-// at a time, whichever thread calls.
+// at a time, whichever thread calls. The caller holds the DriveWriter, or no table lock at all (then
+// the buffer is its own, and an access flag the command earns is stored under a DriveWriter taken
+// for that moment).
 bool ExecuteCommand(DriveRecord& drive, const AtaTaskFile& tf, uint8_t* buffer = nullptr, size_t size = 0);
+
+// The dispatcher's one slot, held for a call on a drive's handle made outside ExecuteCommand (a
+// power query, a raw read, the handle's reset at a query-remove): it never overlaps a command, and
+// the handle does not change under a call that holds it.
+class DriveCallSlot {
+public:
+    DriveCallSlot();
+    ~DriveCallSlot();
+    DriveCallSlot(const DriveCallSlot&) = delete;
+    DriveCallSlot& operator=(const DriveCallSlot&) = delete;
+};
 
 // True for the one command that sends data to the drive (S.M.A.R.T. WRITE LOG).
 bool IsDataOut(const AtaTaskFile& tf);

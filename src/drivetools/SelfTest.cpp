@@ -2,6 +2,7 @@
 
 #include "device/TIOCTL.h"
 #include "monitor/Monitor.h"
+#include "platform/Time.h"
 #include "protocol/Ata.h"
 
 namespace {
@@ -27,6 +28,7 @@ SelfTestStart StartSelfTest(DriveRecord& d, SelfTestKind kind) {
     const AtaTaskFile tf = SmartTaskFile(SMART_EXECUTE_OFFLINE, 0, static_cast<uint8_t>(kind));
     if (ExecuteCommand(d, tf)) {
         (kind == SelfTestKind::Short ? d.ShortSelfTestRunning : d.ExtendedSelfTestRunning) = true;
+        d.SelfTestStartTick = platform::GetTickCount();
         return SelfTestStart::Started;
     }
     return SelfTestThrottled.exchange(false) ? SelfTestStart::Throttled : SelfTestStart::Failed;

@@ -59,11 +59,14 @@ void Conclude(DriveRecord& d, const Alert& alert, int answer) {
             d.MaxRecommendedTempReport = true;
             WriteDriveValue(d, "MaxRecommendedTempReport", 1);
             break;
+        // An episode that ended while its box was open is not recorded: the next one alerts again.
         case Afterwards::PreFailureSeen:
+            if (!d.PreFailure) break;
             WriteDriveValue(d, "PreFailureReport", 1);
             d.PreFailureReport = true;
             break;
         case Afterwards::NonCriticalSeen:
+            if (!d.Unreliable) break;
             WriteDriveValue(d, "WarrantyReport", 1);
             d.WarrantyReport = true;
             break;
@@ -101,6 +104,17 @@ void AlertDriveLost(DriveRecord& d) { Raise(d, DriveLost, "Control over the driv
 void AlertRemap(DriveRecord& d) {
     WriteDriveValue(d, "Remaped", d.RemappedSectors);
     Raise(d, Remap, std::string("New remapped sector is found!") + " " + BackupAdvice);
+}
+
+void FollowRemapCount(DriveRecord& d, uint32_t previous) {
+    if (d.RemappedSectors > previous) {
+        AlertRemap(d);
+    } else if (d.RemappedSectors < previous) {
+        WriteLog("Remapped sector count fell from " + std::to_string(previous) + " to " +
+                     std::to_string(d.RemappedSectors) + ": a reset counter or another drive, no alert.",
+                 &d);
+        WriteDriveValue(d, "Remaped", d.RemappedSectors);
+    }
 }
 
 void AlertTemperature(DriveRecord& d) {

@@ -22,11 +22,15 @@ std::string DriveHeader(const DriveRecord& drive);
 void AlertDriveLost(DriveRecord& drive);
 // Writes the drive's remapped-sector count to "Remaped" whether or not a box is shown.
 void AlertRemap(DriveRecord& drive);
+// RemappedSectors against an earlier count: a rise is alerted (AlertRemap); a fall (a firmware reset,
+// another drive in the same slot) is logged and stored without a box.
+void FollowRemapCount(DriveRecord& drive, uint32_t previous);
 // Yes opens the vendor's page on active cooling; either answer records the alert for good.
 void AlertTemperature(DriveRecord& drive);
 void AlertSelfTestPassed(DriveRecord& drive);
 void AlertSelfTestInterrupted(DriveRecord& drive);
 void AlertSelfTestFailed(DriveRecord& drive);
-// Once per episode: dismissing the box records it until the condition clears.
+// Once per episode: dismissing the box records it until the condition clears, if the condition
+// still holds when the box is closed.
 void AlertPreFailure(DriveRecord& drive);
 void AlertNonCritical(DriveRecord& drive);

@@ -1,5 +1,6 @@
 #include "monitor/DriveState.h"
 
+#include "monitor/Alerts.h"
 #include "platform/Registry.h"
 #include "platform/Time.h"
 #include "system/RegUtils.h"
@@ -23,6 +24,25 @@ void LoadTopTemperature(DriveRecord& d) {
     const uint32_t stored = DriveValue(d, "TopTemperature");
     if (stored <= 255 && stored > d.TopTemperature) d.TopTemperature = static_cast<uint8_t>(stored);
     if (d.Temperature > d.TopTemperature) d.TopTemperature = d.Temperature;
+}
+
+// A stored "alert seen" whose condition no longer holds (it cleared while the program was off) is
+// cleared, so that the next episode alerts again.
+bool LoadEpisodeFlag(DriveRecord& d, const char* name, bool conditionHolds) {
+    if (DriveValue(d, name) == 0) return false;
+    if (conditionHolds) return true;
+    WriteDriveValue(d, name, 0);
+    return false;
+}
+
+// Sectors remapped while the program was not running are announced once; a count never stored is
+// stored without an alert.
+void CompareStoredRemaps(DriveRecord& d) {
+    if (d.RemapIndex == 0) return;
+    if (DriveValueExists(d, "Remaped"))
+        FollowRemapCount(d, DriveValue(d, "Remaped"));
+    else
+        WriteDriveValue(d, "Remaped", d.RemappedSectors);
 }
 
 void LoadReadSpeeds(DriveRecord& d) {
@@ -59,8 +79,9 @@ void LoadDriveState(DriveRecord& d) {
     LoadStartMonitoringDate(d);
     if (!d.IsNVMe && d.PowerTimeIndex != 0) d.PowerOnTimerPeriod = DriveValue(d, "PowerOnTimerPeriod_v3");
     LoadTopTemperature(d);
-    d.PreFailureReport = DriveValue(d, "PreFailureReport") != 0;
-    d.WarrantyReport = DriveValue(d, "WarrantyReport") != 0;
+    d.PreFailureReport = LoadEpisodeFlag(d, "PreFailureReport", d.PreFailure);
+    d.WarrantyReport = LoadEpisodeFlag(d, "WarrantyReport", d.Unreliable);
+    CompareStoredRemaps(d);
     LoadReadSpeeds(d);
     d.MaxRecommendedTempReport = DriveValue(d, "MaxRecommendedTempReport") != 0;
     d.PowerOffDetected = DriveValue(d, "PowerOffDetected") != 0;

@@ -13,7 +13,9 @@ void OpenDriveKey(DriveRecord& drive);
 
 // Start-up: opens the drive's key and takes in its stored state (the monitoring date, the power-on
 // timer period, the highest temperature, the once-only alert flags, the read-speed results and the
-// sleep flag). The stored tuning is applied by ApplyStoredTuning.
+// sleep flag), reconciled with what the scan found: an episode flag whose condition cleared is
+// cleared, and a remapped-sector count above the stored one is alerted. The stored tuning is
+// applied by ApplyStoredTuning.
 void LoadDriveState(DriveRecord& drive);
 
 // A REG_DWORD of the drive's key; 0 when absent or malformed.

@@ -1,5 +1,6 @@
 #include "monitor/Monitor.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <new>
@@ -12,6 +13,7 @@
 #include "platform/Threads.h"
 #include "platform/Time.h"
 #include "platform/UserInterface.h"
+#include "protocol/Bytes.h"
 #include "smart/Condition.h"
 #include "smart/NvmeHealth.h"
 #include "smart/PowerOnTime.h"
@@ -34,7 +36,12 @@ constexpr uint32_t CycleResolutionMs = 16;
 constexpr uint32_t CyclesPerHour = 60;
 constexpr size_t PageAlignment = 4096;
 constexpr unsigned AtaSelfTestStatusOffset = 363;
+constexpr unsigned AtaExtendedSelfTestTimeOffset = 375;  // the minutes when byte 373 says 255
+constexpr unsigned NvmeExtendedSelfTestTimeOffset = 316;  // EDSTT of Identify Controller
+constexpr uint8_t TimeTooLongForItsByte = 255;
 constexpr uint8_t SelfTestInProgress = 15;
+constexpr uint32_t SelfTestMarginMinutes = 30;
+constexpr uint64_t MillisecondsPerMinute = 60000;
 
 std::atomic<uint32_t> RandomSeed{0};
 std::atomic<uint32_t> MonitorTimerId{0};
@@ -44,34 +51,76 @@ void PumpAndPause() {
     platform::Sleep(RetryPauseMs);
 }
 
+// One question to the drive, in the dispatcher's slot: a query-remove may reset the handle meanwhile.
+bool AskPowerState(DriveRecord& d, bool& on) {
+    DriveCallSlot slot;
+    return platform::GetDevicePowerState(d.Handle, on);
+}
+
 // The drive's power state, asked again up to 40 times while the question fails. False when it
 // never answered.
-bool QueryPowerState(platform::Handle handle, bool& on) {
-    if (platform::GetDevicePowerState(handle, on)) return true;
+bool QueryPowerState(DriveRecord& d, bool& on) {
+    if (AskPowerState(d, on)) return true;
     for (unsigned retry = 0; retry < PowerStateRetries; ++retry) {
         PumpAndPause();
-        if (platform::GetDevicePowerState(handle, on)) return true;
+        if (AskPowerState(d, on)) return true;
     }
     return false;
 }
 
 // After a read that wakes the drive: gives it up to ten seconds to spin up. The last answer stands.
-void WaitForSpinUp(platform::Handle handle, bool& on) {
+void WaitForSpinUp(DriveRecord& d, bool& on) {
     for (unsigned retry = 0; retry < PowerStateRetries && !on; ++retry) {
         PumpAndPause();
-        platform::GetDevicePowerState(handle, on);
+        AskPowerState(d, on);
     }
 }
 
-// Whether the value page just read can be evaluated. A wrong checksum is logged the first time and
-// never examined again; an empty attribute table is logged every time. Either way only this drive
-// waits for the next cycle: the others are still watched.
-bool AtaPageUsable(DriveRecord& d) {
-    if (!d.ChecksumErrorLogged && !SmartChecksumOk(d)) {
-        d.ChecksumErrorLogged = true;
-        WriteLog("Checksum error of SMART attributes log.", &d);
-        return false;
+// What the cycle must know of a drive before it reads it, taken under the reader lock.
+struct DriveBefore {
+    bool Calibrating;
+    bool SctTemperature;
+    bool NvmeSelfTestRunning;
+    uint32_t SmartFailures;
+};
+
+DriveBefore BeforeReading(const DriveRecord& d) {
+    return {d.PowerOnTimerPeriod == 0 && d.PowerTimeIndex != 0, TakesSctTemperature(d),
+            d.IsNVMe && (d.ShortSelfTestRunning || d.ExtendedSelfTestRunning), d.SmartFailures};
+}
+
+// What one cycle reads from a drive without the table lock, recorded afterwards under the writer.
+struct DriveReadings {
+    bool On = false;
+    ValuePageRead Page;
+    SctReading Sct;
+    bool SelfTestLogRead = false;
+    NvmeSelfTestLog SelfTestLog{};
+};
+
+void ReadDrive(DriveRecord& d, const DriveBefore& before, DriveReadings& r) {
+    if (r.On) {
+        ReadValuePage(d, before.SmartFailures, r.Page);
+        if (before.SctTemperature) ReadSctTemperature(d, r.Sct);
     }
+    if (before.NvmeSelfTestRunning) r.SelfTestLogRead = ReadNvmeSelfTestLog(d, r.SelfTestLog);
+}
+
+// Whether the page just read, or after a failed read the last good one, can be evaluated. A damaged
+// page is never taken (logged once per drive); an empty attribute table is logged every time; a
+// drive whose reads keep failing is given up and announced. Only this drive waits for the next
+// cycle: the others are still watched.
+bool TakeValuePage(DriveRecord& d, const ValuePageRead& read) {
+    switch (RecordValuePage(d, read)) {
+        case PageOutcome::DriveLost:
+            WriteLog("SMART data could not be read " + std::to_string(d.SmartFailures) + " times.", &d);
+            AlertDriveLost(d);
+            return false;
+        case PageOutcome::Damaged: return false;
+        case PageOutcome::Taken:
+        case PageOutcome::Unread: break;
+    }
+    if (d.IsNVMe) return true;
     d.AttributeCount = CountAttributes(d);
     if (d.AttributeCount == 0) {
         WriteLog("SMART attributes count = 0.", &d);
@@ -104,107 +153,141 @@ void FollowEpisodes(DriveRecord& d, bool wasPreFailure, bool wasUnreliable) {
     if (!d.PreFailure && d.Unreliable && !d.WarrantyReport) AlertNonCritical(d);
 }
 
-// An awake drive: a new value page, evaluated and compared with the one before. False when this
+// An awake drive: the new value page, evaluated and compared with the one before. False when this
 // cycle could not use the page.
-bool RefreshDrive(DriveRecord& d) {
+bool RefreshDrive(DriveRecord& d, const DriveReadings& r) {
     const uint32_t remapped = d.RemappedSectors;
     const bool wasPreFailure = d.PreFailure, wasUnreliable = d.Unreliable;
     const uint8_t temperature = d.Temperature;
-    ReadSmartData(d);
-    if (!d.IsNVMe && !AtaPageUsable(d)) return false;
-    ExtractSmartValues(d);
+    if (!TakeValuePage(d, r.Page)) return false;
+    ExtractSmartValues(d, r.Sct);
     if (PowerOnTimerCalibrating(d) && SkipNextCycle) {  // the calibration hour starts again after a resume
         d.PowerTimeCheckPoint = d.PowerTime;
         CycleCounter = 0;
     }
     EvaluateCondition(d);
     RecordTemperature(d, temperature);
-    if (d.RemapIndex != 0 && d.RemappedSectors != remapped) AlertRemap(d);
+    if (d.RemapIndex != 0) FollowRemapCount(d, remapped);
     FollowEpisodes(d, wasPreFailure, wasUnreliable);
     return true;
 }
 
-enum class SelfTestEnd { Passed, Interrupted, Failed };
+// The self-test execution status of the value page (high nibble of byte 363) as the ATA standard
+// defines it. 15 is a test in progress.
+const SelfTestOutcome AtaSelfTestOutcomes[15] = {
+    SelfTestOutcome::Passed,       // 0 completed without error
+    SelfTestOutcome::Interrupted,  // 1 aborted by the host
+    SelfTestOutcome::Interrupted,  // 2 interrupted by a host reset (the computer went to sleep)
+    SelfTestOutcome::Failed,       // 3 a fatal or unknown error kept it from completing
+    SelfTestOutcome::Failed,       // 4 completed with an unknown element failing
+    SelfTestOutcome::Failed,       // 5 ... the electrical element
+    SelfTestOutcome::Failed,       // 6 ... the servo or seek element
+    SelfTestOutcome::Failed,       // 7 ... the read element
+    SelfTestOutcome::Failed,       // 8 ... handling damage suspected
+    SelfTestOutcome::Interrupted,  // 9..14 reserved: no verdict
+    SelfTestOutcome::Interrupted, SelfTestOutcome::Interrupted, SelfTestOutcome::Interrupted,
+    SelfTestOutcome::Interrupted, SelfTestOutcome::Interrupted,
+};
 
-void ConcludeSelfTest(DriveRecord& d, SelfTestEnd end, unsigned code) {
+void ConcludeSelfTest(DriveRecord& d, SelfTestOutcome outcome, unsigned code) {
     d.ShortSelfTestRunning = false;
     d.ExtendedSelfTestRunning = false;
-    switch (end) {
-        case SelfTestEnd::Passed: AlertSelfTestPassed(d); break;
-        case SelfTestEnd::Interrupted: AlertSelfTestInterrupted(d); break;
-        case SelfTestEnd::Failed:
+    switch (outcome) {
+        case SelfTestOutcome::Passed: AlertSelfTestPassed(d); break;
+        case SelfTestOutcome::Interrupted: AlertSelfTestInterrupted(d); break;
+        case SelfTestOutcome::Failed:
             AlertSelfTestFailed(d);
             WriteLog("Self test failure. Error code - " + std::to_string(code), &d);
             break;
     }
 }
 
-// The newest entry of the NVMe self-test log, once no test is running.
-void CheckNvmeSelfTest(DriveRecord& d) {
-    uint8_t log[NvmeSelfTestLogSize] = {};
-    AtaTaskFile tf{};
-    tf.Command = ATA_SMART;
-    tf.Features = SMART_READ_LOG;
-    tf.SectorNumber = NvmeSelfTestLogPage;
-    if (!ExecuteCommand(d, tf, log, sizeof log) || (log[0] & 0x0F) != 0) return;
-    const unsigned result = log[4] & 0x0F;
-    const bool interrupted = (result >= 1 && result <= 4) || result == 8 || result == 9;
-    ConcludeSelfTest(d, result == 0 ? SelfTestEnd::Passed : interrupted ? SelfTestEnd::Interrupted : SelfTestEnd::Failed,
-                     result);
+// The minutes the drive states for the test it runs: the short test's time; the extended test's from
+// the value page (its 16-bit field when the byte says 255) or, on NVMe, the controller's EDSTT.
+uint32_t StatedSelfTestMinutes(const DriveRecord& d) {
+    if (d.ShortSelfTestRunning) return d.ShortSelfTestTime;
+    if (d.IsNVMe) return Get16(d.NVMeIdentifyController, NvmeExtendedSelfTestTimeOffset);
+    if (d.ExtendedSelfTestTime == TimeTooLongForItsByte)
+        return std::max<uint32_t>(TimeTooLongForItsByte, Get16(d.SmartData, AtaExtendedSelfTestTimeOffset));
+    return d.ExtendedSelfTestTime;
 }
 
-// The self-test execution status of the value page; a test in progress keeps the drive reading.
-void CheckAtaSelfTest(DriveRecord& d) {
+// A test that never reports an end is given twice its stated time and half an hour for the host's
+// own commands, which the drive serves first; then it counts as interrupted and is no longer awaited.
+bool GiveUpOverdueSelfTest(DriveRecord& d) {
+    const uint32_t limitMinutes = 2 * StatedSelfTestMinutes(d) + SelfTestMarginMinutes;
+    const uint32_t elapsedMs = platform::GetTickCount() - d.SelfTestStartTick;
+    if (elapsedMs < limitMinutes * MillisecondsPerMinute) return false;
+    WriteLog("Self test gave no result in " + std::to_string(limitMinutes) + " minutes.", &d);
+    ConcludeSelfTest(d, SelfTestOutcome::Interrupted, 0);
+    return true;
+}
+
+// The newest entry of the NVMe self-test log, once no test is running. True while no end is seen.
+bool CheckNvmeSelfTest(DriveRecord& d, const DriveReadings& r) {
+    if (!r.SelfTestLogRead || r.SelfTestLog.Running) return true;
+    ConcludeSelfTest(d, NvmeSelfTestOutcome(r.SelfTestLog.NewestResult), r.SelfTestLog.NewestResult);
+    return false;
+}
+
+// The self-test execution status of the value page. True while the test is in progress.
+bool CheckAtaSelfTest(DriveRecord& d) {
     const unsigned status = d.SmartData[AtaSelfTestStatusOffset] >> 4;
-    if (status == SelfTestInProgress) {
-        RandomBlockRead(d);
-        return;
+    if (status == SelfTestInProgress) return true;
+    ConcludeSelfTest(d, AtaSelfTestOutcomes[status], status);
+    return false;
+}
+
+// A running self-test's end. True when an ATA test goes on: the drive is then kept reading.
+bool CheckSelfTest(DriveRecord& d, const DriveReadings& r) {
+    if (!d.ShortSelfTestRunning && !d.ExtendedSelfTestRunning) return false;
+    const bool going = d.IsNVMe ? CheckNvmeSelfTest(d, r) : CheckAtaSelfTest(d);
+    return going && !GiveUpOverdueSelfTest(d) && !d.IsNVMe;
+}
+
+// Under the DriveWriter: what the cycle read, recorded, evaluated and alerted. True when a running
+// ATA self-test wants one block read.
+bool RecordReadings(DriveRecord& d, const DriveReadings& r) {
+    d.Sleeping = !r.On;
+    if (d.Sleeping) {  // not read, so as not to wake it
+        if (!d.PowerOffDetected) {
+            d.PowerOffDetected = true;
+            WriteDriveValue(d, "PowerOffDetected", 1);
+        }
+    } else if (!RefreshDrive(d, r)) {
+        return false;
     }
-    ConcludeSelfTest(d, status == 0 ? SelfTestEnd::Passed : status == 1 ? SelfTestEnd::Interrupted : SelfTestEnd::Failed,
-                     status);
+    return CheckSelfTest(d, r);
 }
 
-void CheckSelfTest(DriveRecord& d) {
-    if (!d.ShortSelfTestRunning && !d.ExtendedSelfTestRunning) return;
-    if (d.IsNVMe) CheckNvmeSelfTest(d);
-    else CheckAtaSelfTest(d);
-}
-
+// The drive is asked, woken and read without the table lock, so that readers of the records (the
+// user-interface thread) never wait for it; the results go into the record under the writer.
 void MonitorDrive(DriveRecord& d) {
+    DriveBefore before;
     {
         DriveReader reader;
         if (d.SmartLost) return;
+        before = BeforeReading(d);
     }
-    // The handle never changes after the scan; the waits below hold no lock.
-    const platform::Handle handle = d.Handle;
-    bool on = false;
-    if (!QueryPowerState(handle, on)) {
+    DriveReadings r;
+    if (!QueryPowerState(d, r.On)) {
         DriveWriter writer;
         d.SmartLost = true;
         WriteLog("GetDevicePowerState failed.", &d);
         AlertDriveLost(d);
         return;
     }
-    bool woken = false;
+    if (before.Calibrating) {  // keep a calibrating drive running
+        RandomBlockRead(d);
+        WaitForSpinUp(d, r.On);
+    }
+    ReadDrive(d, before, r);
+    bool keepReading = false;
     {
         DriveWriter writer;
-        if (d.PowerOnTimerPeriod == 0 && d.PowerTimeIndex != 0) {  // keep a calibrating drive running
-            RandomBlockRead(d);
-            woken = true;
-        }
+        keepReading = RecordReadings(d, r);
     }
-    if (woken) WaitForSpinUp(handle, on);
-    DriveWriter writer;
-    d.Sleeping = !on;
-    if (d.Sleeping) {  // not read, so as not to wake it
-        if (!d.PowerOffDetected) {
-            d.PowerOffDetected = true;
-            WriteDriveValue(d, "PowerOffDetected", 1);
-        }
-    } else if (!RefreshDrive(d)) {
-        return;
-    }
-    CheckSelfTest(d);
+    if (keepReading) RandomBlockRead(d);
 }
 
 bool PromptShowing(bool (*showing)()) { return showing && showing(); }
@@ -257,6 +340,7 @@ int64_t RandomBlockPosition(const DriveRecord& d) {
 }
 
 void RandomBlockRead(DriveRecord& d) {
+    DriveCallSlot slot;
     const uint32_t block = RawBlockSize(d);
     const int64_t position = RandomBlockPosition(d);
     std::unique_ptr<uint8_t[], AlignedFree> buffer(new (std::align_val_t(PageAlignment)) uint8_t[block]);

@@ -37,7 +37,7 @@ uint32_t RawBlockSize(const DriveRecord& drive);
 int64_t RandomBlockPosition(const DriveRecord& drive);
 
 // One read of one block at a random position: wakes the drive or keeps it running. The outcome is
-// ignored.
+// ignored. It takes the dispatcher's slot (DriveCallSlot) for the read.
 void RandomBlockRead(DriveRecord& drive);
 
 // The timer's handler: one cycle over the drive table.

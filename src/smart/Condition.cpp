@@ -100,11 +100,22 @@ uint8_t TemperaturePosition(const DriveRecord& d) {
     return d.IsSSD ? 0 : at231;
 }
 
-uint8_t SctTemperature(DriveRecord& d) {
-    if (!d.SCT_Support || !d.SCT_StatusRead) return 0;
-    uint8_t status[SctPageSize];
-    if (!ReadSctStatus(d, status) || status[SctCurrentTemperature] >= 128) return 0;  // below 0 °C
-    return status[SctCurrentTemperature];
+// The format version's low byte (the high byte is not looked at) must be one this program knows;
+// an unknown one is logged once per drive.
+bool SctStatusKnown(DriveRecord& d, const uint8_t (&status)[SctPageSize]) {
+    const uint8_t version = status[SctFormatVersion];
+    if (version >= 1 && version <= 3) return true;
+    if (!d.SctVersionLogged) {
+        WriteLog("Unknown SCT version - " + std::to_string(version), &d);
+        d.SctVersionLogged = true;
+    }
+    return false;
+}
+
+uint8_t SctTemperature(DriveRecord& d, const SctReading& sct) {
+    if (!TakesSctTemperature(d) || !sct.Read || !SctStatusKnown(d, sct.Status)) return 0;
+    if (sct.Status[SctCurrentTemperature] >= 128) return 0;  // below 0 °C
+    return sct.Status[SctCurrentTemperature];
 }
 
 // TemperatureIndex as an entry of the table, or null.
@@ -121,19 +132,24 @@ uint8_t AttributeTemperature(const DriveRecord& d) {
     return raw[0];
 }
 
-void TakeTemperature(DriveRecord& d) {
+void TakeTemperature(DriveRecord& d, const SctReading& sct) {
     d.TemperatureIndex = TemperaturePosition(d);
-    uint8_t t = SctTemperature(d);
+    uint8_t t = SctTemperature(d, sct);
     if (t == 0) t = AttributeTemperature(d);
     d.Temperature = t > HighestTemperature ? 0 : t;
 }
 
-void TakeAtaValues(DriveRecord& d) {
+void TakeAtaValues(DriveRecord& d, const SctReading& sct) {
     if (d.AttributeCount == 0) return;
     TakePowerOnTime(d);
     TakeRemappedSectors(d);
     TakePowerCycles(d);
-    TakeTemperature(d);
+    TakeTemperature(d, sct);
+}
+
+bool ReadSctPage(DriveRecord& d, uint8_t (&status)[SctPageSize]) {
+    std::fill(std::begin(status), std::end(status), 0);
+    return ExecuteCommand(d, SmartTaskFile(SMART_READ_LOG, 1, SctCommandLog), status, SctPageSize);
 }
 
 // The layouts drives use to keep their lifetime extremes next to the current temperature r0;
@@ -196,23 +212,25 @@ const char* ConditionAdvice(const DriveRecord& d) {
     return "";
 }
 
-void ExtractSmartValues(DriveRecord& d) {
+bool TakesSctTemperature(const DriveRecord& d) { return !d.IsNVMe && d.SCT_Support && d.SCT_StatusRead; }
+
+void ReadSctTemperature(DriveRecord& d, SctReading& sct) { sct.Read = ReadSctPage(d, sct.Status); }
+
+void ExtractSmartValues(DriveRecord& d, const SctReading& sct) {
     if (d.IsNVMe)
         ExtractNvmeHealthValues(d);
     else
-        TakeAtaValues(d);
+        TakeAtaValues(d, sct);
+}
+
+void ExtractSmartValues(DriveRecord& d) {
+    SctReading sct;
+    if (TakesSctTemperature(d) && d.AttributeCount != 0) ReadSctTemperature(d, sct);
+    ExtractSmartValues(d, sct);
 }
 
 bool ReadSctStatus(DriveRecord& d, uint8_t (&status)[SctPageSize]) {
-    std::fill(std::begin(status), std::end(status), 0);
-    if (!ExecuteCommand(d, SmartTaskFile(SMART_READ_LOG, 1, SctCommandLog), status, SctPageSize)) return false;
-    const uint8_t version = status[SctFormatVersion];  // the high byte is not looked at
-    if (version >= 1 && version <= 3) return true;
-    if (!d.SctVersionLogged) {
-        WriteLog("Unknown SCT version - " + std::to_string(version), &d);
-        d.SctVersionLogged = true;
-    }
-    return false;
+    return ReadSctPage(d, status) && SctStatusKnown(d, status);
 }
 
 void TakeSctTopTemperature(DriveRecord& d) {

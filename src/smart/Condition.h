@@ -21,6 +21,18 @@ const char* ConditionAdvice(const DriveRecord& drive);
 // cycles from the current page (ATA: the attribute entries and the SCT status; NVMe: the health log).
 void ExtractSmartValues(DriveRecord& drive);
 
+// The SCT status as a temperature source, read without the table lock before the refresh.
+struct SctReading {
+    bool Read = false;
+    uint8_t Status[SctPageSize];
+};
+// Whether the refresh takes the temperature from the SCT status (read once at identification).
+bool TakesSctTemperature(const DriveRecord& drive);
+// The read alone: nothing of the record changes.
+void ReadSctTemperature(DriveRecord& drive, SctReading& sct);
+// The refresh with the status read beforehand.
+void ExtractSmartValues(DriveRecord& drive, const SctReading& sct);
+
 // Fills `status` with the SCT status page; false when it cannot be read or its format is unknown
 // (logged once per drive).
 bool ReadSctStatus(DriveRecord& drive, uint8_t (&status)[SctPageSize]);

@@ -1,16 +1,18 @@
 #include "smart/SmartData.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "protocol/Bytes.h"
+#include "device/DiagnosticLog.h"
 #include "device/TIOCTL.h"
 
 namespace {
 
 constexpr uint16_t PreFailureFlag = 0x0001;
 
-bool ReadValuePage(DriveRecord& d) {
-    return ExecuteCommand(d, SmartTaskFile(SMART_READ_DATA, 1), d.SmartData, sizeof d.SmartData);
+bool ReadPage(DriveRecord& d, uint8_t (&page)[SmartPageSize]) {
+    return ExecuteCommand(d, SmartTaskFile(SMART_READ_DATA, 1), page, sizeof page);
 }
 
 const uint8_t* Entry(const DriveRecord& d, unsigned i) { return d.SmartData + AttributeOffset(i); }
@@ -19,21 +21,42 @@ uint16_t Flags(const DriveRecord& d, unsigned i) { return Get16(Entry(d, i), 1);
 
 }  // namespace
 
-void ReadSmartData(DriveRecord& d) {
-    if (ReadValuePage(d)) return;
-    if (++d.SmartFailures > MaxSmartFailures) {
-        d.SmartLost = true;
-        return;
-    }
+void ReadValuePage(DriveRecord& d, uint32_t failuresBefore, ValuePageRead& read) {
+    read.Read = ReadPage(d, read.Page);
+    read.FirstReadFailed = !read.Read;
+    if (read.Read || failuresBefore + 1 > MaxSmartFailures) return;
     // S.M.A.R.T. may have been switched off behind our back (another tool, a firmware reset).
-    if (!d.IsNVMe && ExecuteCommand(d, SmartTaskFile(SMART_ENABLE_OPERATIONS))) ReadValuePage(d);
+    if (!d.IsNVMe && ExecuteCommand(d, SmartTaskFile(SMART_ENABLE_OPERATIONS))) read.Read = ReadPage(d, read.Page);
 }
 
-bool SmartChecksumOk(const DriveRecord& drive) {
+PageOutcome RecordValuePage(DriveRecord& d, const ValuePageRead& read) {
+    if (read.FirstReadFailed && ++d.SmartFailures > MaxSmartFailures) {
+        d.SmartLost = true;
+        return PageOutcome::DriveLost;
+    }
+    if (!read.Read) return PageOutcome::Unread;
+    if (!d.IsNVMe && !SmartChecksumOk(read.Page)) {
+        if (!d.ChecksumErrorLogged) WriteLog("Checksum error of SMART attributes log.", &d);
+        d.ChecksumErrorLogged = true;
+        return PageOutcome::Damaged;
+    }
+    std::memcpy(d.SmartData, read.Page, sizeof d.SmartData);
+    return PageOutcome::Taken;
+}
+
+PageOutcome ReadSmartData(DriveRecord& d) {
+    ValuePageRead read;
+    ReadValuePage(d, d.SmartFailures, read);
+    return RecordValuePage(d, read);
+}
+
+bool SmartChecksumOk(const uint8_t (&page)[SmartPageSize]) {
     uint8_t sum = 0;
-    for (uint8_t b : drive.SmartData) sum = static_cast<uint8_t>(sum + b);
+    for (uint8_t b : page) sum = static_cast<uint8_t>(sum + b);
     return sum == 0;
 }
+
+bool SmartChecksumOk(const DriveRecord& drive) { return SmartChecksumOk(drive.SmartData); }
 
 uint8_t CountAttributes(const DriveRecord& drive) {
     uint8_t count = 0;

@@ -2,6 +2,7 @@
 // judgement and how a raw value is written out.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -11,11 +12,35 @@
 // More failed value-page reads than this mark the drive lost.
 constexpr uint32_t MaxSmartFailures = 9;
 
-// The monitoring cycle's read of the value page. A failed read is counted; the tenth marks the drive
-// lost, earlier ones get one enable-and-retry on ATA drives. SmartData keeps the last good page.
-void ReadSmartData(DriveRecord& drive);
+constexpr size_t SmartPageSize = 512;
 
-// The 512 bytes of SmartData add up to 0 modulo 256.
+// The monitoring cycle's read of the value page, in two halves: the read into a page of its own
+// without the table lock, then its recording under the DriveWriter.
+struct ValuePageRead {
+    bool FirstReadFailed = false;  // counted against the drive
+    bool Read = false;             // Page holds what the drive returned
+    uint8_t Page[SmartPageSize];
+};
+
+// A failed first read that leaves the drive still watched gets one enable-and-retry on ATA drives.
+// `failuresBefore` is the drive's SmartFailures.
+void ReadValuePage(DriveRecord& drive, uint32_t failuresBefore, ValuePageRead& read);
+
+enum class PageOutcome {
+    Taken,     // the new page is in SmartData
+    Unread,    // counted; SmartData keeps the last good page, which stands for this read
+    Damaged,   // ATA page with a wrong checksum: not taken (logged once per drive)
+    DriveLost  // the tenth failed read: SmartLost set
+};
+
+// SmartData keeps the last good page: a page that fails its checksum never replaces it.
+PageOutcome RecordValuePage(DriveRecord& drive, const ValuePageRead& read);
+
+// Both halves at once, for a caller that holds the DriveWriter.
+PageOutcome ReadSmartData(DriveRecord& drive);
+
+// The 512 bytes of the page add up to 0 modulo 256.
+bool SmartChecksumOk(const uint8_t (&page)[SmartPageSize]);
 bool SmartChecksumOk(const DriveRecord& drive);
 
 // Number of leading entries whose identifier is not 0 (0..30).

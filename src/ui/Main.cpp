@@ -1,5 +1,6 @@
 #include "ui/Main.h"
 
+#include "device/TIOCTL.h"
 #include "discovery/Scan.h"
 #include "drivetools/Tuning.h"
 #include "monitor/Alerts.h"
@@ -148,6 +149,7 @@ void CloseDriveHandle(Handle handle) {
     for (unsigned i = 0; i < DriveTable.Count; ++i) {
         DriveRecord& d = *DriveTable.Drives[i];
         if (static_cast<Handle>(d.Handle) == handle) {
+            DriveCallSlot slot;  // not while the monitoring cycle reads the drive
             d.Handle.Reset(0);
             return;
         }

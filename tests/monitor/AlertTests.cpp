@@ -192,4 +192,36 @@ TEST_F(Alerts, APreFailureBoxLeftOpenForAnHourIsNotRepeatedAndRecordedOnlyWhenCl
     EXPECT_EQ(sim::MessageBoxCalls().size(), 1u) << "the episode was seen";
 }
 
+const struct EndedCase {
+    uint8_t attribute, failing;
+    const char* value;
+    bool DriveRecord::*flag;
+} EndedCases[] = {
+    {1, 5, "PreFailureReport", &DriveRecord::PreFailureReport},
+    {12, 10, "WarrantyReport", &DriveRecord::WarrantyReport},
+};
+
+TEST_F(Alerts, AnEpisodeThatEndsWhileItsBoxIsOpenIsNotRecordedSoTheNextOneAlerts) {
+    for (const EndedCase& c : EndedCases) {
+        TearDown();
+        SetUp();
+        sim::HoldMessageBoxes();
+        sim::SetAttributeValue(Drive(0), c.attribute, c.failing);
+        Minutes(1);
+        ASSERT_TRUE(sim::WaitForOpenMessageBoxes(1)) << c.value;
+        sim::SetAttributeValue(Drive(0), c.attribute, 100);
+        Minutes(1);  // the condition clears with the box still open
+        sim::StopHoldingMessageBoxes();
+        ASSERT_TRUE(sim::ReleaseMessageBox(platform::IDOK)) << c.value;
+        sim::WaitForWorkers();
+        EXPECT_EQ(Written(c.value), std::vector<uint32_t>{0}) << c.value;
+        EXPECT_FALSE(SnapshotDrive(0).*c.flag) << c.value;
+
+        sim::SetAttributeValue(Drive(0), c.attribute, c.failing);
+        Minutes(1);
+        sim::WaitForWorkers();
+        EXPECT_EQ(sim::MessageBoxCalls().size(), 2u) << c.value << ": the relapse has its box";
+    }
+}
+
 }  // namespace

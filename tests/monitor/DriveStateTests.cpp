@@ -1,10 +1,14 @@
 // The drive's persisted state: what start-up takes in from the drive's key, what it makes of values
-// another program wrote there, a key that cannot be had, and the stored tuning sent to the drive.
+// another program wrote there, how it squares the stored alerts with what the scan finds, a key
+// that cannot be had, and the stored tuning sent to the drive.
 #include <gtest/gtest.h>
 
+#include "device/DiagnosticLog.h"
 #include "monitor/DriveState.h"
 #include "monitor/MonitorTest.h"
+#include "platform/sim/PageBuilders.h"
 #include "platform/sim/SimRegistry.h"
+#include "platform/sim/SimSmart.h"
 #include "platform/sim/SimUserInterface.h"
 #include "system/Settings.h"
 
@@ -32,8 +36,8 @@ const struct Loaded {
 } LoadedCases[] = {
     {0, "PowerOnTimerPeriod_v3", 60, FIELD(PowerOnTimerPeriod), 60},
     {0, "TopTemperature", 50, FIELD(TopTemperature), 50},
-    {0, "PreFailureReport", 1, FIELD(PreFailureReport), 1},
-    {0, "WarrantyReport", 1, FIELD(WarrantyReport), 1},
+    {0, "PreFailureReport", 1, FIELD(PreFailureReport), 0},  // the drive is healthy: the episode ended
+    {0, "WarrantyReport", 1, FIELD(WarrantyReport), 0},
     {0, "MaxRecommendedTempReport", 1, FIELD(MaxRecommendedTempReport), 1},
     {0, "PowerOffDetected", 1, FIELD(PowerOffDetected), 1},
     {0, "AverageAccessTime", 12, FIELD(AverageAccessTime), 12},
@@ -81,7 +85,9 @@ TEST_F(DriveState, TheMonitoringDateIsWrittenByTheFirstStartAndKeptAfterwards) {
         StartAndKill({testmachine::SataDrive("S1", 1), testmachine::SataDrive("S2", 2)});
     // The fixture's clock, Monday 2026-01-05 15:04:05.000 UTC, as a SYSTEMTIME.
     const std::vector<uint8_t> clockStart = {0xEA, 0x07, 1, 0, 1, 0, 5, 0, 15, 0, 4, 0, 5, 0, 0, 0};
-    const std::vector<sim::RegistryWrite> first = sim::RegistryWrites();
+    std::vector<sim::RegistryWrite> first;
+    for (const sim::RegistryWrite& w : sim::RegistryWrites())
+        if (w.Name == "StartMonitoringDate") first.push_back(w);
     ASSERT_EQ(first.size(), 2u);
     for (size_t i = 0; i < 2; ++i) {
         EXPECT_EQ(first[i].Key, monitortest::MachineRoot + keys[i]);
@@ -131,6 +137,100 @@ TEST_F(DriveState, MalformedStoredValuesReadAsAbsent) {
         StartResidentProgram();
         ASSERT_EQ(DriveTable.Count, 1) << c.what;
         EXPECT_EQ(c.field(*DriveTable.Drives[0]), c.expected) << c.what;
+    }
+}
+
+// The "alert seen" flag an earlier run stored, against the condition the scan finds now: attribute 5
+// below its threshold makes the drive pre-failure, attribute 12 unreliable. A minute later the flag's
+// own condition appears (again): a flag the start cleared lets it alert.
+enum class Found { Healthy, PreFailure, Unreliable };
+
+void Make(sim::Drive& d, Found found) {
+    if (found == Found::PreFailure) sim::SetAttributeValue(d, 5, 30);
+    if (found == Found::Unreliable) sim::SetAttributeValue(d, 12, 10);
+}
+
+const struct Reconciled {
+    const char* what;
+    Found found;
+    const char* stored;  // set to 1
+    Field flag;
+    bool kept;
+    std::vector<uint32_t> written;  // by the start
+    size_t boxes, boxesAfterRelapse;
+} ReconciledCases[] = {
+    {"pre-failure ended while off", Found::Healthy, "PreFailureReport", FIELD(PreFailureReport), false, {0}, 0, 1},
+    {"pre-failure still there", Found::PreFailure, "PreFailureReport", FIELD(PreFailureReport), true, {}, 0, 0},
+    {"non-critical ended while off", Found::Healthy, "WarrantyReport", FIELD(WarrantyReport), false, {0}, 0, 1},
+    {"non-critical still there", Found::Unreliable, "WarrantyReport", FIELD(WarrantyReport), true, {}, 0, 0},
+    {"non-critical turned pre-failure", Found::PreFailure, "WarrantyReport", FIELD(WarrantyReport), false, {0}, 1, 1},
+};
+
+TEST_F(DriveState, StartUpClearsAStoredAlertFlagWhoseConditionEndedWhileTheProgramWasOff) {
+    for (const Reconciled& c : ReconciledCases) {
+        Fresh();
+        sim::Drive drive = testmachine::SataDrive("EPISODE", 1);
+        Make(drive, c.found);
+        const std::vector<std::string> keys = StartAndKill({drive});
+        monitortest::Store(keys[0], c.stored, REG_DWORD, Dword(1));
+        sim::ClearRegistryWrites();
+        StartResidentProgram();
+        EXPECT_EQ(c.flag(*DriveTable.Drives[0]) != 0, c.kept) << c.what;
+        EXPECT_EQ(monitortest::Written(c.stored), c.written) << c.what;
+        RunTimeline(1, nullptr);
+        EXPECT_EQ(sim::MessageBoxCalls().size(), c.boxes) << c.what;
+        Make(Drive(0), std::string(c.stored) == "PreFailureReport" ? Found::PreFailure : Found::Unreliable);
+        RunTimeline(1, nullptr);
+        EXPECT_EQ(sim::MessageBoxCalls().size(), c.boxesAfterRelapse) << c.what;
+    }
+}
+
+// A SATA disk whose attribute 5 counts this many remapped sectors.
+void SetRemappedSectors(sim::Drive& d, uint32_t sectors) {
+    std::vector<sim::Attribute> attributes = testmachine::SomeAttributes(1);
+    attributes[1].raw = sectors;  // attribute 5
+    d.SmartData = sim::SmartValuePage(attributes);
+}
+
+const struct RemapCase {
+    const char* what;
+    uint32_t stored, atStart, inCycle;
+    std::vector<uint32_t> written;  // "Remaped", from the start on
+    size_t boxes, fallsLogged;
+} RemapCases[] = {
+    {"never stored: stored, no alert", Absent, 3, 3, {3}, 0, 0},
+    {"as stored: nothing", 3, 3, 3, {}, 0, 0},
+    {"more while the program was off: one alert", 1, 3, 3, {3}, 1, 0},
+    {"fewer while the program was off (another drive in the slot)", 5, 3, 3, {3}, 0, 1},
+    {"more in the cycle: one alert", 3, 3, 4, {4}, 1, 0},
+    {"fewer in the cycle (a firmware reset)", 3, 3, 0, {0}, 0, 1},
+};
+
+TEST_F(DriveState, RemapsAreComparedWithTheStoredCountAtStartUpAndOnlyARiseAlerts) {
+    const std::string fell = "Remapped sector count fell";
+    for (const RemapCase& c : RemapCases) {
+        Fresh();
+        sim::Drive drive = testmachine::SataDrive("REMAPS", 1);
+        SetRemappedSectors(drive, c.stored == Absent ? c.atStart : c.stored);
+        if (c.stored == Absent)
+            Install({}).Drives = {drive};
+        else
+            StartAndKill({drive});  // the first start stores the count
+        SetRemappedSectors(Drive(0), c.atStart);
+        sim::ClearRegistryWrites();
+        StartResidentProgram();
+        RunTimeline(2, [&](unsigned minute) {
+            if (minute == 1) SetRemappedSectors(Drive(0), c.inCycle);
+        });
+        EXPECT_EQ(monitortest::Written("Remaped"), c.written) << c.what;
+        const std::vector<sim::MessageBoxCall> boxes = sim::MessageBoxCalls();
+        ASSERT_EQ(boxes.size(), c.boxes) << c.what;
+        for (const sim::MessageBoxCall& b : boxes)
+            EXPECT_NE(b.Text.find("New remapped sector is found!"), std::string::npos) << c.what;
+        const std::string log = DriveLogText(*DriveTable.Drives[0]);
+        size_t logged = 0;
+        for (size_t at = log.find(fell); at != std::string::npos; at = log.find(fell, at + 1)) ++logged;
+        EXPECT_EQ(logged, c.fallsLogged) << c.what << "\n" << log;
     }
 }
 

@@ -1,8 +1,9 @@
 // The monitoring cycle living on the virtual clock: sleeping drives, resumes, the hourly calibration,
-// condition episodes, value pages that cannot be used, self-test endings and drives that stop
-// answering.
+// condition episodes, value pages that cannot be used or read, self-test endings (and tests that
+// never end) and drives that stop answering.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <string>
@@ -13,10 +14,13 @@
 #include "monitor/MonitorTest.h"
 #include "app/ProgramLife.h"
 #include "device/DiagnosticLog.h"
+#include "drivetools/SelfTest.h"
 #include "monitor/Monitor.h"
 #include "platform/Registry.h"
 #include "platform/Time.h"
 #include "platform/UserInterface.h"
+#include "platform/sim/PageBuilders.h"
+#include "platform/sim/SimMachine.h"
 #include "platform/sim/SimRegistry.h"
 #include "platform/sim/SimShell.h"
 #include "platform/sim/SimSmart.h"
@@ -306,7 +310,12 @@ const struct SelfTestCase {
     {true, 9, Info, "Self-diagnostics is interrupted by another process.", ""},
     {false, 0, Info, "Self-diagnostics is successfully completed.", ""},
     {false, 1, Info, "Self-diagnostics is interrupted by another process.", ""},
+    {false, 2, Info, "Self-diagnostics is interrupted by another process.", ""},  // a host reset: the PC slept
+    {false, 3, Warning, "Self-diagnostics detected a nonrecoverable error!", "Self test failure. Error code - 3"},
     {false, 4, Warning, "Self-diagnostics detected a nonrecoverable error!", "Self test failure. Error code - 4"},
+    {false, 8, Warning, "Self-diagnostics detected a nonrecoverable error!", "Self test failure. Error code - 8"},
+    {false, 9, Info, "Self-diagnostics is interrupted by another process.", ""},  // reserved: no verdict
+    {false, 14, Info, "Self-diagnostics is interrupted by another process.", ""},
 };
 
 TEST_F(MonitorCycle, TheEndOfASelfTestIsAlertedOnceWithItsResult) {
@@ -351,6 +360,123 @@ TEST_F(MonitorCycle, AnAtaSelfTestInProgressCostsOneRawReadPerCycle) {
     EXPECT_EQ(Drive(0).Power.Reads, 3u) << "a finished test reads nothing";
     EXPECT_EQ(sim::MessageBoxCalls().size(), 1u);
     EXPECT_FALSE(Record().ShortSelfTestRunning);
+}
+
+// A test the drive never reports an end of is given twice the time the drive states for it and half
+// an hour, counted from its start; the first cycle after that (the test started half a minute
+// before a cycle) announces it interrupted.
+sim::Drive WithExtendedTimeInItsWord(sim::Drive d, uint16_t minutes) {
+    sim::SmartCapabilities longTest;
+    longTest.extendedMinutes = 255;
+    d.SmartData = sim::SmartValuePage(testmachine::SomeAttributes(1), longTest);
+    Put16(d.SmartData.data(), 375, minutes);
+    sim::SealChecksum(d.SmartData);
+    return d;
+}
+
+sim::Drive WithNvmeExtendedTime(sim::Drive d, uint16_t minutes) {
+    Put16(d.NvmeIdentifyController.data(), 316, minutes);
+    return d;
+}
+
+const struct OverdueCase {
+    const char* what;
+    sim::Drive drive;
+    SelfTestKind kind;
+    unsigned announcedAt;  // the minute of the box
+} OverdueCases[] = {
+    {"ATA short, 2 minutes", SataDrive("STUCK", 1), SelfTestKind::Short, 2 * 2 + 30 + 1},
+    {"ATA extended, 120 minutes", SataDrive("STUCK", 1), SelfTestKind::Extended, 2 * 120 + 30 + 1},
+    {"ATA extended, 300 minutes in the word", WithExtendedTimeInItsWord(SataDrive("STUCK", 1), 300),
+     SelfTestKind::Extended, 2 * 300 + 30 + 1},
+    {"NVMe short, 2 minutes", monitortest::NvmeDrive(), SelfTestKind::Short, 2 * 2 + 30 + 1},
+    {"NVMe extended, EDSTT 45 minutes", WithNvmeExtendedTime(monitortest::NvmeDrive(), 45), SelfTestKind::Extended,
+     2 * 45 + 30 + 1},
+};
+
+TEST_F(MonitorCycle, ASelfTestThatNeverEndsIsAnnouncedInterruptedAfterTwiceItsTimeAndAMargin) {
+    for (const OverdueCase& c : OverdueCases) {
+        NewWorld();
+        Start({c.drive});
+        sim::AdvanceTime(Minute / 2);  // the test starts half a minute before a cycle
+        ASSERT_EQ(StartSelfTest(Record(), c.kind), SelfTestStart::Started) << c.what;
+        Drive(0).AtaSelfTest.Code = 0;  // the drive forgets it: "in progress" for ever
+        Drive(0).NvmeSelfTest.Duration = Drive(0).NvmeSelfTest.SecondsLeft = 0xFFFFFFFF;
+        std::vector<unsigned> boxMinutes;
+        Live(c.announcedAt + 5, "", [&](unsigned m) {
+            for (size_t n = sim::MessageBoxCalls().size(); boxMinutes.size() < n;) boxMinutes.push_back(m);
+            if (m == c.announcedAt - 1) {
+                EXPECT_EQ(StartSelfTest(Record(), c.kind), SelfTestStart::AlreadyRunning) << c.what;
+            }
+        });
+        EXPECT_EQ(boxMinutes, std::vector<unsigned>{c.announcedAt}) << c.what;
+        const std::vector<sim::MessageBoxCall> boxes = sim::MessageBoxCalls();
+        ASSERT_EQ(boxes.size(), 1u) << c.what;
+        EXPECT_EQ(boxes[0].Text, Header(Record()) + "Self-diagnostics is interrupted by another process.");
+        const std::string line = "Self test gave no result in " + std::to_string(c.announcedAt - 1) + " minutes.";
+        EXPECT_EQ(Occurrences(DriveLogText(Record()), line), 1u) << c.what << "\n" << DriveLogText(Record());
+        EXPECT_EQ(StartSelfTest(Record(), c.kind), SelfTestStart::Started) << c.what << ": no longer awaited";
+    }
+}
+
+// Pages that fail their checksum, the second time carrying what would raise every alert.
+const struct DamageCase {
+    const char* what;
+    void (*damage)(sim::Drive&);
+} DamageCases[] = {
+    {"a temperature of 99", [](sim::Drive& d) { sim::SetTemperature(d, 99); }},
+    {"five remapped sectors", [](sim::Drive& d) { sim::RemapSectors(d, 5); }},
+    {"a pre-failure attribute below its threshold", [](sim::Drive& d) { sim::SetAttributeValue(d, 1, 5); }},
+    {"an advisory attribute below its threshold", [](sim::Drive& d) { sim::SetAttributeValue(d, 12, 10); }},
+};
+
+TEST_F(MonitorCycle, APageThatFailsItsChecksumIsNeverTakenNorEvaluatedAndTheLastGoodOneStands) {
+    for (const DamageCase& c : DamageCases) {
+        NewWorld();
+        RememberPowerOnPeriod("DAMAGED");
+        Start({SataDrive("DAMAGED", 1)});
+        const std::vector<uint8_t> good = Drive(0).SmartData;
+        const DriveRecord before = SnapshotDrive(0);
+        sim::CorruptSmartChecksum(Drive(0));  // the first damaged page of this run
+        Live(6, "", [&](unsigned m) {
+            if (m == 1 || m == 4) Drive(0).SmartData = good;
+            if (m == 2) {
+                c.damage(Drive(0));
+                sim::CorruptSmartChecksum(Drive(0));
+            }
+            if (m == 3) {
+                const DriveRecord now = SnapshotDrive(0);
+                EXPECT_TRUE(std::equal(good.begin(), good.end(), now.SmartData)) << c.what << ": the good page stays";
+            }
+        });
+        EXPECT_TRUE(sim::MessageBoxCalls().empty()) << c.what;
+        for (const char* value : {"TopTemperature", "Remaped", "PreFailureReport", "WarrantyReport"})
+            EXPECT_TRUE(Written(value).empty()) << c.what << ": " << value;
+        EXPECT_EQ(Record().TopTemperature, before.TopTemperature) << c.what;
+        EXPECT_EQ(Record().Temperature, before.Temperature) << c.what;
+        EXPECT_EQ(Record().RemappedSectors, 0u) << c.what;
+        EXPECT_FALSE(Record().PreFailure || Record().Unreliable) << c.what;
+        EXPECT_EQ(Occurrences(DriveLogText(Record()), "Checksum error of SMART attributes log."), 1u) << c.what;
+    }
+}
+
+TEST_F(MonitorCycle, ADriveWhoseValuePageCannotBeReadIsGivenUpAtTheTenthFailureWithOneBox) {
+    RememberPowerOnPeriod("UNREAD");
+    Start({SataDrive("UNREAD", 1)});
+    Drive(0).Faults.push_back({AccessMethod::ATA, ATA_SMART, SMART_READ_DATA, sim::FaultKind::Refuse});
+    std::vector<unsigned> boxMinutes, queries;
+    unsigned asked = Drive(0).Power.Queries;
+    Live(12, "", [&](unsigned m) {
+        for (size_t n = sim::MessageBoxCalls().size(); boxMinutes.size() < n;) boxMinutes.push_back(m);
+        queries.push_back(Drive(0).Power.Queries - asked);
+        asked = Drive(0).Power.Queries;
+    });
+    EXPECT_EQ(boxMinutes, std::vector<unsigned>{10});
+    ASSERT_EQ(sim::MessageBoxCalls().size(), 1u);
+    EXPECT_EQ(sim::MessageBoxCalls()[0].Text, Header(Record()) + "Control over the drive has been lost!");
+    EXPECT_TRUE(Record().SmartLost);
+    EXPECT_EQ(queries, (std::vector<unsigned>{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0})) << "no longer watched";
+    EXPECT_EQ(Occurrences(DriveLogText(Record()), "SMART data could not be read 10 times."), 1u);
 }
 
 const struct LostCase {

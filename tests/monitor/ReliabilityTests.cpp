@@ -1,16 +1,20 @@
 // The monitor as a resident program lives it: killed at any registry write and started again it
 // loses nothing written and writes nothing twice; each cycle costs the drives the commands it
-// should and no more; and readers of the records meet consistent values while the cycle and the
-// alert threads change them.
+// should and no more; readers of the records meet consistent values while the cycle and the
+// alert threads change them, and never wait for a drive the cycle is reading.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <future>
 #include <map>
 #include <thread>
 
 #include "monitor/MonitorTest.h"
 #include "platform/UserInterface.h"
+#include "platform/sim/SimMachine.h"
 #include "platform/sim/SimRegistry.h"
 #include "platform/sim/SimSmart.h"
 #include "platform/sim/SimThreads.h"
@@ -100,7 +104,8 @@ TEST_F(KillRestart, AKillAtAnyWriteLosesNothingWrittenAndTheRestartWritesNothing
     std::vector<std::string> names;
     for (const sim::RegistryWrite& w : whole) names.push_back(w.Key.substr(w.Key.rfind('\\') + 1) + " " + w.Name);
     const std::vector<std::string> expected = {
-        "R1 StartMonitoringDate", "R2 StartMonitoringDate", "R3 StartMonitoringDate", "R3 PreFailureReport",
+        "R1 StartMonitoringDate", "R1 Remaped",         "R2 StartMonitoringDate", "R2 Remaped",
+        "R3 StartMonitoringDate", "R3 Remaped",         "R3 PreFailureReport",
         "R1 TopTemperature",      "R1 TopTemperature",      "R1 MaxRecommendedTempReport", "R2 PowerOffDetected",
         "R1 Remaped",             "R1 PowerOnTimerPeriod_v3", "R3 PowerOnTimerPeriod_v3"};
     ASSERT_EQ(names, expected) << "the scenario writes each kind of value";
@@ -224,6 +229,7 @@ TEST_F(Reliability, ReadersSeeConsistentRecordsWhileTheCycleAndHeldAlertsChangeT
     Install(Busy());
     sim::HoldMessageBoxes();
     StartResidentProgram();
+    sim::ClearRegistryWrites();  // the start stored each drive's count
     ASSERT_EQ(DriveTable.Count, 3);
     std::atomic<bool> done{false};
     std::thread clock([&done] {
@@ -257,6 +263,69 @@ TEST_F(Reliability, ReadersSeeConsistentRecordsWhileTheCycleAndHeldAlertsChangeT
     EXPECT_EQ(remapWrites, Minutes) << "every new remap is written, box or not";
     const DriveRecord b1 = SnapshotDrive(0), b2 = SnapshotDrive(1), b3 = SnapshotDrive(2);
     EXPECT_TRUE(b1.MaxRecommendedTempReport && b2.PreFailureReport && b3.WarrantyReport);
+}
+
+// The drive's reply to one command, held until a reader on the test's thread has come and gone, or
+// for half a minute at most (then the reader was kept out, and the test fails without hanging).
+struct HeldCommand {
+    uint8_t features, sectorNumber;
+    std::promise<void> inProgress{};
+    std::future<void> readerDone{};
+    bool held = false, readerCameFirst = false;
+    void Reply(const AtaTaskFile& asked) {  // on the cycle's thread, from the drive's reply hook
+        if (held || asked.Features != features || asked.SectorNumber != sectorNumber) return;
+        held = true;
+        inProgress.set_value();
+        readerCameFirst = readerDone.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+    }
+};
+
+sim::Drive WithSct(sim::Drive d) {
+    d.Identify = testmachine::SataIdentify("SLOW").SetBits(206, 0x0001).Bytes();
+    d.Sct.Present = true;
+    d.Sct.Temperature = 35;
+    return d;
+}
+
+const struct SlowCase {
+    const char* what;
+    sim::Drive drive;
+    uint8_t features, sectorNumber;  // of the command the drive is slow to answer
+} SlowCases[] = {
+    {"the value page", monitortest::SataDriveWithoutPowerOnCounter("SLOW", 1), SMART_READ_DATA, 0},
+    {"the SCT status", WithSct(monitortest::SataDriveWithoutPowerOnCounter("SLOW", 1)), SMART_READ_LOG,
+     SctCommandLog},
+};
+
+TEST_F(Reliability, ReadersOfTheRecordsDoNotWaitWhileTheCycleReadsASlowDrive) {
+    for (const SlowCase& c : SlowCases) {
+        Fresh();
+        Install({}).Drives = {c.drive};
+        StartResidentProgram();
+        StopMonitorTimer();  // the cycle runs on a thread of this test
+        ASSERT_EQ(DriveTable.Count, 1) << c.what;
+        const DriveRecord before = SnapshotDrive(0);
+        sim::SetTemperature(Drive(0), 41);
+        HeldCommand held{c.features, c.sectorNumber};
+        std::promise<void> readerDone;
+        held.readerDone = readerDone.get_future();
+        std::future<void> inProgress = held.inProgress.get_future();
+        sim::SetReplyHook([&held](uint32_t, bool result, uint8_t*, uint32_t, uint32_t&) {
+            held.Reply(sim::Current().Drives[0].History.back().taskFile);
+            return result;
+        });
+        std::thread cycle(RunMonitorCycle);
+        const bool reached = inProgress.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+        const DriveRecord during = SnapshotDrive(0);  // the table's reader lock
+        readerDone.set_value();
+        cycle.join();
+        sim::SetReplyHook(nullptr);
+        ASSERT_TRUE(reached) << c.what << ": the command was never sent";
+        EXPECT_TRUE(held.readerCameFirst) << c.what << ": the reader waited for the drive";
+        EXPECT_EQ(during.Temperature, before.Temperature) << c.what << ": nothing half-recorded";
+        EXPECT_TRUE(std::equal(std::begin(before.SmartData), std::end(before.SmartData), during.SmartData)) << c.what;
+        EXPECT_EQ(SnapshotDrive(0).Temperature, 41) << c.what << ": recorded afterwards";
+    }
 }
 
 }  // namespace

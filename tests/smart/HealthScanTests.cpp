@@ -123,11 +123,12 @@ TEST_F(MachineTest, ValuesFollowADriveThatChangesBetweenReads) {
     EXPECT_STREQ(ConditionText(nvme), "pre-failure");
 
     sim::CorruptSmartChecksum(Drive(0));
-    ReadSmartData(disk);
-    EXPECT_FALSE(SmartChecksumOk(disk));
+    EXPECT_EQ(ReadSmartData(disk), PageOutcome::Damaged);
+    EXPECT_TRUE(SmartChecksumOk(disk)) << "the last good page stays";
     sim::RemapSectors(Drive(0), 1);  // the page stays as wrong as it was
-    ReadSmartData(disk);
-    EXPECT_FALSE(SmartChecksumOk(disk));
+    EXPECT_EQ(ReadSmartData(disk), PageOutcome::Damaged);
+    ExtractSmartValues(disk);
+    EXPECT_EQ(disk.RemappedSectors, 2u) << "a damaged page is never taken";
 
     sim::EraseAttributeTable(Drive(5));
     DriveRecord& usb = *DriveTable.Drives[5];

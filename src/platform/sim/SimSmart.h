@@ -44,7 +44,8 @@ struct NvmeSelfTestRun {
 // An ATA drive's self-test (SMART EXECUTE OFF-LINE IMMEDIATE, 1 short or 2 extended) has the same
 // shape: it runs for the minutes the value page states (byte 372 short, 373 extended, word 375 when
 // 373 is 255), reporting 15 in the high nibble of byte 363 and the tenths still to do in the low one,
-// then ends with EndsWith (0 passed, 1 interrupted by the host, 2..8 failed) in the high nibble.
+// then ends with EndsWith (0 passed, 1 aborted by the host, 2 interrupted by a host reset, 3..8
+// failed) in the high nibble.
 using AtaSelfTestRun = NvmeSelfTestRun;
 
 // AdvanceTime (SimClock.h) in seconds: the clocks move on, timers fall due and every drive of the
