@@ -177,7 +177,7 @@ void RunTimeline(unsigned minutes, const std::function<void(unsigned)>& afterMin
         }
         AdvanceTo(end);
         delivered = end;
-        sim::WaitForWorkers();
+        sim::WaitForWorkersExcept(sim::WaitsInMessageBox);  // a box the user leaves open waits for the time
         RestartIfAsked();
         if (afterMinute) afterMinute(m);
     }

@@ -30,7 +30,8 @@ bool MachineAwake();
 // Moves the timeline on `minutes` minutes from now, a minute at a time, delivering the installed
 // machine's events when they fall due: power broadcasts (through the main window when the whole
 // program runs, otherwise on this thread as the user-interface thread would), Explorer's restart,
-// the program's exit and start, a drive's removal. After each minute, with every alert thread ended,
+// the program's exit and start, a drive's removal. After each minute, with every alert thread ended
+// (or waiting in a box the user leaves open),
 // `afterMinute` gets the minute's number (1-based).
 void RunTimeline(unsigned minutes, const std::function<void(unsigned minute)>& afterMinute);
 

@@ -1,5 +1,8 @@
 #include "platform/sim/SimThreads.h"
 
+#include <atomic>
+#include <chrono>
+#include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -12,7 +15,11 @@ namespace sim {
 namespace {
 
 std::mutex WorkersLock;
-std::vector<std::thread> Workers;  // started and not yet joined
+struct Worker {
+    std::thread Thread;
+    std::shared_ptr<std::atomic<bool>> Done;  // its work has returned
+};
+std::vector<Worker> Workers;  // started and not yet joined
 unsigned Started = 0;
 std::vector<uint32_t> Exits;
 
@@ -20,13 +27,37 @@ std::vector<uint32_t> Exits;
 
 void WaitForWorkers() {
     for (;;) {
-        std::vector<std::thread> joining;
+        std::vector<Worker> joining;
         {
             std::lock_guard<std::mutex> lock(WorkersLock);
             joining.swap(Workers);
         }
         if (joining.empty()) return;
-        for (std::thread& t : joining) t.join();  // a worker may start another meanwhile: look again
+        for (Worker& w : joining) w.Thread.join();  // a worker may start another meanwhile: look again
+    }
+}
+
+void WaitForWorkersExcept(const std::function<bool(std::thread::id)>& waitsForUser) {
+    for (;;) {
+        std::vector<Worker> running;
+        {
+            std::lock_guard<std::mutex> lock(WorkersLock);
+            running.swap(Workers);
+        }
+        bool settled = true;
+        std::vector<Worker> left;
+        for (Worker& w : running) {
+            if (w.Done->load()) w.Thread.join();
+            else if (waitsForUser(w.Thread.get_id())) left.push_back(std::move(w));
+            else {
+                settled = false;
+                left.push_back(std::move(w));
+            }
+        }
+        std::lock_guard<std::mutex> lock(WorkersLock);
+        for (Worker& w : left) Workers.push_back(std::move(w));
+        if (settled) return;
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
     }
 }
 
@@ -55,7 +86,12 @@ bool CreateThread(std::function<void()> work) {
     if (!work) return false;
     std::lock_guard<std::mutex> lock(sim::WorkersLock);
     try {
-        sim::Workers.emplace_back(std::move(work));
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        sim::Workers.push_back({std::thread([work = std::move(work), done] {
+                                    work();
+                                    done->store(true);
+                                }),
+                                done});
     } catch (const std::system_error&) {
         return false;  // no thread could be started
     }

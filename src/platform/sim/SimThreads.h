@@ -5,12 +5,18 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <thread>
 #include <vector>
 
 namespace sim {
 
 // Joins every worker thread started so far, and those they start meanwhile. Not from a worker.
 void WaitForWorkers();
+
+// Joins the workers that end; returns once every one left waits for the user (`waitsForUser` says
+// so of its thread), rechecking in real time while some are still at work. Not from a worker.
+void WaitForWorkersExcept(const std::function<bool(std::thread::id)>& waitsForUser);
 
 // Worker threads started since the last reset of the world.
 unsigned WorkersStarted();

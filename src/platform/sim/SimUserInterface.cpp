@@ -72,6 +72,13 @@ void AnswerOverdueBoxes(uint64_t uptimeMs) {
 
 }  // namespace
 
+bool WaitsInMessageBox(std::thread::id thread) {
+    std::lock_guard<std::mutex> lock(BoxLock);
+    for (const auto& box : Boxes)
+        if (box->Call.Open && box->Call.Thread == thread) return true;
+    return false;
+}
+
 std::vector<MessageBoxCall> MessageBoxCalls(size_t from) {
     std::lock_guard<std::mutex> lock(BoxLock);
     std::vector<MessageBoxCall> calls;

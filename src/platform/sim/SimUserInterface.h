@@ -41,6 +41,9 @@ bool ReleaseMessageBox(int answer);
 // Waits (in real time, at most ten seconds) until at least `count` boxes are open. False on time-out.
 bool WaitForOpenMessageBoxes(size_t count);
 
+// Whether the thread waits in a box that is still open.
+bool WaitsInMessageBox(std::thread::id thread);
+
 // Passes of the message pump so far (the simulated machine has no window messages to dispatch).
 unsigned MessagePumpPasses();
 
