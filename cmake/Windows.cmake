@@ -157,7 +157,7 @@ set_tests_properties(korvante_installer_tests PROPERTIES LABELS windows TIMEOUT 
 # run-gui-test.sh runs it under Wine and takes a screenshot into screenshots/ of the tree meanwhile.
 add_executable(korvante_guicheck ${PROJECT_SOURCE_DIR}/tests/windows/gui/GuiCheck.cpp)
 target_include_directories(korvante_guicheck PRIVATE ${PROJECT_SOURCE_DIR}/src)
-target_link_libraries(korvante_guicheck PRIVATE user32 advapi32)
+target_link_libraries(korvante_guicheck PRIVATE user32 advapi32 shell32)
 # The main window and two tray entries, shown by the real platform layer with the program's resources,
 # until the program's own start-up shows them.
 add_executable(korvante_mainwindow_show ${PROJECT_SOURCE_DIR}/tests/windows/gui/MainWindowShow.cpp
@@ -186,6 +186,9 @@ korvante_gui_test(gui_main_window korvante_mainwindow_show --window --tray 2)
 # a description file (1); its main window stays hidden until asked for.
 korvante_gui_test(gui_sim_program KORVANTE-sim --tray 7 --tip "WDC WD10EZEX-08WN4A0 (D:)" --tip "ST3160815AS"
                   --tip "Samsung SSD 970 EVO Plus 1TB (C: E:)")
+# Explorer's loss of the entries and its "TaskbarCreated" put them all back; after a suspend and a timer
+# wake the monitoring timer runs again (screenshots gui_explorer_restart-before.png and -after.png).
+korvante_gui_test(gui_explorer_restart KORVANTE-sim --tray 7 --explorer-restart)
 # Its first-run settings dialog stores the four boxes in the real registry; then the icons come.
 korvante_gui_test(gui_settings_dialog KORVANTE-sim --settings --tray 7)
 # A left click on a tray icon opens the report, laid out around its text.

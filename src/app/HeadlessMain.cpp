@@ -117,8 +117,10 @@ class LifePrinter {
 public:
     void Minute(unsigned minute) {
         std::ostringstream events;
+        if (minute == 0) start_ = sim::UptimeMilliseconds();
+        const uint64_t from = start_ + (minute - 1) * 60000ull, to = start_ + minute * 60000ull;
         for (const sim::SystemEvent& e : sim::Current().SystemEvents)
-            if (e.AtMilliseconds > (minute - 1) * 60000ull && e.AtMilliseconds <= minute * 60000ull && minute > 0)
+            if (uint64_t at = 0; minute > 0 && EventDueBetween(e, from, to, at))
                 events << SystemEventText(e.Kind)
                        << (e.Kind == sim::SystemEventKind::RemoveDrive ? " " + std::to_string(e.Drive) : "") << "\n";
         const std::string counts = CountsLine();
@@ -164,6 +166,7 @@ private:
 
     std::vector<DriveCounts> counts_;
     std::string lastCounts_;
+    uint64_t start_ = 0;
     size_t boxes_ = 0, writes_ = 0, shell_ = 0;
 };
 

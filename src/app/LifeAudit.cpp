@@ -83,7 +83,8 @@ size_t ExpectedIcons() {
 
 }  // namespace
 
-void LifeAudit::AfterMinute(unsigned minute) {
+void LifeAudit::AfterMinute(unsigned) {
+    const unsigned minute = static_cast<unsigned>(sim::UptimeMilliseconds() / MinuteMs);
     lastMinute_ = minute;
     if (!owedTaken_) {
         for (const sim::ExpectedAlert& e : sim::Current().ExpectedAlerts)
@@ -114,7 +115,7 @@ bool LifeAudit::Print(std::ostream& out) const {
         if (!found) missed.push_back(&o);
     }
     const size_t falseAlerts = std::count(matched.begin(), matched.end(), false);
-    out << "=== Summary after " << lastMinute_ << " minutes ===\n"
+    out << "=== Summary at minute " << lastMinute_ << " of uptime ===\n"
         << "alerts owed " << owed_.size() << ", announced " << owed_.size() - missed.size() << ", missed "
         << missed.size() << ", false " << falseAlerts << "\n"
         << "awake minutes without the monitoring timer: " << unmonitored_ << "\n"

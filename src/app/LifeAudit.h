@@ -11,7 +11,7 @@
 
 class LifeAudit {
 public:
-    // After each minute of the timeline.
+    // After each minute of the timeline. Minutes are counted in uptime, as the script counts them.
     void AfterMinute(unsigned minute);
     // The summary: counts first, then every missed and false alert, then the hours of each drive.
     // True when nothing is missed, false, unmonitored or missing and every drive's hours are right.

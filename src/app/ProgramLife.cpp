@@ -60,18 +60,12 @@ void StartUsersSelfTest(size_t machineDrive, uint32_t kind) {
     if (record) StartSelfTest(*record, kind == 2 ? SelfTestKind::Extended : SelfTestKind::Short);
 }
 
-// When a repeating event falls due after `from` and by `to`; false when it does not.
-bool DueBetween(const sim::SystemEvent& e, uint64_t from, uint64_t to, uint64_t& at) {
-    at = e.AtMilliseconds;
-    if (at <= from && e.EveryMilliseconds) at += ((from - at) / e.EveryMilliseconds + 1) * e.EveryMilliseconds;
-    return at > from && at <= to;
-}
 
 // Events due after `from` and by `to`, oldest first.
 std::vector<sim::SystemEvent> EventsBetween(uint64_t from, uint64_t to) {
     std::vector<sim::SystemEvent> due;
     for (sim::SystemEvent e : sim::Current().SystemEvents)
-        if (DueBetween(e, from, to, e.AtMilliseconds)) due.push_back(e);
+        if (EventDueBetween(e, from, to, e.AtMilliseconds)) due.push_back(e);
     std::stable_sort(due.begin(), due.end(), [](const sim::SystemEvent& a, const sim::SystemEvent& b) {
         return a.AtMilliseconds < b.AtMilliseconds;
     });
@@ -93,7 +87,7 @@ void EndProgram() {
     sim::StopRegistryWritesAfter(0);
     StopMonitorTimer();
     if (whole) StopCpuIcon();
-    sim::ResetMessageBoxes();
+    sim::CloseMessageBoxes();
     sim::WaitForWorkers();
     ResetMonitorState();
     if (whole) {
@@ -114,12 +108,14 @@ void Deliver(const sim::SystemEvent& e) {
         case sim::SystemEventKind::Suspend: Broadcast(PBT_APMSUSPEND); Awake = false; return;
         case sim::SystemEventKind::Resume: Awake = true; Broadcast(PBT_APMRESUMESUSPEND); return;
         case sim::SystemEventKind::ResumeAutomatic: Awake = true; Broadcast(PBT_APMRESUMEAUTOMATIC); return;
-        case sim::SystemEventKind::ExplorerRestart: /*TMP*/ return;
+        case sim::SystemEventKind::ExplorerRestart: sim::RestartExplorer(); return;
         case sim::SystemEventKind::ProgramExit: EndProgram(); return;
         case sim::SystemEventKind::ProgramStart:
             if (Program == Running::Nothing) StartWholeProgram(DialogMinutes);
             return;
-        case sim::SystemEventKind::RemoveDrive: /*TMP*/ return;
+        case sim::SystemEventKind::RemoveDrive:
+            if (!sim::RequestDeviceRemoval(e.Drive)) ++Refused;
+            return;
         case sim::SystemEventKind::HoldBoxes:
             if (e.Value) sim::HoldMessageBoxes(e.Value * Minute);
             else sim::StopHoldingMessageBoxes();
@@ -137,6 +133,12 @@ void RestartIfAsked() {
 }
 
 }  // namespace
+
+bool EventDueBetween(const sim::SystemEvent& e, uint64_t from, uint64_t to, uint64_t& at) {
+    at = e.AtMilliseconds;
+    if (at <= from && e.EveryMilliseconds) at += ((from - at) / e.EveryMilliseconds + 1) * e.EveryMilliseconds;
+    return at > from && at <= to;
+}
 
 void StartResidentProgram() {
     ScanDrives();
@@ -157,6 +159,7 @@ void StartWholeProgram(unsigned dialogMinutes) {
 
 void KillResidentProgram() {
     EndProgram();
+    sim::ResetMessageBoxes();
     Awake = true;
     RestartAsked = false;
     Refused = 0;

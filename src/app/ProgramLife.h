@@ -35,6 +35,13 @@ bool MachineAwake();
 // `afterMinute` gets the minute's number (1-based).
 void RunTimeline(unsigned minutes, const std::function<void(unsigned minute)>& afterMinute);
 
+namespace sim {
+struct SystemEvent;
+}
+// When the machine event (or one of its repeats) falls due after `from` and by `to`, in uptime
+// milliseconds; false when none does.
+bool EventDueBetween(const sim::SystemEvent& event, uint64_t from, uint64_t to, uint64_t& at);
+
 // "Model - M\r\nSerial number - S\r\n" of the machine's drive, read from its own pages: how the
 // program's boxes name it.
 std::string MachineDriveHeader(size_t machineDrive);

@@ -58,17 +58,22 @@ void ShowInformation(const std::string& text) {
     MessageBox(0, text, Names.DisplayName + " :: Information", InformationFlags);
 }
 
+void EndProcess() {
+    if (InstallerHooks.BeforeExit) InstallerHooks.BeforeExit();
+    ExitProcess(0);
+}
+
 // Ends the process with a warning naming what failed and the system's reason.
 bool EndWithError(const std::string& what, uint32_t error) {
     const std::string text = what + "\r\nError - " + FormatMessage(error);
     WriteLog(text);
     MessageBox(0, text, Names.DisplayName + " :: Warning!", WarningFlags);
-    ExitProcess(0);
+    EndProcess();
     return false;
 }
 
 bool EndSilently() {
-    ExitProcess(0);
+    EndProcess();
     return false;
 }
 
@@ -287,7 +292,7 @@ void RestartViaTask() {
     if (InstanceMapping) CloseFileMapping(InstanceMapping);
     InstanceMapping = 0;
     ShellExecute(0, "", "schtasks", "/Run /I /TN " + Names.AppName, "", SW_HIDE);
-    ExitProcess(0);
+    EndProcess();
 }
 
 bool SelfDeleteBatch(const std::string& appName) { return StartDeletingBatch(appName, GetModuleFileName(), std::string()); }

@@ -17,11 +17,13 @@ struct InstallerNames {
 
 // Set by start-up: what runs before a fresh installation and before an update (given the installed
 // version text); each returns true only when the user agreed. The window's handle is what the running
-// instance publishes so that a newer copy can close it.
+// instance publishes so that a newer copy can close it. Whatever the program put on the screen outside
+// its windows (the tray icons) goes before every end of the process here.
 struct InstallerHooksType {
     bool (*BeforeInstall)() = nullptr;  // false once the process was ended
     bool (*BeforeUpdate)(const std::string& installedVersion) = nullptr;
     std::uintptr_t (*InstanceWindow)() = nullptr;
+    void (*BeforeExit)() = nullptr;  // the running program's last act before the process ends
 };
 extern InstallerHooksType InstallerHooks;
 

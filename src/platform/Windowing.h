@@ -129,6 +129,13 @@ bool AdjustWindowRectEx(Rect& rect, uint32_t style, uint32_t exStyle);
 Rect WindowRect(HWnd window);
 
 LParam SendMessage(HWnd window, uint32_t message, WParam wParam, LParam lParam);
+
+// RegisterWindowMessageA: the message number every program of the session uses for this name (from
+// 0xC000 on); 0 on failure.
+uint32_t RegisterWindowMessage(const std::string& name);
+// ChangeWindowMessageFilterEx(window, message, MSGFLT_ALLOW, none): the window of a program running
+// as administrator takes this message from programs with fewer rights too (Explorer, for one).
+bool ChangeWindowMessageFilterEx(HWnd window, uint32_t message);
 bool PostMessage(HWnd window, uint32_t message, WParam wParam, LParam lParam);
 
 // CreateFontA(height, face, default weight and quality) and WM_SETFONT; a rich-edit control's default

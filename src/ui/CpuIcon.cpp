@@ -116,3 +116,8 @@ void RecreateCpuIcon() {
     CpuIcon.Id = NewTrayIconId();
     ActivateIcon(CpuIcon);
 }
+
+void RestoreCpuIcon() {
+    std::lock_guard<std::mutex> lock(CpuLock);
+    if (IconExists) RestoreTrayIcon(CpuIcon);
+}

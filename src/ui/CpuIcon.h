@@ -11,3 +11,5 @@ void StartCpuIcon();
 void StopCpuIcon();
 // A new tray entry for the icon, after Explorer restarted; the sampler goes on drawing into it.
 void RecreateCpuIcon();
+// The same entry back in a tray that lost it (Explorer's "TaskbarCreated"), when the icon exists.
+void RestoreCpuIcon();

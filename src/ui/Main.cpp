@@ -1,5 +1,7 @@
 #include "ui/Main.h"
 
+#include <utility>
+
 #include "device/TIOCTL.h"
 #include "discovery/Scan.h"
 #include "drivetools/Tuning.h"
@@ -49,7 +51,7 @@ constexpr int DesignWidth = 400, DesignHeight = 284;
 constexpr uint32_t ReportTextLimit = 262144;
 constexpr int ReportFontTwips = 195;
 constexpr uint32_t EM_SETBKGNDCOLOR = WM_USER + 67;
-constexpr WParam PBT_APMSUSPEND = 4, PBT_APMRESUMESUSPEND = 7;
+constexpr WParam PBT_APMSUSPEND = 4, PBT_APMRESUMESUSPEND = 7, PBT_APMRESUMEAUTOMATIC = 0x12;
 constexpr WParam DBT_DEVICEARRIVAL = 0x8000, DBT_DEVICEQUERYREMOVE = 0x8001, DBT_DEVICEQUERYREMOVEFAILED = 0x8002,
                  DBT_DEVICEREMOVECOMPLETE = 0x8004;
 constexpr uint32_t EM_SETEDITSTYLEEX = 0x513;
@@ -57,6 +59,14 @@ constexpr LParam SES_EX_HANDLEFRIENDLYURL = 0x100;
 constexpr uint32_t CheckBoxFlags = MB_ICONERROR | OwnedBoxFlags;  // 0x50010
 const char OldSystemText[] = "KORVANTE requires the operating system \"Windows 7\" or higher.";
 const char NoAdministratorText[] = "Run as administrator is required.";
+
+// Explorer's message to every top-level window once its taskbar is (again) there; 0 until the main
+// window exists.
+uint32_t TaskbarCreatedMessage = 0;
+
+// Set when a wake was resumed on PBT_APMRESUMEAUTOMATIC; the PBT_APMRESUMESUSPEND that follows when
+// the user is there belongs to the same wake.
+bool AutomaticWakeResumed = false;
 
 struct Control {
     MainControl Id;
@@ -139,7 +149,7 @@ bool OnCloseRequest() {
 // scans again. Until the restart exists the icons stay.
 void RestartForDeviceChange() {
     if (RestartPending.exchange(true) || !MainCalls.RestartThroughLogonTask) return;
-    ReleaseDriveIcons();
+    RemoveAllIcons();
     MainCalls.RestartThroughLogonTask();
 }
 
@@ -172,8 +182,10 @@ bool OnDeviceChange(WParam event, LParam l, LParam& result) {
     return false;
 }
 
-// The process ends at once; a download run from the temporary folder deletes itself first.
+// The process ends at once, its icons out of the tray; a download run from the temporary folder
+// deletes itself first.
 void OnClose() {
+    RemoveAllIcons();
     if (!DrivesPresent() && MainCalls.DeleteDownloadedProgram) {
         const std::string program = GetModuleFileName();
         const std::string folder = program.substr(0, program.find_last_of('\\') + 1);
@@ -182,12 +194,33 @@ void OnClose() {
     ExitProcess(0);
 }
 
+// Windows sends PBT_APMRESUMEAUTOMATIC at every wake, and PBT_APMRESUMESUSPEND too when the user is
+// there: at once, or later when the user touches a machine a timer woke. Each wake resumes once.
+bool OnPowerBroadcast(WParam event) {
+    switch (event) {
+        case PBT_APMSUSPEND:
+            AutomaticWakeResumed = false;
+            OnSystemSuspend();
+            return true;
+        case PBT_APMRESUMEAUTOMATIC:
+            AutomaticWakeResumed = true;
+            OnSystemResume();
+            return true;
+        case PBT_APMRESUMESUSPEND:
+            if (!std::exchange(AutomaticWakeResumed, false)) OnSystemResume();
+            return true;
+        default: return false;
+    }
+}
+
 bool MainWindowProcedure(HWnd, uint32_t message, WParam w, LParam l, LParam& result) {
+    if (message == TaskbarCreatedMessage && message != 0) {
+        RestoreAllIcons();
+        return false;
+    }
     switch (message) {
         case WM_POWERBROADCAST:
-            if (w == PBT_APMSUSPEND) OnSystemSuspend();
-            else if (w == PBT_APMRESUMESUSPEND) OnSystemResume();
-            else return false;
+            if (!OnPowerBroadcast(w)) return false;
             result = 1;
             return true;
         case WM_SYSCOMMAND: return (w & 0xFFF0) == SC_CLOSE && OnCloseRequest();
@@ -282,6 +315,7 @@ void ConnectInstaller() {
     InstallerHooks.BeforeInstall = ShowLicenseAgreement;
     InstallerHooks.BeforeUpdate = LicenseBeforeUpdate;
     InstallerHooks.InstanceWindow = [] { return static_cast<std::uintptr_t>(MainWindow); };
+    InstallerHooks.BeforeExit = RemoveAllIcons;
 }
 
 int RunProgram(const std::string& commandLine) {
@@ -306,6 +340,7 @@ int RunProgram(const std::string& commandLine) {
         EndWithBox(NoAdministratorText);
         return 0;
     }
+    DeviceNotificationWindow = MainWindow;  // each drive's handle notification comes here
     ScanDrives();
     if (DriveTable.Count == 0) {
         if (commandLine == "UnInstall" && MainCalls.InstallerDispatch) MainCalls.InstallerDispatch(commandLine);
@@ -324,6 +359,8 @@ bool CreateMainWindow() {
                                 frame.Right - frame.Left, frame.Bottom - frame.Top, 0, 0);
     if (!MainWindow) return false;
     SetWindowFont(MainWindow, "MS Sans Serif", -11);
+    TaskbarCreatedMessage = RegisterWindowMessage("TaskbarCreated");
+    ChangeWindowMessageFilterEx(MainWindow, TaskbarCreatedMessage);  // Explorer runs with fewer rights
     return CreateReportBox() && CreateButtons();
 }
 
@@ -345,6 +382,8 @@ void ResetMainWindow() {
     ReportBox = 0;
     SettingsDialog = TuningDialog = DiagnosticsDialog = 0;
     RestartPending = false;
+    TaskbarCreatedMessage = 0;
+    AutomaticWakeResumed = false;
     MainCalls = MainWindowCalls{};
     ResetInstaller();
     ResetUpdate();

@@ -10,6 +10,7 @@
 #include "platform/Time.h"
 #include "platform/UserInterface.h"
 #include "system/Settings.h"
+#include "ui/CpuIcon.h"
 
 using platform::Rgb;
 
@@ -52,15 +53,17 @@ std::vector<DriveIconState> DriveIconStates() {
     return drives;
 }
 
+bool AnyAnswers(const std::vector<DriveIconState>& drives) {
+    return std::any_of(drives.begin(), drives.end(), [](const DriveIconState& d) { return !d.Lost; });
+}
+
+// With no temperature anywhere, the first drive still answering.
 unsigned HottestOf(const std::vector<DriveIconState>& drives) {
-    unsigned hottest = 0;
-    uint8_t highest = 0;
-    for (unsigned i = 0; i < drives.size(); ++i) {
-        if (drives[i].Lost || drives[i].Temperature <= highest) continue;
-        hottest = i;
-        highest = drives[i].Temperature;
-    }
-    return hottest;
+    int hottest = -1;
+    for (unsigned i = 0; i < drives.size(); ++i)
+        if (!drives[i].Lost && (hottest < 0 || drives[i].Temperature > drives[hottest].Temperature))
+            hottest = static_cast<int>(i);
+    return hottest < 0 ? 0 : static_cast<unsigned>(hottest);
 }
 
 platform::IconHandle DriveIconImage(const DriveIconState& drive, bool active) {
@@ -82,6 +85,10 @@ platform::NotifyIconData EntryOf(const TrayIcon& icon, uint32_t flags) {
     data.Icon = icon.Icon;
     data.Tip = icon.Tip;
     return data;
+}
+
+bool AddToTray(const TrayIcon& icon) {
+    return platform::Shell_NotifyIcon(platform::NIM_ADD, EntryOf(icon, platform::NIF_MESSAGE | platform::NIF_ICON | platform::NIF_TIP));
 }
 
 // Caller holds IconsLock.
@@ -128,7 +135,7 @@ void CreateIconOf(unsigned index, const DriveIconState& drive, bool hottestOnly)
 // Caller holds IconsLock.
 void RefreshHottestOnly(const std::vector<DriveIconState>& drives) {
     for (size_t i = 1; i < DriveIconSlots.size(); ++i) ReleaseIcon(DriveIconSlots[i]);
-    if (drives.empty() || drives[0].Lost) return;
+    if (!AnyAnswers(drives)) return;  // the icon keeps what it showed last
     const DriveIconState& hottest = drives[HottestOf(drives)];
     if (!DriveIconSlots[0]) DriveIconSlots[0] = NewTrayIcon();
     ShowDrive(*DriveIconSlots[0], hottest, !hottest.Sleeping);
@@ -222,13 +229,35 @@ void ReleaseDriveIcons() {
     for (auto& slot : DriveIconSlots) ReleaseIcon(slot);
 }
 
+void RestoreAllIcons() {
+    {
+        std::lock_guard<std::mutex> lock(IconsLock);
+        for (auto& slot : DriveIconSlots)
+            if (slot) RestoreTrayIcon(*slot);
+    }
+    RestoreCpuIcon();
+}
+
+void RemoveAllIcons() {
+    StopMonitorTimer();
+    ReleaseDriveIcons();
+    StopCpuIcon();
+}
+
 uint32_t NewTrayIconId() {
     std::lock_guard<std::mutex> lock(IconsLock);
     return NextIconId++;
 }
 
-void UpdateTrayIcon(const TrayIcon& icon) {
-    if (icon.Active) platform::Shell_NotifyIcon(platform::NIM_MODIFY, EntryOf(icon, platform::NIF_ICON | platform::NIF_TIP));
+void UpdateTrayIcon(TrayIcon& icon) {
+    if (!icon.Active) return;
+    if (!platform::Shell_NotifyIcon(platform::NIM_MODIFY, EntryOf(icon, platform::NIF_ICON | platform::NIF_TIP)))
+        icon.Active = AddToTray(icon);
+}
+
+void RestoreTrayIcon(TrayIcon& icon) {
+    UpdateTrayIcon(icon);
+    ActivateIcon(icon);
 }
 
 void DeactivateTrayIcon(TrayIcon& icon) {
@@ -245,8 +274,7 @@ void ActivateIcon(TrayIcon& icon) {
     if (icon.Active) return;
     const uint32_t start = platform::GetTickCount();
     for (;;) {
-        if (platform::Shell_NotifyIcon(platform::NIM_ADD,
-                                       EntryOf(icon, platform::NIF_MESSAGE | platform::NIF_ICON | platform::NIF_TIP))) {
+        if (AddToTray(icon)) {
             icon.Active = true;
             return;
         }

@@ -45,7 +45,7 @@ struct TrayIcon {
 extern std::vector<std::unique_ptr<TrayIcon>> DriveIconSlots;
 
 // The first drive, in table order and skipping lost drives, with the highest temperature above 0;
-// 0 when none has one.
+// the first drive still answering when none has one (0 when every drive is lost).
 unsigned HottestDrive();
 
 // What the temperature icon shows: the temperature in the user's unit, green below the limit, red
@@ -70,10 +70,22 @@ void RefreshDriveIconsFromCycle();
 // Takes every drive icon out of the tray and frees it; the slots stay, empty.
 void ReleaseDriveIcons();
 
+// Explorer started again (its "TaskbarCreated" message) with an empty notification area: every icon
+// the program shows, the drives' and the processor load's, goes back into it.
+void RestoreAllIcons();
+// Before the process ends or restarts: the monitoring timer is stopped (a cycle would add the drive
+// icons again), then every icon the program added, the drives' and the processor load's, leaves the
+// tray.
+void RemoveAllIcons();
+
 // An identifier no other tray entry of the program has.
 uint32_t NewTrayIconId();
-// Sends the entry's icon and tooltip to the tray when it is active.
-void UpdateTrayIcon(const TrayIcon& icon);
+// Sends the entry's icon and tooltip to the tray when it is active. A tray that refuses the change
+// has lost the entry (Explorer restarted): it is added again, once; if that fails too it stays
+// inactive.
+void UpdateTrayIcon(TrayIcon& icon);
+// The entry back in a tray that may have lost it: updated, or added while it is not there.
+void RestoreTrayIcon(TrayIcon& icon);
 // Takes the entry out of the tray (it stays, inactive).
 void DeactivateTrayIcon(TrayIcon& icon);
 // The same for the drive icon in `slot`, when there is one.

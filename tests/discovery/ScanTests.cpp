@@ -15,10 +15,13 @@ namespace {
 
 class Scan : public MachineTest {
 protected:
+    // The drives' handle notifications go to a window, as the program's start-up sets one.
+    static constexpr std::uintptr_t Window = 0x5150;
     void ScanWith(std::vector<sim::Drive> drives) {
         sim::Machine m;
         m.Drives = std::move(drives);
         Install(std::move(m));
+        DeviceNotificationWindow = Window;
         ScanDrives();
     }
     static size_t Count(const std::string& text, const std::string& line) {
@@ -46,7 +49,7 @@ TEST_F(Scan, KeepsAGoodDriveWithEverythingTheScanSets) {
     EXPECT_TRUE(d.SelfTestSupport);
     EXPECT_FALSE(d.IsUSB);
     EXPECT_FALSE(d.IsNVMe);
-    EXPECT_EQ(sim::Current().Notifications, std::vector<std::uintptr_t>{d.Handle});
+    EXPECT_EQ(sim::Current().Notifications, (std::vector<sim::HandleNotification>{{Window, d.Handle}}));
     EXPECT_EQ(sim::OpenHandleCount(), 1u);
     // IDENTIFY, READ DATA, READ THRESHOLDS, the log directory and the identify data log: nothing more.
     EXPECT_EQ(Drive(0).RequestCount(), 5u);

@@ -109,6 +109,29 @@ TEST_F(MainWindowTest, SuspendStopsTheTimerAndResumeRunsACycleAtOnce) {
     EXPECT_EQ(CycleCounter, 1u);
 }
 
+// Windows sends PBT_APMRESUMEAUTOMATIC (0x12) at every wake and PBT_APMRESUMESUSPEND (7) as well once
+// the user is there; each wake runs one resume cycle (a power-state query of the drive) and starts
+// the timer again.
+TEST_F(MainWindowTest, EachWakeResumesOnceWhicheverBroadcastsItBrings) {
+    const struct { const char* name; std::vector<WParam> broadcasts; unsigned resumes; } cases[] = {
+        {"timer wake", {4, 0x12}, 1},
+        {"user wake", {4, 0x12, 7}, 1},
+        {"resume without the automatic one", {4, 7}, 1},
+        {"timer wake, asleep again, user wake", {4, 0x12, 4, 0x12, 7}, 2},
+        {"a later resume without a suspend", {4, 0x12, 7, 7}, 2},
+        {"asleep", {4}, 0},
+    };
+    for (const auto& c : cases) {
+        TearDown();
+        SetUp();
+        Create(1);
+        const unsigned queries = Drive(0).Power.Queries;
+        for (const WParam event : c.broadcasts) EXPECT_EQ(SendMessage(MainWindow, WM_POWERBROADCAST, event, 0), 1) << c.name;
+        EXPECT_EQ(Drive(0).Power.Queries - queries, c.resumes) << c.name;
+        EXPECT_EQ(sim::TimerCount(), c.resumes > 0 ? 1u : 0u) << c.name;
+    }
+}
+
 TEST_F(MainWindowTest, DefragmentationRunsTheIdleTasksWithItsButtonsDisabled) {
     Create(1);
     sim::HoldMessageBoxes();

@@ -5,9 +5,11 @@
 #include "TestMachine.h"
 #include "discovery/Scan.h"
 #include "monitor/Monitor.h"
+#include "net/Installer.h"
 #include "platform/Registry.h"
 #include "platform/Storage.h"
 #include "platform/sim/SimClock.h"
+#include "platform/sim/SimGraphBitmap.h"
 #include "platform/sim/SimRegistry.h"
 #include "platform/sim/SimSystem.h"
 #include "platform/sim/SimThreads.h"
@@ -30,7 +32,22 @@ protected:
         return RunProgram(commandLine);
     }
     static std::vector<uint32_t> Exits() { return sim::ProcessExits(); }
+    // The settings a later start finds, the processor-load icon switched on.
+    static void StoreSettingsWithCpuIcon() {
+        ASSERT_TRUE(OpenSettingsKey());
+        for (const char* name : {"Fahrenheit", "ShowHottestDiskOnly", "CheckUpdate"}) SetRegistryDword(SettingsKey, name, 0);
+        SetRegistryDword(SettingsKey, "ShowCPU_usage", 1);
+        SetRegistryDword(SettingsKey, "InstallationSuccess", 1);
+        ResetProcessState();
+    }
+    static std::vector<uint32_t> ActiveIds() {
+        std::vector<uint32_t> ids;
+        for (const sim::TrayEntry& e : sim::ActiveTrayEntries()) ids.push_back(e.Id);
+        return ids;
+    }
 };
+
+unsigned restarts;
 
 // A failed check shows its one box and ends the process before anything is written or scanned.
 TEST_F(StartUp, FailedChecksShowTheirBoxAndLeaveNothingBehind) {
@@ -100,8 +117,7 @@ TEST_F(StartUp, TheResidentProgramStartsHiddenWithIconsTimerAndItsFirstStartRegi
     EXPECT_TRUE(sim::Balloons().empty());
 }
 
-TEST_F(StartUp, SeveralDeviceChangesRestartOnceAndQueryRemoveLetsTheDriveGo) {
-    static unsigned restarts;
+TEST_F(StartUp, SeveralDeviceChangesRestartOnce) {
     restarts = 0;
     MainCalls.RestartThroughLogonTask = [] { ++restarts; };
     Run(1);
@@ -110,12 +126,74 @@ TEST_F(StartUp, SeveralDeviceChangesRestartOnceAndQueryRemoveLetsTheDriveGo) {
         SendMessage(MainWindow, WM_DEVICECHANGE, event, reinterpret_cast<LParam>(&arrival));
     EXPECT_EQ(restarts, 1u);
     EXPECT_TRUE(sim::ActiveTrayEntries().empty());
+}
 
-    DeviceBroadcast removal{DBT_DEVTYP_HANDLE, DriveTable.Drives[0]->Handle};
-    EXPECT_EQ(SendMessage(MainWindow, WM_DEVICECHANGE, 0x8001, reinterpret_cast<LParam>(&removal)), 1);
-    EXPECT_EQ(sim::TimerCount(), 0u);
-    bool on = false;
-    EXPECT_FALSE(GetDevicePowerState(DriveTable.Drives[0]->Handle, on));  // closed
+// Ejecting a drive: each drive's handle notification goes to the main window, whose answer to the
+// query closes that drive's handle, so Windows lets the drive go and the program restarts. A handle
+// open elsewhere makes Windows refuse, which restarts the program all the same.
+TEST_F(StartUp, SafeRemovalFindsTheDriveHandleClosed) {
+    const struct { const char* name; bool otherHandle; bool removed; } cases[] = {
+        {"only the program's handle", false, true},
+        {"another handle open", true, false},
+    };
+    for (const auto& c : cases) {
+        TearDown();
+        SetUp();
+        restarts = 0;
+        MainCalls.RestartThroughLogonTask = [] { ++restarts; };
+        Run(2);
+        const Handle kept = DriveTable.Drives[0]->Handle, ejected = DriveTable.Drives[1]->Handle;
+        EXPECT_EQ(sim::Current().Notifications,
+                  (std::vector<sim::HandleNotification>{{MainWindow, kept}, {MainWindow, ejected}})) << c.name;
+        const Handle other = c.otherHandle ? CreateFile(Drive(1).DevicePath) : INVALID_HANDLE_VALUE;
+        EXPECT_EQ(sim::RequestDeviceRemoval(1), c.removed) << c.name;
+        EXPECT_EQ(static_cast<Handle>(DriveTable.Drives[1]->Handle), 0u) << c.name;
+        EXPECT_EQ(static_cast<Handle>(DriveTable.Drives[0]->Handle), kept) << c.name;
+        EXPECT_EQ(restarts, 1u) << c.name;
+        EXPECT_EQ(sim::TimerCount(), 0u) << c.name;
+        bool on = false;
+        EXPECT_EQ(GetDevicePowerState(other, on), !c.removed) << c.name;  // the drive still answers
+        CloseHandle(other);
+    }
+}
+
+TEST_F(StartUp, AfterExplorerRestartsEveryIconIsInTheTrayAgain) {
+    StoreSettingsWithCpuIcon();
+    Run(2);
+    ASSERT_TRUE(sim::WaitForGraphIcons(1));
+    const std::vector<uint32_t> shown = ActiveIds();
+    ASSERT_EQ(shown.size(), 3u);  // two drives and the processor load
+    sim::RestartExplorer();
+    EXPECT_EQ(ActiveIds(), shown);
+    for (const sim::WindowRecord& w : sim::WindowRecords())  // Explorer runs with fewer rights
+        if (w.Handle == MainWindow)
+            EXPECT_EQ(w.AllowedMessages, std::vector<uint32_t>{RegisterWindowMessage("TaskbarCreated")});
+}
+
+// Whatever ends or restarts the program, the monitoring timer stops and no icon of it stays behind.
+TEST_F(StartUp, EndingOrRestartingLeavesNoIconInTheTray) {
+    const struct { const char* name; void (*end)(); } ways[] = {
+        {"Exit", [] { SendMessage(MainWindow, WM_CLOSE, 0, 0); }},
+        {"a drive arrives", [] {
+             DeviceBroadcast arrival{DBT_DEVTYP_DEVICEINTERFACE, 0};
+             SendMessage(MainWindow, WM_DEVICECHANGE, 0x8000, reinterpret_cast<LParam>(&arrival));
+         }},
+        {"the installer's restart", [] {
+             ConnectInstaller();
+             RestartViaTask();
+         }},
+    };
+    for (const auto& way : ways) {
+        TearDown();
+        SetUp();
+        StoreSettingsWithCpuIcon();
+        MainCalls.RestartThroughLogonTask = [] {};
+        Run(2);
+        ASSERT_TRUE(sim::WaitForGraphIcons(1)) << way.name;
+        way.end();
+        EXPECT_TRUE(sim::ActiveTrayEntries().empty()) << way.name;
+        EXPECT_EQ(sim::TimerCount(), 0u) << way.name;
+    }
 }
 
 }  // namespace

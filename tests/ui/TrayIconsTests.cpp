@@ -102,6 +102,8 @@ TEST_F(TrayIcons, HottestDriveTakesTheFirstOfTheHighestAndSkipsLostDrives) {
         {{{"A", "", 60, true}, {"B", "", 45}}, 1},
         {{{"A", "", 0}, {"B", "", 30}}, 1},
         {{{"A", "", 30}, {"B", "", 70, true}}, 0},
+        {{{"A", "", 0, true}, {"B", "", 0}}, 1},  // no temperature anywhere: the first drive answering
+        {{{"A", "", 40, true}, {"B", "", 45, true}}, 0},
     };
     for (const Case& c : cases) {
         ClearDriveTable();
@@ -149,10 +151,15 @@ TEST_F(TrayIcons, HottestOnlyShowsOneIconThatFollowsTheHottestDrive) {
     EXPECT_EQ(Shown(), (std::vector<std::string>{"A=program"}));
     EXPECT_EQ(sim::LiveIcons(), 0u);
 
-    DriveTable.Drives[0]->SmartLost = true;  // the first drive lost: the icon stays as it is
+    DriveTable.Drives[0]->SmartLost = true;  // the first drive lost: the icon follows the others
     DriveTable.Drives[1]->Temperature = 44;
     RefreshDriveIcons();
-    EXPECT_EQ(Shown(), (std::vector<std::string>{"A=program"}));
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"B (F:)=44/green"}));
+
+    DriveTable.Drives[1]->SmartLost = DriveTable.Drives[2]->SmartLost = true;  // none answers: it stays
+    DriveTable.Drives[2]->Temperature = 60;
+    RefreshDriveIcons();
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"B (F:)=44/green"}));
 }
 
 TEST_F(TrayIcons, OneDriveIconInHottestOnlyModeTakesSlotZero) {
@@ -189,6 +196,20 @@ TEST_F(TrayIcons, TheMonitoringCycleRedrawsTheIconsOnTheTimerThread) {
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0].Drawing.Text, "47");
     EXPECT_EQ(entries[1].Drawing.Text, "35");
+}
+
+// An entry the tray lost without a word refuses its update: the refresh adds it again.
+TEST_F(TrayIcons, AnEntryTheTrayLostComesBackAtTheNextRefresh) {
+    AddDrives({{"A", "", 40}, {"B", "", 41}});
+    CreateDriveIcons();
+    platform::NotifyIconData lost;
+    lost.Id = DriveIconSlots[0]->Id;
+    ASSERT_TRUE(platform::Shell_NotifyIcon(platform::NIM_DELETE, lost));
+    const unsigned adds = sim::NotifyIconAddCalls();
+    DriveTable.Drives[0]->Temperature = 42;
+    RefreshDriveIcons();
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"A=42/green", "B=41/green"}));
+    EXPECT_EQ(sim::NotifyIconAddCalls(), adds + 1);
 }
 
 TEST_F(TrayIcons, WaitsForTheTrayThenGivesUpAfterAMinute) {

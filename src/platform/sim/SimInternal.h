@@ -11,9 +11,11 @@ namespace sim {
 
 std::recursive_mutex& MachineLock();
 
-// The drive a handle was opened on, or null.
+// The drive a handle was opened on, or null (also once the drive was removed).
 Drive* DriveForHandle(platform::Handle handle);
 platform::Handle OpenHandle(size_t driveIndex);
+// The handles open on drive `driveIndex`, in the order they were opened.
+std::vector<platform::Handle> OpenHandlesOf(size_t driveIndex);
 bool CloseDriveHandle(platform::Handle handle);
 // Where the next raw read on a drive handle starts, or null for no drive handle.
 uint64_t* FilePointer(platform::Handle handle);

@@ -42,7 +42,8 @@ void Install(Machine machine) {
 Drive* DriveForHandle(platform::Handle handle) {
     const auto it = Handles.find(handle);
     if (it == Handles.end() || it->second >= TheMachine.Drives.size()) return nullptr;
-    return &TheMachine.Drives[it->second];
+    Drive& drive = TheMachine.Drives[it->second];
+    return drive.Removed ? nullptr : &drive;
 }
 
 platform::Handle OpenHandle(size_t driveIndex) {
@@ -50,6 +51,13 @@ platform::Handle OpenHandle(size_t driveIndex) {
     Handles[handle] = driveIndex;
     FilePointers[handle] = 0;
     return handle;
+}
+
+std::vector<platform::Handle> OpenHandlesOf(size_t driveIndex) {
+    std::vector<platform::Handle> open;
+    for (const auto& [handle, drive] : Handles)
+        if (drive == driveIndex) open.push_back(handle);
+    return open;
 }
 
 bool CloseDriveHandle(platform::Handle handle) {

@@ -3,6 +3,7 @@
 // Tests, the headless runner and the fuzz target build or load one and install it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -79,6 +80,7 @@ struct Drive {
     bool InStorage2Class = false;
     std::string Parent;  // parent instance identifier; empty: the property cannot be read
     bool Opens = true;
+    bool Removed = false;  // taken out of the machine: no longer listed, opened or answering
     int Address = -1;    // DEVPKEY_Device_Address of the drive; negative: the property cannot be read
     // IOCTL_STORAGE_GET_DEVICE_NUMBER: the disk number (negative: the drive's index in the machine),
     // or a refusal.
@@ -130,6 +132,13 @@ struct Drive {
 
 // A test sends WM_DEVICECHANGE with a pointer to a platform::DeviceBroadcast as lParam.
 
+// A window asked to hear of the removal of the device an open handle is on.
+struct HandleNotification {
+    std::uintptr_t Window = 0;
+    std::uintptr_t Device = 0;
+    bool operator==(const HandleNotification& o) const { return Window == o.Window && Device == o.Device; }
+};
+
 // What happens to the whole machine when the timeline reaches AtMilliseconds. The program's runner
 // delivers them: power broadcasts to the program, Explorer's restart, the program ended (as a user
 // exits it or the machine shuts down) and started again, a USB disk's safe removal.
@@ -164,7 +173,7 @@ struct ExpectedAlert {
 
 struct Machine {
     std::vector<Drive> Drives;
-    std::vector<std::uintptr_t> Notifications;  // device handles registered for notifications
+    std::vector<HandleNotification> Notifications;  // handle notifications, in the order registered
     std::vector<std::uintptr_t> InterfaceNotifications;  // windows registered for disk arrivals and removals
     std::vector<DeviceNode> Devices;            // the device tree above the drives
     std::vector<Volume> Volumes;
@@ -193,6 +202,16 @@ Machine DefaultMachineDay();
 // Reads a machine description; paths of page files are relative to the description's folder.
 // On failure `error` says which line and why.
 bool LoadMachineFile(const std::string& path, Machine& machine, std::string& error);
+
+// The user asks to eject drive `driveIndex` of the installed machine (safe removal), as Windows does
+// it: every window registered for a handle notification on one of the drive's open handles gets
+// WM_DEVICECHANGE DBT_DEVICEQUERYREMOVE (a DBT_DEVTYP_HANDLE broadcast). If a handle of the drive is
+// still open afterwards the removal is refused: those windows get DBT_DEVICEQUERYREMOVEFAILED and the
+// result is false. Otherwise the drive is removed (no longer listed, opened or answering), every window
+// registered for disk interface notifications gets DBT_DEVICEREMOVECOMPLETE (a DBT_DEVTYP_DEVICEINTERFACE
+// broadcast) and the result is true. No message is sent while the machine is locked. It speaks to the
+// program's windows, so it is built with the simulated windowing (korvante_sim_ui).
+bool RequestDeviceRemoval(size_t driveIndex);
 
 // Number of handles open on the installed machine.
 unsigned OpenHandleCount();

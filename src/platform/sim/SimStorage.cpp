@@ -16,6 +16,7 @@ std::map<platform::DevInfoSet, std::vector<size_t>> Sets;  // set -> drives list
 platform::DevInfoSet NextSet = 0x10;
 
 bool InClass(const Drive& d, const platform::Guid& cls) {
+    if (d.Removed) return false;
     if (cls == platform::GUID_DEVINTERFACE_DISK) return d.InDiskClass;
     if (cls == platform::GUID_DEVINTERFACE_STORAGE2) return d.InStorage2Class;
     return false;
@@ -389,7 +390,7 @@ Handle CreateFile(const std::string& path) {
     const sim::Machine& m = sim::Current();
     for (size_t i = 0; i < m.Drives.size(); ++i)
         if (!path.empty() && (m.Drives[i].DevicePath == path || m.Drives[i].Storage2Path == path))
-            return m.Drives[i].Opens ? sim::OpenHandle(i) : INVALID_HANDLE_VALUE;
+            return m.Drives[i].Opens && !m.Drives[i].Removed ? sim::OpenHandle(i) : INVALID_HANDLE_VALUE;
     return INVALID_HANDLE_VALUE;
 }
 
@@ -436,11 +437,11 @@ bool ReadDeviceBroadcast(std::intptr_t lParam, DeviceBroadcast& broadcast) {
     return true;
 }
 
-std::uintptr_t RegisterDeviceNotification(std::uintptr_t, Handle device) {
-
+// A notification goes to a window: without one there is nobody to tell, and Windows refuses it.
+std::uintptr_t RegisterDeviceNotification(std::uintptr_t window, Handle device) {
     std::lock_guard<std::recursive_mutex> lock(MachineLock());
-    if (!sim::DriveForHandle(device)) return 0;
-    sim::Current().Notifications.push_back(device);
+    if (!window || !sim::DriveForHandle(device)) return 0;
+    sim::Current().Notifications.push_back({window, device});
     return sim::Current().Notifications.size();
 }
 

@@ -3,6 +3,9 @@
 #include <map>
 #include <mutex>
 
+#include "platform/Windowing.h"
+#include "platform/sim/SimWindowing.h"
+
 namespace sim {
 namespace {
 
@@ -107,6 +110,14 @@ void FailNotifyIconAdds(unsigned count) {
 unsigned NotifyIconAddCalls() {
     std::lock_guard<std::mutex> lock(TrayLock);
     return AddCalls;
+}
+
+void RestartExplorer() {
+    {
+        std::lock_guard<std::mutex> lock(TrayLock);
+        for (TrayEntry& e : Entries) e.Active = false;
+    }
+    BroadcastMessage(platform::RegisterWindowMessage("TaskbarCreated"), 0, 0);
 }
 
 void ResetTray() {

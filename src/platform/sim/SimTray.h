@@ -47,6 +47,10 @@ unsigned LiveIcons();
 void FailNotifyIconAdds(unsigned count);
 unsigned NotifyIconAddCalls();
 
+// Explorer ends and starts again: every entry leaves the notification area (Active false, so a
+// NIM_MODIFY of it fails), then every top-level window gets the registered "TaskbarCreated" message.
+void RestartExplorer();
+
 // No entry, icon, balloon or scripted failure.
 void ResetTray();
 

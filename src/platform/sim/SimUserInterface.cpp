@@ -124,15 +124,20 @@ std::atomic<unsigned> PumpPasses{0};
 
 unsigned MessagePumpPasses() { return PumpPasses; }
 
-void ResetMessageBoxes() {
-    PumpPasses = 0;
+void CloseMessageBoxes() {
     std::lock_guard<std::mutex> lock(BoxLock);
     for (const auto& box : Boxes)
         if (box->Call.Open) Close(*box, DefaultAnswer(box->Call.Flags));
     BoxChanged.notify_all();
+    HoldFor = NotHeld;
+}
+
+void ResetMessageBoxes() {
+    CloseMessageBoxes();
+    PumpPasses = 0;
+    std::lock_guard<std::mutex> lock(BoxLock);
     Boxes.clear();
     Answers.clear();
-    HoldFor = NotHeld;
 }
 
 }  // namespace sim

@@ -47,6 +47,10 @@ bool WaitsInMessageBox(std::thread::id thread);
 // Passes of the message pump so far (the simulated machine has no window messages to dispatch).
 unsigned MessagePumpPasses();
 
+// Every open box answered with its default (the process that showed it ended), holding stopped; the
+// records stay.
+void CloseMessageBoxes();
+
 // Every open box answered with its default, holding stopped, queue and records emptied.
 void ResetMessageBoxes();
 

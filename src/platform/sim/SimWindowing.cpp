@@ -23,6 +23,7 @@ std::map<std::string, WindowProcedure> Classes;
 std::map<HWnd, WindowRecord> Windows;
 std::vector<HWnd> Order;
 std::deque<Posted> Queue;
+std::map<std::string, uint32_t> RegisteredMessages;
 HWnd NextWindow = 0x10010;
 int QuitCode = 0;
 bool QuitPosted = false;
@@ -154,6 +155,16 @@ void ReleaseSlider(HWnd slider) {
     if (LiveControl(slider, parent, id)) SendMessage(parent, WM_HSCROLL, TB_ENDTRACK, static_cast<LParam>(slider));
 }
 
+void BroadcastMessage(uint32_t message, WParam w, LParam l) {
+    std::vector<HWnd> topLevel;
+    {
+        std::lock_guard<std::recursive_mutex> lock(WindowLock);
+        for (const HWnd h : Order)
+            if (!Windows[h].Destroyed && Windows[h].Parent == 0) topLevel.push_back(h);
+    }
+    for (const HWnd window : topLevel) SendMessage(window, message, w, l);
+}
+
 unsigned PumpPostedMessages() {
     unsigned n = 0;
     for (;;) {
@@ -175,6 +186,7 @@ void ResetWindowing() {
     Windows.clear();
     Order.clear();
     Queue.clear();
+    RegisteredMessages.clear();
     NextWindow = 0x10010;
     QuitCode = 0;
     QuitPosted = false;
@@ -320,6 +332,21 @@ LParam SendMessage(HWnd window, uint32_t message, WParam wParam, LParam lParam) 
     LParam result = 0;
     if (procedure && procedure(window, message, wParam, lParam, result)) return result;
     return sim::DefaultProcessing(window, message, wParam, lParam);
+}
+
+// Numbered in the order the names are first asked for.
+uint32_t RegisterWindowMessage(const std::string& name) {
+    std::lock_guard<std::recursive_mutex> lock(sim::WindowLock);
+    const uint32_t next = 0xC000 + static_cast<uint32_t>(sim::RegisteredMessages.size());
+    return sim::RegisteredMessages.emplace(name, next).first->second;
+}
+
+bool ChangeWindowMessageFilterEx(HWnd window, uint32_t message) {
+    std::lock_guard<std::recursive_mutex> lock(sim::WindowLock);
+    sim::WindowRecord* r = sim::Find(window);
+    if (!r) return false;
+    r->AllowedMessages.push_back(message);
+    return true;
 }
 
 bool PostMessage(HWnd window, uint32_t message, WParam wParam, LParam lParam) {

@@ -30,6 +30,7 @@ struct WindowRecord {
     std::vector<std::string> Items;  // a drop-down list's entries
     int Selection = -1;              // ... and its selected entry
     int RangeMin = 0, RangeMax = 100, Position = 0;  // a slider's
+    std::vector<uint32_t> AllowedMessages;  // taken from programs with fewer rights (ChangeWindowMessageFilterEx)
 };
 
 // Every window created since the last reset, destroyed ones included, in creation order.
@@ -49,6 +50,10 @@ void SelectListItem(platform::HWnd list, int index);
 // TB_THUMBTRACK. Releasing it sends TB_ENDTRACK.
 void DragSlider(platform::HWnd slider, int position);
 void ReleaseSlider(platform::HWnd slider);
+
+// A message another program sends to every top-level window (HWND_BROADCAST): each live window
+// without a parent gets it, in creation order.
+void BroadcastMessage(uint32_t message, platform::WParam wParam, platform::LParam lParam);
 
 // Dispatches the posted messages now waiting; the number dispatched. A WM_QUIT ends it.
 unsigned PumpPostedMessages();

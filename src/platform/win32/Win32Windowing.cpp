@@ -112,6 +112,12 @@ LParam SendMessage(HWnd window, uint32_t message, WParam wParam, LParam lParam) 
     return ::SendMessageA(Native(window), message, wParam, lParam);
 }
 
+uint32_t RegisterWindowMessage(const std::string& name) { return ::RegisterWindowMessageA(name.c_str()); }
+
+bool ChangeWindowMessageFilterEx(HWnd window, uint32_t message) {
+    return ::ChangeWindowMessageFilterEx(Native(window), message, MSGFLT_ALLOW, nullptr) != FALSE;
+}
+
 bool PostMessage(HWnd window, uint32_t message, WParam wParam, LParam lParam) {
     return ::PostMessageA(Native(window), message, wParam, lParam) != FALSE;
 }

@@ -58,6 +58,7 @@
 #undef Shell_NotifyIcon
 #undef AppendMenu
 #undef FindWindow
+#undef RegisterWindowMessage
 // Names of constants the interface defines itself with the same values.
 #undef WS_GROUP
 #undef BS_GROUPBOX

@@ -22,6 +22,10 @@
 //     --dialog tuning|diagnostics  the main window's command opens that dialog: its caption, client
 //                area, drive list and group captions are checked, the screenshot taken, the dialog
 //                closed, and the report then shown
+//     --explorer-restart  Explorer's loss of the tray entries (the checker deletes them) and its
+//                "TaskbarCreated" broadcast bring them all back; after a suspend and a timer wake
+//                (PBT_APMRESUMEAUTOMATIC) the monitoring timer runs again: an entry deleted once more
+//                comes back with the next minute's refresh. Screenshots before and after
 //     --license accept|cancel|close  the licence agreement comes up: its caption, client area, the whole
 //                text of the program's LICENSE resource in its text box and its two buttons are checked,
 //                the screenshot taken, then the button clicked (or the window closed); accepted, the
@@ -65,6 +69,7 @@ struct Options {
     int PerformanceDrives = 0;
     std::string Dialog;
     std::string License;
+    bool ExplorerRestart = false;
 };
 
 struct Expected {
@@ -109,6 +114,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         else if (a == "--settings") options.Settings = true;
         else if (a == "--diagnostic") options.Diagnostic = options.Window = true;
         else if (a == "--report") options.Report = true;
+        else if (a == "--explorer-restart") options.ExplorerRestart = true;
         else if (a == "--dialog" && i + 1 < argc) options.Dialog = argv[++i];
         else if (a == "--license" && i + 1 < argc) options.License = argv[++i];
         else if (a == "--tray" && i + 1 < argc) options.TrayEntries = std::atoi(argv[++i]);
@@ -376,12 +382,12 @@ void PrintMemory(HANDLE process, int seconds) {
                 static_cast<size_t>(counters.WorkingSetSize / 1024), static_cast<size_t>(counters.PrivateUsage / 1024));
 }
 
-// Prints SHOOT once the program has painted, and waits for the screenshot to be taken (a line, or
-// the end of the input).
-void LetTheScreenshotBeTaken(HANDLE process) {
+// Prints SHOOT (with the name the screenshot is told apart by, when there is more than one) once the
+// program has painted, and waits for the screenshot to be taken (a line, or the end of the input).
+void LetTheScreenshotBeTaken(HANDLE process, const char* name = "") {
     ::WaitForInputIdle(process, WaitMs);
     ::Sleep(SettleMs);  // the controls paint after the window is found
-    std::printf("SHOOT\n");
+    std::printf(*name ? "SHOOT %s\n" : "SHOOT\n", name);
     std::fflush(stdout);
     char line[16];
     if (!std::fgets(line, sizeof line, stdin)) std::printf("(no answer on input)\n");
@@ -699,12 +705,66 @@ void CheckLicense(HANDLE process, const Options& options) {
     if (code != choice->ExitCode) Fail("license exit code", std::to_string(code));
 }
 
+// The entries of the "Wine System Tray" window (0 without it), once `done` holds for the count or
+// after `waitMs`.
+template <typename Done>
+int WaitForTrayEntries(Done done, DWORD waitMs = WaitMs) {
+    int count = 0;
+    for (DWORD waited = 0;; waited += PollMs) {
+        HWND tray = ::FindWindowA(nullptr, "Wine System Tray");
+        count = tray ? TrayEntryCount(tray) : 0;
+        if (done(count) || waited >= waitMs) return count;
+        ::Sleep(PollMs);
+    }
+}
+
+// What Explorer's end does to the program's entries: they are gone, the program not told. The program
+// numbers its entries from 1; the number deleted.
+int DeleteTrayEntries(HWND window, UINT firstId, UINT lastId) {
+    int deleted = 0;
+    for (UINT id = firstId; id <= lastId; ++id) {
+        NOTIFYICONDATAA entry{};
+        entry.cbSize = sizeof entry;
+        entry.hWnd = window;
+        entry.uID = id;
+        if (::Shell_NotifyIconA(platform::NIM_DELETE, &entry)) ++deleted;
+    }
+    return deleted;
+}
+
+void CheckExplorerRestart(HANDLE process, DWORD processId, int entries) {
+    HWND main = WaitForAnyMainWindow(processId);
+    if (!main) return Fail("main window", "not created within 30 s");
+    LetTheScreenshotBeTaken(process, "before");
+    const int deleted = DeleteTrayEntries(main, 1, static_cast<UINT>(entries));
+    const int left = WaitForTrayEntries([](int n) { return n == 0; });
+    std::printf("Explorer's loss: %d entries deleted, %d left\n", deleted, left);
+    if (deleted != entries || left != 0) Fail("deleting the entries", std::to_string(deleted) + " deleted, " + std::to_string(left) + " left");
+    DWORD_PTR answer = 0;
+    ::SendMessageTimeoutA(HWND_BROADCAST, ::RegisterWindowMessageA("TaskbarCreated"), 0, 0, SMTO_ABORTIFHUNG, WaitMs, &answer);
+    const int back = WaitForTrayEntries([entries](int n) { return n >= entries; });
+    std::printf("after TaskbarCreated: %d entries\n", back);
+    if (back < entries) Fail("entries after TaskbarCreated", std::to_string(back) + " of " + std::to_string(entries));
+
+    ::SendMessageA(main, platform::WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
+    ::SendMessageA(main, platform::WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);  // returns after the resume's cycle
+    // Only a cycle of the timer refreshes the icons now: the refused update adds the entry again.
+    const int lost = DeleteTrayEntries(main, 1, 1);
+    const int afterLoss = WaitForTrayEntries([entries](int n) { return n < entries; });
+    const DWORD start = ::GetTickCount();
+    const int refreshed = WaitForTrayEntries([entries](int n) { return n >= entries; }, 75000);
+    std::printf("after the timer wake: %d entry deleted (%d left), %d entries after %lu ms\n", lost, afterLoss,
+                refreshed, ::GetTickCount() - start);
+    if (lost != 1 || refreshed < entries) Fail("monitoring timer", "no refresh brought the deleted entry back within 75 s");
+    LetTheScreenshotBeTaken(process, "after");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::printf("usage: korvante_guicheck PROGRAM [--window] [--tray N] [--tip TEXT]... [--memory S] [--exits] [--settings] [--diagnostic] [--report] [--performance N] [--dialog NAME] [--license CHOICE] [-- ARGUMENTS...]\n");
+        std::printf("usage: korvante_guicheck PROGRAM [--window] [--tray N] [--tip TEXT]... [--memory S] [--exits] [--settings] [--diagnostic] [--report] [--performance N] [--dialog NAME] [--license CHOICE] [--explorer-restart] [-- ARGUMENTS...]\n");
         return 2;
     }
     if (options.PerformanceDrives) ::RegDeleteTreeA(Machine(), SettingsKeyPath);
@@ -739,7 +799,10 @@ int main(int argc, char** argv) {
     if (options.Report) CheckReport(process.dwProcessId);
     if (!options.Dialog.empty()) CheckDialog(process.hProcess, process.dwProcessId, options.Dialog);
     if (!options.License.empty()) CheckLicense(process.hProcess, options);
-    if (!options.Settings && !options.PerformanceDrives && options.Dialog.empty() && (options.Window || options.Report || options.TrayEntries > 0)) LetTheScreenshotBeTaken(process.hProcess);
+    if (options.ExplorerRestart) CheckExplorerRestart(process.hProcess, process.dwProcessId, options.TrayEntries);
+    if (!options.Settings && !options.PerformanceDrives && options.Dialog.empty() && !options.ExplorerRestart &&
+        (options.Window || options.Report || options.TrayEntries > 0))
+        LetTheScreenshotBeTaken(process.hProcess);
     if (options.Exits) {
         DWORD code = STILL_ACTIVE;
         if (::WaitForSingleObject(process.hProcess, WaitMs) != platform::WAIT_OBJECT_0) Fail("exit", "still running after 30 s");
