@@ -55,24 +55,11 @@ std::vector<Alert> RaisedAlerts() {
     return alerts;
 }
 
-// The hours the drive's counter holds, as the machine counts them; false when it does not count.
-bool TrueHours(const sim::Drive& d, uint64_t& hours) {
+// The hours a raw power-on count stands for, in the drive's own unit; false when it does not count.
+bool TrueHours(const sim::Drive& d, uint64_t raw, uint64_t& hours) {
     const uint32_t unit = d.Aging.SecondsPerPowerOnUnit;
-    if (unit == 0) return false;
-    uint64_t raw = 0;
-    if (!d.NvmeIdentifyController.empty()) {
-        const auto log = d.NvmeLogs.find(2);
-        if (log == d.NvmeLogs.end() || log->second.size() < 136) return false;
-        for (unsigned b = 8; b-- > 0;) raw = raw << 8 | log->second[128 + b];
-    } else {
-        const uint8_t* entry = nullptr;
-        for (size_t at = 2; at + 12 <= 362 && at + 12 <= d.SmartData.size(); at += 12)
-            if (d.SmartData[at] == 9) entry = &d.SmartData[at];
-        if (!entry) return false;
-        for (unsigned b = 6; b-- > 0;) raw = raw << 8 | entry[5 + b];
-    }
     hours = raw * unit / 3600;
-    return true;
+    return unit != 0;
 }
 
 size_t ExpectedIcons() {
@@ -130,7 +117,7 @@ bool LifeAudit::Print(std::ostream& out) const {
         if (!record) continue;
         uint64_t truth = 0;
         uint32_t worked = 0;
-        const bool known = TrueHours(sim::Current().Drives[i], truth) && !record->SmartLost;
+        const bool known = TrueHours(sim::Current().Drives[i], record->PowerTime, truth) && !record->SmartLost;
         const bool shown = WorkedHours(*record, worked);
         const bool right = known && shown && (worked > truth ? worked - truth : truth - worked) <= 1;
         if (known) hoursRight = hoursRight && right;

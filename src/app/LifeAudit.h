@@ -2,7 +2,7 @@
 // the script says are owed, matched with the boxes the program raised; the minutes the machine was
 // awake with the program running but its monitoring timer stopped; the minutes the notification area
 // held fewer of the program's icons than it should; and each drive's worked hours against the true
-// hours of its simulated counter.
+// hours its simulated counter stood for at the program's last reading of it.
 #pragma once
 
 #include <ostream>

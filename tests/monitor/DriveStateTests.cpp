@@ -185,13 +185,6 @@ TEST_F(DriveState, StartUpClearsAStoredAlertFlagWhoseConditionEndedWhileTheProgr
     }
 }
 
-// A SATA disk whose attribute 5 counts this many remapped sectors.
-void SetRemappedSectors(sim::Drive& d, uint32_t sectors) {
-    std::vector<sim::Attribute> attributes = testmachine::SomeAttributes(1);
-    attributes[1].raw = sectors;  // attribute 5
-    d.SmartData = sim::SmartValuePage(attributes);
-}
-
 const struct RemapCase {
     const char* what;
     uint32_t stored, atStart, inCycle;

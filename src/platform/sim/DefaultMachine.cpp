@@ -387,6 +387,8 @@ Machine DefaultMachineDay() {
     at(6, 300, EventKind::ChecksumError);
     at(3, 400, EventKind::StopAnswering);
     m.SystemEvents = {{420 * 60000, SystemEventKind::Suspend}, {450 * 60000, SystemEventKind::Resume}};
+    m.ExpectedAlerts = {{30 * 60000, 0, "remap"}, {45 * 60000, 0, "remap"}, {200 * 60000, 5, "temperature"},
+                        {400 * 60000, 3, "lost"}};
     return m;
 }
 

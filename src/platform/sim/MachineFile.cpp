@@ -485,7 +485,8 @@ bool ParseDriveEvent(const std::vector<std::string>& w, Drive& d, uint64_t minut
     for (const EventName& e : EventNames) {
         if (w.empty() || w[0] != e.Name) continue;
         if (w.size() != e.Values + 1) {
-            why = std::string("event ") + e.Name + " takes " + std::to_string(e.Values) + " value(s)";
+            static const char* const Counts[] = {"no value", "one value", "two values"};
+            why = std::string("event ") + e.Name + " takes " + Counts[e.Values];
             return false;
         }
         uint64_t values[2] = {0, 0};

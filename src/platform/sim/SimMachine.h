@@ -196,7 +196,8 @@ Machine DefaultMachine();
 // The built-in machine with eight hours scripted on its timeline: the SATA hard disk remaps sectors
 // at minutes 30 and 45, the SATA SSD sleeps from minute 90 to 150, the USB disk warms to 61 °C (above
 // its limit) at minute 200, the last SSD's value page goes wrong at 300, the legacy-only disk stops answering at
-// 400, and the machine sleeps from minute 420 to 450.
+// 400, and the machine sleeps from minute 420 to 450. The remaps, the heat and the lost disk are
+// owed their alerts.
 Machine DefaultMachineDay();
 
 // Reads a machine description; paths of page files are relative to the description's folder.
