@@ -58,6 +58,7 @@ void ShowInformation(const std::string& text) {
     MessageBox(0, text, Names.DisplayName + " :: Information", InformationFlags);
 }
 
+// The running program clears up what it showed outside its windows (its tray icons) first.
 void EndProcess() {
     if (InstallerHooks.BeforeExit) InstallerHooks.BeforeExit();
     ExitProcess(0);

@@ -62,7 +62,7 @@ const char NoAdministratorText[] = "Run as administrator is required.";
 
 // Explorer's message to every top-level window once its taskbar is (again) there; 0 until the main
 // window exists.
-uint32_t TaskbarCreatedMessage = 0;
+std::atomic<uint32_t> TaskbarCreatedMessage{0};
 
 // Set when a wake was resumed on PBT_APMRESUMEAUTOMATIC; the PBT_APMRESUMESUSPEND that follows when
 // the user is there belongs to the same wake.
