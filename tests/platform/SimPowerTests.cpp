@@ -202,6 +202,10 @@ TEST_F(SimEventFile, ADriveScriptsItsPowerAndEventsAndBadLinesSayWhatIsWrong) {
         {"event = 9 stop-answering", "", 540000, sim::EventKind::StopAnswering, 0},
         {"event = 10 idle", "", 600000, sim::EventKind::Idle, 0},
         {"event = 11 sleep", "", 660000, sim::EventKind::Sleep, 0},
+        {"event = 12 attribute 1 40", "", 720000, sim::EventKind::Attribute, 0x128},
+        {"event = 13 remap-reset 0", "", 780000, sim::EventKind::RemapReset, 0},
+        {"event = 3 attribute 1", "event attribute takes two values"},
+        {"event = 3 attribute 1 256", "bad number 256"},
         {"event = soon sleep", "an event is MINUTE KIND [VALUE]"},
         {"event = 3", "an event is MINUTE KIND [VALUE]"},
         {"event = 3 nap", "unknown event nap"},
@@ -226,6 +230,49 @@ TEST_F(SimEventFile, ADriveScriptsItsPowerAndEventsAndBadLinesSayWhatIsWrong) {
     ASSERT_TRUE(Load("power = standby\npower-query-failures = 2")) << error;
     EXPECT_EQ(machine.Drives[0].Power.State, PowerState::Standby);
     EXPECT_EQ(machine.Drives[0].Power.QueryFailures, 2u);
+}
+
+// Machine events name the drives described before them; repeats and alerts owed come with them.
+TEST_F(SimEventFile, TheMachineScriptsItsEventsAndOwedAlertsAndBadLinesSayWhatIsWrong) {
+    const struct {
+        const char* line;
+        const char* error;  // empty: loads
+        sim::SystemEventKind kind = sim::SystemEventKind::Suspend;
+        size_t drive = 0;
+        uint32_t value = 0;
+        uint64_t every = 0;
+    } cases[] = {
+        {"event = 2 suspend every 1440", "", sim::SystemEventKind::Suspend, 0, 0, 1440 * 60000},
+        {"event = 2 wake-unattended", "", sim::SystemEventKind::ResumeAutomatic},
+        {"event = 2 remove d0", "", sim::SystemEventKind::RemoveDrive},
+        {"event = 2 hold-boxes 60", "", sim::SystemEventKind::HoldBoxes, 0, 60},
+        {"event = 2 self-test-start d0 extended", "", sim::SystemEventKind::StartSelfTest, 0, 2},
+        {"event = 2 remove d1", "dN names one of the drives described so far"},
+        {"event = 2 remove", "the event takes 1 argument(s)"},
+        {"event = 2 self-test-start d0 long", "a self-test is short or extended"},
+        {"event = 2 suspend every 0", "every takes a number of minutes above 0"},
+        {"event = 2 reboot", "unknown machine event reboot"},
+        {"expect = 5 d0 smoke", "unknown alert smoke"},
+        {"base = built-in", "base comes before every section"},
+    };
+    for (const auto& c : cases) {
+        const bool loaded = Load(std::string("[machine]\n") + c.line);
+        if (*c.error) {
+            EXPECT_FALSE(loaded) << c.line;
+            EXPECT_NE(error.find(":4: " + std::string(c.error)), std::string::npos) << error;
+            continue;
+        }
+        ASSERT_TRUE(loaded) << error;
+        ASSERT_EQ(machine.SystemEvents.size(), 1u) << c.line;
+        const sim::SystemEvent& e = machine.SystemEvents[0];
+        EXPECT_TRUE(e.AtMilliseconds == 120000 && e.Kind == c.kind && e.Drive == c.drive && e.Value == c.value &&
+                    e.EveryMilliseconds == c.every)
+            << c.line;
+    }
+    ASSERT_TRUE(Load("[machine]\nevent = 7 d0 damaged-page\nexpect = 8 d0 remap")) << error;
+    EXPECT_EQ(machine.Drives[0].Events.size(), 1u);
+    ASSERT_EQ(machine.ExpectedAlerts.size(), 1u);
+    EXPECT_EQ(machine.ExpectedAlerts[0].Kind, "remap");
 }
 
 }  // namespace
