@@ -9,6 +9,15 @@
 
 using platform::SystemTime;
 
+// One reading of the power-on counter while its unit is measured: the raw counter and the clock's
+// milliseconds (the tick count) when it was read.
+struct PowerTimeReading {
+    uint32_t Counter;
+    uint32_t Tick;
+};
+// Readings a calibration keeps: one a cycle for up to two hours, with room to spare.
+constexpr unsigned PowerTimeReadingsKept = 128;
+
 // The record's open drive, closed with the record. A copy of a record is a reader's snapshot: it
 // opens nothing and closes nothing, so it has no handle; records are never copy-assigned.
 class DriveHandle : public platform::OwnedHandle {
@@ -132,6 +141,8 @@ struct DriveRecord {
     uint8_t PowerTimeIndex{};
     uint32_t PowerOnTimerPeriod{};
     uint32_t PowerTimeCheckPoint{};
+    PowerTimeReading PowerTimeReadings[PowerTimeReadingsKept]{};  // the first is the checkpoint
+    uint8_t PowerTimeReadingCount{};
     uint32_t PowerTime{};
     uint8_t PowerCycleIndex{};
     uint32_t PowerCycleCount{};

@@ -79,7 +79,6 @@ bool TakeAtaSmartPage(DriveRecord& d) {
     }
     SetRecommendedTemperature(d);
     ExtractSmartValues(d);
-    if (d.PowerTimeIndex != 0) d.PowerTimeCheckPoint = d.PowerTime;
     TakeAttributeTopTemperature(d);
     return true;
 }

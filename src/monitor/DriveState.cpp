@@ -1,5 +1,7 @@
 #include "monitor/DriveState.h"
 
+#include <type_traits>
+
 #include "monitor/Alerts.h"
 #include "platform/Registry.h"
 #include "platform/Time.h"
@@ -8,9 +10,36 @@
 
 namespace {
 
-const char* const ReadSpeedValues[] = {"AverageAccessTime", "AverageAccessTimeFrac", "AverageReadSpeed",
-                                       "BufferingReadSpeed", "MaxReadSpeed", "StabilityReadSpeed",
-                                       "MinReadSpeed"};
+// A result field read and set as the REG_DWORD that stores it.
+template <auto Field>
+uint32_t GetResult(const DriveRecord& d) {
+    return d.*Field;
+}
+template <auto Field>
+void SetResult(DriveRecord& d, uint32_t value) {
+    d.*Field = static_cast<std::remove_reference_t<decltype(d.*Field)>>(value);
+}
+
+// The seven read-test results, in the order a measurement stores them.
+const struct ReadSpeedValue {
+    const char* Name;
+    uint32_t (*Get)(const DriveRecord&);
+    void (*Set)(DriveRecord&, uint32_t);
+} ReadSpeedValues[] = {
+#define RESULT(field) {#field, GetResult<&DriveRecord::field>, SetResult<&DriveRecord::field>}
+    RESULT(AverageReadSpeed),
+    RESULT(BufferingReadSpeed),
+    RESULT(MaxReadSpeed),
+    RESULT(StabilityReadSpeed),
+    RESULT(MinReadSpeed),
+    RESULT(AverageAccessTime),
+    RESULT(AverageAccessTimeFrac),
+#undef RESULT
+};
+
+// Written 0 before a set's first value and 1 after its last, so that a set cut short by a kill is
+// never taken for a whole one.
+constexpr const char* ReadSpeedsComplete = "ReadSpeedsComplete";
 
 void LoadStartMonitoringDate(DriveRecord& d) {
     d.StartMonitoringDate = RegistryDate(d.RegKey, "StartMonitoringDate");
@@ -45,23 +74,22 @@ void CompareStoredRemaps(DriveRecord& d) {
         WriteDriveValue(d, "Remaped", d.RemappedSectors);
 }
 
+// Taken only as a whole set. A set without the completeness value was written by an earlier
+// version, which wrote the seven values one after the other at the end of its measurement: it is
+// taken, since this version always writes the value (0) before the first of its own, and measuring
+// every drive again after an update would cost each of them a minute of reads for nothing.
+bool StoredReadSpeedsWhole(const DriveRecord& d) {
+    for (const ReadSpeedValue& v : ReadSpeedValues)
+        if (!DriveValueExists(d, v.Name)) return false;
+    return !DriveValueExists(d, ReadSpeedsComplete) || DriveValue(d, ReadSpeedsComplete) == 1;
+}
+
 void LoadReadSpeeds(DriveRecord& d) {
-    for (const char* name : ReadSpeedValues) {
-        if (!DriveValueExists(d, name)) {
-            d.PerformanceTestPending = true;
-            d.MeasuredThisRun = true;
-            return;
-        }
-    }
-    d.AverageAccessTime = static_cast<uint8_t>(DriveValue(d, "AverageAccessTime"));
-    d.AverageAccessTimeFrac = static_cast<uint8_t>(DriveValue(d, "AverageAccessTimeFrac"));
-    d.AverageReadSpeed = static_cast<uint16_t>(DriveValue(d, "AverageReadSpeed"));
-    d.BufferingReadSpeed = static_cast<uint16_t>(DriveValue(d, "BufferingReadSpeed"));
-    d.MaxReadSpeed = static_cast<uint16_t>(DriveValue(d, "MaxReadSpeed"));
-    d.StabilityReadSpeed = static_cast<uint16_t>(DriveValue(d, "StabilityReadSpeed"));
-    d.MinReadSpeed = static_cast<uint16_t>(DriveValue(d, "MinReadSpeed"));
-    d.PerformanceTestPending = false;
-    d.MeasuredThisRun = false;
+    const bool whole = StoredReadSpeedsWhole(d);
+    if (whole)
+        for (const ReadSpeedValue& v : ReadSpeedValues) v.Set(d, DriveValue(d, v.Name));
+    d.PerformanceTestPending = !whole;
+    d.MeasuredThisRun = !whole;
 }
 
 }  // namespace
@@ -95,4 +123,10 @@ bool DriveValueExists(const DriveRecord& d, const char* name) {
 
 void WriteDriveValue(const DriveRecord& d, const char* name, uint32_t value) {
     if (d.RegKey) SetRegistryDword(d.RegKey, name, value);
+}
+
+void StoreReadSpeeds(const DriveRecord& d) {
+    WriteDriveValue(d, ReadSpeedsComplete, 0);
+    for (const ReadSpeedValue& v : ReadSpeedValues) WriteDriveValue(d, v.Name, v.Get(d));
+    WriteDriveValue(d, ReadSpeedsComplete, 1);
 }

@@ -23,3 +23,7 @@ uint32_t DriveValue(const DriveRecord& drive, const char* name);
 bool DriveValueExists(const DriveRecord& drive, const char* name);
 // Writes a REG_DWORD to the drive's key; failures are ignored.
 void WriteDriveValue(const DriveRecord& drive, const char* name, uint32_t value);
+
+// Stores the seven read-test results as one set: start-up takes them only when the last write went
+// through, and measures the drive again otherwise.
+void StoreReadSpeeds(const DriveRecord& drive);

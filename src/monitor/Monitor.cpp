@@ -153,6 +153,16 @@ void FollowEpisodes(DriveRecord& d, bool wasPreFailure, bool wasUnreliable) {
     if (!d.PreFailure && d.Unreliable && !d.WarrantyReport) AlertNonCritical(d);
 }
 
+// The calibration hour is measured on the clock from the first page a cycle reads (start-up may
+// take long before the first cycle); after a resume it starts again.
+void TimePowerOnCounter(DriveRecord& d) {
+    if (SkipNextCycle) {
+        RestartPowerOnCalibration(d);
+        CycleCounter = 0;
+    }
+    if (CalibratePowerOnTimer(d, platform::GetTickCount())) WriteDriveValue(d, "PowerOnTimerPeriod_v3", d.PowerOnTimerPeriod);
+}
+
 // An awake drive: the new value page, evaluated and compared with the one before. False when this
 // cycle could not use the page.
 bool RefreshDrive(DriveRecord& d, const DriveReadings& r) {
@@ -161,10 +171,7 @@ bool RefreshDrive(DriveRecord& d, const DriveReadings& r) {
     const uint8_t temperature = d.Temperature;
     if (!TakeValuePage(d, r.Page)) return false;
     ExtractSmartValues(d, r.Sct);
-    if (PowerOnTimerCalibrating(d) && SkipNextCycle) {  // the calibration hour starts again after a resume
-        d.PowerTimeCheckPoint = d.PowerTime;
-        CycleCounter = 0;
-    }
+    if (PowerOnTimerCalibrating(d)) TimePowerOnCounter(d);
     EvaluateCondition(d);
     RecordTemperature(d, temperature);
     if (d.RemapIndex != 0) FollowRemapCount(d, remapped);
@@ -292,8 +299,8 @@ void MonitorDrive(DriveRecord& d) {
 
 bool PromptShowing(bool (*showing)()) { return showing && showing(); }
 
-// Every sixty cycles: power-on timers calibrated, then publishing offered for drives whose data was
-// not published by this version, else an update looked for.
+// Every sixty cycles: publishing offered for drives whose data was not published by this version,
+// else an update looked for.
 void RunHourlyStep() {
     const std::string version = ProgramVersion();
     unsigned unpublished = 0;
@@ -301,7 +308,6 @@ void RunHourlyStep() {
         DriveRecord& d = *DriveTable.Drives[i];
         DriveWriter writer;
         if (d.SmartLost) continue;
-        if (CalibratePowerOnTimer(d)) WriteDriveValue(d, "PowerOnTimerPeriod_v3", d.PowerOnTimerPeriod);
         if ((d.RegKey ? RegistryText(d.RegKey, "LastReportVersion") : std::string()) != version) ++unpublished;
     }
     if (unpublished > 0) {

@@ -1,6 +1,6 @@
 // The monitoring cycle: once a minute every drive is asked for its power state, re-read unless it
-// sleeps, re-evaluated, and its changes recorded and alerted; once an hour the power-on timers are
-// calibrated and publishing or an update may be offered.
+// sleeps, re-evaluated, and its changes recorded and alerted, and the unit of a power-on counter not
+// yet measured is timed; once an hour publishing or an update may be offered.
 #pragma once
 
 #include <atomic>

@@ -1,5 +1,6 @@
 // Worked hours from the raw power-on counter. Drives count power-on time in units of their own
-// choosing; the program measures the unit by watching the counter for one hour of monitoring.
+// choosing; the program measures the unit by watching the counter on the clock for an hour of
+// monitoring.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +17,12 @@ bool WorkedHours(const DriveRecord& drive, uint32_t& hours);
 // The hours in decimal, or "calculated..." while they are not known yet.
 std::string WorkedHoursText(const DriveRecord& drive);
 
-// The hourly step of the monitoring cycle for a calibrating drive: the counter's advance since
-// PowerTimeCheckPoint becomes PowerOnTimerPeriod (at least 1). A counter that went backwards is
-// logged and the hour measured again from it. True when a period was set (the caller persists it).
-bool CalibratePowerOnTimer(DriveRecord& drive);
+// The monitoring cycle's step for a calibrating drive whose value page it just read, `tick` being
+// the clock's milliseconds at the read. The first reading is the checkpoint; once an hour has passed
+// since it, the counter's advance becomes PowerOnTimerPeriod, the counter units of one hour (at
+// least 1). A counter that went backwards is logged and the hour measured again from it. True when
+// a period was set (the caller persists it).
+bool CalibratePowerOnTimer(DriveRecord& drive, uint32_t tick);
+
+// The calibration hour starts again with the next reading (after the system slept).
+void RestartPowerOnCalibration(DriveRecord& drive);

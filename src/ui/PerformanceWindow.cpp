@@ -167,16 +167,7 @@ std::vector<DriveRecord*> WakeCandidates() {
 // Write failures are ignored: the flag is cleared all the same.
 void StoreResults(DriveRecord& d) {
     DriveWriter writer;
-    const struct {
-        const char* Name;
-        uint32_t Value;
-    } values[] = {
-        {"AverageReadSpeed", d.AverageReadSpeed},   {"BufferingReadSpeed", d.BufferingReadSpeed},
-        {"MaxReadSpeed", d.MaxReadSpeed},           {"StabilityReadSpeed", d.StabilityReadSpeed},
-        {"MinReadSpeed", d.MinReadSpeed},           {"AverageAccessTime", d.AverageAccessTime},
-        {"AverageAccessTimeFrac", d.AverageAccessTimeFrac},
-    };
-    for (const auto& v : values) WriteDriveValue(d, v.Name, v.Value);
+    StoreReadSpeeds(d);
     d.PerformanceTestPending = false;
 }
 

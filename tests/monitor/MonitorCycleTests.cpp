@@ -28,6 +28,7 @@
 #include "platform/sim/SimThreads.h"
 #include "platform/sim/SimUserInterface.h"
 #include "protocol/Bytes.h"
+#include "smart/PowerOnTime.h"
 #include "system/RegUtils.h"
 
 namespace {
@@ -157,7 +158,7 @@ TEST_F(MonitorCycle, AResumeRunsACycleAtOnceAndMeasuresTheCalibrationHourAfresh)
     constexpr unsigned CyclesToResume = 31;  // thirty on the timer, one at the resume
     std::vector<unsigned> counters;
     TimedValues periods;  // (cycles since the resume, period)
-    const std::vector<unsigned> queries = QueriesPerMinute(0, 101, [&](unsigned m) {
+    const std::vector<unsigned> queries = QueriesPerMinute(0, 102, [&](unsigned m) {
         counters.push_back(CycleCounter);
         if (m == 40) {
             EXPECT_EQ(Refreshes, CyclesToResume);
@@ -168,14 +169,16 @@ TEST_F(MonitorCycle, AResumeRunsACycleAtOnceAndMeasuresTheCalibrationHourAfresh)
     });
     // The resume's cycle reads the calibrating drive (12 ms) before the timer starts again, so from
     // then on the timer's ticks come just after each minute.
-    std::vector<unsigned> expectedQueries(101, 1);
+    std::vector<unsigned> expectedQueries(102, 1);
     std::fill(expectedQueries.begin() + 30, expectedQueries.begin() + 39, 0u);  // minutes 31..39 asleep
     expectedQueries[40] = 0;
     EXPECT_EQ(queries, expectedQueries);
     EXPECT_EQ(counters[29], 30u);
     EXPECT_EQ(counters[39], 0u) << "the resume's cycle restarts the count and does not add to it";
     EXPECT_EQ(counters[41], 1u);
-    EXPECT_EQ(periods, (TimedValues{{60, 60}}));
+    // The sixtieth cycle after the resume ends its hour 12 ms late, which a unit of 61 s would fit as
+    // well: the next one settles it.
+    EXPECT_EQ(periods, (TimedValues{{61, 60}}));
 }
 
 TEST_F(MonitorCycle, TheCycleAtAResumeNeverTakesTheHourlyStep) {
@@ -195,22 +198,54 @@ const struct HourCase {
     const char* name;
     uint64_t startRaw;
     uint32_t secondsPerUnit;  // 0: the counter stands still
-    TimedValues periods;      // over two hours
+    uint64_t ranSeconds;      // the drive's time on before the machine started: where its ticks fall
+    uint32_t cycleSeconds;    // 0: the timer's; otherwise cycles run this far apart, the timer stopped
+    TimedValues periods;      // (cycle, period) over 125 cycles
     const char* overflow;     // the log line, or ""
 } HourCases[] = {
-    {"a counter of minutes", 600000, 60, {{60, 60}}, ""},
-    {"a counter of hours", 5000, 3600, {{60, 1}}, ""},
-    {"a counter that stands still", 5000, 0, {{60, 1}}, ""},
-    {"a counter that wraps in the first hour", 4294967280ull, 60, {{120, 60}},
-     "PowerTime overflow (PowerTimeCheckPoint = 4294967280, PowerTime = 44)"},
+    {"a counter of minutes", 600000, 60, 0, 0, {{61, 60}}, ""},
+    {"a counter of hours", 5000, 3600, 0, 0, {{61, 1}}, ""},
+    // The scan's page is not the checkpoint: taken there, the next tick and the one an hour later
+    // both fell in the calibration hour and the drive showed half its hours.
+    {"a counter of hours that ticks right after the scan", 9002, 3600, 3599, 0, {{61, 1}}, ""},
+    {"a counter that stands still", 5000, 0, 0, 0, {{61, 1}}, ""},
+    {"a counter that wraps in the first hour", 4294967280ull, 60, 0, 0, {{121, 60}},
+     "PowerTime overflow (PowerTimeCheckPoint = 4294967281, PowerTime = 45)"},
+    // Slow cycles: sixty of them take 62 minutes; the hour is the clock's, not sixty cycles. Each cycle
+    // also comes 12 ms later than the one before, so a counter of seconds is read at a phase that
+    // drifts slowly: its readings take longer to tell 3600 from 3599 or 3601.
+    {"slow cycles, a counter of hours", 5000, 3600, 1000, 62, {{60, 1}}, ""},
+    {"slow cycles, a counter of minutes", 600000, 60, 0, 62, {{60, 60}}, ""},
+    {"slow cycles, a counter of minutes, ticks just before each cycle", 600000, 60, 59, 62, {{61, 60}}, ""},
+    {"slow cycles, a counter of half minutes", 1200000, 30, 0, 62, {{60, 120}}, ""},
+    {"slow cycles, a counter of seconds", 36000000, 1, 0, 62, {{79, 3600}}, ""},
 };
 
-TEST_F(MonitorCycle, TheHourlyStepComesEverySixtyCyclesAndStoresThePowerOnPeriodOnce) {
+TEST_F(MonitorCycle, TheCalibrationHourIsTheClocksAndTheHoursShownAreTheDrivesOwn) {
+    constexpr unsigned Cycles = 125;
     for (const HourCase& c : HourCases) {
         NewWorld();
-        Start({CountingDrive("HOURLY", c.startRaw, c.secondsPerUnit)});
-        EXPECT_EQ(Live(120, "PowerOnTimerPeriod_v3"), c.periods) << c.name;
-        EXPECT_EQ(PublishPrompts, 2u) << c.name << ": nothing published by this version yet";
+        sim::Drive drive = CountingDrive("HOURLY", c.startRaw, c.secondsPerUnit);
+        drive.Aging.Seconds = c.ranSeconds;
+        Start({drive});
+        TimedValues periods;
+        if (c.cycleSeconds == 0) {
+            periods = Live(Cycles, "PowerOnTimerPeriod_v3");
+        } else {
+            StopMonitorTimer();
+            for (unsigned cycle = 1; cycle <= Cycles; ++cycle) {
+                sim::PassTime(c.cycleSeconds);
+                RunMonitorCycle();
+                const std::vector<uint32_t> all = Written("PowerOnTimerPeriod_v3");
+                if (all.size() > periods.size()) periods.push_back({cycle, all.back()});
+            }
+        }
+        EXPECT_EQ(periods, c.periods) << c.name;
+        sim::WaitForWorkers();
+        EXPECT_EQ(PublishPrompts, 2u) << c.name << ": the hourly step still counts sixty cycles";
+        // The drive's own hours: its counter (as last read) times its unit.
+        const uint64_t hours = c.secondsPerUnit ? uint64_t(Record().PowerTime) * c.secondsPerUnit / 3600 : Record().PowerTime;
+        EXPECT_EQ(WorkedHoursText(Record()), std::to_string(hours)) << c.name;
         EXPECT_EQ(Occurrences(DriveLogText(Record()), "PowerTime overflow"), *c.overflow ? 1u : 0u) << c.name;
         if (*c.overflow) {
             EXPECT_NE(DriveLogText(Record()).find(c.overflow), std::string::npos) << DriveLogText(Record());

@@ -9,6 +9,7 @@
 
 #include "TestMachine.h"
 #include "discovery/Scan.h"
+#include "monitor/DriveState.h"
 #include "platform/Menus.h"
 #include "platform/sim/SimClock.h"
 #include "platform/sim/SimForeground.h"
@@ -131,8 +132,9 @@ protected:
     static std::vector<std::string> Stored(const std::string& serial, const std::vector<int>& values) {
         const char* const names[] = {"AverageReadSpeed", "BufferingReadSpeed", "MaxReadSpeed", "StabilityReadSpeed",
                                      "MinReadSpeed", "AverageAccessTime", "AverageAccessTimeFrac"};
-        std::vector<std::string> writes;
+        std::vector<std::string> writes = {serial + " ReadSpeedsComplete=0"};  // being written
         for (size_t i = 0; i < values.size(); ++i) writes.push_back(serial + " " + names[i] + "=" + std::to_string(values[i]));
+        writes.push_back(serial + " ReadSpeedsComplete=1");
         return writes;
     }
     std::vector<Snapshot> snapshots;
@@ -243,6 +245,46 @@ TEST_F(PerformanceWindowTest, CandidatesAreShownLineByLineInAWindowSizedToItsTex
         if (!c.writes.empty()) {
             EXPECT_EQ(DriveWrites(), c.writes) << c.name;
         }
+    }
+}
+
+// A re-measurement killed after any number of its writes: the next start takes the earlier results or
+// the new ones, each whole, or measures the drive again; never a mix of the two.
+TEST_F(PerformanceWindowTest, AMeasurementKilledWhileStoringLeavesAWholeSetOrNone) {
+    const std::vector<int> earlier = {11, 12, 13, 14, 15, 3, 45};  // in the order of Stored's names
+    const std::vector<int> measured = {500, 625, 625, 500, 500, 0, 6};
+    const unsigned setWrites = static_cast<unsigned>(Stored("SSD1", measured).size());
+    for (unsigned cut = 0; cut <= setWrites; ++cut) {
+        TearDown();
+        SetUp();
+        Start({Ssd("SSD1")});
+        DriveRecord& d = *DriveTable.Drives[0];
+        d.AverageReadSpeed = 11, d.BufferingReadSpeed = 12, d.MaxReadSpeed = 13, d.StabilityReadSpeed = 14;
+        d.MinReadSpeed = 15, d.AverageAccessTime = 3, d.AverageAccessTimeFrac = 45;
+        StoreReadSpeeds(d);
+        d.PerformanceTestPending = true;  // a tuning change: measured again
+        sim::ClearRegistryWrites();
+        sim::StopRegistryWritesAfter(cut);
+        Run();
+        sim::StopRegistryWritesAfter(sim::NoWriteLimit);
+        ASSERT_EQ(DriveWrites().size(), cut);
+
+        ClearDriveTable();  // the next start
+        ScanDrives();
+        DriveRecord& next = *DriveTable.Drives[0];
+        LoadPersistedDriveState(next);
+        const std::vector<int> loaded = {next.AverageReadSpeed, next.BufferingReadSpeed, next.MaxReadSpeed,
+                                         next.StabilityReadSpeed, next.MinReadSpeed, next.AverageAccessTime,
+                                         next.AverageAccessTimeFrac};
+        const std::string at = "killed after " + std::to_string(cut) + " writes";
+        if (cut == 0) {
+            EXPECT_EQ(loaded, earlier) << at;
+        } else if (cut == setWrites) {
+            EXPECT_EQ(loaded, measured) << at;
+        } else {
+            EXPECT_EQ(loaded, std::vector<int>(7, 0)) << at;
+        }
+        EXPECT_EQ(next.PerformanceTestPending, cut != 0 && cut != setWrites) << at;
     }
 }
 
