@@ -60,7 +60,6 @@ void StartUsersSelfTest(size_t machineDrive, uint32_t kind) {
     if (record) StartSelfTest(*record, kind == 2 ? SelfTestKind::Extended : SelfTestKind::Short);
 }
 
-
 // Events due after `from` and by `to`, oldest first.
 std::vector<sim::SystemEvent> EventsBetween(uint64_t from, uint64_t to) {
     std::vector<sim::SystemEvent> due;
@@ -77,7 +76,7 @@ void Broadcast(platform::WParam event) {
         platform::SendMessage(MainWindow, platform::WM_POWERBROADCAST, event, 0);
     } else if (Program == Running::Core) {
         if (event == PBT_APMSUSPEND) OnSystemSuspend();
-        else if (event == PBT_APMRESUMESUSPEND) OnSystemResume();
+        else OnSystemResume();
     }
 }
 
