@@ -120,25 +120,6 @@ TEST(PowerOnTimeCalibration, ACounterThatStandsStillCountsHoursAndOneThatWrapsIs
     EXPECT_FALSE(CalibratePowerOnTimer(d, static_cast<uint32_t>(at + HourMs))) << "calibrated once for good";
 }
 
-TEST(PowerOnTimeCalibration, AfterARestartOnlyTheReadingsFromItOnCount) {
-    DriveRecord d = CalibratingDrive();
-    d.PowerTime = 100;
-    CalibratePowerOnTimer(d, 0);
-    d.PowerTime = 130;
-    CalibratePowerOnTimer(d, 1800000);
-    RestartPowerOnCalibration(d);
-    const Counter minutes{60000, 1000, 200};  // the machine slept: the counter moved on meanwhile
-    const uint32_t resumed = 4000000;
-    uint64_t at = 0;
-    for (; at <= HourMs + 60000; at += 60000) {
-        d.PowerTime = static_cast<uint32_t>(minutes.RawAt(at));
-        if (CalibratePowerOnTimer(d, static_cast<uint32_t>(resumed + at))) break;
-        if (at == 0) EXPECT_EQ(d.PowerTimeCheckPoint, 200u);
-    }
-    EXPECT_GE(at, HourMs) << "an hour from the restart";
-    EXPECT_EQ(d.PowerOnTimerPeriod, 60u);
-}
-
 TEST(PowerOnTimeCalibration, NvmeCountsHoursAndADriveWithoutAttribute9NeverCalibrates) {
     DriveRecord nvme;
     nvme.IsNVMe = true;
