@@ -548,10 +548,13 @@ size_t LongestLine(const std::string& text) {
 // edit control, client area 56 n + 22 + 14 (n - 1) high and 7 per character of the longest line plus
 // 8 wide, centred on the screen. It is looked at while the last drive's access time is measured.
 void CheckPerformanceWindow(int drives) {
-    HWND window = WaitForWindow([] { return ::FindWindowA(nullptr, "KORVANTE :: Performance analysis"); });
-    if (!window) return Fail("performance window", "not shown within 30 s");
+    // The window exists a moment before its edit control does, and is hidden until it is placed.
+    HWND window = WaitForWindow([] {
+        HWND found = ::FindWindowA(nullptr, "KORVANTE :: Performance analysis");
+        return found && ::IsWindowVisible(found) && ::FindWindowExA(found, nullptr, "Edit", nullptr) ? found : nullptr;
+    });
+    if (!window) return Fail("performance window", "not shown with its edit control within 30 s");
     HWND edit = ::FindWindowExA(window, nullptr, "Edit", nullptr);
-    if (!edit) return Fail("performance window", "no edit control");
     const std::string lastLine = "Average access time - ?";
     std::string text;
     for (DWORD waited = 0; waited < WaitMs; waited += PollMs / 10) {
