@@ -1,4 +1,4 @@
-// Every field of a DriveRecord as "Name = value" lines, in record order.
+// Every field of a DriveRecord as "Name = value" lines, in record order (the rows of DriveFields).
 #pragma once
 
 #include <ostream>

@@ -3,8 +3,12 @@
 #include <sqlite3.h>
 
 #include <cstdio>
+#include <iterator>
+#include <type_traits>
+#include <variant>
 #include <vector>
 
+#include "device/DriveFields.h"
 #include "knowledge/ModelNormalisation.h"
 #include "protocol/Ata.h"
 #include "server/WebText.h"
@@ -18,85 +22,108 @@
 
 namespace {
 
-enum class ColumnType { Integer, BigInt, Text };
-
-// A field of the drive group stored in a column of its own name.
-struct DriveColumn {
-    const char* Name;
-    ColumnType Type;
-    int64_t (*Number)(const DriveRecord&);
-    std::string (*Text)(const DriveRecord&);
+// The fields of the drive group stored in columns of their names, in the order the drives table has
+// always had them: a database file made before keeps its columns. Every other field of DriveFields
+// with a column comes after them, in the table's order.
+constexpr const char* DriveColumnOrder[] = {
+    "Model", "FirmwareVersion", "SerialNumber", "Trademark", "Controller", "HostAdapter", "HardwareID",
+    "LogicalDrives", "Log", "AvailableSize", "SecurityLocked", "DeviceAddress", "ChannelAddress", "ChannelKnown",
+    "DownloadMicrocode", "ATA_version", "SATA_version", "SATA_SignalingSpeedSupport", "SATA_SignalingSpeedCurrent",
+    "HardwareCache", "UltraDMA_ModeCurrent", "UltraDMA_ModeSupport", "SecuritySupport", "SecurityEnabled",
+    "WriteCacheSupport", "WriteCacheEnabled", "LookAheadSupport", "LookAheadEnabled", "PowerManagementSupport",
+    "APM_Support", "APM_Enabled", "APM_Level", "AAM_Support", "AAM_Enabled", "AAM_Level", "AAM_Recommended",
+    "HPA_Support", "SetMaxSecuritySupport", "SetMaxSecurityEnabled", "TCQ_Support", "TCQ_Usable", "NCQ_Usable",
+    "TemperatureIndex", "Temperature", "TopTemperature", "WarningTemperature", "CriticalTemperature",
+    "TemperatureChanged", "PreFailure", "Unreliable", "WasPreFailure", "WasUnreliable", "AttributeCount",
+    "SelfTestSupport", "ShortSelfTestTime", "ShortSelfTestRunning", "ExtendedSelfTestRunning", "ExtendedSelfTestTime",
+    "AverageAccessTime", "AverageAccessTimeFrac", "AverageReadSpeed", "BufferingReadSpeed", "MaxReadSpeed",
+    "StabilityReadSpeed", "ReadInstability", "MinReadSpeed", "PowerTimeIndex", "PowerOnTimerPeriod", "PowerTime",
+    "PowerCycleIndex", "PowerCycleCount", "Sleeping", "PowerOffDetected", "RemapIndex", "RemappedSectors",
+    "SecurityEraseTime", "SmartFailures", "SmartLost", "HasWWN", "OUI", "TrustedComputingSupport", "FreeFallSupport",
+    "FreeFallEnabled", "FreeFallSensitivity", "IsUAS", "IsUSB", "SCT_Support", "SCT_DataTablesSupport", "IsSSD",
+    "RotationRate", "TRIM_Support", "TRIM_Enabled", "PhysicalSectorSize", "Transport", "DimensionalFormFactor",
+    "EnhancedEraseSupport", "SanitizeSupport", "CryptoEraseSupport", "DevSleepSupport", "DevSleepEnabled", "IsNVMe",
+    "PCI_VendorID", "PCI_DeviceID", "NVMe_version", "NamespaceCount", "MaxNamespaces", "MaxPhysicalSectorSize",
+    "PCI_MaxLinkSpeed", "PCI_MaxLinkWidth", "PCI_CurrentLinkSpeed", "PCI_CurrentLinkWidth", "HMB_Support",
+    "HMB_Enabled", "HMB_Size", "PowerStatesCount", "MaxPower", "APST_Support", "APST_Enabled", "HCTM_Support",
+    "HCTM_TMT1", "HCTM_TMT2", "Arbitration", "PowerState", "InterruptCoalescing", "InterruptVectorConfig",
+    "AsyncEventConfig", "KeepAliveSupport", "KeepAliveTimer", "NOPSPM_Support", "NOPSPM_Enabled",
+    "ReadRecoverySupport", "ReadRecoveryLevel", "PLM_Support", "PLM_Enabled", "PLM_Window", "LBAStatusSupport",
+    "LBAStatusInterval",
 };
 
-#define SMALL(field) {#field, ColumnType::Integer, [](const DriveRecord& d) { return static_cast<int64_t>(d.field); }, nullptr}
-#define LARGE(field) {#field, ColumnType::BigInt, [](const DriveRecord& d) { return static_cast<int64_t>(d.field); }, nullptr}
-#define TEXT_FIELD(field) {#field, ColumnType::Text, nullptr, [](const DriveRecord& d) { return Utf8FromWindows1252(d.field); }}
+template <class Member>
+constexpr bool IsColumnValue = IsNumberField<Member> || std::is_same_v<Member, std::string DriveRecord::*>;
 
-// Every value of the drive group but the raw pages, which stay in the upload's block.
-const DriveColumn DriveColumns[] = {
-    TEXT_FIELD(Model), TEXT_FIELD(FirmwareVersion), TEXT_FIELD(SerialNumber), TEXT_FIELD(Trademark), TEXT_FIELD(Controller),
-    TEXT_FIELD(HostAdapter), TEXT_FIELD(HardwareID), TEXT_FIELD(LogicalDrives), TEXT_FIELD(Log),
-    LARGE(AvailableSize), SMALL(SecurityLocked), SMALL(DeviceAddress), SMALL(ChannelAddress), SMALL(ChannelKnown),
-    SMALL(DownloadMicrocode), SMALL(ATA_version), SMALL(SATA_version), SMALL(SATA_SignalingSpeedSupport),
-    SMALL(SATA_SignalingSpeedCurrent), LARGE(HardwareCache), SMALL(UltraDMA_ModeCurrent), SMALL(UltraDMA_ModeSupport),
-    SMALL(SecuritySupport), SMALL(SecurityEnabled), SMALL(WriteCacheSupport), SMALL(WriteCacheEnabled),
-    SMALL(LookAheadSupport), SMALL(LookAheadEnabled), SMALL(PowerManagementSupport), SMALL(APM_Support),
-    SMALL(APM_Enabled), SMALL(APM_Level), SMALL(AAM_Support), SMALL(AAM_Enabled), SMALL(AAM_Level),
-    SMALL(AAM_Recommended), SMALL(HPA_Support), SMALL(SetMaxSecuritySupport), SMALL(SetMaxSecurityEnabled),
-    SMALL(TCQ_Support), SMALL(TCQ_Usable), SMALL(NCQ_Usable), SMALL(TemperatureIndex), SMALL(Temperature),
-    SMALL(TopTemperature), SMALL(WarningTemperature), SMALL(CriticalTemperature), SMALL(TemperatureChanged),
-    SMALL(PreFailure), SMALL(Unreliable), SMALL(WasPreFailure), SMALL(WasUnreliable), SMALL(AttributeCount),
-    SMALL(SelfTestSupport), SMALL(ShortSelfTestTime), SMALL(ShortSelfTestRunning), SMALL(ExtendedSelfTestRunning),
-    SMALL(ExtendedSelfTestTime), SMALL(AverageAccessTime), SMALL(AverageAccessTimeFrac), SMALL(AverageReadSpeed),
-    SMALL(BufferingReadSpeed), SMALL(MaxReadSpeed), SMALL(StabilityReadSpeed), SMALL(ReadInstability),
-    SMALL(MinReadSpeed), SMALL(PowerTimeIndex), LARGE(PowerOnTimerPeriod), LARGE(PowerTime), SMALL(PowerCycleIndex),
-    LARGE(PowerCycleCount), LARGE(Sleeping), SMALL(PowerOffDetected), SMALL(RemapIndex), LARGE(RemappedSectors),
-    LARGE(SecurityEraseTime), LARGE(SmartFailures), SMALL(SmartLost), SMALL(HasWWN), LARGE(OUI),
-    SMALL(TrustedComputingSupport), SMALL(FreeFallSupport), SMALL(FreeFallEnabled), SMALL(FreeFallSensitivity),
-    SMALL(IsUAS), SMALL(IsUSB), SMALL(SCT_Support), SMALL(SCT_DataTablesSupport), SMALL(IsSSD), SMALL(RotationRate),
-    SMALL(TRIM_Support), SMALL(TRIM_Enabled), LARGE(PhysicalSectorSize), SMALL(Transport), SMALL(DimensionalFormFactor),
-    SMALL(EnhancedEraseSupport), SMALL(SanitizeSupport), SMALL(CryptoEraseSupport), SMALL(DevSleepSupport),
-    SMALL(DevSleepEnabled), SMALL(IsNVMe), SMALL(PCI_VendorID), SMALL(PCI_DeviceID), LARGE(NVMe_version),
-    LARGE(NamespaceCount), LARGE(MaxNamespaces), LARGE(MaxPhysicalSectorSize), SMALL(PCI_MaxLinkSpeed),
-    SMALL(PCI_MaxLinkWidth), SMALL(PCI_CurrentLinkSpeed), SMALL(PCI_CurrentLinkWidth), SMALL(HMB_Support),
-    SMALL(HMB_Enabled), LARGE(HMB_Size), SMALL(PowerStatesCount), SMALL(MaxPower), SMALL(APST_Support),
-    SMALL(APST_Enabled), SMALL(HCTM_Support), SMALL(HCTM_TMT1), SMALL(HCTM_TMT2), LARGE(Arbitration),
-    SMALL(PowerState), SMALL(InterruptCoalescing), LARGE(InterruptVectorConfig), LARGE(AsyncEventConfig),
-    SMALL(KeepAliveSupport), LARGE(KeepAliveTimer), SMALL(NOPSPM_Support), SMALL(NOPSPM_Enabled),
-    SMALL(ReadRecoverySupport), SMALL(ReadRecoveryLevel), SMALL(PLM_Support), SMALL(PLM_Enabled), SMALL(PLM_Window),
-    SMALL(LBAStatusSupport), LARGE(LBAStatusInterval),
-};
-
-#undef SMALL
-#undef LARGE
-#undef TEXT_FIELD
-
-// Columns of the drives table that are not fields of the drive.
-const char DriveKeyColumns[] =
-    "id BIGINT NOT NULL PRIMARY KEY, upload_id BIGINT NOT NULL REFERENCES uploads (id), position INTEGER NOT NULL, "
-    "page_model TEXT NOT NULL, page_firmware TEXT NOT NULL, fake INTEGER NOT NULL, power_on_hours BIGINT";
-constexpr int DriveKeyColumnCount = 7;
-
-const char* TypeName(ColumnType type) {
-    switch (type) {
-        case ColumnType::Integer: return "INTEGER";
-        case ColumnType::BigInt: return "BIGINT";
-        case ColumnType::Text: return "TEXT";
+// A column holds a number or a text that the block carries (the server has nothing else of a drive),
+// and the column order names each column once.
+constexpr bool StoredFieldsAgree() {
+    for (const DriveField& f : DriveFields) {
+        const bool value = std::visit([](auto m) { return IsColumnValue<decltype(m)>; }, f.Member);
+        if (HasTrait(f, InColumn) && (!value || f.Tag == 0)) return false;
     }
-    return "TEXT";
+    for (std::size_t i = 0; i < std::size(DriveColumnOrder); ++i) {
+        const DriveField* field = DriveFieldNamed(DriveColumnOrder[i]);
+        if (!field || !HasTrait(*field, InColumn)) return false;
+        for (std::size_t j = i + 1; j < std::size(DriveColumnOrder); ++j)
+            if (SameName(DriveColumnOrder[i], DriveColumnOrder[j])) return false;
+    }
+    return true;
+}
+static_assert(StoredFieldsAgree(), "the rows of DriveFields with a column and DriveColumnOrder agree");
+
+bool InColumnOrder(const DriveField& field) {
+    for (const char* name : DriveColumnOrder)
+        if (SameName(name, field.Name)) return true;
+    return false;
 }
 
+std::vector<const DriveField*> MakeDriveColumns() {
+    std::vector<const DriveField*> columns;
+    for (const char* name : DriveColumnOrder) columns.push_back(DriveFieldNamed(name));
+    for (const DriveField& field : DriveFields)
+        if (HasTrait(field, InColumn) && !InColumnOrder(field)) columns.push_back(&field);
+    return columns;
+}
+
+// The drives table's columns of drive fields, in their order.
+const std::vector<const DriveField*> DriveColumns = MakeDriveColumns();
+
+// A text column, or the number type wide enough for the field: INTEGER holds 32 bits with a sign.
+const char* ColumnTypeOf(const DriveField& field) {
+    return std::visit(
+        [](auto member) {
+            using M = decltype(member);
+            if constexpr (IsNumberField<M>) return sizeof(typename FieldValue<M>::Type) <= 2 ? "INTEGER" : "BIGINT";
+            else return "TEXT";
+        },
+        field.Member);
+}
+
+// Columns of the drives table that are not fields of the drive, with their types.
+const char* const DriveKeyColumns[][2] = {
+    {"id", "BIGINT NOT NULL PRIMARY KEY"}, {"upload_id", "BIGINT NOT NULL REFERENCES uploads (id)"},
+    {"position", "INTEGER NOT NULL"},      {"page_model", "TEXT NOT NULL"},
+    {"page_firmware", "TEXT NOT NULL"},    {"fake", "INTEGER NOT NULL"},
+    {"power_on_hours", "BIGINT"},
+};
+
 std::string DrivesTableSql() {
-    std::string sql = std::string("CREATE TABLE IF NOT EXISTS drives (") + DriveKeyColumns;
-    for (const DriveColumn& c : DriveColumns) sql += std::string(", ") + c.Name + " " + TypeName(c.Type) + " NOT NULL";
-    return sql + ")";
+    std::string columns;
+    for (const auto& key : DriveKeyColumns) columns += std::string(columns.empty() ? "" : ", ") + key[0] + " " + key[1];
+    for (const DriveField* field : DriveColumns)
+        columns += std::string(", ") + field->Name + " " + ColumnTypeOf(*field) + " NOT NULL";
+    return "CREATE TABLE IF NOT EXISTS drives (" + columns + ")";
 }
 
 std::string InsertDriveSql() {
-    std::string names = "id, upload_id, position, page_model, page_firmware, fake, power_on_hours";
-    std::string marks = "?, ?, ?, ?, ?, ?, ?";
-    for (const DriveColumn& c : DriveColumns) {
-        names += std::string(", ") + c.Name;
+    std::string names, marks;
+    for (const auto& key : DriveKeyColumns) {
+        names += std::string(names.empty() ? "" : ", ") + key[0];
+        marks += marks.empty() ? "?" : ", ?";
+    }
+    for (const DriveField* field : DriveColumns) {
+        names += std::string(", ") + field->Name;
         marks += ", ?";
     }
     return "INSERT INTO drives (" + names + ") VALUES (" + marks + ")";
@@ -130,16 +157,56 @@ const char InsertAttributeSql[] =
 const char TakeIdsSql[] = "UPDATE id_counters SET next_id = next_id + ? WHERE name = ?";
 const char NextIdSql[] = "SELECT next_id FROM id_counters WHERE name = ?";
 const char UploadBlockSql[] = "SELECT block FROM uploads WHERE id = ?";
-const char PageDrivesSql[] =
-    "SELECT u.received_at, d.Model, d.FirmwareVersion, d.AvailableSize, d.IsNVMe, d.Temperature, d.TopTemperature, "
-    "d.power_on_hours, d.PowerCycleCount, d.RemappedSectors, d.AverageReadSpeed, d.MinReadSpeed, d.MaxReadSpeed, "
-    "d.AverageAccessTime, d.AverageAccessTimeFrac, d.PreFailure "
-    "FROM drives d JOIN uploads u ON u.id = d.upload_id "
+const char PageDrivesFrom[] =
+    " FROM drives d JOIN uploads u ON u.id = d.upload_id "
     "WHERE d.fake = ? AND d.page_model = ? AND d.page_firmware = ? ORDER BY d.id";
-const char PageAttributesSql[] =
-    "SELECT a.attribute_id, COUNT(*), MIN(a.value), MAX(a.value), MIN(a.worst), MIN(a.threshold), MAX(a.threshold), "
-    "MIN(a.raw), MAX(a.raw) FROM attributes a JOIN drives d ON d.id = a.drive_id "
+const char PageAttributesFrom[] =
+    " FROM attributes a JOIN drives d ON d.id = a.drive_id "
     "WHERE d.fake = ? AND d.page_model = ? AND d.page_firmware = ? GROUP BY a.attribute_id ORDER BY a.attribute_id";
+
+// One value a page's query selects, and the member of the page's record it is read into.
+template <class Record>
+struct Selected {
+    const char* Expression;
+    std::variant<std::string Record::*, int64_t Record::*, bool Record::*> Into;
+};
+
+using P = PublishedDrive;
+const Selected<PublishedDrive> PageDriveValues[] = {
+    {"u.received_at", &P::ReceivedAt},
+    {"d.Model", &P::Model},
+    {"d.FirmwareVersion", &P::Firmware},
+    {"d.AvailableSize", &P::AvailableSize},
+    {"d.IsNVMe", &P::IsNVMe},
+    {"d.Temperature", &P::Temperature},
+    {"d.TopTemperature", &P::TopTemperature},
+    {"d.power_on_hours IS NOT NULL", &P::HoursKnown},  // NULL while the counter's unit is unknown
+    {"d.power_on_hours", &P::PowerOnHours},
+    {"d.PowerCycleCount", &P::PowerCycleCount},
+    {"d.RemappedSectors", &P::RemappedSectors},
+    {"d.AverageReadSpeed", &P::AverageReadSpeed},
+    {"d.MinReadSpeed", &P::MinReadSpeed},
+    {"d.MaxReadSpeed", &P::MaxReadSpeed},
+    {"d.AverageAccessTime", &P::AverageAccessTime},
+    {"d.AverageAccessTimeFrac", &P::AverageAccessTimeFrac},
+    {"d.PreFailure", &P::PreFailure},
+};
+
+using A = AttributeSeen;
+const Selected<AttributeSeen> PageAttributeValues[] = {
+    {"a.attribute_id", &A::Id},          {"COUNT(*)", &A::Drives},
+    {"MIN(a.value)", &A::MinValue},      {"MAX(a.value)", &A::MaxValue},
+    {"MIN(a.worst)", &A::MinWorst},      {"MIN(a.threshold)", &A::MinThreshold},
+    {"MAX(a.threshold)", &A::MaxThreshold}, {"MIN(a.raw)", &A::MinRaw},
+    {"MAX(a.raw)", &A::MaxRaw},
+};
+
+template <class Record, std::size_t N>
+std::string SelectSql(const Selected<Record> (&values)[N], const char* from) {
+    std::string sql = "SELECT ";
+    for (std::size_t i = 0; i < N; ++i) sql += std::string(i ? ", " : "") + values[i].Expression;
+    return sql + from;
+}
 
 // A prepared statement, finalized when it goes out of scope.
 struct Statement {
@@ -174,6 +241,16 @@ void BindText(Statement& s, int index, const std::string& text) {
 
 void BindNumber(Statement& s, int index, int64_t value) { sqlite3_bind_int64(s.Handle, index, value); }
 
+void BindField(Statement& s, int index, const DriveField& field, const DriveRecord& d) {
+    std::visit(
+        [&](auto member) {
+            using M = decltype(member);
+            if constexpr (IsNumberField<M>) BindNumber(s, index, static_cast<int64_t>(d.*member));
+            else if constexpr (std::is_same_v<M, std::string DriveRecord::*>) BindText(s, index, Utf8FromWindows1252(d.*member));
+        },
+        field.Member);
+}
+
 // Runs a statement that returns no rows.
 bool Finish(sqlite3* db, Statement& s, const char* what, std::string& why) {
     if (sqlite3_step(s.Handle) == SQLITE_DONE) return true;
@@ -183,6 +260,24 @@ bool Finish(sqlite3* db, Statement& s, const char* what, std::string& why) {
 std::string ColumnText(Statement& s, int column) {
     const unsigned char* text = sqlite3_column_text(s.Handle, column);
     return text ? std::string(reinterpret_cast<const char*>(text), sqlite3_column_bytes(s.Handle, column)) : "";
+}
+
+// The current row of a page's query into a new record, value i from column i.
+template <class Record, std::size_t N>
+Record ReadSelected(Statement& s, const Selected<Record> (&values)[N]) {
+    Record record;
+    for (std::size_t i = 0; i < N; ++i) {
+        const int column = static_cast<int>(i);
+        std::visit(
+            [&](auto into) {
+                using T = std::remove_reference_t<decltype(record.*into)>;
+                if constexpr (std::is_same_v<T, std::string>) record.*into = ColumnText(s, column);
+                else if constexpr (std::is_same_v<T, bool>) record.*into = sqlite3_column_int64(s.Handle, column) != 0;
+                else record.*into = sqlite3_column_int64(s.Handle, column);
+            },
+            values[i].Into);
+    }
+    return record;
 }
 
 // `count` new identifiers from the counter `name`; the first into `first`.
@@ -257,12 +352,8 @@ bool InsertDrive(sqlite3* db, const DriveRecord& d, int64_t uploadId, int64_t dr
     BindNumber(s, 6, d.Trademark == "Fake" ? 1 : 0);
     uint32_t hours = 0;
     if (WorkedHours(d, hours)) BindNumber(s, 7, hours);  // NULL while the counter's unit is unknown
-    int index = DriveKeyColumnCount + 1;
-    for (const DriveColumn& c : DriveColumns) {
-        if (c.Type == ColumnType::Text) BindText(s, index, c.Text(d));
-        else BindNumber(s, index, c.Number(d));
-        ++index;
-    }
+    int index = static_cast<int>(std::size(DriveKeyColumns));
+    for (const DriveField* field : DriveColumns) BindField(s, ++index, *field, d);
     return Finish(db, s, "store a drive", why) && InsertAttributes(db, d, driveId, why);
 }
 
@@ -337,48 +428,16 @@ bool LoadModelPage(DriveStore& store, bool fake, const std::string& model, const
     std::lock_guard<std::mutex> hold(store.Lock);
     page = ModelPage{};
     Statement drives, attributes;
-    if (!Prepare(store.Db, PageDrivesSql, drives, why) || !Prepare(store.Db, PageAttributesSql, attributes, why))
+    if (!Prepare(store.Db, SelectSql(PageDriveValues, PageDrivesFrom), drives, why) ||
+        !Prepare(store.Db, SelectSql(PageAttributeValues, PageAttributesFrom), attributes, why))
         return false;
     BindPageKey(drives, fake, model, firmware);
     int step;
-    while ((step = sqlite3_step(drives.Handle)) == SQLITE_ROW) {
-        PublishedDrive d;
-        sqlite3_stmt* h = drives.Handle;
-        d.ReceivedAt = ColumnText(drives, 0);
-        d.Model = ColumnText(drives, 1);
-        d.Firmware = ColumnText(drives, 2);
-        d.AvailableSize = sqlite3_column_int64(h, 3);
-        d.IsNVMe = sqlite3_column_int64(h, 4) != 0;
-        d.Temperature = sqlite3_column_int64(h, 5);
-        d.TopTemperature = sqlite3_column_int64(h, 6);
-        d.HoursKnown = sqlite3_column_type(h, 7) != SQLITE_NULL;
-        d.PowerOnHours = sqlite3_column_int64(h, 7);
-        d.PowerCycleCount = sqlite3_column_int64(h, 8);
-        d.RemappedSectors = sqlite3_column_int64(h, 9);
-        d.AverageReadSpeed = sqlite3_column_int64(h, 10);
-        d.MinReadSpeed = sqlite3_column_int64(h, 11);
-        d.MaxReadSpeed = sqlite3_column_int64(h, 12);
-        d.AverageAccessTime = sqlite3_column_int64(h, 13);
-        d.AverageAccessTimeFrac = sqlite3_column_int64(h, 14);
-        d.PreFailure = sqlite3_column_int64(h, 15) != 0;
-        page.Drives.push_back(d);
-    }
+    while ((step = sqlite3_step(drives.Handle)) == SQLITE_ROW) page.Drives.push_back(ReadSelected(drives, PageDriveValues));
     if (step != SQLITE_DONE) return Fail(store.Db, "read the page's drives", why);
     BindPageKey(attributes, fake, model, firmware);
-    while ((step = sqlite3_step(attributes.Handle)) == SQLITE_ROW) {
-        sqlite3_stmt* h = attributes.Handle;
-        AttributeSeen a;
-        a.Id = sqlite3_column_int64(h, 0);
-        a.Drives = sqlite3_column_int64(h, 1);
-        a.MinValue = sqlite3_column_int64(h, 2);
-        a.MaxValue = sqlite3_column_int64(h, 3);
-        a.MinWorst = sqlite3_column_int64(h, 4);
-        a.MinThreshold = sqlite3_column_int64(h, 5);
-        a.MaxThreshold = sqlite3_column_int64(h, 6);
-        a.MinRaw = sqlite3_column_int64(h, 7);
-        a.MaxRaw = sqlite3_column_int64(h, 8);
-        page.Attributes.push_back(a);
-    }
+    while ((step = sqlite3_step(attributes.Handle)) == SQLITE_ROW)
+        page.Attributes.push_back(ReadSelected(attributes, PageAttributeValues));
     if (step != SQLITE_DONE) return Fail(store.Db, "read the page's attributes", why);
     return true;
 }
