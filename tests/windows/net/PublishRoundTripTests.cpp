@@ -94,8 +94,8 @@ TEST(PublishRoundTrip, TheServerStoresTheBuiltInMachineAndShowsItsPage) {
     ASSERT_GT(DriveCount(), 1u);
     std::vector<const DriveRecord*> table;
     for (unsigned i = 0; i < DriveCount(); ++i) {
-        DriveWriter writer;
-        DriveRecord& d = DriveForCommands(i);
+        DriveWriter writer(i);
+        DriveRecord& d = *writer;
         LoadDriveState(d);
         ASSERT_NE(d.RegKey, 0u) << d.Model;
         platform::RegDeleteValue(d.RegKey, "LastReportVersion");  // a run before this one marked it
