@@ -18,9 +18,9 @@ void ScanDrives();
 void ResetProcessState();
 void EnumerateInterfaceClass(const platform::Guid& interfaceClass);
 
-// A new record for the opened drive, which takes the handle, or null when the drive is not kept
-// (the handle is then closed).
-std::unique_ptr<DriveRecord> IdentifyDrive(platform::OwnedHandle handle, const std::string& devicePath, platform::DevInfoSet set,
+// A new record for the opened drive (the record borrows the handle, which the caller keeps and gives
+// the table with the record), or null when the drive is not kept.
+std::unique_ptr<DriveRecord> IdentifyDrive(platform::Handle handle, const std::string& devicePath, platform::DevInfoSet set,
                            const platform::DevInfoData& element);
 
 // A DEVPROP_TYPE_STRING value (UTF-16LE, zero-terminated) as text in the ANSI code page; characters

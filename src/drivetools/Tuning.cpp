@@ -76,9 +76,9 @@ void ApplyStoredTuning(DriveRecord& d) {
 }
 
 void ReapplyTuning() {
-    for (unsigned i = 0; i < DriveTable.Count; ++i) {
-        DriveRecord& d = *DriveTable.Drives[i];
-        DriveWriter writer;
+    for (unsigned i = 0; i < DriveCount(); ++i) {
+        DriveWriter writer(i);
+        DriveRecord& d = *writer;
         if (d.SmartLost) continue;
         Resend(d, Acoustic);
         Resend(d, Power);
@@ -115,9 +115,9 @@ TuningState CurrentTuning(const DriveRecord& d, TuningFeature feature) {
 bool IsTunable(const DriveRecord& d) { return d.AAM_Support || d.APM_Support; }
 
 void PersistChangedTuning() {
-    DriveWriter writer;
-    for (unsigned i = 0; i < DriveTable.Count; ++i) {
-        DriveRecord& d = *DriveTable.Drives[i];
+    for (unsigned i = 0; i < DriveCount(); ++i) {
+        DriveWriter writer(i);
+        DriveRecord& d = *writer;
         if (!d.PerformanceTestPending) continue;
         for (const Feature* f : {&Acoustic, &Power}) {
             WriteDriveValue(d, f->StoredState, d.*f->Enabled ? 1 : 0);

@@ -53,7 +53,7 @@ const Alert NonCritical = {&DriveRecord::NonCriticalAlertShowing, WarningCaption
 void Conclude(DriveRecord& d, const Alert& alert, int answer) {
     if (alert.Then == Afterwards::CoolingPage && answer == platform::IDYES)
         platform::ShellExecute(ApplicationWindow, "open", VendorAddress("/active_cooling.htm"), "", "", SW_SHOWMAXIMIZED);
-    DriveWriter writer;
+    DriveWriter writer(d);
     switch (alert.Then) {
         case Afterwards::CoolingPage:
             d.MaxRecommendedTempReport = true;

@@ -272,13 +272,13 @@ bool RecordReadings(DriveRecord& d, const DriveReadings& r) {
 void MonitorDrive(DriveRecord& d) {
     DriveBefore before;
     {
-        DriveReader reader;
+        DriveReader reader(d);
         if (d.SmartLost) return;
         before = BeforeReading(d);
     }
     DriveReadings r;
     if (!QueryPowerState(d, r.On)) {
-        DriveWriter writer;
+        DriveWriter writer(d);
         d.SmartLost = true;
         WriteLog("GetDevicePowerState failed.", &d);
         AlertDriveLost(d);
@@ -291,7 +291,7 @@ void MonitorDrive(DriveRecord& d) {
     ReadDrive(d, before, r);
     bool keepReading = false;
     {
-        DriveWriter writer;
+        DriveWriter writer(d);
         keepReading = RecordReadings(d, r);
     }
     if (keepReading) RandomBlockRead(d);
@@ -304,9 +304,9 @@ bool PromptShowing(bool (*showing)()) { return showing && showing(); }
 void RunHourlyStep() {
     const std::string version = ProgramVersion();
     unsigned unpublished = 0;
-    for (unsigned i = 0; i < DriveTable.Count; ++i) {
-        DriveRecord& d = *DriveTable.Drives[i];
-        DriveWriter writer;
+    for (unsigned i = 0; i < DriveCount(); ++i) {
+        DriveWriter writer(i);
+        const DriveRecord& d = *writer;
         if (d.SmartLost) continue;
         if ((d.RegKey ? RegistryText(d.RegKey, "LastReportVersion") : std::string()) != version) ++unpublished;
     }
@@ -355,7 +355,7 @@ void RandomBlockRead(DriveRecord& d) {
 }
 
 void RunMonitorCycle() {
-    for (unsigned i = 0; i < DriveTable.Count; ++i) MonitorDrive(*DriveTable.Drives[i]);
+    for (unsigned i = 0; i < DriveCount(); ++i) MonitorDrive(DriveForCommands(i));
     if (Callouts.RefreshDriveIcons) Callouts.RefreshDriveIcons();
     if (SkipNextCycle.exchange(false)) return;
     if (++CycleCounter % CyclesPerHour != 0) return;

@@ -87,7 +87,7 @@ const Control Buttons[] = {
 
 bool AnyDialogOpen() { return SettingsDialog || TuningDialog || DiagnosticsDialog; }
 
-bool DrivesPresent() { return DriveTable.Count > 0; }
+bool DrivesPresent() { return DriveCount() > 0; }
 
 void Call(void (*call)()) {
     if (call) call();
@@ -153,18 +153,9 @@ void RestartForDeviceChange() {
     MainCalls.RestartThroughLogonTask();
 }
 
-// The record owns its drive's handle: closing it there keeps the record from closing it again later.
-void CloseDriveHandle(Handle handle) {
-    DriveWriter writer;
-    for (unsigned i = 0; i < DriveTable.Count; ++i) {
-        DriveRecord& d = *DriveTable.Drives[i];
-        if (static_cast<Handle>(d.Handle) == handle) {
-            DriveCallSlot slot;  // not while the monitoring cycle reads the drive
-            d.Handle.Reset(0);
-            return;
-        }
-    }
-    CloseHandle(handle);
+// The table owns its drives' handles: closing one there keeps the table from closing it again later.
+void CloseDeviceHandle(Handle handle) {
+    if (!CloseDriveHandle(handle)) CloseHandle(handle);
 }
 
 bool OnDeviceChange(WParam event, LParam l, LParam& result) {
@@ -173,7 +164,7 @@ bool OnDeviceChange(WParam event, LParam l, LParam& result) {
     const bool ofDrive = broadcast.DeviceType == DBT_DEVTYP_DEVICEINTERFACE || broadcast.DeviceType == DBT_DEVTYP_HANDLE;
     if (event == DBT_DEVICEQUERYREMOVE && broadcast.DeviceType == DBT_DEVTYP_HANDLE) {
         StopMonitorTimer();  // the drive's handle goes, so that the device can be removed
-        CloseDriveHandle(broadcast.DeviceHandle);
+        CloseDeviceHandle(broadcast.DeviceHandle);
         result = 1;
         return true;
     }
@@ -273,7 +264,7 @@ bool StartResident(const std::string& commandLine) {
     else if (!MainCalls.InstallerDispatch(commandLine)) return false;
     LoadSettings();
     if (!GetProcessIdleTasks()) EnableWindow(GetDlgItem(MainWindow, DefragmentationId), false);
-    for (unsigned i = 0; i < DriveTable.Count; ++i) LoadPersistedDriveState(*DriveTable.Drives[i]);
+    for (unsigned i = 0; i < DriveCount(); ++i) LoadPersistedDriveState(DriveForCommands(i));
     Call(MainCalls.RunPerformanceWindow);
     SetWindowLong(MainWindow, GWL_STYLE, GetWindowLong(MainWindow, GWL_STYLE) & ~(WS_MAXIMIZEBOX | WS_THICKFRAME));
     ApplicationWindow = MainWindow;
@@ -342,7 +333,7 @@ int RunProgram(const std::string& commandLine) {
     }
     DeviceNotificationWindow = MainWindow;  // each drive's handle notification comes here
     ScanDrives();
-    if (DriveTable.Count == 0) {
+    if (DriveCount() == 0) {
         if (commandLine == "UnInstall" && MainCalls.InstallerDispatch) MainCalls.InstallerDispatch(commandLine);
         BuildReport();  // says why, with only "Publish" live; the window stays resizable
     } else if (!StartResident(commandLine)) {
@@ -365,7 +356,7 @@ bool CreateMainWindow() {
 }
 
 void LoadPersistedDriveState(DriveRecord& drive) {
-    DriveWriter writer;
+    DriveWriter writer(drive);
     LoadDriveState(drive);
     ApplyStoredTuning(drive);
 }

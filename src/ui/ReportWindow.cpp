@@ -57,7 +57,7 @@ void LayOutReportWindow() {
 void BuildReport() {
     ExpertMode = SendMessage(GetDlgItem(MainWindow, ExpertModeId), BM_GETCHECK, 0, 0) == BST_CHECKED;
     SetWindowText(MainWindow, ExpertMode ? "KORVANTE :: Expert mode" : "KORVANTE");
-    if (DriveTable.Count == 0) {
+    if (DriveCount() == 0) {
         DisableDriveCommands();
         StopMonitorTimer();
         ExpertMode = true;

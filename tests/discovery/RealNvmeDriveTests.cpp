@@ -46,9 +46,9 @@ protected:
         ASSERT_TRUE(sim::LoadMachineFile(description, machine, error)) << error;
         Install(std::move(machine));
         ScanDrives();
-        ASSERT_EQ(DriveTable.Count, 1u) << GlobalLogText();
+        ASSERT_EQ(DriveCount(), 1u) << GlobalLogText();
     }
-    const DriveRecord& Drive() const { return *DriveTable.Drives[0]; }
+    const DriveRecord& Drive() const { return DriveForCommands(0); }
     peerjson::Json decode;
     std::string page;
 };

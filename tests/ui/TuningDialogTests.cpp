@@ -89,7 +89,7 @@ TEST_F(TuningDialogTest, EachActionSendsItsCommandAndTheGroupShowsWhatTheDriveHa
         Start({TunableDrive("T1", 128, 0)});
         std::string shown;
         sim::SetModalScript([&](HWnd dialog) {
-            EXPECT_EQ(sim::ChildRecord(dialog, TuningDriveListId).Items, std::vector<std::string>{DriveTable.Drives[0]->Caption});
+            EXPECT_EQ(sim::ChildRecord(dialog, TuningDriveListId).Items, std::vector<std::string>{DriveForCommands(0).Caption});
             EXPECT_TRUE(Enabled(dialog, ApmEnabledId) && !Enabled(dialog, ApmDisabledId)) << "only APM's Enabled radio is live";
             c.act(dialog);
             static_assert(AamGroupId + 3 == AamSliderId && ApmGroupId + 3 == ApmSliderId, "a group's slider");
@@ -103,7 +103,7 @@ TEST_F(TuningDialogTest, EachActionSendsItsCommandAndTheGroupShowsWhatTheDriveHa
         EXPECT_TRUE(sim::MessageBoxCalls().empty()) << c.what;
         EXPECT_FALSE(IsWindowVisible(MainWindow)) << c.what;
         // Never measured yet, the drive is stored whether changed or not.
-        const DriveRecord& d = *DriveTable.Drives[0];
+        const DriveRecord& d = DriveForCommands(0);
         std::string stored;
         for (const char* name : {"AAM", "AAM_value", "APM", "APM_value"})
             stored += (stored.empty() ? "" : " ") + std::to_string(DriveValue(d, name));
@@ -117,7 +117,7 @@ TEST_F(TuningDialogTest, EachActionSendsItsCommandAndTheGroupShowsWhatTheDriveHa
 // A measured drive that was not changed is not stored again; one that was, is.
 TEST_F(TuningDialogTest, OnlyChangedDrivesAreStoredAfterTheirMeasurement) {
     Start({TunableDrive("T1", 128, 0, true, 1), TunableDrive("T2", 128, 0, true, 2)});
-    for (unsigned i = 0; i < 2; ++i) DriveTable.Drives[i]->PerformanceTestPending = DriveTable.Drives[i]->MeasuredThisRun = false;
+    for (unsigned i = 0; i < 2; ++i) DriveForCommands(i).PerformanceTestPending = DriveForCommands(i).MeasuredThisRun = false;
     sim::SetModalScript([](HWnd dialog) {
         sim::SelectListItem(GetDlgItem(dialog, TuningDriveListId), 1);
         sim::ClickButton(GetDlgItem(dialog, ApmEnabledId));
@@ -125,10 +125,10 @@ TEST_F(TuningDialogTest, OnlyChangedDrivesAreStoredAfterTheirMeasurement) {
     RunTuningCommand();
     EXPECT_TRUE(SetFeaturesSent(0).empty());
     EXPECT_EQ(SetFeaturesSent(1), (std::vector<Sent>{{0x05, 128}}));
-    EXPECT_FALSE(DriveValueExists(*DriveTable.Drives[0], "APM"));
-    EXPECT_EQ(DriveValue(*DriveTable.Drives[1], "APM"), 1u);
-    EXPECT_TRUE(DriveTable.Drives[1]->PerformanceTestPending && DriveTable.Drives[1]->MeasuredThisRun);
-    EXPECT_FALSE(DriveTable.Drives[0]->MeasuredThisRun);
+    EXPECT_FALSE(DriveValueExists(DriveForCommands(0), "APM"));
+    EXPECT_EQ(DriveValue(DriveForCommands(1), "APM"), 1u);
+    EXPECT_TRUE(DriveForCommands(1).PerformanceTestPending && DriveForCommands(1).MeasuredThisRun);
+    EXPECT_FALSE(DriveForCommands(0).MeasuredThisRun);
 }
 
 // A driver that refuses SET FEATURES: one box each time; the dialog closes itself only when the
@@ -158,7 +158,7 @@ TEST_F(TuningDialogTest, ARefusedCommandShowsTheBoxAndClosesADialogOfOneDrive) {
         EXPECT_NE(boxes[0].Owner, MainWindow) << "owned by the dialog";
         EXPECT_EQ(openAfterRefusal, drives > 1);
         EXPECT_EQ(radio, "Disabled") << "the drive's APM stays off";
-        EXPECT_FALSE(DriveTable.Drives[0]->APM_Enabled);
+        EXPECT_FALSE(DriveForCommands(0).APM_Enabled);
     }
 }
 
@@ -181,7 +181,7 @@ TEST_F(TuningDialogTest, TheSelectedDriveWithAamKeepsReadingWhileTheDialogIsOpen
     sim::Drive apmOnly = TunableDrive("P2", 0, 0, true, 2);
     apmOnly.Identify[2 * 83 + 1] &= ~0x02;  // word 83 bit 9: no AAM
     Start({TunableDrive("A1", 128, 0, true, 1), apmOnly});
-    ASSERT_FALSE(DriveTable.Drives[1]->AAM_Support);
+    ASSERT_FALSE(DriveForCommands(1).AAM_Support);
     const unsigned before[] = {Drive(0).Power.Reads, Drive(1).Power.Reads};
     sim::SetModalScript([](HWnd dialog) {
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
