@@ -88,7 +88,7 @@ void DumpField(std::ostream& out, const DriveField& f, const DriveRecord& d) {
     std::visit(
         [&](auto member) {
             using M = decltype(member);
-            if constexpr (std::is_same_v<M, OpaqueNumber> || std::is_same_v<M, HandleNumber>) {
+            if constexpr (std::is_same_v<M, OpaqueNumber>) {
                 Opaque(out, f.Name, d.*member.Member);
             } else if constexpr (std::is_same_v<M, std::string DriveRecord::*>) {
                 if (HasTrait(f, DumpLengthOnly)) FieldLength(out, f.Name, d.*member);

@@ -20,18 +20,12 @@ struct OpaqueNumber {
     std::uintptr_t DriveRecord::*Member;
 };
 
-// A drive's open handle: the record owns it, so only its number is dumped.
-struct HandleNumber {
-    DriveHandle DriveRecord::*Member;
-};
-
 // The member a row stands for; the alternative is the field's kind.
 using FieldMember = std::variant<bool DriveRecord::*, uint8_t DriveRecord::*, uint16_t DriveRecord::*,
                                  uint32_t DriveRecord::*, int64_t DriveRecord::*, std::string DriveRecord::*,
                                  SystemTime DriveRecord::*, uint8_t (DriveRecord::*)[512],
                                  uint8_t (DriveRecord::*)[4096],
-                                 PowerTimeReading (DriveRecord::*)[PowerTimeReadingsKept], OpaqueNumber,
-                                 HandleNumber>;
+                                 PowerTimeReading (DriveRecord::*)[PowerTimeReadingsKept], OpaqueNumber>;
 
 // What a row says besides its name, member and tag, combined with |.
 enum FieldTrait : unsigned {
@@ -68,7 +62,6 @@ constexpr bool IsNumberField =
 
 #define FIELD(name) #name, &DriveRecord::name
 #define OPAQUE(name) #name, OpaqueNumber{&DriveRecord::name}
-#define HANDLE(name) #name, HandleNumber{&DriveRecord::name}
 
 inline constexpr DriveField DriveFields[] = {
     {FIELD(RemapAlertShowing)},
@@ -81,7 +74,7 @@ inline constexpr DriveField DriveFields[] = {
     {FIELD(PowerTimeLogged)},
     {FIELD(Caption)},
     {OPAQUE(RegKey)},
-    {HANDLE(Handle)},
+    {OPAQUE(Handle)},
     {FIELD(DevicePath)},
     {FIELD(DeviceAddress), 11, InColumn},
     {FIELD(ChannelAddress), 12, InColumn},
@@ -260,7 +253,6 @@ inline constexpr DriveField DriveFields[] = {
 
 #undef FIELD
 #undef OPAQUE
-#undef HANDLE
 
 constexpr std::size_t DriveFieldCount = sizeof DriveFields / sizeof DriveFields[0];
 
