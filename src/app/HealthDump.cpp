@@ -4,7 +4,7 @@
 
 #include "smart/Condition.h"
 #include "smart/NvmeHealth.h"
-#include "smart/PowerOnTime.h"
+#include "smart/WorkedHours.h"
 #include "system/Settings.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "platform/sim/SimMachine.h"
 #include "platform/sim/SimTray.h"
 #include "platform/sim/SimUserInterface.h"
-#include "smart/PowerOnTime.h"
+#include "smart/WorkedHours.h"
 #include "system/Settings.h"
 
 namespace {

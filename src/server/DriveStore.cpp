@@ -12,7 +12,7 @@
 #include "knowledge/ModelNormalisation.h"
 #include "protocol/Ata.h"
 #include "server/WebText.h"
-#include "smart/PowerOnTime.h"
+#include "smart/WorkedHours.h"
 
 // Portability: the statements below use only what SQLite and PostgreSQL share; SQLite's own is the
 // connection (OpenDriveStore: the file, the busy timeout, foreign keys switched on). Identifiers come

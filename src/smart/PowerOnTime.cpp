@@ -69,21 +69,6 @@ bool PowerOnTimerCalibrating(const DriveRecord& d) {
     return !d.IsNVMe && d.PowerTimeIndex != 0 && d.PowerOnTimerPeriod == 0;
 }
 
-bool WorkedHours(const DriveRecord& d, uint32_t& hours) {
-    if (d.IsNVMe) {
-        hours = d.PowerTime;
-        return true;
-    }
-    if (d.PowerOnTimerPeriod == 0) return false;
-    hours = d.PowerTime / d.PowerOnTimerPeriod;
-    return true;
-}
-
-std::string WorkedHoursText(const DriveRecord& d) {
-    uint32_t hours = 0;
-    return WorkedHours(d, hours) ? std::to_string(hours) : "calculated...";
-}
-
 bool CalibratePowerOnTimer(DriveRecord& d, uint32_t tick) {
     if (!PowerOnTimerCalibrating(d)) return false;
     if (d.PowerTimeReadingCount == 0) {

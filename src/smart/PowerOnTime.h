@@ -1,21 +1,14 @@
-// Worked hours from the raw power-on counter. Drives count power-on time in units of their own
-// choosing; the program measures the unit by watching the counter on the clock for an hour of
-// monitoring.
+// The power-on timer's calibration. Drives count power-on time in units of their own choosing; the
+// program measures the unit by watching the counter on the clock for an hour of monitoring, and the
+// worked hours (smart/WorkedHours.h) follow from it.
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "device/DriveRecord.h"
 
 // An ATA drive with attribute 9 whose counter unit is not measured yet.
 bool PowerOnTimerCalibrating(const DriveRecord& drive);
-
-// PowerTime div PowerOnTimerPeriod (NVMe drives count hours); false while the period is unknown.
-bool WorkedHours(const DriveRecord& drive, uint32_t& hours);
-
-// The hours in decimal, or "calculated..." while they are not known yet.
-std::string WorkedHoursText(const DriveRecord& drive);
 
 // The monitoring cycle's step for a calibrating drive whose value page it just read, `tick` being
 // the clock's milliseconds at the read. The first reading is the checkpoint; once an hour has passed

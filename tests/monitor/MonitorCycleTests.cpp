@@ -28,7 +28,7 @@
 #include "platform/sim/SimThreads.h"
 #include "platform/sim/SimUserInterface.h"
 #include "protocol/Bytes.h"
-#include "smart/PowerOnTime.h"
+#include "smart/WorkedHours.h"
 #include "system/RegUtils.h"
 
 namespace {

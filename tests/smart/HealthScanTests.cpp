@@ -5,8 +5,8 @@
 #include "TestMachine.h"
 #include "discovery/Scan.h"
 #include "smart/Condition.h"
-#include "smart/PowerOnTime.h"
 #include "smart/SmartData.h"
+#include "smart/WorkedHours.h"
 
 namespace {
 

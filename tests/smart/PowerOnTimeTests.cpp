@@ -10,6 +10,7 @@
 #include "smart/Condition.h"
 #include "smart/PowerOnTime.h"
 #include "smart/SmartData.h"
+#include "smart/WorkedHours.h"
 
 namespace {
 
