@@ -246,7 +246,7 @@ void BindField(Statement& s, int index, const DriveField& field, const DriveReco
         [&](auto member) {
             using M = decltype(member);
             if constexpr (IsNumberField<M>) BindNumber(s, index, static_cast<int64_t>(d.*member));
-            else if constexpr (std::is_same_v<M, std::string DriveRecord::*>) BindText(s, index, Utf8FromWindows1252(d.*member));
+            else if constexpr (IsColumnValue<M>) BindText(s, index, Utf8FromWindows1252(d.*member));
         },
         field.Member);
 }
@@ -433,7 +433,8 @@ bool LoadModelPage(DriveStore& store, bool fake, const std::string& model, const
         return false;
     BindPageKey(drives, fake, model, firmware);
     int step;
-    while ((step = sqlite3_step(drives.Handle)) == SQLITE_ROW) page.Drives.push_back(ReadSelected(drives, PageDriveValues));
+    while ((step = sqlite3_step(drives.Handle)) == SQLITE_ROW)
+        page.Drives.push_back(ReadSelected(drives, PageDriveValues));
     if (step != SQLITE_DONE) return Fail(store.Db, "read the page's drives", why);
     BindPageKey(attributes, fake, model, firmware);
     while ((step = sqlite3_step(attributes.Handle)) == SQLITE_ROW)

@@ -6,6 +6,7 @@
 #include <map>
 #include <sstream>
 
+#include "FieldValues.h"
 #include "app/RecordDump.h"
 #include "net/PublishBlock.h"
 
@@ -226,6 +227,34 @@ TEST(PublishBlock, BuildThenDecodeGivesTheSameFields) {
     EXPECT_EQ(drives[0].Log, ata.Log);  // the dump gives only its length
     // The decoded records build the very same block again.
     EXPECT_EQ(BuildPublishBlock(h2, {&drives[0], &drives[1]}), block);
+}
+
+// A record whose fields all differ, of either kind of drive: each field whose tag the layout above
+// gives that kind comes back (the sleep flag as 1), every other field keeps its default.
+TEST(PublishBlock, EveryFieldItsGroupCarriesComesBackAndNoOther) {
+    const DriveRecord none;
+    for (const bool nvme : {false, true}) {
+        SCOPED_TRACE(nvme ? "NVMe drive" : "other drive");
+        const DriveRecord sent = RecordOfDistinctValues(nvme);
+        const std::string block = BuildPublishBlock(Header(), {&sent});
+        const auto groups = Walk(block, {nvme});
+        ASSERT_EQ(groups.size(), 2u);
+        PublishHeader header;
+        std::vector<DriveRecord> drives;
+        std::string why;
+        ASSERT_TRUE(DecodePublishBlock(block, header, drives, why)) << why;
+        ASSERT_EQ(drives.size(), 1u);
+        unsigned carried = 0;
+        for (const DriveField& f : DriveFields) {
+            const bool inGroup = f.Tag != 0 && ValueOf(groups[1], f.Tag) != "<absent>";
+            carried += inGroup;
+            if (!inGroup) EXPECT_TRUE(SameValue(f, drives[0], none)) << f.Name << " is not in the block";
+            else if (HasTrait(f, SleepFlag)) EXPECT_EQ(ValueOf(groups[1], f.Tag), Bytes({0xFF})) << f.Name;
+            else EXPECT_TRUE(SameValue(f, drives[0], sent)) << f.Name;
+        }
+        EXPECT_EQ(carried + 1, groups[1].size()) << "every tag but the reserved text is a field";
+        EXPECT_EQ(drives[0].Sleeping, 1u);
+    }
 }
 
 TEST(PublishBlock, DecoderRefusesMalformedBlocks) {
