@@ -7,6 +7,7 @@
 #include "device/DriveRecord.h"
 #include "knowledge/VendorSite.h"
 #include "monitor/Alerts.h"
+#include "monitor/DriveState.h"
 #include "monitor/Monitor.h"
 #include "net/Update.h"
 #include "platform/Network.h"
@@ -15,7 +16,6 @@
 #include "platform/UserInterface.h"
 #include "system/FileUtils.h"
 #include "system/OSInfo.h"
-#include "system/RegUtils.h"
 
 using namespace platform;
 
@@ -201,7 +201,7 @@ void MarkPublished() {
     DriveReader reader;
     for (unsigned i = 0; i < DriveTable.Count; ++i) {
         const DriveRecord& d = *DriveTable.Drives[i];
-        if (d.RegKey) SetRegistryText(d.RegKey, "LastReportVersion", version);
+        WriteDriveText(d, DriveKeyValue::LastReportVersion, version);
     }
 }
 

@@ -17,6 +17,7 @@
 #include "platform/sim/SimDialogs.h"
 #include "platform/sim/SimUserInterface.h"
 #include "platform/sim/SimWindowing.h"
+#include "system/RegUtils.h"
 #include "ui/Main.h"
 #include "ui/TuningDialog.h"
 
@@ -106,7 +107,7 @@ TEST_F(TuningDialogTest, EachActionSendsItsCommandAndTheGroupShowsWhatTheDriveHa
         const DriveRecord& d = *DriveTable.Drives[0];
         std::string stored;
         for (const char* name : {"AAM", "AAM_value", "APM", "APM_value"})
-            stored += (stored.empty() ? "" : " ") + std::to_string(DriveValue(d, name));
+            stored += (stored.empty() ? "" : " ") + std::to_string(RegistryDword(d.RegKey, name));
         EXPECT_EQ(stored, c.stored) << c.what;
         EXPECT_TRUE(d.MeasuredThisRun) << c.what;
         EXPECT_EQ(Measurements, 1u) << c.what;
@@ -125,8 +126,8 @@ TEST_F(TuningDialogTest, OnlyChangedDrivesAreStoredAfterTheirMeasurement) {
     RunTuningCommand();
     EXPECT_TRUE(SetFeaturesSent(0).empty());
     EXPECT_EQ(SetFeaturesSent(1), (std::vector<Sent>{{0x05, 128}}));
-    EXPECT_FALSE(DriveValueExists(*DriveTable.Drives[0], "APM"));
-    EXPECT_EQ(DriveValue(*DriveTable.Drives[1], "APM"), 1u);
+    EXPECT_FALSE(RegistryValueExists(DriveTable.Drives[0]->RegKey, "APM"));
+    EXPECT_EQ(RegistryDword(DriveTable.Drives[1]->RegKey, "APM"), 1u);
     EXPECT_TRUE(DriveTable.Drives[1]->PerformanceTestPending && DriveTable.Drives[1]->MeasuredThisRun);
     EXPECT_FALSE(DriveTable.Drives[0]->MeasuredThisRun);
 }
