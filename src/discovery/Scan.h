@@ -1,4 +1,4 @@
-// The one scan of the machine's drives at start-up: fills DriveTable.
+// The one scan of the machine's drives at start-up: fills the drive table.
 #pragma once
 
 #include <cstdint>

@@ -10,6 +10,7 @@
 
 #include "device/DiagnosticLog.h"
 #include "monitor/Alerts.h"
+#include "monitor/DriveState.h"
 #include "monitor/Monitor.h"
 #include "platform/Storage.h"
 #include "platform/Time.h"
@@ -125,22 +126,23 @@ bool Prepare(DriveRecord& d, const char* measurement, int64_t& frequency, Target
 
 void Pump() { platform::PumpMessages(ApplicationWindow); }
 
-void StoreSpeed(DriveRecord& d, uint16_t& field, uint32_t speed, const char* name) {
+// The log names the result as its key does.
+void StoreSpeed(DriveRecord& d, uint16_t& field, uint32_t speed, DriveKeyValue result) {
     field = static_cast<uint16_t>(speed);
-    if (speed > 32767) WriteLog(std::string(name) + " > 32767", &d);
+    if (speed > 32767) WriteLog(std::string(DriveKeyRowOf(result).Value.Name) + " > 32767", &d);
 }
 
 void StoreSpeeds(DriveRecord& d, bool buffered, const std::vector<uint32_t>& speeds) {
     const SpeedProfile p = SummariseSpeeds(speeds);
     DriveWriter writer(d);
     if (buffered) {
-        StoreSpeed(d, d.BufferingReadSpeed, p.Max, "BufferingReadSpeed");
+        StoreSpeed(d, d.BufferingReadSpeed, p.Max, DriveKeyValue::BufferingReadSpeed);
         return;
     }
-    StoreSpeed(d, d.AverageReadSpeed, p.Average, "AverageReadSpeed");
-    StoreSpeed(d, d.StabilityReadSpeed, p.Stability, "StabilityReadSpeed");
-    StoreSpeed(d, d.MaxReadSpeed, p.Max, "MaxReadSpeed");
-    StoreSpeed(d, d.MinReadSpeed, p.Min, "MinReadSpeed");
+    StoreSpeed(d, d.AverageReadSpeed, p.Average, DriveKeyValue::AverageReadSpeed);
+    StoreSpeed(d, d.StabilityReadSpeed, p.Stability, DriveKeyValue::StabilityReadSpeed);
+    StoreSpeed(d, d.MaxReadSpeed, p.Max, DriveKeyValue::MaxReadSpeed);
+    StoreSpeed(d, d.MinReadSpeed, p.Min, DriveKeyValue::MinReadSpeed);
 }
 
 // The positions of one access measurement, drawn under the drive lock: the monitoring cycle draws

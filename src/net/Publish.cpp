@@ -7,6 +7,7 @@
 #include "device/DriveRecord.h"
 #include "knowledge/VendorSite.h"
 #include "monitor/Alerts.h"
+#include "monitor/DriveState.h"
 #include "monitor/Monitor.h"
 #include "net/Update.h"
 #include "platform/Network.h"
@@ -15,7 +16,6 @@
 #include "platform/UserInterface.h"
 #include "system/FileUtils.h"
 #include "system/OSInfo.h"
-#include "system/RegUtils.h"
 
 using namespace platform;
 
@@ -199,7 +199,7 @@ void MarkPublished() {
     const std::string version = ProgramVersion();
     for (unsigned i = 0; i < DriveCount(); ++i) {
         const DriveReader d(i);
-        if (d->RegKey) SetRegistryText(d->RegKey, "LastReportVersion", version);
+        WriteDriveText(*d, DriveKeyValue::LastReportVersion, version);
     }
 }
 

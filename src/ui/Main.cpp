@@ -252,8 +252,8 @@ void EndWithBox(const char* text) {
 }
 
 void FirstStartAfterInstallation() {
-    if (RegistryValueExists(SettingsKey, "InstallationSuccess")) return;
-    SetRegistryDword(SettingsKey, "InstallationSuccess", 1);
+    if (IsStored(SettingsKey, Setting(SettingsKeyValue::InstallationSuccess))) return;
+    StoreDword(SettingsKey, Setting(SettingsKeyValue::InstallationSuccess), 1);
     FirstRunTrayRegistration();
     ShowBalloon(InfoCaption, "The installation was completed successfully.", NIIF_INFO, 0);
 }

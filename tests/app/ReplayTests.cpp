@@ -114,9 +114,9 @@ bool CaseMachine(const std::string& description, bool optional, sim::Machine& ma
 void StoreStateAndRestart() {
     for (unsigned i = 0; i < DriveCount(); ++i) {
         DriveRecord& d = DriveForCommands(i);
-        for (unsigned k = 0; k < 7; ++k) WriteDriveValue(d, MeasurementNames[k], 20 * (i + 1) + 3 * k);
-        WriteDriveValue(d, "PowerOnTimerPeriod_v3", i + 2);
-        WriteDriveValue(d, "TopTemperature", 60 + i);
+        for (unsigned k = 0; k < 7; ++k) SetRegistryDword(d.RegKey, MeasurementNames[k], 20 * (i + 1) + 3 * k);
+        SetRegistryDword(d.RegKey, "PowerOnTimerPeriod_v3", i + 2);
+        SetRegistryDword(d.RegKey, "TopTemperature", 60 + i);
         SetRegistryDate(d.RegKey, "StartMonitoringDate", {2021, 3, 0, static_cast<uint16_t>(i + 1), 10, 0, 0, 0});
     }
     KillResidentProgram();

@@ -249,7 +249,7 @@ TEST_F(DriveState, WithoutItsKeyADriveReadsNothingWritesNothingAndIsStillMonitor
         const DriveRecord& d = DriveForCommands(0);
         EXPECT_EQ(SettingsKey != 0, c.settingsKey) << c.what;
         EXPECT_EQ(d.RegKey, 0u) << c.what;
-        EXPECT_EQ(DriveValue(d, "TopTemperature"), 0u) << c.what;
+        EXPECT_EQ(DriveValue(d, DriveKeyValue::TopTemperature), 0u) << c.what;
         EXPECT_EQ(d.TopTemperature, 35) << c.what;
         EXPECT_FALSE(d.PreFailureReport) << c.what;
         RunTimeline(4, nullptr);

@@ -17,6 +17,7 @@
 #include "platform/sim/SimDialogs.h"
 #include "platform/sim/SimUserInterface.h"
 #include "platform/sim/SimWindowing.h"
+#include "system/RegUtils.h"
 #include "ui/Main.h"
 #include "ui/TuningDialog.h"
 
@@ -106,7 +107,7 @@ TEST_F(TuningDialogTest, EachActionSendsItsCommandAndTheGroupShowsWhatTheDriveHa
         const DriveRecord& d = DriveForCommands(0);
         std::string stored;
         for (const char* name : {"AAM", "AAM_value", "APM", "APM_value"})
-            stored += (stored.empty() ? "" : " ") + std::to_string(DriveValue(d, name));
+            stored += (stored.empty() ? "" : " ") + std::to_string(RegistryDword(d.RegKey, name));
         EXPECT_EQ(stored, c.stored) << c.what;
         EXPECT_TRUE(d.MeasuredThisRun) << c.what;
         EXPECT_EQ(Measurements, 1u) << c.what;
@@ -125,8 +126,8 @@ TEST_F(TuningDialogTest, OnlyChangedDrivesAreStoredAfterTheirMeasurement) {
     RunTuningCommand();
     EXPECT_TRUE(SetFeaturesSent(0).empty());
     EXPECT_EQ(SetFeaturesSent(1), (std::vector<Sent>{{0x05, 128}}));
-    EXPECT_FALSE(DriveValueExists(DriveForCommands(0), "APM"));
-    EXPECT_EQ(DriveValue(DriveForCommands(1), "APM"), 1u);
+    EXPECT_FALSE(RegistryValueExists(DriveForCommands(0).RegKey, "APM"));
+    EXPECT_EQ(RegistryDword(DriveForCommands(1).RegKey, "APM"), 1u);
     EXPECT_TRUE(DriveForCommands(1).PerformanceTestPending && DriveForCommands(1).MeasuredThisRun);
     EXPECT_FALSE(DriveForCommands(0).MeasuredThisRun);
 }
