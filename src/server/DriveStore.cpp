@@ -375,6 +375,32 @@ void BindPageKey(Statement& s, bool fake, const std::string& model, const std::s
     BindText(s, 3, firmware);
 }
 
+// The names of the drives table's columns as the file has them (a file made by an older server may
+// lack columns of fields added since).
+bool DrivesTableColumns(sqlite3* db, std::vector<std::string>& names, std::string& why) {
+    Statement s;
+    if (!Prepare(db, "SELECT * FROM drives WHERE 1 = 0", s, why)) return false;
+    for (int i = 0; i < sqlite3_column_count(s.Handle); ++i) names.push_back(sqlite3_column_name(s.Handle, i));
+    return true;
+}
+
+// Each drive column the file's drives table lacks, added with the value its field has in a new record
+// (0 or empty) for the rows already stored: without it, every upload into that file would be refused.
+bool AddMissingDriveColumns(sqlite3* db, std::string& why) {
+    std::vector<std::string> have;
+    if (!DrivesTableColumns(db, have, why)) return false;
+    for (const DriveField* field : DriveColumns) {
+        bool present = false;
+        for (const std::string& name : have) present = present || SameName(name.c_str(), field->Name);
+        if (present) continue;
+        const std::string type = ColumnTypeOf(*field);
+        const std::string sql = std::string("ALTER TABLE drives ADD COLUMN ") + field->Name + " " + type +
+                                " NOT NULL DEFAULT " + (type == "TEXT" ? "''" : "0");
+        if (!Execute(db, sql, why)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool OpenDriveStore(const std::string& path, DriveStore& store, std::string& why) {
@@ -387,6 +413,7 @@ bool OpenDriveStore(const std::string& path, DriveStore& store, std::string& why
     sqlite3_busy_timeout(store.Db, 10000);  // another process (an export) may be reading
     bool ok = Execute(store.Db, "PRAGMA foreign_keys = ON", why);
     for (const std::string& statement : SchemaStatements()) ok = ok && Execute(store.Db, statement, why);
+    ok = ok && AddMissingDriveColumns(store.Db, why);
     if (!ok) CloseDriveStore(store);
     return ok;
 }

@@ -135,3 +135,43 @@ TEST(DriveStore, AFileMadeBeforeHasTheSameTablesAndTakesUploads) {
     std::remove(before.c_str());
     std::remove(now.c_str());
 }
+
+// A file made before a field had its column: opening it adds the column, and the file takes uploads
+// that keep the field instead of refusing every one.
+TEST(DriveStore, AFileWithoutANewerColumnGetsItOnOpening) {
+    std::ifstream script(std::string(KORVANTE_SOURCE_DIR) + "/tests/fixtures/drive-database-tables.sql");
+    std::string tables(std::istreambuf_iterator<char>(script), {});
+    const std::string newest = ", LBAStatusInterval BIGINT NOT NULL";
+    ASSERT_NE(tables.find(newest), std::string::npos);
+    tables.erase(tables.find(newest), newest.size());
+    const std::string path = "/tmp/korvante-store-without-column.db";
+    std::remove(path.c_str());
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, tables.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+
+    DriveStore store;
+    std::string why;
+    Upload upload;
+    upload.ReceivedAt = "2026-01-05 12:00:00";
+    upload.HasBlock = true;
+    upload.Block = BlockOf({RecordOfDistinctValues(false)});
+    ASSERT_TRUE(DecodePublishBlock(upload.Block, upload.Header, upload.Drives, why)) << why;
+    int64_t id = 0;
+    for (int opening = 0; opening < 2; ++opening) {  // the second opening finds the column there
+        ASSERT_TRUE(OpenDriveStore(path, store, why)) << why;
+        EXPECT_TRUE(StoreUpload(store, upload, id, why)) << why;
+        CloseDriveStore(store);
+    }
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    sqlite3_stmt* s = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT LBAStatusInterval FROM drives ORDER BY id", -1, &s, nullptr), SQLITE_OK);
+    std::vector<int64_t> stored;
+    while (sqlite3_step(s) == SQLITE_ROW) stored.push_back(sqlite3_column_int64(s, 0));
+    sqlite3_finalize(s);
+    sqlite3_close(db);
+    EXPECT_EQ(stored, (std::vector<int64_t>{upload.Drives[0].LBAStatusInterval, upload.Drives[0].LBAStatusInterval}));
+    EXPECT_NE(upload.Drives[0].LBAStatusInterval, 0u);
+    std::remove(path.c_str());
+}
