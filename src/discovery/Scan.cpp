@@ -13,7 +13,6 @@
 #include "knowledge/Counterfeit.h"
 #include "smart/Condition.h"
 #include "smart/SmartData.h"
-#include "system/Settings.h"
 #include "device/DiagnosticLog.h"
 
 std::uintptr_t DeviceNotificationWindow = 0;
@@ -168,14 +167,6 @@ void EnumerateInterfaceClass(const platform::Guid& interfaceClass) {
         if (std::unique_ptr<DriveRecord> drive = IdentifyDrive(std::move(handle), path, set, element))
             AddDrive(std::move(drive));
     }
-}
-
-void ResetProcessState() {
-    ClearDriveTable();
-    ClearGlobalLog();
-    SelfTestThrottled = false;
-    DeviceNotificationWindow = 0;
-    ResetSettings();
 }
 
 void ScanDrives() {

@@ -13,9 +13,6 @@ extern std::uintptr_t DeviceNotificationWindow;
 
 void ScanDrives();
 
-// Forgets every drive, both logs, the process-wide flags and the settings: the state a process
-// starts with.
-void ResetProcessState();
 void EnumerateInterfaceClass(const platform::Guid& interfaceClass);
 
 // A new record for the opened drive, which takes the handle, or null when the drive is not kept

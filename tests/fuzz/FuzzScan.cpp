@@ -15,6 +15,7 @@
 #include "smart/NvmeHealth.h"
 #include "smart/SmartData.h"
 #include "device/DiagnosticLog.h"
+#include "ui/ProcessState.h"
 
 namespace {
 
