@@ -12,9 +12,10 @@ struct InstallerNames {
     bool CreateTask = true;
 };
 
-// The dispatcher (the licence agreement before installing or updating, the running instance's window
-// and what goes before every end of the process come through NetCalls, net/NetCalls.h). True only when this is the installed copy and no other instance runs (SettingsKey
-// then open); false once the process has been ended.
+// The dispatcher. True only when this is the installed copy and no other instance runs (SettingsKey
+// then open); false once the process has been ended. The licence agreement before installing or
+// updating, the running instance's window and what goes before every end of the process come through
+// NetCalls (net/NetCalls.h).
 bool RunInstaller(const InstallerNames& names, const std::string& commandLine);
 
 // Runs the logon task now and ends the process.

@@ -21,7 +21,8 @@ std::string ReportRtf(const ReportDocument& doc);        // the document form "{
 std::string ReportPlainText(const ReportDocument& doc);
 
 // The line primitives. Each appends one piece; `link` empty for none. With `indent` in a document of
-// expert or publish depth, three spaces go before the label. Texts stay plain here: escaping belongs to ReportRtf.
+// expert or publish depth, three spaces go before the label. Texts stay plain here: escaping belongs
+// to ReportRtf.
 void AddText(ReportDocument& doc, const std::string& link, bool indent, const std::string& text, bool sameLine = false);
 // label - value
 void AddValue(ReportDocument& doc, const std::string& link, bool indent, const std::string& label, bool sameLine,
