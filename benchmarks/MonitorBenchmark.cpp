@@ -44,11 +44,11 @@ void BM_MonitorCycle(benchmark::State& state) {
     sim::Install(std::move(machine));
     StartResidentProgram();
     StopMonitorTimer();  // the benchmark runs the cycles itself
-    if (DriveTable.Count != DriveCount) {
-        state.SkipWithError(("the scan kept " + std::to_string(DriveTable.Count) + " drives, not 32").c_str());
+    if (::DriveCount() != DriveCount) {
+        state.SkipWithError(("the scan kept " + std::to_string(::DriveCount()) + " drives, not 32").c_str());
         return;
     }
-    for (unsigned i = 0; i < DriveTable.Count; ++i) DriveTable.Drives[i]->PowerOnTimerPeriod = 60;  // an hour behind them
+    for (unsigned i = 0; i < DriveCount; ++i) DriveWriter(i)->PowerOnTimerPeriod = 60;  // an hour behind them
     const Totals before = DriveTotals();
     for (auto _ : state) RunMonitorCycle();
     const Totals after = DriveTotals();

@@ -78,8 +78,8 @@ void BM_ScanMixedMachine(benchmark::State& state) {
         state.ResumeTiming();
         ScanDrives();
     }
-    if (DriveTable.Count != DriveCount) {
-        state.SkipWithError(("the scan kept " + std::to_string(DriveTable.Count) + " drives, not 32").c_str());
+    if (::DriveCount() != DriveCount) {
+        state.SkipWithError(("the scan kept " + std::to_string(::DriveCount()) + " drives, not 32").c_str());
         return;
     }
     for (const sim::Drive& d : sim::Current().Drives) commands += d.RequestCount();

@@ -80,6 +80,14 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/_googletest EXCLUDE_FROM_ALL)  # GTest::gtest_main
 
+# The portable tests read the peer decodes with the host's header-only JSON library. Its target names
+# the host's whole include folder, whose C headers would hide mingw's, so the library's own folder is
+# copied into the tree and included from there.
+find_package(nlohmann_json 3 REQUIRED NO_CMAKE_FIND_ROOT_PATH)
+get_target_property(json_include nlohmann_json::nlohmann_json INTERFACE_INCLUDE_DIRECTORIES)
+list(GET json_include 0 json_include)
+file(COPY ${json_include}/nlohmann DESTINATION ${CMAKE_BINARY_DIR}/json-include)
+
 # One ctest test per executable: Wine's start-up costs more than most tests, so the executable runs
 # its whole suite at once. Tests that need a display (windows, dialogs, tray icons) go into their
 # own executable with GUI, which labels it `gui`; scripts/test.sh runs those under Xvfb.
@@ -226,6 +234,7 @@ function(korvante_add_windows_tests)
                                                   korvante_sim_shell korvante_sim_ui korvante_sim_threads
                                                   korvante_sim_world korvante_sim_system GTest::gtest_main)
   target_include_directories(korvante_wintests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  target_include_directories(korvante_wintests SYSTEM PRIVATE ${CMAKE_BINARY_DIR}/json-include)
   target_compile_definitions(korvante_wintests PRIVATE KORVANTE_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   korvante_windows_test(korvante_wintests)
 

@@ -53,6 +53,13 @@ while IFS= read -r file; do
   done < <(grep -n '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' "$file" | sed 's/^\([0-9]*\):[^"]*"\([^"]*\)".*/\1:\2/')
 done < <(find src -name '*.h' -o -name '*.cpp' | sort)
 
+# The drive table is filled by the scan alone: in src/, only discovery/ (and the table itself) may
+# include what adds and removes drives.
+while IFS= read -r hit; do
+  case "$hit" in src/discovery/*|src/device/*) continue ;; esac
+  echo "$hit: only the scan fills the drive table"; bad=1
+done < <(grep -rn --include='*.h' --include='*.cpp' '^[[:space:]]*#[[:space:]]*include[[:space:]]*"device/DriveTableFill.h"' src || true)
+
 # Windows headers: only the Windows platform code and the Windows tests.
 while IFS= read -r hit; do
   case "$hit" in src/platform/win32/*|tests/windows/*) continue ;; esac

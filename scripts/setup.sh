@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what a job needs on Debian 12, and nothing more:
-#   bash scripts/setup.sh           the native build: compiler, CMake, Ninja, GoogleTest, Google Benchmark
+#   bash scripts/setup.sh           the native build: compiler, CMake, Ninja, GoogleTest, Google Benchmark,
+#                                   the JSON library the tests read the peer decodes with
 #   bash scripts/setup.sh windows   ... and the mingw-w64 cross compiler, and Python 3 (it draws the icon)
 #   bash scripts/setup.sh test      ... and clang for the fuzz targets, Wine (32-bit), Xvfb with xwd and
 #                                   ImageMagick for the GUI tests' screenshots; the
@@ -11,7 +12,8 @@
 # then with the main suites alone, and only a failed install stops it, with a message saying so.
 set -euo pipefail
 
-native=(cmake g++ ninja-build libgtest-dev googletest libbenchmark-dev libcpp-httplib-dev libsqlite3-dev)
+native=(cmake g++ ninja-build libgtest-dev googletest libbenchmark-dev libcpp-httplib-dev libsqlite3-dev
+        nlohmann-json3-dev)
 windows=(g++-mingw-w64-i686 python3)
 testing=(clang libclang-rt-14-dev wine wine32:i386 xvfb xauth x11-apps imagemagick g++-mingw-w64-x86-64 wine64
          fonts-liberation)

@@ -1,5 +1,6 @@
 #include "TestMachine.h"
 
+#include <cctype>
 #include <fstream>
 #include <sstream>
 
@@ -67,6 +68,13 @@ std::string ReadFixtureFile(const std::string& relative) {
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+std::string Trimmed(const std::string& text) {
+    size_t b = 0, e = text.size();
+    while (b < e && std::isspace(static_cast<unsigned char>(text[b]))) ++b;
+    while (e > b && std::isspace(static_cast<unsigned char>(text[e - 1]))) --e;
+    return text.substr(b, e - b);
 }
 
 }  // namespace testmachine

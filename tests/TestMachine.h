@@ -35,6 +35,9 @@ DriveRecord OpenRecord(size_t index, bool isUSB = false, bool isNVMe = false);
 std::string ReadFixtureFile(const std::string& relative);
 std::string FixturesRoot();
 
+// A peer decode's text without the blanks it was padded with.
+std::string Trimmed(const std::string& text);
+
 }  // namespace testmachine
 
 // Every test on this fixture starts from an empty table, empty logs and the simulated world at its

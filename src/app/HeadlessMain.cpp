@@ -176,17 +176,16 @@ int RunLife(unsigned minutes) {
     LifeAudit audit;
     std::cout << "Start-up (" << ClockText() << ")\n";
     StartWholeProgram(sim::Current().DialogMinutes);
-    std::cout << "Drives kept: " << unsigned(DriveTable.Count) << "\n";
-    for (unsigned i = 0; i < DriveTable.Count; ++i)
-        std::cout << "  drive " << i << ": " << DriveTable.Drives[i]->Model << " / " << DriveTable.Drives[i]->SerialNumber
-                  << "\n";
+    std::cout << "Drives kept: " << DriveCount() << "\n";
+    for (unsigned i = 0; i < DriveCount(); ++i)
+        std::cout << "  drive " << i << ": " << DriveReader(i)->Model << " / " << DriveReader(i)->SerialNumber << "\n";
     printer.Minute(0);
     RunTimeline(minutes, [&](unsigned minute) {
         printer.Minute(minute);
         audit.AfterMinute(minute);
     });
     const bool sound = audit.Print(std::cout);
-    for (unsigned i = 0; i < DriveTable.Count; ++i) PrintLog("Log of drive " + std::to_string(i), DriveLogText(*DriveTable.Drives[i]));
+    for (unsigned i = 0; i < DriveCount(); ++i) PrintLog("Log of drive " + std::to_string(i), DriveLogText(*DriveReader(i)));
     PrintLog("Global log", GlobalLogText());
     KillResidentProgram();
     return sound ? 0 : 3;
@@ -205,9 +204,10 @@ int PrintReport(ReportDepth depth, const std::string& reportedSystem) {
 
 int PrintFields() {
     ScanDrives();
-    std::cout << "Drives kept: " << unsigned(DriveTable.Count) << "\n\n";
-    for (unsigned i = 0; i < DriveTable.Count; ++i) {
-        const DriveRecord& d = *DriveTable.Drives[i];
+    std::cout << "Drives kept: " << DriveCount() << "\n\n";
+    for (unsigned i = 0; i < DriveCount(); ++i) {
+        const DriveReader reader(i);
+        const DriveRecord& d = *reader;
         std::cout << "=== Drive " << i << " ===\n";
         DumpDriveRecord(std::cout, d);
         std::cout << "\n";

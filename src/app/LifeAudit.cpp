@@ -63,7 +63,7 @@ bool TrueHours(const sim::Drive& d, uint64_t raw, uint64_t& hours) {
 }
 
 size_t ExpectedIcons() {
-    const size_t drives = DriveTable.Count;
+    const size_t drives = DriveCount();
     const size_t driveIcons = Settings.ShowHottestDiskOnly ? std::min<size_t>(drives, 1) : drives;
     return driveIcons + (Settings.ShowCPU_usage ? 1 : 0);
 }
@@ -113,8 +113,10 @@ bool LifeAudit::Print(std::ostream& out) const {
             out << "  false: minute " << raised[i].Minute << " d" << raised[i].Drive << " " << raised[i].Kind << "\n";
     bool hoursRight = true;
     for (size_t i = 0; i < sim::Current().Drives.size(); ++i) {
-        const DriveRecord* record = RecordOfMachineDrive(i);
-        if (!record) continue;
+        unsigned index = 0;
+        if (!TableIndexOfMachineDrive(i, index)) continue;
+        const DriveRecord snapshot = SnapshotDrive(index);
+        const DriveRecord* record = &snapshot;
         uint64_t truth = 0;
         uint32_t worked = 0;
         const bool known = TrueHours(sim::Current().Drives[i], record->PowerTime, truth) && !record->SmartLost;

@@ -54,8 +54,9 @@ std::string PageText(const std::vector<uint8_t>& page, size_t from, size_t to, b
 
 // The user starts a self-test in the Diagnostics dialog.
 void StartUsersSelfTest(size_t machineDrive, uint32_t kind) {
-    DriveRecord* record = RecordOfMachineDrive(machineDrive);
-    if (record) StartSelfTest(*record, kind == 2 ? SelfTestKind::Extended : SelfTestKind::Short);
+    unsigned index = 0;
+    if (TableIndexOfMachineDrive(machineDrive, index))
+        StartSelfTest(DriveForCommands(index), kind == 2 ? SelfTestKind::Extended : SelfTestKind::Short);
 }
 
 // Events due after `from` and by `to`, oldest first.
@@ -136,7 +137,7 @@ bool EventDueBetween(const sim::SystemEvent& e, uint64_t from, uint64_t to, uint
 void StartResidentProgram() {
     ScanDrives();
     OpenSettingsKey();
-    for (unsigned i = 0; i < DriveTable.Count; ++i) LoadPersistedDriveState(*DriveTable.Drives[i]);
+    for (unsigned i = 0; i < DriveCount(); ++i) LoadPersistedDriveState(DriveForCommands(i));
     StartMonitorTimer();
     Program = Running::Core;
     Awake = true;
@@ -186,13 +187,13 @@ std::string MachineDriveHeader(size_t machineDrive) {
     return "Model - " + model + "\r\nSerial number - " + serial + "\r\n";
 }
 
-DriveRecord* RecordOfMachineDrive(size_t machineDrive) {
+bool TableIndexOfMachineDrive(size_t machineDrive, unsigned& index) {
     const std::string header = MachineDriveHeader(machineDrive);
-    for (unsigned i = 0; i < DriveTable.Count; ++i) {
-        DriveRecord& d = *DriveTable.Drives[i];
-        if (header == "Model - " + d.Model + "\r\nSerial number - " + d.SerialNumber + "\r\n") return &d;
+    for (index = 0; index < DriveCount(); ++index) {
+        const DriveReader d(index);
+        if (header == "Model - " + d->Model + "\r\nSerial number - " + d->SerialNumber + "\r\n") return true;
     }
-    return nullptr;
+    return false;
 }
 
 unsigned RefusedRemovals() { return Refused; }

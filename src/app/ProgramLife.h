@@ -45,7 +45,7 @@ bool EventDueBetween(const sim::SystemEvent& event, uint64_t from, uint64_t to, 
 // "Model - M\r\nSerial number - S\r\n" of the machine's drive, read from its own pages: how the
 // program's boxes name it.
 std::string MachineDriveHeader(size_t machineDrive);
-// The running program's record of the machine's drive, or null.
-DriveRecord* RecordOfMachineDrive(size_t machineDrive);
+// The place in the running program's table of the machine's drive; false when the table has no such drive.
+bool TableIndexOfMachineDrive(size_t machineDrive, unsigned& index);
 // Removals of a drive that Windows refused because the program kept it open.
 unsigned RefusedRemovals();

@@ -8,7 +8,6 @@
 #include "platform/sim/PageBuilders.h"
 #include "platform/sim/SimSystem.h"
 #include "protocol/Bytes.h"
-#include "system/RegUtils.h"
 #include "system/Settings.h"
 
 namespace {
@@ -187,35 +186,21 @@ sim::Drive ReplayedDrive(const DriveRecord& d, size_t index, sim::Machine& m) {
 
 // --- the registry ---
 
-struct StoredValue {
-    const char* Name;
-    uint32_t (*Value)(const DriveRecord&);
-};
-
-const StoredValue Measurements[] = {
-    {"AverageAccessTime", [](const DriveRecord& d) { return uint32_t(d.AverageAccessTime); }},
-    {"AverageAccessTimeFrac", [](const DriveRecord& d) { return uint32_t(d.AverageAccessTimeFrac); }},
-    {"AverageReadSpeed", [](const DriveRecord& d) { return uint32_t(d.AverageReadSpeed); }},
-    {"BufferingReadSpeed", [](const DriveRecord& d) { return uint32_t(d.BufferingReadSpeed); }},
-    {"MaxReadSpeed", [](const DriveRecord& d) { return uint32_t(d.MaxReadSpeed); }},
-    {"StabilityReadSpeed", [](const DriveRecord& d) { return uint32_t(d.StabilityReadSpeed); }},
-    {"MinReadSpeed", [](const DriveRecord& d) { return uint32_t(d.MinReadSpeed); }},
-};
-
 bool Measured(const DriveRecord& d) {
-    for (const StoredValue& v : Measurements)
-        if (v.Value(d) != 0) return true;
+    for (const DriveKeyValue v : ReadResults)
+        if (DriveFieldNumber(d, v) != 0) return true;
     return false;
 }
 
-// A drive never measured has no results stored, so that the program still takes it as pending.
-void StoreDriveValues(const DriveRecord& d, const DriveRecord& key) {
-    if (d.StartMonitoringDate.Year != 0) SetRegistryDate(key.RegKey, "StartMonitoringDate", d.StartMonitoringDate);
-    if (!d.IsNVMe && d.PowerOnTimerPeriod != 0) WriteDriveValue(key, "PowerOnTimerPeriod_v3", d.PowerOnTimerPeriod);
-    if (d.TopTemperature != 0) WriteDriveValue(key, "TopTemperature", d.TopTemperature);
-    if (d.PowerOffDetected) WriteDriveValue(key, "PowerOffDetected", 1);
+// Into the key `d` has opened. A drive never measured has no results stored, so that the program
+// still takes it as pending.
+void StoreDriveValues(const DriveRecord& d) {
+    if (d.StartMonitoringDate.Year != 0) StoreDriveField(d, DriveKeyValue::StartMonitoringDate);
+    if (!d.IsNVMe && d.PowerOnTimerPeriod != 0) StoreDriveField(d, DriveKeyValue::PowerOnTimerPeriod);
+    if (d.TopTemperature != 0) StoreDriveField(d, DriveKeyValue::TopTemperature);
+    if (d.PowerOffDetected) StoreDriveField(d, DriveKeyValue::PowerOffDetected);
     if (Measured(d))
-        for (const StoredValue& v : Measurements) WriteDriveValue(key, v.Name, v.Value(d));
+        for (const DriveKeyValue v : ReadResults) StoreDriveField(d, v);
 }
 
 }  // namespace
@@ -228,14 +213,11 @@ sim::Machine ReplayedMachine(const std::vector<DriveRecord>& drives) {
 
 void StoreReplayedDriveState(const std::vector<DriveRecord>& drives) {
     if (!OpenSettingsKey()) return;
-    for (const DriveRecord& d : drives) {
-        DriveRecord key;
-        key.Model = d.Model;
-        key.SerialNumber = d.SerialNumber;
-        OpenDriveKey(key);
-        if (key.RegKey == 0) continue;
-        StoreDriveValues(d, key);
-        platform::RegCloseKey(key.RegKey);
+    for (DriveRecord d : drives) {
+        OpenDriveKey(d);
+        if (d.RegKey == 0) continue;
+        StoreDriveValues(d);
+        platform::RegCloseKey(d.RegKey);
     }
     platform::RegCloseKey(SettingsKey);
     SettingsKey = 0;

@@ -18,25 +18,6 @@ struct PowerTimeReading {
 // Readings a calibration keeps: one a cycle for up to two hours, with room to spare.
 constexpr unsigned PowerTimeReadingsKept = 128;
 
-// The record's open drive, closed with the record. A copy of a record is a reader's snapshot: it
-// opens nothing and closes nothing, so it has no handle; records are never copy-assigned.
-class DriveHandle : public platform::OwnedHandle {
-public:
-    DriveHandle() = default;
-    DriveHandle(const DriveHandle&) : platform::OwnedHandle() {}
-    DriveHandle(DriveHandle&&) = default;
-    DriveHandle& operator=(DriveHandle&&) = default;
-    DriveHandle& operator=(const DriveHandle&) = delete;
-    DriveHandle& operator=(platform::OwnedHandle&& other) {
-        Reset(other.Release());
-        return *this;
-    }
-    DriveHandle& operator=(platform::Handle handle) {
-        Reset(handle);
-        return *this;
-    }
-};
-
 // Every field starts at zero, false or empty: a new record is all zero.
 struct DriveRecord {
     bool RemapAlertShowing{};
@@ -49,7 +30,7 @@ struct DriveRecord {
     bool PowerTimeLogged{};
     std::string Caption;
     std::uintptr_t RegKey{};
-    DriveHandle Handle;
+    platform::Handle Handle{};  // the drive, opened by the scan; the table owns and closes it
     std::string DevicePath;
     uint8_t DeviceAddress{};
     uint8_t ChannelAddress{};
@@ -228,17 +209,13 @@ struct DriveRecord {
 
 constexpr unsigned MaxPhysicalDisks = 32;
 
-// Filled once by the scan in discovery order; slots 0..Count-1 are used, never reordered. The table
-// owns its records.
-struct DriveTableType {
-    std::unique_ptr<DriveRecord> Drives[MaxPhysicalDisks];
-    uint8_t Count{};
-};
-
-extern DriveTableType DriveTable;
-
-// Records are shared between the user-interface thread, the monitoring (timer) thread and worker
-// threads, and kept apart by one table-wide reader/writer lock:
+// The table of the drives found. The scan fills it once at start-up, before the monitoring timer and
+// any worker run, and nothing changes it afterwards: a device change restarts the program. So the
+// count and each record's place stay fixed while other threads run, and only the records' fields need
+// the lock. The table owns its records and their drive handles.
+//
+// Records are shared by the user-interface thread, the monitoring (timer) thread and worker threads,
+// and kept apart by one table-wide reader/writer lock, reached only through the guards below:
 // - a thread that sends commands to a drive of the table or changes its fields holds a DriveWriter
 //   for that drive's step (one drive at a time, never across a wait for the user);
 // - a thread that reads fields of records it did not just write holds a DriveReader while it reads,
@@ -246,32 +223,56 @@ extern DriveTableType DriveTable;
 // - the diagnostic logs have their own lock, and the process-wide flags are atomics;
 // - locks are taken in one order: the table lock, then the dispatcher's, then the log's;
 // - drive I/O that can take long (spin-ups, value-page reads) runs under the dispatcher's lock alone,
-//   into buffers of its own; the results are written back under a DriveWriter afterwards.
+//   into buffers of its own, on the record that DriveForCommands hands out; the results are written
+//   back under a DriveWriter afterwards.
+
+// The drives in the table; fixed once the scan is done.
+unsigned DriveCount();
+
+// Holds the table lock exclusively for its lifetime and hands out one record to change. The record
+// is named by its place in the table, or is a record of the table the caller was handed.
 class DriveWriter {
 public:
-    DriveWriter();
+    explicit DriveWriter(unsigned index);
+    explicit DriveWriter(DriveRecord& drive);
     ~DriveWriter();
     DriveWriter(const DriveWriter&) = delete;
     DriveWriter& operator=(const DriveWriter&) = delete;
+    DriveRecord& operator*() const { return drive_; }
+    DriveRecord* operator->() const { return &drive_; }
+
+private:
+    DriveRecord& drive_;
 };
 
+// Holds the table lock shared for its lifetime and hands out one record to read.
 class DriveReader {
 public:
-    DriveReader();
+    explicit DriveReader(unsigned index);
+    explicit DriveReader(const DriveRecord& drive);
     ~DriveReader();
     DriveReader(const DriveReader&) = delete;
     DriveReader& operator=(const DriveReader&) = delete;
+    const DriveRecord& operator*() const { return drive_; }
+    const DriveRecord* operator->() const { return &drive_; }
+
+private:
+    const DriveRecord& drive_;
 };
 
-// Whether this thread holds the DriveWriter.
+// Whether this thread holds a DriveWriter.
 bool ThisThreadHoldsDriveWriter();
 
-// A copy of record `index` taken under the reader lock (without the drive's handle); an empty record
-// when there is no such drive.
+// A copy of record `index` taken under the reader lock, without the drive's handle (a snapshot opens
+// nothing and sends nothing); an empty record when there is no such drive.
 DriveRecord SnapshotDrive(unsigned index);
 
-// Appends a record; false (and the record freed) when the table is full.
-bool AddDrive(std::unique_ptr<DriveRecord> drive);
+// Record `index` itself, for a thread that sends it commands without the table lock (the monitoring
+// cycle, the drive tools): its handle and identity do not change after the scan, and every other field
+// is read and written under a guard. The index must be below DriveCount().
+DriveRecord& DriveForCommands(unsigned index);
 
-// Frees every record, closing its handle, and empties the table.
-void ClearDriveTable();
+// Closes the drive handle `handle` of a drive of the table (Windows wants to remove the device), not
+// while a command or a read is on its way to the drive; the record stays, without a handle. False when
+// no drive of the table has that handle.
+bool CloseDriveHandle(platform::Handle handle);

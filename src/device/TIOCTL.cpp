@@ -137,7 +137,7 @@ bool ExecuteCommand(DriveRecord& drive, const AtaTaskFile& tf, uint8_t* buffer, 
         }
     }
     // A caller without the table lock: readers of the record must not meet the flag half-written.
-    DriveWriter writer;
+    DriveWriter writer(drive);
     std::lock_guard<std::mutex> lock(DispatcherLock);
     NoteSuccess(drive, *step);
     return true;

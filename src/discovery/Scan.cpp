@@ -14,6 +14,7 @@
 #include "smart/Condition.h"
 #include "smart/SmartData.h"
 #include "device/DiagnosticLog.h"
+#include "device/DriveTableFill.h"
 
 std::uintptr_t DeviceNotificationWindow = 0;
 
@@ -86,8 +87,8 @@ bool TakeAtaSmartPage(DriveRecord& d) {
 // drive that reports no serial number like one before it).
 bool RepeatsKeptDrive(const DriveRecord& d) {
     bool repeated = false;
-    for (unsigned i = 0; i < DriveTable.Count; ++i) {
-        const DriveRecord& kept = *DriveTable.Drives[i];
+    for (unsigned i = 0; i < DriveCount(); ++i) {
+        const DriveRecord& kept = DriveForCommands(i);  // the scan is the only thread
         if (kept.SerialNumber == d.SerialNumber) {
             WriteLog("Repeated identification. Drive - " + d.DevicePath);
             repeated = true;
@@ -112,11 +113,11 @@ std::string PropertyText(const std::vector<uint8_t>& value) {
     return platform::WideCharToMultiByte(text);
 }
 
-std::unique_ptr<DriveRecord> IdentifyDrive(platform::OwnedHandle handle, const std::string& devicePath,
+std::unique_ptr<DriveRecord> IdentifyDrive(platform::Handle handle, const std::string& devicePath,
                                            platform::DevInfoSet set, const platform::DevInfoData& element) {
     auto drive = std::make_unique<DriveRecord>();
     DriveRecord& d = *drive;
-    d.Handle = std::move(handle);
+    d.Handle = handle;
     d.DevicePath = devicePath;
     const std::string parent = ParentInstanceId(set, element);
     d.IsUSB = parent.compare(0, 4, "USB\\") == 0;
@@ -155,7 +156,7 @@ void EnumerateInterfaceClass(const platform::Guid& interfaceClass) {
     if (set == platform::INVALID_DEVINFO_SET) return;
     platform::DeviceInterfaceData member{};
     for (uint32_t index = 0; platform::SetupDiEnumDeviceInterfaces(set, interfaceClass, index, member); ++index) {
-        if (DriveTable.Count >= MaxPhysicalDisks) {
+        if (DriveCount() >= MaxPhysicalDisks) {
             WriteLog("MaxPhysicalDisks overflow");
             break;
         }
@@ -164,9 +165,14 @@ void EnumerateInterfaceClass(const platform::Guid& interfaceClass) {
         if (!platform::SetupDiGetDeviceInterfaceDetail(set, member, DetailBufferSize, path, element)) continue;
         platform::OwnedHandle handle(platform::CreateFile(path));
         if (handle == platform::INVALID_HANDLE_VALUE) continue;
-        if (std::unique_ptr<DriveRecord> drive = IdentifyDrive(std::move(handle), path, set, element))
-            AddDrive(std::move(drive));
+        if (std::unique_ptr<DriveRecord> drive = IdentifyDrive(handle, path, set, element))
+            AddDrive(std::move(drive), std::move(handle));
     }
+}
+
+void ResetScan() {
+    ClearDriveTable();
+    DeviceNotificationWindow = 0;
 }
 
 void ScanDrives() {

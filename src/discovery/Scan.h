@@ -1,4 +1,4 @@
-// The one scan of the machine's drives at start-up: fills DriveTable.
+// The one scan of the machine's drives at start-up: fills the drive table.
 #pragma once
 
 #include <cstdint>
@@ -13,11 +13,15 @@ extern std::uintptr_t DeviceNotificationWindow;
 
 void ScanDrives();
 
+// What the scan found forgotten: no drives (their handles closed) and no notification window, as a
+// process starts (ResetProcessState, ui/ProcessState.h, resets the rest).
+void ResetScan();
+
 void EnumerateInterfaceClass(const platform::Guid& interfaceClass);
 
-// A new record for the opened drive, which takes the handle, or null when the drive is not kept
-// (the handle is then closed).
-std::unique_ptr<DriveRecord> IdentifyDrive(platform::OwnedHandle handle, const std::string& devicePath, platform::DevInfoSet set,
+// A new record for the opened drive (the record borrows the handle, which the caller keeps and gives
+// the table with the record), or null when the drive is not kept.
+std::unique_ptr<DriveRecord> IdentifyDrive(platform::Handle handle, const std::string& devicePath, platform::DevInfoSet set,
                            const platform::DevInfoData& element);
 
 // A DEVPROP_TYPE_STRING value (UTF-16LE, zero-terminated) as text in the ANSI code page; characters

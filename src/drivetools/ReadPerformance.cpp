@@ -10,6 +10,7 @@
 
 #include "device/DiagnosticLog.h"
 #include "monitor/Alerts.h"
+#include "monitor/DriveState.h"
 #include "monitor/Monitor.h"
 #include "platform/Storage.h"
 #include "platform/Time.h"
@@ -38,13 +39,14 @@ PageBuffer AllocatePages(size_t bytes) {
 
 // What a measurement reads, copied under the reader lock: the handle never changes after the scan.
 struct Target {
+    DriveRecord* Drive = nullptr;  // held under its writer while it is read
     platform::Handle Handle = 0;
     int64_t Size = 0;
     uint32_t Block = 512;
 };
 
-Target TargetOf(const DriveRecord& d) {
-    return {d.Handle, d.AvailableSize, RawBlockSize(d)};
+Target TargetOf(DriveRecord& d) {
+    return {&d, d.Handle, d.AvailableSize, RawBlockSize(d)};
 }
 
 enum class Failure { None, Seek, Read, ShortRead };
@@ -60,7 +62,7 @@ struct Stamps {
 
 // The untimed read of one block that starts each measurement.
 Failure WarmUp(const Target& t, uint8_t* buffer, int64_t position) {
-    DriveWriter writer;
+    DriveWriter writer(*t.Drive);
     if (!platform::SetFilePointerEx(t.Handle, position)) return Failure::Seek;
     uint32_t read = 0;
     const bool ok = platform::ReadFile(t.Handle, buffer, t.Block, read);
@@ -69,7 +71,7 @@ Failure WarmUp(const Target& t, uint8_t* buffer, int64_t position) {
 
 // A speed sample: 128 KiB between the stamps, then, untimed, the pointer set for the next sample.
 Failure SpeedSample(const Target& t, uint8_t* buffer, int64_t next, Stamps& s) {
-    DriveWriter writer;
+    DriveWriter writer(*t.Drive);
     uint32_t read = 0;
     platform::QueryPerformanceCounter(s.Start);
     const bool ok = platform::ReadFile(t.Handle, buffer, SampleBytes, read);
@@ -81,7 +83,7 @@ Failure SpeedSample(const Target& t, uint8_t* buffer, int64_t next, Stamps& s) {
 
 // An access sample: the seek and the read of one block between the stamps.
 Failure AccessSample(const Target& t, uint8_t* buffer, int64_t position, Stamps& s) {
-    DriveWriter writer;
+    DriveWriter writer(*t.Drive);
     uint32_t read = 0;
     platform::QueryPerformanceCounter(s.Start);
     const bool sought = platform::SetFilePointerEx(t.Handle, position);
@@ -101,7 +103,7 @@ const char* FailureText(Failure f) {
 }
 
 bool Report(DriveRecord& d, const char* measurement, const std::string& what) {
-    DriveWriter writer;
+    DriveWriter writer(d);
     WriteLog(std::string(measurement) + " not measured: " + what + ".", &d);
     return false;
 }
@@ -113,7 +115,7 @@ bool ReportAt(DriveRecord& d, const char* measurement, Failure f, int64_t positi
 // The counter's frequency and what the drive is read with, or a logged reason why it cannot be.
 bool Prepare(DriveRecord& d, const char* measurement, int64_t& frequency, Target& t) {
     {
-        DriveReader reader;
+        DriveReader reader(d);
         t = TargetOf(d);
     }
     if (!platform::QueryPerformanceFrequency(frequency) || frequency <= 0)
@@ -124,29 +126,30 @@ bool Prepare(DriveRecord& d, const char* measurement, int64_t& frequency, Target
 
 void Pump() { platform::PumpMessages(ApplicationWindow); }
 
-void StoreSpeed(DriveRecord& d, uint16_t& field, uint32_t speed, const char* name) {
+// The log names the result as its key does.
+void StoreSpeed(DriveRecord& d, uint16_t& field, uint32_t speed, DriveKeyValue result) {
     field = static_cast<uint16_t>(speed);
-    if (speed > 32767) WriteLog(std::string(name) + " > 32767", &d);
+    if (speed > 32767) WriteLog(std::string(DriveKeyRowOf(result).Value.Name) + " > 32767", &d);
 }
 
 void StoreSpeeds(DriveRecord& d, bool buffered, const std::vector<uint32_t>& speeds) {
     const SpeedProfile p = SummariseSpeeds(speeds);
-    DriveWriter writer;
+    DriveWriter writer(d);
     if (buffered) {
-        StoreSpeed(d, d.BufferingReadSpeed, p.Max, "BufferingReadSpeed");
+        StoreSpeed(d, d.BufferingReadSpeed, p.Max, DriveKeyValue::BufferingReadSpeed);
         return;
     }
-    StoreSpeed(d, d.AverageReadSpeed, p.Average, "AverageReadSpeed");
-    StoreSpeed(d, d.StabilityReadSpeed, p.Stability, "StabilityReadSpeed");
-    StoreSpeed(d, d.MaxReadSpeed, p.Max, "MaxReadSpeed");
-    StoreSpeed(d, d.MinReadSpeed, p.Min, "MinReadSpeed");
+    StoreSpeed(d, d.AverageReadSpeed, p.Average, DriveKeyValue::AverageReadSpeed);
+    StoreSpeed(d, d.StabilityReadSpeed, p.Stability, DriveKeyValue::StabilityReadSpeed);
+    StoreSpeed(d, d.MaxReadSpeed, p.Max, DriveKeyValue::MaxReadSpeed);
+    StoreSpeed(d, d.MinReadSpeed, p.Min, DriveKeyValue::MinReadSpeed);
 }
 
 // The positions of one access measurement, drawn under the drive lock: the monitoring cycle draws
 // from the same generator, and only under that lock, so no draw of its comes between these.
 std::vector<int64_t> DrawAccessPositions(DriveRecord& d) {
     std::vector<int64_t> positions(AccessPositions);
-    DriveWriter writer;
+    DriveWriter writer(d);
     ResetRandomSeed();
     for (int64_t& p : positions) p = RandomBlockPosition(d);
     return positions;
@@ -251,7 +254,7 @@ bool MeasureAccessTime(DriveRecord& d) {
     }
     block.reset();
     const AccessTime time = SummariseAccessTimes(std::move(samples), frequency);
-    DriveWriter writer;
+    DriveWriter writer(d);
     d.AverageAccessTime = static_cast<uint8_t>(time.Milliseconds);
     d.AverageAccessTimeFrac = static_cast<uint8_t>(time.Hundredths);
     return true;

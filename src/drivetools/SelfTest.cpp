@@ -21,7 +21,7 @@ std::string SelfTestDurationText(const DriveRecord& d, SelfTestKind kind) {
 }
 
 SelfTestStart StartSelfTest(DriveRecord& d, SelfTestKind kind) {
-    DriveWriter writer;
+    DriveWriter writer(d);
     if (d.HostAdapter == BlockingDriver) return SelfTestStart::BlockingDriver;
     if (d.ShortSelfTestRunning || d.ExtendedSelfTestRunning) return SelfTestStart::AlreadyRunning;
     RandomBlockRead(d);

@@ -12,14 +12,14 @@ struct Feature {
     bool DriveRecord::*Support;
     bool DriveRecord::*Enabled;
     uint8_t DriveRecord::*Level;
-    const char* StoredState;
-    const char* StoredLevel;
+    DriveKeyValue StoredState;  // holds Enabled
+    DriveKeyValue StoredLevel;  // holds Level
 };
 
 const Feature Acoustic = {0x42, 0xC2, &DriveRecord::AAM_Support, &DriveRecord::AAM_Enabled,
-                          &DriveRecord::AAM_Level, "AAM", "AAM_value"};
+                          &DriveRecord::AAM_Level, DriveKeyValue::AAM, DriveKeyValue::AAM_value};
 const Feature Power = {0x05, 0x85, &DriveRecord::APM_Support, &DriveRecord::APM_Enabled,
-                       &DriveRecord::APM_Level, "APM", "APM_value"};
+                       &DriveRecord::APM_Level, DriveKeyValue::APM, DriveKeyValue::APM_value};
 
 bool SetFeatures(DriveRecord& d, uint8_t subcommand, uint8_t value) {
     AtaTaskFile tf{};
@@ -70,15 +70,15 @@ void Resend(DriveRecord& d, const Feature& f) {
 }  // namespace
 
 void ApplyStoredTuning(DriveRecord& d) {
-    if (!DriveValueExists(d, "AAM")) return;
+    if (!DriveValueExists(d, DriveKeyValue::AAM)) return;
     ApplyStored(d, Acoustic);
     ApplyStored(d, Power);
 }
 
 void ReapplyTuning() {
-    for (unsigned i = 0; i < DriveTable.Count; ++i) {
-        DriveRecord& d = *DriveTable.Drives[i];
-        DriveWriter writer;
+    for (unsigned i = 0; i < DriveCount(); ++i) {
+        DriveWriter writer(i);
+        DriveRecord& d = *writer;
         if (d.SmartLost) continue;
         Resend(d, Acoustic);
         Resend(d, Power);
@@ -115,13 +115,13 @@ TuningState CurrentTuning(const DriveRecord& d, TuningFeature feature) {
 bool IsTunable(const DriveRecord& d) { return d.AAM_Support || d.APM_Support; }
 
 void PersistChangedTuning() {
-    DriveWriter writer;
-    for (unsigned i = 0; i < DriveTable.Count; ++i) {
-        DriveRecord& d = *DriveTable.Drives[i];
+    for (unsigned i = 0; i < DriveCount(); ++i) {
+        DriveWriter writer(i);
+        DriveRecord& d = *writer;
         if (!d.PerformanceTestPending) continue;
         for (const Feature* f : {&Acoustic, &Power}) {
-            WriteDriveValue(d, f->StoredState, d.*f->Enabled ? 1 : 0);
-            WriteDriveValue(d, f->StoredLevel, d.*f->Level);
+            StoreDriveField(d, f->StoredState);
+            StoreDriveField(d, f->StoredLevel);
         }
         d.MeasuredThisRun = true;
     }

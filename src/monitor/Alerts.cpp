@@ -53,22 +53,22 @@ const Alert NonCritical = {&DriveRecord::NonCriticalAlertShowing, WarningCaption
 void Conclude(DriveRecord& d, const Alert& alert, int answer) {
     if (alert.Then == Afterwards::CoolingPage && answer == platform::IDYES)
         platform::ShellExecute(ApplicationWindow, "open", VendorAddress("/active_cooling.htm"), "", "", SW_SHOWMAXIMIZED);
-    DriveWriter writer;
+    DriveWriter writer(d);
     switch (alert.Then) {
         case Afterwards::CoolingPage:
             d.MaxRecommendedTempReport = true;
-            WriteDriveValue(d, "MaxRecommendedTempReport", 1);
+            StoreDriveField(d, DriveKeyValue::MaxRecommendedTempReport);
             break;
         // An episode that ended while its box was open is not recorded: the next one alerts again.
         case Afterwards::PreFailureSeen:
             if (!d.PreFailure) break;
-            WriteDriveValue(d, "PreFailureReport", 1);
             d.PreFailureReport = true;
+            StoreDriveField(d, DriveKeyValue::PreFailureReport);
             break;
         case Afterwards::NonCriticalSeen:
             if (!d.Unreliable) break;
-            WriteDriveValue(d, "WarrantyReport", 1);
             d.WarrantyReport = true;
+            StoreDriveField(d, DriveKeyValue::WarrantyReport);
             break;
         case Afterwards::Nothing: break;
     }
@@ -102,7 +102,7 @@ std::string DriveHeader(const DriveRecord& d) {
 void AlertDriveLost(DriveRecord& d) { Raise(d, DriveLost, "Control over the drive has been lost!"); }
 
 void AlertRemap(DriveRecord& d) {
-    WriteDriveValue(d, "Remaped", d.RemappedSectors);
+    StoreDriveField(d, DriveKeyValue::Remaped);
     Raise(d, Remap, std::string("New remapped sector is found!") + " " + BackupAdvice);
 }
 
@@ -113,7 +113,7 @@ void FollowRemapCount(DriveRecord& d, uint32_t previous) {
         WriteLog("Remapped sector count fell from " + std::to_string(previous) + " to " +
                      std::to_string(d.RemappedSectors) + ": a reset counter or another drive, no alert.",
                  &d);
-        WriteDriveValue(d, "Remaped", d.RemappedSectors);
+        StoreDriveField(d, DriveKeyValue::Remaped);
     }
 }
 

@@ -9,58 +9,68 @@
 #include "system/Settings.h"
 
 namespace {
+using V = DriveKeyValue;
+using D = DriveRecord;
+constexpr ValueType Dword = ValueType::Dword;
+}  // namespace
 
-// A result field read and set as the REG_DWORD that stores it.
-template <auto Field>
-uint32_t GetResult(const DriveRecord& d) {
-    return d.*Field;
-}
-template <auto Field>
-void SetResult(DriveRecord& d, uint32_t value) {
-    d.*Field = static_cast<std::remove_reference_t<decltype(d.*Field)>>(value);
-}
-
-// The seven read-test results, in the order a measurement stores them.
-const struct ReadSpeedValue {
-    const char* Name;
-    uint32_t (*Get)(const DriveRecord&);
-    void (*Set)(DriveRecord&, uint32_t);
-} ReadSpeedValues[] = {
-#define RESULT(field) {#field, GetResult<&DriveRecord::field>, SetResult<&DriveRecord::field>}
-    RESULT(AverageReadSpeed),
-    RESULT(BufferingReadSpeed),
-    RESULT(MaxReadSpeed),
-    RESULT(StabilityReadSpeed),
-    RESULT(MinReadSpeed),
-    RESULT(AverageAccessTime),
-    RESULT(AverageAccessTimeFrac),
-#undef RESULT
+const DriveKeyRow DriveKeyTable[DriveKeyValueCount] = {
+    {V::StartMonitoringDate, {"StartMonitoringDate", ValueType::Date}, &D::StartMonitoringDate},
+    {V::PowerOnTimerPeriod, {"PowerOnTimerPeriod_v3", Dword}, &D::PowerOnTimerPeriod},
+    {V::TopTemperature, {"TopTemperature", Dword}, &D::TopTemperature},
+    {V::Remaped, {"Remaped", Dword}, &D::RemappedSectors},  // spelt so by every version
+    {V::PreFailureReport, {"PreFailureReport", Dword}, &D::PreFailureReport},
+    {V::WarrantyReport, {"WarrantyReport", Dword}, &D::WarrantyReport},
+    {V::MaxRecommendedTempReport, {"MaxRecommendedTempReport", Dword}, &D::MaxRecommendedTempReport},
+    {V::PowerOffDetected, {"PowerOffDetected", Dword}, &D::PowerOffDetected},
+    {V::AverageReadSpeed, {"AverageReadSpeed", Dword}, &D::AverageReadSpeed},
+    {V::BufferingReadSpeed, {"BufferingReadSpeed", Dword}, &D::BufferingReadSpeed},
+    {V::MaxReadSpeed, {"MaxReadSpeed", Dword}, &D::MaxReadSpeed},
+    {V::StabilityReadSpeed, {"StabilityReadSpeed", Dword}, &D::StabilityReadSpeed},
+    {V::MinReadSpeed, {"MinReadSpeed", Dword}, &D::MinReadSpeed},
+    {V::AverageAccessTime, {"AverageAccessTime", Dword}, &D::AverageAccessTime},
+    {V::AverageAccessTimeFrac, {"AverageAccessTimeFrac", Dword}, &D::AverageAccessTimeFrac},
+    // Written 0 before a set's first result and 1 after its last, so that a set cut short by a kill
+    // is never taken for a whole one.
+    {V::ReadSpeedsComplete, {"ReadSpeedsComplete", Dword}, {}},
+    {V::AAM, {"AAM", Dword}, &D::AAM_Enabled},
+    {V::AAM_value, {"AAM_value", Dword}, &D::AAM_Level},
+    {V::APM, {"APM", Dword}, &D::APM_Enabled},
+    {V::APM_value, {"APM_value", Dword}, &D::APM_Level},
+    {V::LastReportVersion, {"LastReportVersion", ValueType::Text}, {}},
 };
 
-// Written 0 before a set's first value and 1 after its last, so that a set cut short by a kill is
-// never taken for a whole one.
-constexpr const char* ReadSpeedsComplete = "ReadSpeedsComplete";
+const DriveKeyValue ReadResults[7] = {V::AverageReadSpeed,   V::BufferingReadSpeed, V::MaxReadSpeed,
+                                      V::StabilityReadSpeed, V::MinReadSpeed,       V::AverageAccessTime,
+                                      V::AverageAccessTimeFrac};
+
+namespace {
+
+template <typename Field>
+constexpr bool IsDate = std::is_same_v<Field, SystemTime DriveRecord::*>;
+template <typename Field>
+constexpr bool IsNumber = !IsDate<Field> && !std::is_same_v<Field, std::monostate>;
 
 void LoadStartMonitoringDate(DriveRecord& d) {
-    d.StartMonitoringDate = RegistryDate(d.RegKey, "StartMonitoringDate");
+    LoadDriveField(d, V::StartMonitoringDate);
     if (d.StartMonitoringDate.Year != 0) return;
     platform::GetSystemTime(d.StartMonitoringDate);
-    if (d.RegKey) SetRegistryDate(d.RegKey, "StartMonitoringDate", d.StartMonitoringDate);
+    StoreDriveField(d, V::StartMonitoringDate);
 }
 
 // A stored maximum above 255 is not a temperature this program wrote: it is ignored.
 void LoadTopTemperature(DriveRecord& d) {
-    const uint32_t stored = DriveValue(d, "TopTemperature");
+    const uint32_t stored = DriveValue(d, V::TopTemperature);
     if (stored <= 255 && stored > d.TopTemperature) d.TopTemperature = static_cast<uint8_t>(stored);
     if (d.Temperature > d.TopTemperature) d.TopTemperature = d.Temperature;
 }
 
 // A stored "alert seen" whose condition no longer holds (it cleared while the program was off) is
 // cleared, so that the next episode alerts again.
-bool LoadEpisodeFlag(DriveRecord& d, const char* name, bool conditionHolds) {
-    if (DriveValue(d, name) == 0) return false;
+bool LoadEpisodeFlag(DriveRecord& d, DriveKeyValue flag, bool conditionHolds) {
+    if (DriveValue(d, flag) == 0) return false;
     if (conditionHolds) return true;
-    WriteDriveValue(d, name, 0);
+    WriteDriveValue(d, flag, 0);
     return false;
 }
 
@@ -68,10 +78,10 @@ bool LoadEpisodeFlag(DriveRecord& d, const char* name, bool conditionHolds) {
 // stored without an alert.
 void CompareStoredRemaps(DriveRecord& d) {
     if (d.RemapIndex == 0) return;
-    if (DriveValueExists(d, "Remaped"))
-        FollowRemapCount(d, DriveValue(d, "Remaped"));
+    if (DriveValueExists(d, V::Remaped))
+        FollowRemapCount(d, DriveValue(d, V::Remaped));
     else
-        WriteDriveValue(d, "Remaped", d.RemappedSectors);
+        StoreDriveField(d, V::Remaped);
 }
 
 // Taken only as a whole set. A set without the completeness value was written by an earlier
@@ -79,15 +89,15 @@ void CompareStoredRemaps(DriveRecord& d) {
 // taken, since this version always writes the value (0) before the first of its own, and measuring
 // every drive again after an update would cost each of them a minute of reads for nothing.
 bool StoredReadSpeedsWhole(const DriveRecord& d) {
-    for (const ReadSpeedValue& v : ReadSpeedValues)
-        if (!DriveValueExists(d, v.Name)) return false;
-    return !DriveValueExists(d, ReadSpeedsComplete) || DriveValue(d, ReadSpeedsComplete) == 1;
+    for (const DriveKeyValue v : ReadResults)
+        if (!DriveValueExists(d, v)) return false;
+    return !DriveValueExists(d, V::ReadSpeedsComplete) || DriveValue(d, V::ReadSpeedsComplete) == 1;
 }
 
 void LoadReadSpeeds(DriveRecord& d) {
     const bool whole = StoredReadSpeedsWhole(d);
     if (whole)
-        for (const ReadSpeedValue& v : ReadSpeedValues) v.Set(d, DriveValue(d, v.Name));
+        for (const DriveKeyValue v : ReadResults) LoadDriveField(d, v);
     d.PerformanceTestPending = !whole;
     d.MeasuredThisRun = !whole;
 }
@@ -105,28 +115,74 @@ void OpenDriveKey(DriveRecord& d) {
 void LoadDriveState(DriveRecord& d) {
     OpenDriveKey(d);
     LoadStartMonitoringDate(d);
-    if (!d.IsNVMe && d.PowerTimeIndex != 0) d.PowerOnTimerPeriod = DriveValue(d, "PowerOnTimerPeriod_v3");
+    if (!d.IsNVMe && d.PowerTimeIndex != 0) LoadDriveField(d, V::PowerOnTimerPeriod);
     LoadTopTemperature(d);
-    d.PreFailureReport = LoadEpisodeFlag(d, "PreFailureReport", d.PreFailure);
-    d.WarrantyReport = LoadEpisodeFlag(d, "WarrantyReport", d.Unreliable);
+    d.PreFailureReport = LoadEpisodeFlag(d, V::PreFailureReport, d.PreFailure);
+    d.WarrantyReport = LoadEpisodeFlag(d, V::WarrantyReport, d.Unreliable);
     CompareStoredRemaps(d);
     LoadReadSpeeds(d);
-    d.MaxRecommendedTempReport = DriveValue(d, "MaxRecommendedTempReport") != 0;
-    d.PowerOffDetected = DriveValue(d, "PowerOffDetected") != 0;
+    LoadDriveField(d, V::MaxRecommendedTempReport);
+    LoadDriveField(d, V::PowerOffDetected);
 }
 
-uint32_t DriveValue(const DriveRecord& d, const char* name) { return d.RegKey ? RegistryDword(d.RegKey, name) : 0; }
+const DriveKeyRow& DriveKeyRowOf(DriveKeyValue value) { return DriveKeyTable[static_cast<size_t>(value)]; }
 
-bool DriveValueExists(const DriveRecord& d, const char* name) {
-    return d.RegKey != 0 && RegistryValueExists(d.RegKey, name);
+uint32_t DriveValue(const DriveRecord& d, DriveKeyValue v) {
+    return d.RegKey ? StoredDword(d.RegKey, DriveKeyRowOf(v).Value) : 0;
 }
 
-void WriteDriveValue(const DriveRecord& d, const char* name, uint32_t value) {
-    if (d.RegKey) SetRegistryDword(d.RegKey, name, value);
+std::string DriveText(const DriveRecord& d, DriveKeyValue v) {
+    return d.RegKey ? StoredText(d.RegKey, DriveKeyRowOf(v).Value) : std::string();
+}
+
+bool DriveValueExists(const DriveRecord& d, DriveKeyValue v) {
+    return d.RegKey != 0 && IsStored(d.RegKey, DriveKeyRowOf(v).Value);
+}
+
+void WriteDriveValue(const DriveRecord& d, DriveKeyValue v, uint32_t number) {
+    if (d.RegKey) StoreDword(d.RegKey, DriveKeyRowOf(v).Value, number);
+}
+
+void WriteDriveText(const DriveRecord& d, DriveKeyValue v, const std::string& text) {
+    if (d.RegKey) StoreText(d.RegKey, DriveKeyRowOf(v).Value, text);
+}
+
+uint32_t DriveFieldNumber(const DriveRecord& d, DriveKeyValue v) {
+    return std::visit(
+        [&](auto field) -> uint32_t {
+            if constexpr (IsNumber<decltype(field)>) return d.*field;
+            return 0;
+        },
+        DriveKeyRowOf(v).Field);
+}
+
+// A stored number too large for its field is cut to the field's width, as it always was.
+void LoadDriveField(DriveRecord& d, DriveKeyValue v) {
+    const DriveKeyRow& row = DriveKeyRowOf(v);
+    std::visit(
+        [&](auto field) {
+            using Field = decltype(field);
+            if constexpr (IsDate<Field>) d.*field = d.RegKey ? StoredDate(d.RegKey, row.Value) : SystemTime{};
+            if constexpr (IsNumber<Field>)
+                d.*field = static_cast<std::remove_reference_t<decltype(d.*field)>>(DriveValue(d, v));
+        },
+        row.Field);
+}
+
+void StoreDriveField(const DriveRecord& d, DriveKeyValue v) {
+    const DriveKeyRow& row = DriveKeyRowOf(v);
+    if (!d.RegKey) return;
+    std::visit(
+        [&](auto field) {
+            using Field = decltype(field);
+            if constexpr (IsDate<Field>) StoreDate(d.RegKey, row.Value, d.*field);
+            if constexpr (IsNumber<Field>) StoreDword(d.RegKey, row.Value, d.*field);
+        },
+        row.Field);
 }
 
 void StoreReadSpeeds(const DriveRecord& d) {
-    WriteDriveValue(d, ReadSpeedsComplete, 0);
-    for (const ReadSpeedValue& v : ReadSpeedValues) WriteDriveValue(d, v.Name, v.Get(d));
-    WriteDriveValue(d, ReadSpeedsComplete, 1);
+    WriteDriveValue(d, V::ReadSpeedsComplete, 0);
+    for (const DriveKeyValue v : ReadResults) StoreDriveField(d, v);
+    WriteDriveValue(d, V::ReadSpeedsComplete, 1);
 }

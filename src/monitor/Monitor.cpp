@@ -19,7 +19,6 @@
 #include "smart/PowerOnTime.h"
 #include "smart/SmartData.h"
 #include "system/FileUtils.h"
-#include "system/RegUtils.h"
 #include "system/Settings.h"
 
 std::atomic<uint32_t> CycleCounter{0};
@@ -134,7 +133,7 @@ void RecordTemperature(DriveRecord& d, uint8_t before) {
     if (d.Temperature == 0) return;
     if (d.Temperature > d.TopTemperature) {
         d.TopTemperature = d.Temperature;
-        WriteDriveValue(d, "TopTemperature", d.TopTemperature);
+        StoreDriveField(d, DriveKeyValue::TopTemperature);
     }
     if (!d.MaxRecommendedTempReport && d.Temperature >= d.TemperatureLimit) AlertTemperature(d);
 }
@@ -143,12 +142,12 @@ void RecordTemperature(DriveRecord& d, uint8_t before) {
 void FollowEpisodes(DriveRecord& d, bool wasPreFailure, bool wasUnreliable) {
     if (wasPreFailure && !d.PreFailure) {
         d.PreFailureReport = false;
-        WriteDriveValue(d, "PreFailureReport", 0);
+        StoreDriveField(d, DriveKeyValue::PreFailureReport);
     }
     if (d.PreFailure && !d.PreFailureReport) AlertPreFailure(d);
     if (wasUnreliable && !d.Unreliable) {
         d.WarrantyReport = false;
-        WriteDriveValue(d, "WarrantyReport", 0);
+        StoreDriveField(d, DriveKeyValue::WarrantyReport);
     }
     if (!d.PreFailure && d.Unreliable && !d.WarrantyReport) AlertNonCritical(d);
 }
@@ -160,7 +159,7 @@ void TimePowerOnCounter(DriveRecord& d) {
         RestartPowerOnCalibration(d);
         CycleCounter = 0;
     }
-    if (CalibratePowerOnTimer(d, platform::GetTickCount())) WriteDriveValue(d, "PowerOnTimerPeriod_v3", d.PowerOnTimerPeriod);
+    if (CalibratePowerOnTimer(d, platform::GetTickCount())) StoreDriveField(d, DriveKeyValue::PowerOnTimerPeriod);
 }
 
 // An awake drive: the new value page, evaluated and compared with the one before. False when this
@@ -259,7 +258,7 @@ bool RecordReadings(DriveRecord& d, const DriveReadings& r) {
     if (d.Sleeping) {  // not read, so as not to wake it
         if (!d.PowerOffDetected) {
             d.PowerOffDetected = true;
-            WriteDriveValue(d, "PowerOffDetected", 1);
+            StoreDriveField(d, DriveKeyValue::PowerOffDetected);
         }
     } else if (!RefreshDrive(d, r)) {
         return false;
@@ -272,13 +271,13 @@ bool RecordReadings(DriveRecord& d, const DriveReadings& r) {
 void MonitorDrive(DriveRecord& d) {
     DriveBefore before;
     {
-        DriveReader reader;
+        DriveReader reader(d);
         if (d.SmartLost) return;
         before = BeforeReading(d);
     }
     DriveReadings r;
     if (!QueryPowerState(d, r.On)) {
-        DriveWriter writer;
+        DriveWriter writer(d);
         d.SmartLost = true;
         WriteLog("GetDevicePowerState failed.", &d);
         AlertDriveLost(d);
@@ -291,7 +290,7 @@ void MonitorDrive(DriveRecord& d) {
     ReadDrive(d, before, r);
     bool keepReading = false;
     {
-        DriveWriter writer;
+        DriveWriter writer(d);
         keepReading = RecordReadings(d, r);
     }
     if (keepReading) RandomBlockRead(d);
@@ -304,11 +303,11 @@ bool PromptShowing(bool (*showing)()) { return showing && showing(); }
 void RunHourlyStep() {
     const std::string version = ProgramVersion();
     unsigned unpublished = 0;
-    for (unsigned i = 0; i < DriveTable.Count; ++i) {
-        DriveRecord& d = *DriveTable.Drives[i];
-        DriveWriter writer;
+    for (unsigned i = 0; i < DriveCount(); ++i) {
+        DriveWriter writer(i);
+        const DriveRecord& d = *writer;
         if (d.SmartLost) continue;
-        if ((d.RegKey ? RegistryText(d.RegKey, "LastReportVersion") : std::string()) != version) ++unpublished;
+        if (DriveText(d, DriveKeyValue::LastReportVersion) != version) ++unpublished;
     }
     if (unpublished > 0) {
         if (Callouts.PublishPrompt && !PromptShowing(Callouts.PublishPromptShowing))
@@ -355,7 +354,7 @@ void RandomBlockRead(DriveRecord& d) {
 }
 
 void RunMonitorCycle() {
-    for (unsigned i = 0; i < DriveTable.Count; ++i) MonitorDrive(*DriveTable.Drives[i]);
+    for (unsigned i = 0; i < DriveCount(); ++i) MonitorDrive(DriveForCommands(i));
     if (Callouts.RefreshDriveIcons) Callouts.RefreshDriveIcons();
     if (SkipNextCycle.exchange(false)) return;
     if (++CycleCounter % CyclesPerHour != 0) return;

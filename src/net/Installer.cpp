@@ -149,6 +149,12 @@ void CreateLogonTask(const std::string& folder, const std::string& executable) {
     DeleteFile(definition);
 }
 
+// The values of the uninstall entry an update changes.
+void WriteSizeAndVersion(HKey key, const std::string& executable) {
+    SetRegistryDword(key, "EstimatedSize", SizeInKilobytes(executable));
+    SetRegistryText(key, "DisplayVersion", Running.Text);
+}
+
 bool WriteUninstallEntry(const std::string& executable) {
     HKey key = 0;
     if (RegCreateKeyEx(HKEY_LOCAL_MACHINE, UninstallKeyPath(), KEY_ALL_ACCESS, key) != ERROR_SUCCESS) return false;
@@ -158,8 +164,7 @@ bool WriteUninstallEntry(const std::string& executable) {
     SetRegistryDword(key, "NoRepair", 1);
     SetRegistryText(key, "Publisher", Names.PublisherName);
     SetRegistryText(key, "DisplayIcon", executable + ",0");
-    SetRegistryDword(key, "EstimatedSize", SizeInKilobytes(executable));
-    SetRegistryText(key, "DisplayVersion", Running.Text);
+    WriteSizeAndVersion(key, executable);
     RegCloseKey(key);
     return true;
 }
@@ -183,7 +188,7 @@ bool InstallFresh() {
     if (Names.CreateTask) CreateLogonTask(folder, executable);
     HKey settings = 0;
     if (RegCreateKeyEx(HKEY_LOCAL_MACHINE, SettingsPath(), KEY_ALL_ACCESS, settings) == ERROR_SUCCESS) {
-        SetRegistryText(settings, "InstallationPath", executable);
+        StoreText(settings, Setting(SettingsKeyValue::InstallationPath), executable);
         RegCloseKey(settings);
     }
     WriteUninstallEntry(executable);
@@ -203,8 +208,7 @@ bool InstallUpdate() {
     SetFileAttributes(InstalledPath, FILE_ATTRIBUTE_NORMAL);
     HKey key = 0;
     if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, UninstallKeyPath(), KEY_SET_VALUE, key) == ERROR_SUCCESS) {
-        SetRegistryDword(key, "EstimatedSize", SizeInKilobytes(InstalledPath));
-        SetRegistryText(key, "DisplayVersion", Running.Text);
+        WriteSizeAndVersion(key, InstalledPath);
         RegCloseKey(key);
     }
     ShowInformation("The update was completed successfully.");
@@ -280,7 +284,7 @@ bool RunInstaller(const InstallerNames& names, const std::string& commandLine) {
     HKey key = 0;
     if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, SettingsPath(), SettingsKeyAccess, key) != ERROR_SUCCESS) return InstallFresh();
     SettingsKey = key;
-    InstalledPath = RegistryText(SettingsKey, "InstallationPath");
+    InstalledPath = StoredText(SettingsKey, Setting(SettingsKeyValue::InstallationPath));
     if (FirstArgument(commandLine) == UninstallArgument) return Uninstall();
     if (SamePath(RunningPath, InstalledPath)) return RegisterInstance();
     if (!IsExistingFile(InstalledPath)) return InstallFresh();

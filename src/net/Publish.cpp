@@ -8,6 +8,7 @@
 #include "device/DriveRecord.h"
 #include "knowledge/VendorSite.h"
 #include "monitor/Alerts.h"
+#include "monitor/DriveState.h"
 #include "monitor/Monitor.h"
 #include "net/NetCalls.h"
 #include "net/Update.h"
@@ -17,7 +18,6 @@
 #include "platform/UserInterface.h"
 #include "system/FileUtils.h"
 #include "system/OSInfo.h"
-#include "system/RegUtils.h"
 
 using namespace platform;
 
@@ -68,19 +68,18 @@ bool ReadVendorVersion(std::string& remote) {
 
 // A drive whose power-on counter is not yet calibrated has no operating time to publish.
 bool AnyDriveCalibrating() {
-    DriveReader reader;
-    for (unsigned i = 0; i < DriveTable.Count; ++i) {
-        const DriveRecord& d = *DriveTable.Drives[i];
-        if (d.PowerTimeIndex != 0 && d.PowerOnTimerPeriod == 0) return true;
+    for (unsigned i = 0; i < DriveCount(); ++i) {
+        const DriveReader d(i);
+        if (d->PowerTimeIndex != 0 && d->PowerOnTimerPeriod == 0) return true;
     }
     return false;
 }
 
 // A drive measured at this start is published with that measurement; every other one is measured again.
 void MarkDrivesForReadTests() {
-    for (unsigned i = 0; i < DriveTable.Count; ++i) {
-        DriveWriter writer;
-        DriveRecord& d = *DriveTable.Drives[i];
+    for (unsigned i = 0; i < DriveCount(); ++i) {
+        DriveWriter writer(i);
+        DriveRecord& d = *writer;
         if (d.MeasuredThisRun) d.MeasuredThisRun = d.PerformanceTestPending = false;
         else d.PerformanceTestPending = true;
     }
@@ -88,7 +87,7 @@ void MarkDrivesForReadTests() {
 
 std::string BlockOfAllDrives() {
     std::vector<DriveRecord> drives;
-    for (unsigned i = 0; i < DriveTable.Count; ++i) drives.push_back(SnapshotDrive(i));
+    for (unsigned i = 0; i < DriveCount(); ++i) drives.push_back(SnapshotDrive(i));
     std::vector<const DriveRecord*> pointers;
     for (const DriveRecord& d : drives) pointers.push_back(&d);
     return BuildPublishBlock(CurrentPublishHeader(), pointers);
@@ -166,7 +165,7 @@ void PublishData() {
         SetPublishEnabled(true);
         return;
     }
-    const bool drivesPresent = DriveTable.Count > 0;
+    const bool drivesPresent = DriveCount() > 0;
     if (drivesPresent) {
         if (AnyDriveCalibrating()) {
             MessageBox(0, OneHourText, InfoCaption, CommandBoxFlags);
@@ -200,10 +199,9 @@ void UploadData(const std::string& text, const std::string& block) {
 
 void MarkPublished() {
     const std::string version = ProgramVersion();
-    DriveReader reader;
-    for (unsigned i = 0; i < DriveTable.Count; ++i) {
-        const DriveRecord& d = *DriveTable.Drives[i];
-        if (d.RegKey) SetRegistryText(d.RegKey, "LastReportVersion", version);
+    for (unsigned i = 0; i < DriveCount(); ++i) {
+        const DriveReader d(i);
+        WriteDriveText(*d, DriveKeyValue::LastReportVersion, version);
     }
 }
 

@@ -44,7 +44,7 @@ const char PromptText[] = "A new version of KORVANTE is available. Update progra
 
 // Without drives the program runs in diagnostic mode, where the installer does not run and the
 // captions carry no name.
-std::string DisplayName() { return DriveTable.Count > 0 ? ProgramName : ""; }
+std::string DisplayName() { return DriveCount() > 0 ? ProgramName : ""; }
 
 std::string SiteBase() { return VendorAddress("/"); }
 

@@ -90,3 +90,29 @@ bool SetRegistryDate(HKey key, const std::string& name, const SystemTime& date) 
     }
     return RegSetValueEx(key, name, REG_BINARY, data) == ERROR_SUCCESS;
 }
+
+bool IsStored(HKey key, const PersistedValue& value) { return RegistryValueExists(key, value.Name); }
+
+uint32_t StoredDword(HKey key, const PersistedValue& value) {
+    return value.Type == ValueType::Dword ? RegistryDword(key, value.Name) : 0;
+}
+
+std::string StoredText(HKey key, const PersistedValue& value) {
+    return value.Type == ValueType::Text ? RegistryText(key, value.Name) : std::string();
+}
+
+SystemTime StoredDate(HKey key, const PersistedValue& value) {
+    return value.Type == ValueType::Date ? RegistryDate(key, value.Name) : SystemTime{};
+}
+
+bool StoreDword(HKey key, const PersistedValue& value, uint32_t number) {
+    return value.Type == ValueType::Dword && SetRegistryDword(key, value.Name, number);
+}
+
+bool StoreText(HKey key, const PersistedValue& value, const std::string& text) {
+    return value.Type == ValueType::Text && SetRegistryText(key, value.Name, text);
+}
+
+bool StoreDate(HKey key, const PersistedValue& value, const SystemTime& date) {
+    return value.Type == ValueType::Date && SetRegistryDate(key, value.Name, date);
+}

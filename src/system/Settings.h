@@ -1,11 +1,14 @@
-// The user's four settings as process-wide values. The user-interface thread writes them; the
-// monitoring thread and the alert threads read them, so each is an atomic flag. The interpretation
-// never reads them: what it needs comes in as an argument.
+// The user's four settings as process-wide values, and the table of the settings key's values. The
+// user-interface thread writes the settings; the monitoring thread and the alert threads read them,
+// so each is an atomic flag. The interpretation never reads them: what it needs comes in as an
+// argument.
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 
 #include "platform/Registry.h"
+#include "system/RegUtils.h"
 
 struct SettingsType {
     std::atomic<bool> Fahrenheit{false};           // temperatures in degrees Fahrenheit
@@ -24,3 +27,27 @@ void ResetSettings();
 extern platform::HKey SettingsKey;
 // Opens (creating it when missing) the settings key with full access; false when it cannot.
 bool OpenSettingsKey();
+
+// Every value of the settings key; InstallationSuccess is the last.
+enum class SettingsKeyValue : uint8_t {
+    Fahrenheit,
+    ShowHottestDiskOnly,
+    ShowCPU_usage,
+    CheckUpdate,
+    InstallationPath,     // where the installer copied the program
+    InstallationSuccess,  // the installed copy has had its first start
+};
+constexpr std::size_t SettingsKeyValueCount = static_cast<std::size_t>(SettingsKeyValue::InstallationSuccess) + 1;
+
+struct SettingsKeyRow {
+    SettingsKeyValue Id;
+    PersistedValue Value;
+    std::atomic<bool> SettingsType::*Flag;  // the setting the value holds; null for the installer's
+};
+
+// One row per value, in the order of SettingsKeyValue.
+extern const SettingsKeyRow SettingsKeyTable[SettingsKeyValueCount];
+
+const SettingsKeyRow& SettingsKeyRowOf(SettingsKeyValue value);
+// The value's name and type, for the PersistedValue functions of system/RegUtils.h.
+const PersistedValue& Setting(SettingsKeyValue value);

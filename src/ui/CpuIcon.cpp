@@ -66,7 +66,7 @@ void StopSampler() {
 void SwitchSettingOff() {
     WriteLog("NtQuerySystemInformation not supported.");
     Settings.ShowCPU_usage = false;
-    SetRegistryDword(SettingsKey, "ShowCPU_usage", 0);
+    StoreDword(SettingsKey, Setting(SettingsKeyValue::ShowCPU_usage), 0);
 }
 
 // Caller holds CpuLock.

@@ -9,7 +9,8 @@ constexpr int SW_SHOW = 5;
 }  // namespace
 
 void OpenDatabasePages() {
-    for (unsigned i = 0; i < DriveTable.Count; ++i)
-        platform::ShellExecute(0, std::string(), DatabaseAddress(*DriveTable.Drives[i]), std::string(), std::string(),
-                               SW_SHOW);
+    for (unsigned i = 0; i < DriveCount(); ++i) {
+        const std::string address = DatabaseAddress(*DriveReader(i));
+        platform::ShellExecute(0, std::string(), address, std::string(), std::string(), SW_SHOW);
+    }
 }

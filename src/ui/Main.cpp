@@ -92,7 +92,7 @@ const Control Buttons[] = {
 
 bool AnyDialogOpen() { return SettingsDialog || TuningDialog || DiagnosticsDialog; }
 
-bool DrivesPresent() { return DriveTable.Count > 0; }
+bool DrivesPresent() { return DriveCount() > 0; }
 
 void SetButtonsEnabled(std::initializer_list<MainControl> ids, bool enabled) {
     for (const MainControl id : ids) EnableWindow(GetDlgItem(MainWindow, id), enabled);
@@ -151,18 +151,9 @@ void RestartForDeviceChange() {
     if (Kind == ProgramKind::Installed) RestartViaTask();
 }
 
-// The record owns its drive's handle: closing it there keeps the record from closing it again later.
-void CloseDriveHandle(Handle handle) {
-    DriveWriter writer;
-    for (unsigned i = 0; i < DriveTable.Count; ++i) {
-        DriveRecord& d = *DriveTable.Drives[i];
-        if (static_cast<Handle>(d.Handle) == handle) {
-            DriveCallSlot slot;  // not while the monitoring cycle reads the drive
-            d.Handle.Reset(0);
-            return;
-        }
-    }
-    CloseHandle(handle);
+// The table owns its drives' handles: closing one there keeps the table from closing it again later.
+void CloseDeviceHandle(Handle handle) {
+    if (!CloseDriveHandle(handle)) CloseHandle(handle);
 }
 
 bool OnDeviceChange(WParam event, LParam l, LParam& result) {
@@ -171,7 +162,7 @@ bool OnDeviceChange(WParam event, LParam l, LParam& result) {
     const bool ofDrive = broadcast.DeviceType == DBT_DEVTYP_DEVICEINTERFACE || broadcast.DeviceType == DBT_DEVTYP_HANDLE;
     if (event == DBT_DEVICEQUERYREMOVE && broadcast.DeviceType == DBT_DEVTYP_HANDLE) {
         StopMonitorTimer();  // the drive's handle goes, so that the device can be removed
-        CloseDriveHandle(broadcast.DeviceHandle);
+        CloseDeviceHandle(broadcast.DeviceHandle);
         result = 1;
         return true;
     }
@@ -260,8 +251,8 @@ void EndWithBox(const char* text) {
 }
 
 void FirstStartAfterInstallation() {
-    if (RegistryValueExists(SettingsKey, "InstallationSuccess")) return;
-    SetRegistryDword(SettingsKey, "InstallationSuccess", 1);
+    if (IsStored(SettingsKey, Setting(SettingsKeyValue::InstallationSuccess))) return;
+    StoreDword(SettingsKey, Setting(SettingsKeyValue::InstallationSuccess), 1);
     FirstRunTrayRegistration();
     ShowBalloon(InfoCaption, "The installation was completed successfully.", NIIF_INFO, 0);
 }
@@ -276,7 +267,7 @@ bool StartResident(const std::string& commandLine) {
     else if (!DispatchInstaller(commandLine)) return false;
     LoadSettings();
     if (!GetProcessIdleTasks()) EnableWindow(GetDlgItem(MainWindow, DefragmentationId), false);
-    for (unsigned i = 0; i < DriveTable.Count; ++i) LoadPersistedDriveState(*DriveTable.Drives[i]);
+    for (unsigned i = 0; i < DriveCount(); ++i) LoadPersistedDriveState(DriveForCommands(i));
     RunPerformanceWindow();
     SetWindowLong(MainWindow, GWL_STYLE, GetWindowLong(MainWindow, GWL_STYLE) & ~(WS_MAXIMIZEBOX | WS_THICKFRAME));
     ApplicationWindow = MainWindow;
@@ -326,7 +317,7 @@ int RunProgram(const std::string& commandLine, ProgramKind kind) {
     }
     DeviceNotificationWindow = MainWindow;  // each drive's handle notification comes here
     ScanDrives();
-    if (DriveTable.Count == 0) {
+    if (DriveCount() == 0) {
         if (commandLine == "UnInstall" && Kind == ProgramKind::Installed) DispatchInstaller(commandLine);
         BuildReport();  // says why, with only "Publish" live; the window stays resizable
     } else if (!StartResident(commandLine)) {
@@ -349,7 +340,7 @@ bool CreateMainWindow() {
 }
 
 void LoadPersistedDriveState(DriveRecord& drive) {
-    DriveWriter writer;
+    DriveWriter writer(drive);
     LoadDriveState(drive);
     ApplyStoredTuning(drive);
 }

@@ -129,7 +129,7 @@ const Measurement Measurements[] = {
 bool MeasureDrive(Progress& p, DriveRecord& d) {
     std::string model;
     {
-        DriveReader reader;
+        DriveReader reader(d);
         model = d.Model;
     }
     AppendProgress(p, "\r\nModel - " + model, false);
@@ -139,7 +139,7 @@ bool MeasureDrive(Progress& p, DriveRecord& d) {
         const bool ok = m.Run(d);
         std::string figure = "failed";
         if (ok) {
-            DriveReader reader;
+            DriveReader reader(d);
             figure = m.Figure(d);
         }
         AppendProgress(p, figure, true);
@@ -153,9 +153,9 @@ bool IsCandidate(const DriveRecord& d) { return d.PerformanceTestPending && !d.S
 // The candidates in table order, each woken by one read and a flush.
 std::vector<DriveRecord*> WakeCandidates() {
     std::vector<DriveRecord*> candidates;
-    for (unsigned i = 0; i < DriveTable.Count; ++i) {
-        DriveRecord& d = *DriveTable.Drives[i];
-        DriveWriter writer;
+    for (unsigned i = 0; i < DriveCount(); ++i) {
+        DriveWriter writer(i);
+        DriveRecord& d = *writer;
         if (!IsCandidate(d)) continue;
         candidates.push_back(&d);
         RandomBlockRead(d);
@@ -166,7 +166,7 @@ std::vector<DriveRecord*> WakeCandidates() {
 
 // Write failures are ignored: the flag is cleared all the same.
 void StoreResults(DriveRecord& d) {
-    DriveWriter writer;
+    DriveWriter writer(d);
     StoreReadSpeeds(d);
     d.PerformanceTestPending = false;
 }

@@ -2,7 +2,6 @@
 #include "ui/ProcessState.h"
 
 #include "device/DiagnosticLog.h"
-#include "device/DriveRecord.h"
 #include "device/TIOCTL.h"
 #include "discovery/Scan.h"
 #include "monitor/Monitor.h"
@@ -28,9 +27,8 @@ void ResetProcessState() {
     ResetUpdate();
     ResetPublishing();
     ResetNetCalls();
-    ClearDriveTable();
+    ResetScan();
     ClearGlobalLog();
     SelfTestThrottled = false;
-    DeviceNotificationWindow = 0;
     ResetSettings();
 }

@@ -440,24 +440,15 @@ void AddOther(ReportDocument& doc, const DriveRecord& d, const std::string& driv
 
 // --- The drive table ---
 
-unsigned TableCount() {
-    DriveReader reader;
-    return DriveTable.Count;
-}
-
 void WriteDriveLog(unsigned index, const std::vector<std::string>& entries) {
-    DriveWriter writer;
-    for (const std::string& entry : entries) WriteLog(entry, DriveTable.Drives[index].get());
+    DriveWriter writer(index);
+    for (const std::string& entry : entries) WriteLog(entry, &*writer);
 }
 
-std::string DriveLog(unsigned index) {
-    DriveReader reader;
-    return DriveLogText(*DriveTable.Drives[index]);
-}
+std::string DriveLog(unsigned index) { return DriveLogText(*DriveReader(index)); }
 
 void StoreInstability(unsigned index, unsigned percent) {
-    DriveWriter writer;
-    DriveTable.Drives[index]->ReadInstability = static_cast<uint8_t>(std::min(percent, 255u));
+    DriveWriter(index)->ReadInstability = static_cast<uint8_t>(std::min(percent, 255u));
 }
 
 // One drive's section, from a snapshot of its record; the instability and the log lines go back into
@@ -588,7 +579,7 @@ unsigned ReadInstabilityPercent(unsigned averageSpeed, unsigned stableSpeed) {
 
 ReportDocument BuildReportDocument(ReportDepth depth, const std::vector<std::string>& unrecognisedDisks) {
     ReportDocument doc{{}, depth};
-    const unsigned count = TableCount();
+    const unsigned count = DriveCount();
     if (count == 0) {
         AddText(doc, "", false, NoDriveMessage, true);
         AddGlobalLog(doc);

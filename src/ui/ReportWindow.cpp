@@ -59,7 +59,7 @@ void BuildReport() {
     const bool expert = SendMessage(GetDlgItem(MainWindow, ExpertModeId), BM_GETCHECK, 0, 0) == BST_CHECKED;
     SetMainWindowCaption(expert ? "KORVANTE :: Expert mode" : "KORVANTE");
     ReportDepth depth = expert ? ReportDepth::Expert : ReportDepth::Normal;
-    if (DriveTable.Count == 0) {
+    if (DriveCount() == 0) {
         DisableDriveCommands();
         StopMonitorTimer();
         depth = ReportDepth::Expert;  // the diagnostic report

@@ -63,7 +63,7 @@ SelfTestKind CheckedKind(HWnd dialog) {
 }
 
 void ShowDrive(HWnd dialog) {
-    if (SelectedDrive(dialog) >= DriveTable.Count) return;
+    if (SelectedDrive(dialog) >= DriveCount()) return;
     const DriveRecord d = SnapshotDrive(SelectedDrive(dialog));
     EnableWindow(GetDlgItem(dialog, SelfTestGroupId), d.SelfTestSupport);
     for (const PanelControl& c : Panel) EnableWindow(GetDlgItem(dialog, c.Id), d.SelfTestSupport);
@@ -72,8 +72,8 @@ void ShowDrive(HWnd dialog) {
 
 void Start(HWnd dialog) {
     const unsigned index = SelectedDrive(dialog);
-    if (index >= DriveTable.Count) return;
-    switch (StartSelfTest(*DriveTable.Drives[index], CheckedKind(dialog))) {
+    if (index >= DriveCount()) return;
+    switch (StartSelfTest(DriveForCommands(index), CheckedKind(dialog))) {
         case SelfTestStart::BlockingDriver: MessageBox(dialog, BlockingDriverText, InfoCaption, InfoBox); return;
         case SelfTestStart::AlreadyRunning: MessageBox(dialog, AlreadyRunningText, InfoCaption, InfoBox); return;
         case SelfTestStart::Throttled: MessageBox(dialog, ThrottledText, InfoCaption, InfoBox); break;
@@ -106,7 +106,7 @@ HWnd CreateSelfTestDialog() {
     if (!dialog) return 0;
     DiagnosticsDialog = dialog;
     std::vector<std::string> captions;
-    for (unsigned i = 0; i < DriveTable.Count; ++i) captions.push_back(SnapshotDrive(i).Caption);
+    for (unsigned i = 0; i < DriveCount(); ++i) captions.push_back(DriveReader(i)->Caption);
     bool made = AddDriveList(dialog, 8, 8, 543, SelfTestDriveListId, captions) &&
                 AddDialogControl(dialog, ButtonClass, "", BS_GROUPBOX, GroupX, GroupY, 543, 52, SelfTestGroupId);
     for (const PanelControl& c : Panel)

@@ -19,10 +19,9 @@ constexpr char SettingsCaption[] = "KORVANTE :: Settings";
 constexpr int BoxLeft = 20, RightMargin = 12, ClientHeight = 125;
 constexpr int CheckMarkGap = 6;  // between the check mark and the caption
 
-// One setting: its flag, its value under the settings key, its check box.
+// One setting: its value under the settings key (which holds its flag), its check box.
 struct SettingItem {
-    std::atomic<bool> SettingsType::*Flag;
-    const char* ValueName;
+    SettingsKeyValue Value;
     SettingsControl Id;
     const char* Caption;
     int Y;
@@ -31,18 +30,19 @@ struct SettingItem {
 
 // In the order the values are written.
 const SettingItem Items[] = {
-    {&SettingsType::Fahrenheit, "Fahrenheit", FahrenheitBoxId, "Use Fahrenheit temperature scale", 17, false},
-    {&SettingsType::ShowHottestDiskOnly, "ShowHottestDiskOnly", HottestDiskOnlyBoxId,
-     "Show the icon of the hottest disk only", 41, false},
-    {&SettingsType::ShowCPU_usage, "ShowCPU_usage", CpuUsageBoxId, "Show CPU usage", 65, false},
-    {&SettingsType::CheckUpdate, "CheckUpdate", CheckUpdateBoxId, "Check for updates", 89, true},
+    {SettingsKeyValue::Fahrenheit, FahrenheitBoxId, "Use Fahrenheit temperature scale", 17, false},
+    {SettingsKeyValue::ShowHottestDiskOnly, HottestDiskOnlyBoxId, "Show the icon of the hottest disk only", 41, false},
+    {SettingsKeyValue::ShowCPU_usage, CpuUsageBoxId, "Show CPU usage", 65, false},
+    {SettingsKeyValue::CheckUpdate, CheckUpdateBoxId, "Check for updates", 89, true},
 };
 
-bool StoredSetting(const SettingItem& item) { return (RegistryDword(SettingsKey, item.ValueName) & 0xFF) != 0; }
+std::atomic<bool>& Flag(const SettingItem& item) { return Settings.*SettingsKeyRowOf(item.Value).Flag; }
+
+bool StoredSetting(const SettingItem& item) { return (StoredDword(SettingsKey, Setting(item.Value)) & 0xFF) != 0; }
 
 bool AllSettingsStored() {
     return std::all_of(std::begin(Items), std::end(Items),
-                       [](const SettingItem& item) { return RegistryValueExists(SettingsKey, item.ValueName); });
+                       [](const SettingItem& item) { return IsStored(SettingsKey, Setting(item.Value)); });
 }
 
 // Closing by any way ends in WM_DESTROY, while the boxes still exist: their states are stored then.
@@ -51,8 +51,8 @@ bool SettingsDialogProcedure(HWnd dialog, uint32_t message, WParam, LParam, LPar
     if (message != WM_DESTROY || dialog != SettingsDialog) return false;
     for (const SettingItem& item : Items) {
         const bool ticked = SendMessage(GetDlgItem(dialog, item.Id), BM_GETCHECK, 0, 0) == BST_CHECKED;
-        Settings.*item.Flag = ticked;
-        SetRegistryDword(SettingsKey, item.ValueName, ticked ? 1 : 0);  // a refused write keeps the flag
+        Flag(item) = ticked;
+        StoreDword(SettingsKey, Setting(item.Value), ticked ? 1 : 0);  // a refused write keeps the flag
     }
     SettingsDialog = 0;
     return false;
@@ -67,7 +67,7 @@ int CreateSettingBox(HWnd dialog, const SettingItem& item) {
     const TextSize text = GetTextExtent(box, item.Caption);
     const int width = GetSystemMetrics(SM_CXMENUCHECK) + CheckMarkGap + text.Width;
     MoveWindow(box, BoxLeft, item.Y, width, std::max(text.Height, GetSystemMetrics(SM_CYMENUCHECK)));
-    const bool ticked = RegistryValueExists(SettingsKey, item.ValueName) ? StoredSetting(item) : item.FirstRunDefault;
+    const bool ticked = IsStored(SettingsKey, Setting(item.Value)) ? StoredSetting(item) : item.FirstRunDefault;
     SendMessage(box, BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED, 0);
     return width;
 }
@@ -104,7 +104,7 @@ void LoadSettings() {
         RunSettingsDialog(true);
         return;
     }
-    for (const SettingItem& item : Items) Settings.*item.Flag = StoredSetting(item);
+    for (const SettingItem& item : Items) Flag(item) = StoredSetting(item);
 }
 
 void RunSettingsDialog(bool firstRun) {

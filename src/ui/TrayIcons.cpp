@@ -44,10 +44,10 @@ struct DriveIconState {
 };
 
 std::vector<DriveIconState> DriveIconStates() {
-    DriveReader reader;
     std::vector<DriveIconState> drives;
-    for (unsigned i = 0; i < DriveTable.Count; ++i) {
-        const DriveRecord& d = *DriveTable.Drives[i];
+    for (unsigned i = 0; i < DriveCount(); ++i) {
+        const DriveReader reader(i);
+        const DriveRecord& d = *reader;
         drives.push_back({d.Model, d.LogicalDrives, d.Temperature, d.TemperatureLimit, d.Sleeping != 0, d.SmartLost});
     }
     return drives;

@@ -73,8 +73,8 @@ void StartReader(unsigned index) {
     const bool started = CreateThread([state, index] {
         while (!state->Stop) {
             {
-                DriveWriter writer;
-                RandomBlockRead(*DriveTable.Drives[index]);
+                DriveWriter writer(index);
+                RandomBlockRead(*writer);
             }
             Sleep(0);
         }
@@ -126,8 +126,8 @@ void Act(HWnd dialog, const FeatureGroup& g, uint32_t id) {
     if (!SelectedDrive(dialog, index)) return;
     bool accepted = true;
     {
-        DriveWriter writer;
-        DriveRecord& d = *DriveTable.Drives[index];
+        DriveWriter writer(index);
+        DriveRecord& d = *writer;
         const TuningState state = CurrentTuning(d, g.Feature);
         if (id == g.Enabled && !state.Enabled) accepted = SwitchTuningOn(d, g.Feature);
         else if (id == g.Disabled && state.Enabled) accepted = SwitchTuningOff(d, g.Feature);
@@ -218,9 +218,8 @@ HWnd CreateTuningDialog() {
 
 void ListTunableDrives() {
     Listed.clear();
-    DriveReader reader;
-    for (unsigned i = 0; i < DriveTable.Count; ++i)
-        if (IsTunable(*DriveTable.Drives[i])) Listed.push_back(i);
+    for (unsigned i = 0; i < DriveCount(); ++i)
+        if (IsTunable(*DriveReader(i))) Listed.push_back(i);
 }
 
 }  // namespace

@@ -76,9 +76,8 @@ bool IsKnownDisk(const std::string& path) {
 }
 
 bool IsInDriveTable(const std::string& path) {
-    DriveReader reader;
-    for (unsigned i = 0; i < DriveTable.Count; ++i)
-        if (DriveTable.Drives[i]->DevicePath == path) return true;
+    for (unsigned i = 0; i < DriveCount(); ++i)
+        if (DriveReader(i)->DevicePath == path) return true;
     return false;
 }
 

@@ -112,11 +112,11 @@ bool CaseMachine(const std::string& description, bool optional, sim::Machine& ma
 // monitoring date of its own for every drive of the started program, which is then restarted so that
 // it takes them in as stored state.
 void StoreStateAndRestart() {
-    for (unsigned i = 0; i < DriveTable.Count; ++i) {
-        DriveRecord& d = *DriveTable.Drives[i];
-        for (unsigned k = 0; k < 7; ++k) WriteDriveValue(d, MeasurementNames[k], 20 * (i + 1) + 3 * k);
-        WriteDriveValue(d, "PowerOnTimerPeriod_v3", i + 2);
-        WriteDriveValue(d, "TopTemperature", 60 + i);
+    for (unsigned i = 0; i < DriveCount(); ++i) {
+        DriveRecord& d = DriveForCommands(i);
+        for (unsigned k = 0; k < 7; ++k) SetRegistryDword(d.RegKey, MeasurementNames[k], 20 * (i + 1) + 3 * k);
+        SetRegistryDword(d.RegKey, "PowerOnTimerPeriod_v3", i + 2);
+        SetRegistryDword(d.RegKey, "TopTemperature", 60 + i);
         SetRegistryDate(d.RegKey, "StartMonitoringDate", {2021, 3, 0, static_cast<uint16_t>(i + 1), 10, 0, 0, 0});
     }
     KillResidentProgram();
@@ -128,7 +128,7 @@ std::string ExpertReport() { return ReportPlainText(BuildReportDocument(ReportDe
 // After the report, as publishing sends it: the block of the program's header and its drives.
 std::string PublishedBlock() {
     std::vector<DriveRecord> drives;
-    for (unsigned i = 0; i < DriveTable.Count; ++i) drives.push_back(SnapshotDrive(i));
+    for (unsigned i = 0; i < DriveCount(); ++i) drives.push_back(SnapshotDrive(i));
     std::vector<const DriveRecord*> pointers;
     for (const DriveRecord& d : drives) pointers.push_back(&d);
     return BuildPublishBlock(CurrentPublishHeader(), pointers);
@@ -181,7 +181,7 @@ TEST_F(ReplayTest, AReplayedBlockGivesTheSameExpertReportAsTheOriginal) {
         sim::SetFileVersion(platform::GetModuleFileName(), {0x00020003, 0x00040005});
         InitOSInfo();
         StartResidentProgram();
-        ASSERT_GT(DriveTable.Count, 0u);
+        ASSERT_GT(DriveCount(), 0u);
         StoreStateAndRestart();
         const std::string original = ExpertReport();
         const std::string block = PublishedBlock();

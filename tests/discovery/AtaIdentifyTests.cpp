@@ -18,7 +18,9 @@
 #include <utility>
 #include <vector>
 
-#include "PeerJson.h"
+#include <nlohmann/json.hpp>
+
+#include "TestMachine.h"
 #include "discovery/AtaIdentify.h"
 #include "protocol/Bytes.h"
 #include "device/DriveRecord.h"
@@ -38,9 +40,8 @@ namespace {
 // Reading the peer decodes
 // ------------------------------------------------------------------------------------------------
 
-using peerjson::Json;
-using peerjson::JsonReader;
-using peerjson::Trimmed;
+using Json = nlohmann::json;
+using testmachine::Trimmed;
 
 // The `hdparm --Istdin` listing: labelled lines, the feature table and the security block.
 struct HdparmDecode {
@@ -174,7 +175,8 @@ protected:
         }
         const auto json = ReadFile(folder / "peer-smartctl.json");
         if (json) {
-            ASSERT_TRUE(JsonReader(*json).Parse(smartctl)) << "peer-smartctl.json does not parse";
+            smartctl = Json::parse(*json, nullptr, false);
+            ASSERT_FALSE(smartctl.is_discarded()) << "peer-smartctl.json does not parse";
             hasSmartctl = true;
         }
         const auto hdparmText = ReadFile(folder / "peer-hdparm.txt");
@@ -193,17 +195,28 @@ protected:
         return byPeer || (w76 != 0 && w76 != 0xFFFF);
     }
 
+    // The peer's member at a path of keys, or null when any step is missing.
+    const Json* Peer(std::initializer_list<const char*> path) const {
+        const Json* node = &smartctl;
+        for (const char* key : path) {
+            const auto member = node->find(key);  // the end for a node that is no object
+            if (member == node->end()) return nullptr;
+            node = &*member;
+        }
+        return node;
+    }
+    // Numbers here are integers; fractions are cut.
     long long PeerNumber(std::initializer_list<const char*> path, long long absent = 0) const {
-        const Json* v = smartctl.At(path);
-        return v && v->kind == Json::Number ? v->integer : absent;
+        const Json* v = Peer(path);
+        return v && v->is_number() ? v->get<long long>() : absent;
     }
     std::string PeerText(std::initializer_list<const char*> path) const {
-        const Json* v = smartctl.At(path);
-        return v && v->kind == Json::String ? v->text : std::string();
+        const Json* v = Peer(path);
+        return v && v->is_string() ? v->get<std::string>() : std::string();
     }
     bool PeerFlag(std::initializer_list<const char*> path) const {
-        const Json* v = smartctl.At(path);
-        return v && v->kind == Json::Bool && v->boolean;
+        const Json* v = Peer(path);
+        return v && v->is_boolean() && v->get<bool>();
     }
 
     Json smartctl;
@@ -260,13 +273,14 @@ TEST_P(RealDriveIdentify, CapacityAndSectorSizesMatchThePeer) {
 
 TEST_P(RealDriveIdentify, MediaFormFactorAndCacheMatchThePeer) {
     if (!HavePeers()) GTEST_SKIP() << "no peer readings";
-    const Json* rotation = smartctl.Find("rotation_rate");
+    const Json* rotation = Peer({"rotation_rate"});
+    const long long rate = PeerNumber({"rotation_rate"});
     // The peer writes a rotation rate of 0 for a solid-state drive and leaves it out when the drive
     // reports none.
-    const bool ssd = rotation && rotation->integer == 0;
+    const bool ssd = rotation && rate == 0;
     EXPECT_EQ(drive->IsSSD, ssd);
     EXPECT_EQ(drive->IsSSD, hdparm->After("Nominal Media Rotation Rate:").value_or("") == "Solid State Device");
-    EXPECT_EQ(drive->RotationRate, rotation && rotation->integer > 0 ? rotation->integer : 0);
+    EXPECT_EQ(drive->RotationRate, rate > 0 ? rate : 0);
 
     // Codes above 9 are unknown to the program and become 0.
     const long long formFactor = PeerNumber({"form_factor", "ata_value"});
@@ -317,7 +331,7 @@ TEST_P(RealDriveIdentify, InterfaceAndVersionsMatchThePeer) {
     EXPECT_EQ(drive->UltraDMA_ModeSupport, highest);
     EXPECT_EQ(drive->UltraDMA_ModeCurrent, active < 0 ? 0 : active);
 
-    const Json* wwn = smartctl.Find("wwn");
+    const Json* wwn = Peer({"wwn"});
     EXPECT_EQ(drive->HasWWN, wwn != nullptr);
     EXPECT_EQ(drive->OUI, static_cast<uint32_t>(PeerNumber({"wwn", "oui"})));
     if (wwn) {
@@ -343,7 +357,7 @@ TEST_P(RealDriveIdentify, FeatureFlagsMatchThePeer) {
     EXPECT_EQ(drive->DevSleepSupport, p.Listed("Device Sleep (DEVSLP)"));
     EXPECT_EQ(drive->DevSleepEnabled, p.Enabled("Device Sleep (DEVSLP)"));
     EXPECT_EQ(drive->SCT_Support, p.Listed("SMART Command Transport (SCT) feature set"));
-    EXPECT_EQ(drive->SCT_Support, smartctl.Find("ata_sct_capabilities") != nullptr);
+    EXPECT_EQ(drive->SCT_Support, Peer({"ata_sct_capabilities"}) != nullptr);
     EXPECT_EQ(drive->SCT_DataTablesSupport, PeerFlag({"ata_sct_capabilities", "data_table_supported"}));
     EXPECT_EQ(drive->FreeFallSupport, p.ListedWithPrefix("Free-fall"));
     // TRIM is only looked at on SSDs and on drives of an ATA major version above 7.

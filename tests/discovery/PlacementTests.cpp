@@ -431,30 +431,30 @@ TEST_F(PlacementFile, BadLinesSayWhy) {
 TEST_F(Placement, TheDefaultMachineShowsWhereEachDriveHangs) {
     Install(sim::DefaultMachine());
     ScanDrives();
-    ASSERT_EQ(DriveTable.Count, 7);
-    const DriveRecord& hdd = *DriveTable.Drives[0];
+    ASSERT_EQ(DriveCount(), 7);
+    const DriveRecord& hdd = DriveForCommands(0);
     EXPECT_EQ(hdd.HostAdapter, "Standard SATA AHCI Controller");
     EXPECT_EQ(hdd.HardwareID, "PCI\\VEN_8086&DEV_A282&SUBSYS_86941043&REV_00");
     EXPECT_FALSE(hdd.ChannelKnown);
     EXPECT_EQ(hdd.LogicalDrives, "D:");  // F: spans it and another disk
     EXPECT_FALSE(hdd.TRIM_Enabled);
 
-    const DriveRecord& ssd = *DriveTable.Drives[1];
+    const DriveRecord& ssd = DriveForCommands(1);
     EXPECT_EQ(ssd.LogicalDrives, "G:");
     EXPECT_TRUE(ssd.TRIM_Enabled);
 
-    const DriveRecord& pata = *DriveTable.Drives[2];
+    const DriveRecord& pata = DriveForCommands(2);
     EXPECT_TRUE(pata.ChannelKnown);
     EXPECT_EQ(pata.DeviceAddress, 0);   // master
     EXPECT_EQ(pata.ChannelAddress, 0);  // on the primary channel
     EXPECT_EQ(pata.HostAdapter, "Standard Dual Channel PCI IDE Controller");
     EXPECT_EQ(pata.LogicalDrives, "H:");
 
-    const DriveRecord& raid = *DriveTable.Drives[3];
+    const DriveRecord& raid = DriveForCommands(3);
     EXPECT_EQ(raid.HostAdapter, "Silicon Image SiI 3132 SoftRaid 5 Controller");
     EXPECT_EQ(raid.LogicalDrives, "");  // only the spanned volume lies on it
 
-    const DriveRecord& nvme = *DriveTable.Drives[4];
+    const DriveRecord& nvme = DriveForCommands(4);
     EXPECT_EQ(nvme.PCI_DeviceID, 0xA808);
     EXPECT_EQ(nvme.HostAdapter, "Standard NVM Express Controller");
     EXPECT_EQ(nvme.PCI_MaxLinkSpeed, 3);
@@ -469,15 +469,15 @@ TEST_F(Placement, TheDefaultMachineShowsWhereEachDriveHangs) {
     EXPECT_TRUE(nvme.WriteCacheEnabled);
     EXPECT_EQ(nvme.Log.find("IOCTL failed"), std::string::npos) << nvme.Log;
 
-    const DriveRecord& usb = *DriveTable.Drives[5];
+    const DriveRecord& usb = DriveForCommands(5);
     EXPECT_TRUE(usb.IsUSB);
     EXPECT_TRUE(usb.IsUAS);
     EXPECT_EQ(usb.HostAdapter, "Intel(R) USB 3.0 eXtensible Host Controller - 1.0 (Microsoft)");
     EXPECT_EQ(usb.LogicalDrives, "I:");
     EXPECT_EQ(Drive(5).Requests[AccessMethod::SAT], Drive(5).RequestCount());
 
-    for (unsigned i = 0; i < DriveTable.Count; ++i) {
-        const std::string& log = DriveTable.Drives[i]->Log;
+    for (unsigned i = 0; i < DriveCount(); ++i) {
+        const std::string& log = DriveForCommands(i).Log;
         EXPECT_EQ(log.find("MaximumControllerSearchDepth"), std::string::npos) << i;
         EXPECT_EQ(log.find("HardwareIds failed"), std::string::npos) << i;
         EXPECT_EQ(log.find("device number"), std::string::npos) << i;

@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <string>
 
-#include "PeerJson.h"
+#include <nlohmann/json.hpp>
+
 #include "TestMachine.h"
 #include "discovery/Scan.h"
 #include "device/DiagnosticLog.h"
@@ -15,17 +16,23 @@ namespace {
 
 const char* const DriveFolder = "real-drives/THNSN5512GPU7_TOSHIBA__410557LA/";
 
-// A member of the decode: its text, or its integer value (0 and a test failure when it is missing).
-std::string Text(const peerjson::Json& decode, const char* key) {
-    const peerjson::Json* v = decode.Find(key);
-    EXPECT_TRUE(v && v->kind == peerjson::Json::String) << key << " is not a text in the decode";
-    return v ? v->text : std::string();
+using Json = nlohmann::json;
+using testmachine::Trimmed;
+
+// A member of the decode: its text, or its integer value (empty or 0, and a test failure, when it is
+// missing or of another kind).
+std::string Text(const Json& decode, const char* key) {
+    const auto v = decode.find(key);
+    const bool text = v != decode.end() && v->is_string();
+    EXPECT_TRUE(text) << key << " is not a text in the decode";
+    return text ? v->get<std::string>() : std::string();
 }
 
-long long Number(const peerjson::Json& decode, const char* key) {
-    const peerjson::Json* v = decode.Find(key);
-    EXPECT_TRUE(v && v->kind == peerjson::Json::Number) << key << " is not a number in the decode";
-    return v ? v->integer : 0;
+long long Number(const Json& decode, const char* key) {
+    const auto v = decode.find(key);
+    const bool number = v != decode.end() && v->is_number();
+    EXPECT_TRUE(number) << key << " is not a number in the decode";
+    return number ? v->get<long long>() : 0;
 }
 
 bool Bit(long long value, unsigned bit) { return (value >> bit) & 1; }
@@ -39,17 +46,18 @@ protected:
         const std::string json = testmachine::ReadFixtureFile(std::string(DriveFolder) + "peer-nvme-id-ctrl.json");
         page = testmachine::ReadFixtureFile(std::string(DriveFolder) + "id-ctrl.bin");
         if (json.empty() || page.empty()) GTEST_SKIP() << "../shared/fixtures/" << DriveFolder << " is not here";
-        ASSERT_TRUE(peerjson::JsonReader(json).Parse(decode)) << "peer-nvme-id-ctrl.json does not parse";
+        decode = Json::parse(json, nullptr, false);
+        ASSERT_FALSE(decode.is_discarded()) << "peer-nvme-id-ctrl.json does not parse";
         sim::Machine machine;
         std::string error;
         const std::string description = std::string(KORVANTE_SOURCE_DIR) + "/tests/fixtures/real-nvme.machine";
         ASSERT_TRUE(sim::LoadMachineFile(description, machine, error)) << error;
         Install(std::move(machine));
         ScanDrives();
-        ASSERT_EQ(DriveTable.Count, 1u) << GlobalLogText();
+        ASSERT_EQ(DriveCount(), 1u) << GlobalLogText();
     }
-    const DriveRecord& Drive() const { return *DriveTable.Drives[0]; }
-    peerjson::Json decode;
+    const DriveRecord& Drive() const { return DriveForCommands(0); }
+    Json decode;
     std::string page;
 };
 
@@ -57,9 +65,9 @@ TEST_F(RealNvmeDrive, IdentityMatchesTheIndependentDecode) {
     const DriveRecord& d = Drive();
     ASSERT_EQ(page.size(), sizeof d.NVMeIdentifyController);
     EXPECT_TRUE(std::equal(page.begin(), page.end(), reinterpret_cast<const char*>(d.NVMeIdentifyController)));
-    EXPECT_EQ(d.Model, peerjson::Trimmed(Text(decode, "mn")));
-    EXPECT_EQ(d.SerialNumber, peerjson::Trimmed(Text(decode, "sn")));
-    EXPECT_EQ(d.FirmwareVersion, peerjson::Trimmed(Text(decode, "fr")));
+    EXPECT_EQ(d.Model, Trimmed(Text(decode, "mn")));
+    EXPECT_EQ(d.SerialNumber, Trimmed(Text(decode, "sn")));
+    EXPECT_EQ(d.FirmwareVersion, Trimmed(Text(decode, "fr")));
     EXPECT_EQ(d.Caption, "Model - " + d.Model + " ( " + d.SerialNumber + " )");
     EXPECT_EQ(d.PCI_VendorID, Number(decode, "vid"));
     EXPECT_EQ(d.OUI, Number(decode, "ieee"));
@@ -89,10 +97,11 @@ TEST_F(RealNvmeDrive, CapabilitiesMatchTheIndependentDecode) {
     EXPECT_EQ(d.WarningTemperature, Celsius(Number(decode, "wctemp")));
     EXPECT_EQ(d.CriticalTemperature, Celsius(Number(decode, "cctemp")));
     // Power state 0, the first descriptor: its maximum power in watts.
-    const peerjson::Json* states = decode.Find("psds");
-    ASSERT_TRUE(states && !states->items.empty());
-    const long long scale = Bit(Number(states->items[0], "flags"), 0) ? 10000 : 100;
-    EXPECT_EQ(d.MaxPower, Number(states->items[0], "max_power") / scale);
+    const auto states = decode.find("psds");
+    ASSERT_TRUE(states != decode.end() && states->is_array() && !states->empty());
+    const Json& first = states->front();
+    const long long scale = Bit(Number(first, "flags"), 0) ? 10000 : 100;
+    EXPECT_EQ(d.MaxPower, Number(first, "max_power") / scale);
 }
 
 // Without a namespace page and without any Get Features answer the drive is kept, and what those

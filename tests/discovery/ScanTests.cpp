@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "TestMachine.h"
+#include "device/DriveTableFill.h"
 #include "protocol/Bytes.h"
 #include "discovery/Scan.h"
 #include "device/TIOCTL.h"
@@ -33,14 +34,14 @@ protected:
 
 TEST_F(Scan, NoDrivesLeavesTheTableEmpty) {
     ScanWith({});
-    EXPECT_EQ(DriveTable.Count, 0);
+    EXPECT_EQ(DriveCount(), 0);
     EXPECT_EQ(GlobalLogText(), "");
 }
 
 TEST_F(Scan, KeepsAGoodDriveWithEverythingTheScanSets) {
     ScanWith({SataDrive("WD-1234", 1)});
-    ASSERT_EQ(DriveTable.Count, 1);
-    const DriveRecord& d = *DriveTable.Drives[0];
+    ASSERT_EQ(DriveCount(), 1);
+    const DriveRecord& d = DriveForCommands(0);
     EXPECT_EQ(d.DevicePath, Drive(0).DevicePath);
     EXPECT_EQ(d.Caption, "Model - TESTDISK 1000 ( WD-1234 )");
     EXPECT_EQ(d.AttributeCount, 6);
@@ -63,12 +64,12 @@ TEST_F(Scan, StopsAtThirtyTwoDrivesOncePerClass) {
     second.InStorage2Class = true;
     drives.push_back(second);
     ScanWith(std::move(drives));
-    EXPECT_EQ(DriveTable.Count, 32);
+    EXPECT_EQ(DriveCount(), 32);
     EXPECT_EQ(GlobalLogText(), "DEBUG - MaxPhysicalDisks overflow\r\n\r\nDEBUG - MaxPhysicalDisks overflow");
     EXPECT_EQ(Drive(32).RequestCount(), 0u);  // never opened
     EXPECT_EQ(Drive(33).RequestCount(), 0u);
     EXPECT_EQ(sim::OpenHandleCount(), 32u);
-    EXPECT_EQ(DriveTable.Drives[31]->SerialNumber, "SN31");
+    EXPECT_EQ(DriveForCommands(31).SerialNumber, "SN31");
 }
 
 TEST_F(Scan, DropsTheSecondViewOfADriveInBothClasses) {
@@ -76,7 +77,7 @@ TEST_F(Scan, DropsTheSecondViewOfADriveInBothClasses) {
     both.InStorage2Class = true;
     both.Storage2Path = "\\\\?\\scsi#disk&ven_test&prod_twice#4&1&0&000000#{7fccc86c-228a-40ad-8a58-f590af7bfdce}";
     ScanWith({both});
-    ASSERT_EQ(DriveTable.Count, 1);
+    ASSERT_EQ(DriveCount(), 1);
     EXPECT_EQ(GlobalLogText(), "DEBUG - Repeated identification. Drive - " + both.Storage2Path +
                                    "\r\n\r\nDEBUG - Repeated SMART data. Drive - " + both.Storage2Path);
     EXPECT_EQ(sim::OpenHandleCount(), 1u);  // the second handle was closed
@@ -85,10 +86,10 @@ TEST_F(Scan, DropsTheSecondViewOfADriveInBothClasses) {
 
 TEST_F(Scan, TwoDrivesWithoutSerialNumbersCountAsOne) {
     ScanWith({SataDrive("", 1), SataDrive("", 2)});
-    ASSERT_EQ(DriveTable.Count, 1);
-    EXPECT_EQ(DriveTable.Drives[0]->DevicePath, Drive(0).DevicePath);
+    ASSERT_EQ(DriveCount(), 1);
+    EXPECT_EQ(DriveForCommands(0).DevicePath, Drive(0).DevicePath);
     EXPECT_EQ(GlobalLogText(), "DEBUG - Repeated identification. Drive - " + Drive(1).DevicePath);
-    EXPECT_NE(DriveTable.Drives[0]->Log.find("DEBUG - No serial number"), std::string::npos);
+    EXPECT_NE(DriveForCommands(0).Log.find("DEBUG - No serial number"), std::string::npos);
 }
 
 TEST_F(Scan, DropsDrivesThatCannotBeIdentifiedOrRead) {
@@ -107,7 +108,7 @@ TEST_F(Scan, DropsDrivesThatCannotBeIdentifiedOrRead) {
     sim::Drive silent = SataDrive("SILENT", 7, {});
     ScanWith({packet, noThresholds, badChecksum, noAttributes, unreadable, closed, silent});
 
-    EXPECT_EQ(DriveTable.Count, 0);
+    EXPECT_EQ(DriveCount(), 0);
     EXPECT_EQ(sim::OpenHandleCount(), 0u);
     EXPECT_TRUE(sim::Current().Notifications.empty());
     EXPECT_EQ(GlobalLogText(), "");
@@ -122,8 +123,8 @@ TEST_F(Scan, EnablesSmartWhenSupportedButSwitchedOff) {
     refuses.SmartEnabled = false;
     refuses.Faults.push_back({M::ATA, 0xB0, 0xD8, sim::FaultKind::Refuse, 0});
     ScanWith({off, refuses});
-    ASSERT_EQ(DriveTable.Count, 1);
-    EXPECT_EQ(DriveTable.Drives[0]->SerialNumber, "OFF");
+    ASSERT_EQ(DriveCount(), 1);
+    EXPECT_EQ(DriveForCommands(0).SerialNumber, "OFF");
     EXPECT_TRUE(Drive(0).SmartEnabled);
     EXPECT_FALSE(Drive(1).SmartEnabled);
     ASSERT_GE(Drive(0).History.size(), 2u);
@@ -134,7 +135,7 @@ TEST_F(Scan, DropsAParallelDriveReportingAnEmptyCount) {
     sim::Drive pata = SataDrive("PATA", 1);
     pata.Identify = SataIdentify("PATA").Word(76, 0).Word(77, 0).Word(83, 0x7801).Sectors28(0).Bytes();
     ScanWith({pata});
-    EXPECT_EQ(DriveTable.Count, 0);
+    EXPECT_EQ(DriveCount(), 0);
     EXPECT_EQ(Drive(0).RequestCount(), 1u);
 }
 
@@ -168,8 +169,8 @@ TEST_F(Scan, ASamsungSsdOnAForeignControllerIsMarkedFake) {
         ssd.SmartThresholds = sim::SmartThresholdPage(attributes);
         ClearDriveTable();
         ScanWith({ssd});
-        ASSERT_EQ(DriveTable.Count, 1);
-        const DriveRecord& d = *DriveTable.Drives[0];
+        ASSERT_EQ(DriveCount(), 1);
+        const DriveRecord& d = DriveForCommands(0);
         EXPECT_TRUE(d.IsSSD);
         EXPECT_EQ(d.ControllerID, c.controller);
         EXPECT_EQ(d.Trademark, c.brand);
@@ -186,13 +187,13 @@ TEST_F(Scan, TellsUsbAndNvmeDrivesByParentAndPath) {
     sim::Drive noParent = SataDrive("NOPARENT", 3, {M::ATA});
     noParent.Parent.clear();
     ScanWith({usb, lower, noParent});
-    ASSERT_EQ(DriveTable.Count, 3);
-    EXPECT_TRUE(DriveTable.Drives[0]->IsUSB);
-    EXPECT_FALSE(DriveTable.Drives[1]->IsUSB);
-    EXPECT_FALSE(DriveTable.Drives[2]->IsUSB);
-    EXPECT_EQ(DriveTable.Drives[0]->Log.find("via"), std::string::npos);  // SAT is the USB order's first
+    ASSERT_EQ(DriveCount(), 3);
+    EXPECT_TRUE(DriveForCommands(0).IsUSB);
+    EXPECT_FALSE(DriveForCommands(1).IsUSB);
+    EXPECT_FALSE(DriveForCommands(2).IsUSB);
+    EXPECT_EQ(DriveForCommands(0).Log.find("via"), std::string::npos);  // SAT is the USB order's first
     EXPECT_EQ(Drive(0).Requests[M::SAT], Drive(0).RequestCount());
-    for (unsigned i = 0; i < 3; ++i) EXPECT_FALSE(DriveTable.Drives[i]->IsNVMe);
+    for (unsigned i = 0; i < 3; ++i) EXPECT_FALSE(DriveForCommands(i).IsNVMe);
 }
 
 // NVMe drives are known by their interface path (case matters) and never compared for duplicates.
@@ -204,12 +205,12 @@ TEST_F(Scan, NvmeDrivesByPathAreNotComparedForDuplicates) {
     sim::Drive upper = SataDrive("UPPER", 3, {M::ATA});
     upper.DevicePath = "\\\\?\\SCSI#Disk&Ven_NVMe&Prod_C#5&1&0&000000#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}";
     ScanWith({a, b, upper});
-    ASSERT_EQ(DriveTable.Count, 3);
-    EXPECT_TRUE(DriveTable.Drives[0]->IsNVMe);
-    EXPECT_TRUE(DriveTable.Drives[1]->IsNVMe);
-    EXPECT_FALSE(DriveTable.Drives[2]->IsNVMe);
+    ASSERT_EQ(DriveCount(), 3);
+    EXPECT_TRUE(DriveForCommands(0).IsNVMe);
+    EXPECT_TRUE(DriveForCommands(1).IsNVMe);
+    EXPECT_FALSE(DriveForCommands(2).IsNVMe);
     EXPECT_EQ(GlobalLogText(), "");
-    EXPECT_NE(DriveTable.Drives[0]->Log.find("DEBUG - NVMe via ATA"), std::string::npos);
+    EXPECT_NE(DriveForCommands(0).Log.find("DEBUG - NVMe via ATA"), std::string::npos);
     // Identify, the five Get Features every controller is asked, and the health read tried the NVMe
     // queries first.
     EXPECT_EQ(Drive(0).Requests[M::NVMe], 7u);
@@ -219,8 +220,8 @@ TEST_F(Scan, LogsWhatTheIdentificationLacks) {
     sim::Drive small = SataDrive("", 1);
     small.Identify = SataIdentify("").Firmware("").Word(83, 0x7801).Sectors28(4000000).Bytes();  // ~2 GB
     ScanWith({small});
-    ASSERT_EQ(DriveTable.Count, 1);
-    EXPECT_EQ(DriveTable.Drives[0]->Log,
+    ASSERT_EQ(DriveCount(), 1);
+    EXPECT_EQ(DriveForCommands(0).Log,
               "DEBUG - No serial number\r\n\r\nDEBUG - No firmware version\r\n\r\nDEBUG - Recovery mode?\r\n\r\n"
               "DEBUG - Trademark not detected.\r\n\r\nDEBUG - OUI - 000000");
 
@@ -232,40 +233,40 @@ TEST_F(Scan, LogsWhatTheIdentificationLacks) {
     sim::Drive wwn = SataDrive("WWN", 4);
     wwn.Identify = SataIdentify("WWN").Word(87, 0x4100).Word(108, 0x5001).Word(109, 0x4EE0).Bytes();
     ScanWith({module, empty, wwn});
-    ASSERT_EQ(DriveTable.Count, 3);
-    EXPECT_EQ(DriveTable.Drives[0]->Log.find("Recovery mode?"), std::string::npos);
-    EXPECT_NE(DriveTable.Drives[1]->Log.find("DEBUG - AvailableSize = 0\r\n\r\nDEBUG - Recovery mode?"),
+    ASSERT_EQ(DriveCount(), 3);
+    EXPECT_EQ(DriveForCommands(0).Log.find("Recovery mode?"), std::string::npos);
+    EXPECT_NE(DriveForCommands(1).Log.find("DEBUG - AvailableSize = 0\r\n\r\nDEBUG - Recovery mode?"),
               std::string::npos);
-    EXPECT_NE(DriveTable.Drives[2]->Log.find("DEBUG - OUI - 0014EE"), std::string::npos);
+    EXPECT_NE(DriveForCommands(2).Log.find("DEBUG - OUI - 0014EE"), std::string::npos);
 }
 
 TEST_F(Scan, TheDefaultMachineKeepsItsSevenDrives) {
     Install(sim::DefaultMachine());
     ScanDrives();
-    ASSERT_EQ(DriveTable.Count, 7);
-    EXPECT_EQ(DriveTable.Drives[0]->Model, "WDC WD10EZEX-08WN4A0");
-    EXPECT_EQ(DriveTable.Drives[1]->Model, "Samsung SSD 860 EVO 500GB");
-    EXPECT_TRUE(DriveTable.Drives[1]->IsSSD);
-    EXPECT_TRUE(DriveTable.Drives[1]->TRIM_Support);
-    EXPECT_EQ(DriveTable.Drives[2]->Transport, 0);  // parallel
-    EXPECT_EQ(DriveTable.Drives[2]->UltraDMA_ModeSupport, 5);
-    EXPECT_TRUE(DriveTable.Drives[3]->UsedOLD);
-    EXPECT_EQ(Count(DriveTable.Drives[3]->Log, "Access via OLD"), 1u);
-    EXPECT_EQ(DriveTable.Drives[0]->HardwareCache, 64u * 1024 * 1024);  // from the identify data log
+    ASSERT_EQ(DriveCount(), 7);
+    EXPECT_EQ(DriveForCommands(0).Model, "WDC WD10EZEX-08WN4A0");
+    EXPECT_EQ(DriveForCommands(1).Model, "Samsung SSD 860 EVO 500GB");
+    EXPECT_TRUE(DriveForCommands(1).IsSSD);
+    EXPECT_TRUE(DriveForCommands(1).TRIM_Support);
+    EXPECT_EQ(DriveForCommands(2).Transport, 0);  // parallel
+    EXPECT_EQ(DriveForCommands(2).UltraDMA_ModeSupport, 5);
+    EXPECT_TRUE(DriveForCommands(3).UsedOLD);
+    EXPECT_EQ(Count(DriveForCommands(3).Log, "Access via OLD"), 1u);
+    EXPECT_EQ(DriveForCommands(0).HardwareCache, 64u * 1024 * 1024);  // from the identify data log
     EXPECT_EQ(Count(GlobalLogText(), "Repeated identification"), 1u);
     EXPECT_EQ(Count(GlobalLogText(), "Repeated SMART data"), 1u);
-    const DriveRecord& nvme = *DriveTable.Drives[4];
+    const DriveRecord& nvme = DriveForCommands(4);
     EXPECT_TRUE(nvme.IsNVMe);
     EXPECT_EQ(std::vector<uint8_t>(nvme.NVMeIdentifyController, nvme.NVMeIdentifyController + 4096),
               Drive(4).NvmeIdentifyController);
     EXPECT_EQ(std::vector<uint8_t>(nvme.SmartData, nvme.SmartData + 512), Drive(4).NvmeLogs[0x02]);
     EXPECT_EQ(Drive(4).Requests[M::NVMe], Drive(4).RequestCount());
-    const DriveRecord& usb = *DriveTable.Drives[5];
+    const DriveRecord& usb = DriveForCommands(5);
     EXPECT_TRUE(usb.IsUSB);
     EXPECT_EQ(usb.Model, "WDC WD20SPZX-22UA7T0");
     EXPECT_EQ(Drive(5).Requests[M::SAT], Drive(5).RequestCount());
     EXPECT_EQ(usb.HardwareCache, 16u * 1024 * 1024);
-    for (unsigned i = 0; i < 7; ++i) EXPECT_EQ(DriveTable.Drives[i]->Log.find("IOCTL failed"), std::string::npos) << i;
+    for (unsigned i = 0; i < 7; ++i) EXPECT_EQ(DriveForCommands(i).Log.find("IOCTL failed"), std::string::npos) << i;
 }
 
 TEST(PropertyText, DecodesWideTextSafely) {
@@ -283,11 +284,11 @@ TEST_F(MachineTest, RealDrivesPagesPassTheScan) {
     const size_t described = InstallRealDrives();
     if (described == 0) return;
     ScanDrives();
-    EXPECT_EQ(DriveTable.Count, described);
+    EXPECT_EQ(DriveCount(), described);
     EXPECT_GE(described, 7u);
     EXPECT_EQ(GlobalLogText(), "");
-    for (unsigned i = 0; i < DriveTable.Count; ++i) {
-        const DriveRecord& d = *DriveTable.Drives[i];
+    for (unsigned i = 0; i < DriveCount(); ++i) {
+        const DriveRecord& d = DriveForCommands(i);
         EXPECT_FALSE(d.Model.empty()) << d.DevicePath;
         EXPECT_GT(d.AttributeCount, 4) << d.Model;
         // Without logs the directory read fails and is reported: the only report a drive gets.

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "TestMachine.h"
+#include "device/DriveTableFill.h"
 #include "app/AttributeDump.h"
 #include "app/HealthDump.h"
 #include "app/RecordDump.h"
@@ -31,9 +32,9 @@ std::string Dump(const DriveRecord& d) {
 
 // What a monitoring cycle does to each drive, one drive at a time under the writer lock.
 void ReexamineDrives() {
-    for (unsigned i = 0; i < DriveTable.Count; ++i) {
-        DriveWriter writer;
-        DriveRecord& d = *DriveTable.Drives[i];
+    for (unsigned i = 0; i < DriveCount(); ++i) {
+        DriveWriter writer(i);
+        DriveRecord& d = *writer;
         ReadSmartData(d);
         if (!d.IsNVMe) d.AttributeCount = CountAttributes(d);
         ExtractSmartValues(d);
@@ -54,8 +55,8 @@ std::string ScanAndMonitor() {
         }
     }
     std::string all;
-    for (unsigned i = 0; i < DriveTable.Count; ++i) {
-        const std::string dump = Dump(*DriveTable.Drives[i]);
+    for (unsigned i = 0; i < DriveCount(); ++i) {
+        const std::string dump = Dump(DriveForCommands(i));
         const size_t handle = dump.find("\nHandle = ");  // handle numbers count on across start-ups
         all += dump.substr(0, handle) + dump.substr(dump.find('\n', handle + 1));
     }
@@ -74,10 +75,7 @@ TEST_F(MachineTest, ReadersSeeWholeRecordsWhileScansAndCyclesWrite) {
     });
     unsigned lockedReads = 0, snapshots = 0;
     while (!done) {
-        {
-            DriveReader reader;
-            for (unsigned i = 0; i < DriveTable.Count; ++i, ++lockedReads) Dump(*DriveTable.Drives[i]);
-        }
+        for (unsigned i = 0; i < DriveCount(); ++i, ++lockedReads) Dump(SnapshotDrive(i));
         const DriveRecord copy = SnapshotDrive(snapshots++ % MaxPhysicalDisks);
         EXPECT_EQ(static_cast<platform::Handle>(copy.Handle), 0u) << "a snapshot owns no drive handle";
         Dump(copy);
@@ -92,13 +90,13 @@ TEST_F(MachineTest, ReadersSeeWholeRecordsWhileScansAndCyclesWrite) {
 TEST_F(MachineTest, SnapshotsCopyTheLogWhileAnotherThreadWritesIt) {
     sim::Install(sim::DefaultMachine());
     ScanDrives();
-    ASSERT_GT(DriveTable.Count, 0u);
+    ASSERT_GT(DriveCount(), 0u);
     const std::string message = "a message from another thread", entry = "DEBUG - " + message;
     std::atomic<bool> done{false};
     std::thread logging([&] {
         for (int i = 0; i < 500; ++i) {
-            DriveReader reader;
-            WriteLog(message, DriveTable.Drives[0].get());
+            DriveReader reader(0);
+            WriteLog(message, &DriveForCommands(0));
         }
         done = true;
     });
@@ -110,7 +108,7 @@ TEST_F(MachineTest, SnapshotsCopyTheLogWhileAnotherThreadWritesIt) {
         EXPECT_EQ(log.compare(log.size() - entry.size(), entry.size(), entry), 0) << "a torn entry";
     }
     logging.join();
-    EXPECT_EQ(SnapshotDrive(0).Log, DriveLogText(*DriveTable.Drives[0]));
+    EXPECT_EQ(SnapshotDrive(0).Log, DriveLogText(DriveForCommands(0)));
     EXPECT_GT(snapshots, 0u);
 }
 

@@ -233,8 +233,8 @@ TEST_F(ScanProfile, TheScanGivesAtaDrivesTheirListAndSsdsTheirController) {
     const DriveRecord* sandisk = nullptr;
     const DriveRecord* disk = nullptr;
     const DriveRecord* nvme = nullptr;
-    for (unsigned i = 0; i < DriveTable.Count; ++i) {
-        const DriveRecord& d = *DriveTable.Drives[i];
+    for (unsigned i = 0; i < DriveCount(); ++i) {
+        const DriveRecord& d = DriveForCommands(i);
         if (d.IsNVMe)
             nvme = &d;
         else if (d.Model == "Samsung SSD 860 EVO 500GB")

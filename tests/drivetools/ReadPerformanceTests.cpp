@@ -119,8 +119,8 @@ protected:
         SetUp();
         Install({}).Drives = {drive};
         ScanDrives();
-        EXPECT_EQ(DriveTable.Count, 1u);
-        DriveRecord& d = *DriveTable.Drives[0];
+        EXPECT_EQ(DriveCount(), 1u);
+        DriveRecord& d = DriveForCommands(0);
         d.PerformanceTestPending = true;
         d.BufferingReadSpeed = d.AverageReadSpeed = d.StabilityReadSpeed = d.MaxReadSpeed = d.MinReadSpeed = 1234;
         d.AverageAccessTime = d.AverageAccessTimeFrac = 123;
@@ -190,7 +190,7 @@ TEST_F(ReadPerformance, TheSequentialRateFallsTowardsTheInnerZone) {
     drive.Raw.OuterMiBPerSecond = 300;
     drive.Raw.InnerMiBPerSecond = 150;
     const DriveRecord& d = ScanWith(drive);
-    ASSERT_TRUE(MeasureReadSpeed(*DriveTable.Drives[0], false)) << DriveLogText(d);
+    ASSERT_TRUE(MeasureReadSpeed(DriveForCommands(0), false)) << DriveLogText(d);
     EXPECT_EQ(d.MaxReadSpeed, 251);
     EXPECT_EQ(d.MinReadSpeed, 201);
     EXPECT_TRUE(d.MinReadSpeed < d.AverageReadSpeed && d.AverageReadSpeed < d.MaxReadSpeed) << d.AverageReadSpeed;
@@ -214,10 +214,10 @@ TEST_F(ReadPerformance, EveryRunReadsTheSameBlocksWhateverDrewFromTheGeneratorBe
 TEST_F(ReadPerformance, AMonitoringCycleDueDuringAMeasurementRunsAfterIt) {
     Install({}).Drives = {Hdd()};
     StartResidentProgram();
-    ASSERT_EQ(DriveTable.Count, 1u);
+    ASSERT_EQ(DriveCount(), 1u);
     sim::AdvanceTime(55000);
     const unsigned queries = Drive(0).Power.Queries;
-    ASSERT_TRUE(MeasureAccessTime(*DriveTable.Drives[0]));
+    ASSERT_TRUE(MeasureAccessTime(DriveForCommands(0)));
     EXPECT_GT(sim::UptimeMilliseconds(), 60000u);
     EXPECT_EQ(CycleCounter, 0u);
     sim::AdvanceTime(0);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "device/DriveTableFill.h"
 #include "discovery/Scan.h"
 #include "device/TIOCTL.h"
 #include "platform/sim/SimMachine.h"
@@ -94,8 +95,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     });
     ScanDrives();
     // What the monitoring cycle does with each new page, and the self-test log an NVMe drive keeps.
-    for (unsigned i = 0; i < DriveTable.Count; ++i) {
-        DriveRecord& d = *DriveTable.Drives[i];
+    for (unsigned i = 0; i < DriveCount(); ++i) {
+        DriveRecord& d = DriveForCommands(i);
         ReadSmartData(d);
         if (!d.IsNVMe) d.AttributeCount = CountAttributes(d);
         ExtractSmartValues(d);

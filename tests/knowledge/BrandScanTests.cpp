@@ -28,7 +28,7 @@ protected:
         d.Identify = id.Bytes();
         return d;
     }
-    const DriveRecord& Scanned(size_t index) { return *DriveTable.Drives[index]; }
+    const DriveRecord& Scanned(size_t index) { return DriveForCommands(index); }
 };
 
 TEST_F(BrandScan, BrandsAndCounterfeitsOfAtaDrives) {
@@ -41,7 +41,7 @@ TEST_F(BrandScan, BrandsAndCounterfeitsOfAtaDrives) {
                 Disk("F", 6, "TESTDISK 1000", "0967")};
     Install(std::move(m));
     ScanDrives();
-    ASSERT_EQ(DriveTable.Count, 6);
+    ASSERT_EQ(DriveCount(), 6);
 
     EXPECT_EQ(Scanned(0).Trademark, "Western digital");
     EXPECT_EQ(DriveLogText(Scanned(0)).find("Trademark not detected."), std::string::npos);
@@ -74,7 +74,7 @@ TEST_F(BrandScan, BrandsAndCounterfeitsOfNvmeDrives) {
     m.Drives = {nvme[0], fake};
     Install(std::move(m));
     ScanDrives();
-    ASSERT_EQ(DriveTable.Count, 2);
+    ASSERT_EQ(DriveCount(), 2);
     EXPECT_EQ(Scanned(0).Model, "Samsung SSD 970 EVO Plus 1TB");
     EXPECT_EQ(Scanned(0).Trademark, "Samsung");
     EXPECT_EQ(Scanned(1).OUI, 0u);

@@ -47,10 +47,10 @@ protected:
         StartResidentProgram();
         sim::ClearRegistryWrites();
     }
-    DriveRecord& Record() { return *DriveTable.Drives[0]; }
+    DriveRecord& Record() { return DriveForCommands(0); }
     void Raise(void (*alert)(DriveRecord&)) {
-        DriveWriter writer;
-        alert(Record());
+        DriveWriter writer(0);
+        alert(*writer);
     }
     // Minutes on the timeline: the cycles run on the timer's thread, nobody waits for the boxes.
     static void Minutes(unsigned n) {

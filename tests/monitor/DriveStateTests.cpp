@@ -72,9 +72,9 @@ TEST_F(DriveState, StartUpTakesInEveryStoredValueWhereItApplies) {
     for (const Loaded& c : LoadedCases)
         if (c.name && c.stored != Absent) monitortest::Store(keys[c.drive], c.name, REG_DWORD, Dword(c.stored));
     StartResidentProgram();
-    ASSERT_EQ(DriveTable.Count, 3);
+    ASSERT_EQ(DriveCount(), 3);
     for (const Loaded& c : LoadedCases)
-        EXPECT_EQ(c.field(*DriveTable.Drives[c.drive]), c.expected) << "drive " << c.drive << " " << (c.name ? c.name : "");
+        EXPECT_EQ(c.field(DriveForCommands(c.drive)), c.expected) << "drive " << c.drive << " " << (c.name ? c.name : "");
 }
 
 // 2020-02-03 08:30 UTC, as a SYSTEMTIME.
@@ -100,9 +100,9 @@ TEST_F(DriveState, TheMonitoringDateIsWrittenByTheFirstStartAndKeptAfterwards) {
     sim::ClearRegistryWrites();
     StartResidentProgram();
     EXPECT_TRUE(sim::RegistryWrites().empty());
-    EXPECT_EQ(DriveTable.Drives[0]->StartMonitoringDate.Day, 5);
-    EXPECT_EQ(DriveTable.Drives[1]->StartMonitoringDate.Year, 2020);
-    EXPECT_EQ(DriveTable.Drives[1]->StartMonitoringDate.Minute, 30);
+    EXPECT_EQ(DriveForCommands(0).StartMonitoringDate.Day, 5);
+    EXPECT_EQ(DriveForCommands(1).StartMonitoringDate.Year, 2020);
+    EXPECT_EQ(DriveForCommands(1).StartMonitoringDate.Minute, 30);
 }
 
 // Values another program left in the drive's key. The drive is at 35 °C.
@@ -135,8 +135,8 @@ TEST_F(DriveState, MalformedStoredValuesReadAsAbsent) {
         const std::vector<std::string> keys = StartAndKill({testmachine::SataDrive("S1")});
         monitortest::Store(keys[0], c.name, c.type, c.data);
         StartResidentProgram();
-        ASSERT_EQ(DriveTable.Count, 1) << c.what;
-        EXPECT_EQ(c.field(*DriveTable.Drives[0]), c.expected) << c.what;
+        ASSERT_EQ(DriveCount(), 1) << c.what;
+        EXPECT_EQ(c.field(DriveForCommands(0)), c.expected) << c.what;
     }
 }
 
@@ -175,7 +175,7 @@ TEST_F(DriveState, StartUpClearsAStoredAlertFlagWhoseConditionEndedWhileTheProgr
         monitortest::Store(keys[0], c.stored, REG_DWORD, Dword(1));
         sim::ClearRegistryWrites();
         StartResidentProgram();
-        EXPECT_EQ(c.flag(*DriveTable.Drives[0]) != 0, c.kept) << c.what;
+        EXPECT_EQ(c.flag(DriveForCommands(0)) != 0, c.kept) << c.what;
         EXPECT_EQ(monitortest::Written(c.stored), c.written) << c.what;
         RunTimeline(1, nullptr);
         EXPECT_EQ(sim::MessageBoxCalls().size(), c.boxes) << c.what;
@@ -220,7 +220,7 @@ TEST_F(DriveState, RemapsAreComparedWithTheStoredCountAtStartUpAndOnlyARiseAlert
         ASSERT_EQ(boxes.size(), c.boxes) << c.what;
         for (const sim::MessageBoxCall& b : boxes)
             EXPECT_NE(b.Text.find("New remapped sector is found!"), std::string::npos) << c.what;
-        const std::string log = DriveLogText(*DriveTable.Drives[0]);
+        const std::string log = DriveLogText(DriveForCommands(0));
         size_t logged = 0;
         for (size_t at = log.find(fell); at != std::string::npos; at = log.find(fell, at + 1)) ++logged;
         EXPECT_EQ(logged, c.fallsLogged) << c.what << "\n" << log;
@@ -245,11 +245,11 @@ TEST_F(DriveState, WithoutItsKeyADriveReadsNothingWritesNothingAndIsStillMonitor
                                        platform::KEY_SET_VALUE));
         sim::ClearRegistryWrites();
         StartResidentProgram();
-        ASSERT_EQ(DriveTable.Count, 1) << c.what;
-        const DriveRecord& d = *DriveTable.Drives[0];
+        ASSERT_EQ(DriveCount(), 1) << c.what;
+        const DriveRecord& d = DriveForCommands(0);
         EXPECT_EQ(SettingsKey != 0, c.settingsKey) << c.what;
         EXPECT_EQ(d.RegKey, 0u) << c.what;
-        EXPECT_EQ(DriveValue(d, "TopTemperature"), 0u) << c.what;
+        EXPECT_EQ(DriveValue(d, DriveKeyValue::TopTemperature), 0u) << c.what;
         EXPECT_EQ(d.TopTemperature, 35) << c.what;
         EXPECT_FALSE(d.PreFailureReport) << c.what;
         RunTimeline(4, nullptr);
@@ -311,9 +311,9 @@ TEST_F(DriveState, StoredTuningIsSentOnlyWhereItDiffersFromTheDrive) {
         for (const auto& [name, value] : stored)
             if (value != Absent) monitortest::Store(keys[0], name, REG_DWORD, Dword(value));
         StartResidentProgram();
-        ASSERT_EQ(DriveTable.Count, 1) << c.what;
+        ASSERT_EQ(DriveCount(), 1) << c.what;
         EXPECT_EQ(SetFeaturesSent(Drive(0)), c.sent) << c.what;
-        ExpectRecordFollowsDrive(*DriveTable.Drives[0], Drive(0), c.what);
+        ExpectRecordFollowsDrive(DriveForCommands(0), Drive(0), c.what);
     }
 }
 

@@ -105,7 +105,7 @@ protected:
         TearDown();
         SetUp();
     }
-    DriveRecord& Record(unsigned i = 0) { return *DriveTable.Drives[i]; }
+    DriveRecord& Record(unsigned i = 0) { return DriveForCommands(i); }
 
     // Lives `minutes` minutes and gives the minute and value of every write of `value` meanwhile;
     // `each` sees the end of every minute and may change the drives for the next.

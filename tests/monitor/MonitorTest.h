@@ -90,8 +90,8 @@ protected:
         Install({}).Drives = std::move(drives);
         StartResidentProgram();
         std::vector<std::string> keys;
-        for (unsigned i = 0; i < DriveTable.Count; ++i)
-            keys.push_back("Software\\KORVANTE\\" + DriveTable.Drives[i]->Model + "\\" + DriveTable.Drives[i]->SerialNumber);
+        for (unsigned i = 0; i < DriveCount(); ++i)
+            keys.push_back("Software\\KORVANTE\\" + DriveForCommands(i).Model + "\\" + DriveForCommands(i).SerialNumber);
         KillResidentProgram();
         return keys;
     }

@@ -177,10 +177,10 @@ TEST_F(Reliability, EachCycleCostsEveryDriveExactlyItsCommands) {
     sim::Machine& m = Install({});
     for (const CountCase& c : cases) m.Drives.push_back(c.drive);
     StartResidentProgram();
-    ASSERT_EQ(DriveTable.Count, cases.size());
-    for (unsigned i = 0; i < DriveTable.Count; ++i) {
-        ASSERT_EQ(DriveTable.Drives[i]->DevicePath, Drive(i).DevicePath) << "the table keeps the machine's order";
-        DriveTable.Drives[i]->ShortSelfTestRunning = cases[i].selfTestRunning;
+    ASSERT_EQ(DriveCount(), cases.size());
+    for (unsigned i = 0; i < DriveCount(); ++i) {
+        ASSERT_EQ(DriveForCommands(i).DevicePath, Drive(i).DevicePath) << "the table keeps the machine's order";
+        DriveForCommands(i).ShortSelfTestRunning = cases[i].selfTestRunning;
     }
     std::vector<Counts> before;
     for (const sim::Drive& d : sim::Current().Drives) before.push_back(CountsOf(d));
@@ -230,7 +230,7 @@ TEST_F(Reliability, ReadersSeeConsistentRecordsWhileTheCycleAndHeldAlertsChangeT
     sim::HoldMessageBoxes();
     StartResidentProgram();
     sim::ClearRegistryWrites();  // the start stored each drive's count
-    ASSERT_EQ(DriveTable.Count, 3);
+    ASSERT_EQ(DriveCount(), 3);
     std::atomic<bool> done{false};
     std::thread clock([&done] {
         for (unsigned m = 0; m < Minutes; ++m) sim::AdvanceTime(Minute);
@@ -303,7 +303,7 @@ TEST_F(Reliability, ReadersOfTheRecordsDoNotWaitWhileTheCycleReadsASlowDrive) {
         Install({}).Drives = {c.drive};
         StartResidentProgram();
         StopMonitorTimer();  // the cycle runs on a thread of this test
-        ASSERT_EQ(DriveTable.Count, 1) << c.what;
+        ASSERT_EQ(DriveCount(), 1) << c.what;
         const DriveRecord before = SnapshotDrive(0);
         sim::SetTemperature(Drive(0), 41);
         HeldCommand held{c.features, c.sectorNumber};

@@ -64,13 +64,13 @@ protected:
         for (unsigned i = 0; i < drives; ++i) m.Drives.push_back(testmachine::SataDrive("P" + std::to_string(i), i + 1));
         sim::SetFileVersion(GetModuleFileName(), {2u << 16, 7710u});
         if (drives) StartResidentProgram();
-        for (unsigned i = 0; i < DriveTable.Count; ++i) DriveTable.Drives[i]->PowerOnTimerPeriod = 3600;  // an hour on
+        for (unsigned i = 0; i < DriveCount(); ++i) DriveForCommands(i).PowerOnTimerPeriod = 3600;  // an hour on
         ASSERT_TRUE(CreateMainWindow());
         ConnectUpCalls();
         NetCalls.RunPerformanceWindow = [] {
             ++ReadTestRuns;
             PendingAtReadTests.clear();
-            for (unsigned i = 0; i < DriveTable.Count; ++i) PendingAtReadTests.push_back(DriveTable.Drives[i]->PerformanceTestPending);
+            for (unsigned i = 0; i < DriveCount(); ++i) PendingAtReadTests.push_back(DriveForCommands(i).PerformanceTestPending);
         };
         PendingAtReadTests.clear();
         ReadTestRuns = 0;
@@ -90,8 +90,8 @@ protected:
     }
     static std::vector<std::string> Published() {
         std::vector<std::string> versions;
-        for (unsigned i = 0; i < DriveTable.Count; ++i)
-            versions.push_back(RegistryText(DriveTable.Drives[i]->RegKey, "LastReportVersion"));
+        for (unsigned i = 0; i < DriveCount(); ++i)
+            versions.push_back(RegistryText(DriveForCommands(i).RegKey, "LastReportVersion"));
         return versions;
     }
     static bool PublishEnabled() { return IsWindowEnabled(GetDlgItem(MainWindow, PublishId)); }
@@ -166,7 +166,7 @@ TEST_F(Publishing, SendsTheFormToTheVendorsServer) {
     ASSERT_TRUE(DecodePublishBlock(block, header, drives, why)) << why;
     ASSERT_EQ(drives.size(), 2u);
     EXPECT_EQ(header.ProgramVersion, Version);
-    EXPECT_EQ(drives[1].SerialNumber, DriveTable.Drives[1]->SerialNumber);
+    EXPECT_EQ(drives[1].SerialNumber, DriveForCommands(1).SerialNumber);
 
     // Shown again as it was: normal depth, the toggle unchecked, the window visible.
     EXPECT_FALSE(sim::ChildRecord(MainWindow, ExpertModeId).Checked);
@@ -178,13 +178,13 @@ TEST_F(Publishing, SendsTheFormToTheVendorsServer) {
 
 TEST_F(Publishing, DrivesMeasuredAtThisStartAreNotMeasuredAgain) {
     Start(3);
-    DriveTable.Drives[0]->MeasuredThisRun = true, DriveTable.Drives[0]->PerformanceTestPending = true;
-    DriveTable.Drives[1]->MeasuredThisRun = false, DriveTable.Drives[1]->PerformanceTestPending = false;
-    DriveTable.Drives[2]->MeasuredThisRun = true, DriveTable.Drives[2]->PerformanceTestPending = false;
+    DriveForCommands(0).MeasuredThisRun = true, DriveForCommands(0).PerformanceTestPending = true;
+    DriveForCommands(1).MeasuredThisRun = false, DriveForCommands(1).PerformanceTestPending = false;
+    DriveForCommands(2).MeasuredThisRun = true, DriveForCommands(2).PerformanceTestPending = false;
     Publish();
     EXPECT_EQ(ReadTestRuns, 1u);
     EXPECT_EQ(PendingAtReadTests, std::vector<bool>({false, true, false}));
-    for (unsigned i = 0; i < 3; ++i) EXPECT_FALSE(DriveTable.Drives[i]->MeasuredThisRun) << i;
+    for (unsigned i = 0; i < 3; ++i) EXPECT_FALSE(DriveForCommands(i).MeasuredThisRun) << i;
     // A second publication measures every drive.
     Publish();
     EXPECT_EQ(PendingAtReadTests, std::vector<bool>({true, true, true}));
@@ -192,8 +192,8 @@ TEST_F(Publishing, DrivesMeasuredAtThisStartAreNotMeasuredAgain) {
 
 TEST_F(Publishing, RefusedUntilEveryPowerOnTimerIsCalibrated) {
     Start(2);
-    DriveTable.Drives[1]->PowerTimeIndex = 9;
-    DriveTable.Drives[1]->PowerOnTimerPeriod = 0;
+    DriveForCommands(1).PowerTimeIndex = 9;
+    DriveForCommands(1).PowerOnTimerPeriod = 0;
     Publish();
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{"One hour of continuous KORVANTE operation is required to calculate "
                                                    "the operating time of your data drives."});
@@ -201,7 +201,7 @@ TEST_F(Publishing, RefusedUntilEveryPowerOnTimerIsCalibrated) {
     EXPECT_TRUE(sim::PostRequests().empty());
     EXPECT_EQ(ReadTestRuns, 0u);
     EXPECT_TRUE(PublishEnabled());
-    DriveTable.Drives[1]->PowerOnTimerPeriod = 3600;
+    DriveForCommands(1).PowerOnTimerPeriod = 3600;
     Publish();
     EXPECT_EQ(sim::PostRequests().size(), 1u);
 }
@@ -259,7 +259,7 @@ TEST_F(Publishing, PromptCancelMarksEveryDriveAndOkPublishes) {
         TearDown();
         SetUp();
         Start(3);
-        SetRegistryText(DriveTable.Drives[1]->RegKey, "LastReportVersion", "1.0.0.1");
+        SetRegistryText(DriveForCommands(1).RegKey, "LastReportVersion", "1.0.0.1");
         sim::HoldMessageBoxes();
         ASSERT_TRUE(CreateThread(PublishPrompt));
         ASSERT_TRUE(sim::WaitForOpenMessageBoxes(1));

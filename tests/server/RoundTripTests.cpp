@@ -82,12 +82,12 @@ protected:
 }  // namespace
 
 TEST_F(RoundTripTest, TheServerStoresEveryDriveAsTheProgramHoldsIt) {
-    ASSERT_GT(DriveTable.Count, 1u);
+    ASSERT_GT(DriveCount(), 1u);
     std::vector<DriveRecord> drives;
     std::vector<const DriveRecord*> table;
-    for (unsigned i = 0; i < DriveTable.Count; ++i) {
+    for (unsigned i = 0; i < DriveCount(); ++i) {
         drives.push_back(SnapshotDrive(i));
-        table.push_back(DriveTable.Drives[i].get());
+        table.push_back(&DriveForCommands(i));
     }
     UploadData("Model - the report", BuildPublishBlock(CurrentPublishHeader(), table));
     ASSERT_EQ(Answer, 200);

@@ -35,7 +35,7 @@ void ExpectHealth(const DriveRecord& d, const Expected& e) {
 TEST_F(MachineTest, TheDefaultMachinesDrivesReadAsTheirPagesSay) {
     Install(sim::DefaultMachine());
     ScanDrives();
-    ASSERT_EQ(DriveTable.Count, 7);
+    ASSERT_EQ(DriveCount(), 7);
     const Expected expected[] = {
         // SCT status and temperature history table; the attribute says the same current temperature.
         {"WDC WD10EZEX-08WN4A0", "operational", 35, 47, 60, 85, 60, 15762, 1330, "calculated..."},
@@ -49,19 +49,19 @@ TEST_F(MachineTest, TheDefaultMachinesDrivesReadAsTheirPagesSay) {
         // No SCT: the highest temperature comes from the attribute's raw bytes (36 now, 31 lowest, 49 highest).
         {"WD Blue SA510 2.5 1000GB", "operational", 36, 49, 0, 0, 70, 3150, 211, "calculated..."},
     };
-    for (unsigned i = 0; i < 7; ++i) ExpectHealth(*DriveTable.Drives[i], expected[i]);
-    EXPECT_TRUE(DriveTable.Drives[0]->SCT_StatusRead);
-    EXPECT_EQ(DriveTable.Drives[0]->PowerTimeCheckPoint, 0u) << "taken by the first cycle, not the scan";
-    EXPECT_EQ(DriveTable.Drives[0]->RemapIndex, 4);
-    EXPECT_EQ(DriveTable.Drives[1]->TemperatureIndex, 10) << "attribute 190 of the SSD";
-    EXPECT_FALSE(DriveTable.Drives[3]->SCT_StatusRead);
-    for (unsigned i = 0; i < 7; ++i) EXPECT_EQ(DriveTable.Drives[i]->Log.find("SCT version"), std::string::npos);
+    for (unsigned i = 0; i < 7; ++i) ExpectHealth(DriveForCommands(i), expected[i]);
+    EXPECT_TRUE(DriveForCommands(0).SCT_StatusRead);
+    EXPECT_EQ(DriveForCommands(0).PowerTimeCheckPoint, 0u) << "taken by the first cycle, not the scan";
+    EXPECT_EQ(DriveForCommands(0).RemapIndex, 4);
+    EXPECT_EQ(DriveForCommands(1).TemperatureIndex, 10) << "attribute 190 of the SSD";
+    EXPECT_FALSE(DriveForCommands(3).SCT_StatusRead);
+    for (unsigned i = 0; i < 7; ++i) EXPECT_EQ(DriveForCommands(i).Log.find("SCT version"), std::string::npos);
 }
 
 TEST_F(MachineTest, RealDrivesReadAsOtherToolsReadThem) {
     if (InstallRealDrives() == 0) return;
     ScanDrives();
-    ASSERT_EQ(DriveTable.Count, 7);
+    ASSERT_EQ(DriveCount(), 7);
     // Temperatures and lifetime maxima as the peers decode them ("30 (Min/Max 19/37)"). The WD20EARS
     // fails attribute 5 now. The Maxtor failed attribute 5 in the past, and its advisory attribute 196
     // is worn down to 1, which fails even without a threshold: unreliable is the stronger flag.
@@ -75,10 +75,10 @@ TEST_F(MachineTest, RealDrivesReadAsOtherToolsReadThem) {
         {"TOSHIBA THNSNH128GBST", "operational", 34, 48, 0, 0, 70, 37383, 2331, "calculated..."},
         {"WDC WD20EARS-00MVWB0", "pre-failure", 44, 0, 0, 0, 55, 6684, 22, "calculated..."},
     };
-    for (unsigned i = 0; i < 7; ++i) ExpectHealth(*DriveTable.Drives[i], expected[i]);
-    EXPECT_EQ(DriveTable.Drives[0]->RemappedSectors, 43u) << "two counters, read by the peer as 43 (0 43)";
-    EXPECT_EQ(DriveTable.Drives[4]->RemappedSectors, 1u);
-    EXPECT_EQ(DriveTable.Drives[6]->RemappedSectors, 655u);
+    for (unsigned i = 0; i < 7; ++i) ExpectHealth(DriveForCommands(i), expected[i]);
+    EXPECT_EQ(DriveForCommands(0).RemappedSectors, 43u) << "two counters, read by the peer as 43 (0 43)";
+    EXPECT_EQ(DriveForCommands(4).RemappedSectors, 1u);
+    EXPECT_EQ(DriveForCommands(6).RemappedSectors, 655u);
 }
 
 // What the monitoring cycle does after each read, for a drive whose values change in between.
@@ -92,9 +92,9 @@ void Reread(DriveRecord& d) {
 TEST_F(MachineTest, ValuesFollowADriveThatChangesBetweenReads) {
     Install(sim::DefaultMachine());
     ScanDrives();
-    ASSERT_EQ(DriveTable.Count, 7);
-    DriveRecord& disk = *DriveTable.Drives[0];
-    DriveRecord& nvme = *DriveTable.Drives[4];
+    ASSERT_EQ(DriveCount(), 7);
+    DriveRecord& disk = DriveForCommands(0);
+    DriveRecord& nvme = DriveForCommands(4);
 
     // Virtual time: the disk warms a degree every ten minutes up to 41 °C and counts hours.
     sim::PassTime(3 * 3600);
@@ -131,7 +131,7 @@ TEST_F(MachineTest, ValuesFollowADriveThatChangesBetweenReads) {
     EXPECT_EQ(disk.RemappedSectors, 2u) << "a damaged page is never taken";
 
     sim::EraseAttributeTable(Drive(5));
-    DriveRecord& usb = *DriveTable.Drives[5];
+    DriveRecord& usb = DriveForCommands(5);
     ReadSmartData(usb);
     EXPECT_TRUE(SmartChecksumOk(usb));
     EXPECT_EQ(CountAttributes(usb), 0);

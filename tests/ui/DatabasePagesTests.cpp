@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "device/DriveTableFill.h"
 #include "device/DriveRecord.h"
 #include "knowledge/VendorSite.h"
 #include "platform/sim/SimShell.h"
@@ -26,7 +27,7 @@ protected:
         d->Trademark = brand;
         d->Model = model;
         d->FirmwareVersion = firmware;
-        ::AddDrive(std::move(d));
+        ::AddDrive(std::move(d), {});
     }
 };
 

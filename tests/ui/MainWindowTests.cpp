@@ -153,7 +153,7 @@ TEST_F(MainWindowTest, EachButtonRunsItsCommand) {
          [] {
              std::vector<std::string> opened, pages;
              for (const sim::ShellRequest& r : sim::ShellRequests()) opened.push_back(r.File);
-             for (unsigned i = 0; i < DriveTable.Count; ++i) pages.push_back(DatabaseAddress(*DriveTable.Drives[i]));
+             for (unsigned i = 0; i < DriveCount(); ++i) pages.push_back(DatabaseAddress(DriveForCommands(i)));
              return opened.size() == 2 && opened == pages;
          }},
         {"the version check", PublishId,

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "TestMachine.h"
+#include "device/DriveTableFill.h"
 #include "discovery/Scan.h"
 #include "monitor/DriveState.h"
 #include "platform/Menus.h"
@@ -111,7 +112,7 @@ protected:
     void Start(std::vector<sim::Drive> drives) {
         Install({}).Drives = std::move(drives);
         ScanDrives();
-        for (unsigned i = 0; i < DriveTable.Count; ++i) LoadPersistedDriveState(*DriveTable.Drives[i]);
+        for (unsigned i = 0; i < DriveCount(); ++i) LoadPersistedDriveState(DriveForCommands(i));
     }
     void Run() {
         snapshots.clear();
@@ -144,9 +145,9 @@ protected:
 // woken, shown or stored, and the two flags stay.
 TEST_F(PerformanceWindowTest, WithoutCandidatesNothingIsShownReadOrStored) {
     Start({Ssd("DONE1"), Ssd("LOCKED1"), Ssd("LOST1")});
-    DriveTable.Drives[0]->PerformanceTestPending = false;
-    DriveTable.Drives[1]->SecurityLocked = true;
-    DriveTable.Drives[2]->SmartLost = true;
+    DriveForCommands(0).PerformanceTestPending = false;
+    DriveForCommands(1).SecurityLocked = true;
+    DriveForCommands(2).SmartLost = true;
     sim::ClearRegistryWrites();
     const unsigned reads = Drive(0).Power.Reads + Drive(1).Power.Reads + Drive(2).Power.Reads;
     Run();
@@ -157,7 +158,7 @@ TEST_F(PerformanceWindowTest, WithoutCandidatesNothingIsShownReadOrStored) {
     EXPECT_EQ(Drive(1).Raw.Flushes + Drive(2).Raw.Flushes, 0u);
     EXPECT_TRUE(DriveWrites().empty());
     EXPECT_TRUE(sim::ForegroundLockCalls().empty());
-    EXPECT_TRUE(DriveTable.Drives[1]->PerformanceTestPending && DriveTable.Drives[2]->PerformanceTestPending);
+    EXPECT_TRUE(DriveForCommands(1).PerformanceTestPending && DriveForCommands(2).PerformanceTestPending);
 }
 
 TEST_F(PerformanceWindowTest, CandidatesAreShownLineByLineInAWindowSizedToItsTextThenStored) {
@@ -190,7 +191,7 @@ TEST_F(PerformanceWindowTest, CandidatesAreShownLineByLineInAWindowSizedToItsTex
         TearDown();
         SetUp();
         Start(c.drives);
-        if (c.drives.size() == 4) DriveTable.Drives[3]->SecurityLocked = true;
+        if (c.drives.size() == 4) DriveForCommands(3).SecurityLocked = true;
         // The wake read, the buffered run's 502, the sequential run's warm-up and 99 samples.
         if (c.firstFails) Drive(0).Raw.ReadsBeforeFailure = Drive(0).Power.Reads + 1 + 502 + 100;
         sim::ClearRegistryWrites();
@@ -231,7 +232,7 @@ TEST_F(PerformanceWindowTest, CandidatesAreShownLineByLineInAWindowSizedToItsTex
 
         std::vector<std::string> writes;
         for (const int i : c.candidates) {
-            const DriveRecord& d = *DriveTable.Drives[i];
+            const DriveRecord& d = DriveForCommands(i);
             EXPECT_EQ(Drive(i).Raw.Flushes, 1u) << c.name << i;
             const bool failed = c.firstFails && i == 0;
             EXPECT_EQ(d.PerformanceTestPending, failed) << c.name << i;
@@ -258,7 +259,7 @@ TEST_F(PerformanceWindowTest, AMeasurementKilledWhileStoringLeavesAWholeSetOrNon
         TearDown();
         SetUp();
         Start({Ssd("SSD1")});
-        DriveRecord& d = *DriveTable.Drives[0];
+        DriveRecord& d = DriveForCommands(0);
         d.AverageReadSpeed = 11, d.BufferingReadSpeed = 12, d.MaxReadSpeed = 13, d.StabilityReadSpeed = 14;
         d.MinReadSpeed = 15, d.AverageAccessTime = 3, d.AverageAccessTimeFrac = 45;
         StoreReadSpeeds(d);
@@ -271,7 +272,7 @@ TEST_F(PerformanceWindowTest, AMeasurementKilledWhileStoringLeavesAWholeSetOrNon
 
         ClearDriveTable();  // the next start
         ScanDrives();
-        DriveRecord& next = *DriveTable.Drives[0];
+        DriveRecord& next = DriveForCommands(0);
         LoadPersistedDriveState(next);
         const std::vector<int> loaded = {next.AverageReadSpeed, next.BufferingReadSpeed, next.MaxReadSpeed,
                                          next.StabilityReadSpeed, next.MinReadSpeed, next.AverageAccessTime,
@@ -296,9 +297,9 @@ TEST_F(StartUpMeasurement, TheDrivesWithoutStoredResultsAreMeasuredAtStartUp) {
     RunProgram("", ProgramKind::Simulated);
     const sim::WindowRecord w = PerformanceWindowRecord();
     EXPECT_TRUE(w.Handle && w.Destroyed && w.Parent == MainWindow);
-    ASSERT_EQ(DriveTable.Count, 1u);
-    EXPECT_FALSE(DriveTable.Drives[0]->PerformanceTestPending);
-    EXPECT_EQ(DriveTable.Drives[0]->BufferingReadSpeed, 625);
+    ASSERT_EQ(DriveCount(), 1u);
+    EXPECT_FALSE(DriveForCommands(0).PerformanceTestPending);
+    EXPECT_EQ(DriveForCommands(0).BufferingReadSpeed, 625);
 }
 
 }  // namespace

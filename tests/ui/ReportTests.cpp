@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "TestMachine.h"
+#include "device/DriveTableFill.h"
 #include "device/DiagnosticLog.h"
 #include "protocol/Ata.h"
 #include "protocol/Bytes.h"
@@ -95,8 +96,8 @@ protected:
         d->IsUSB = true;
         d->HostAdapter = "Adapter";
         d->StartMonitoringDate = {2026, 1, 4, 5, 0, 0, 0, 0};
-        AddDrive(std::move(d));
-        return *DriveTable.Drives[DriveTable.Count - 1];
+        AddDrive(std::move(d), {});
+        return DriveForCommands(DriveCount() - 1);
     }
 
     static void SetAttributes(DriveRecord& d, const std::vector<Attribute>& attributes) {

@@ -260,7 +260,7 @@ TEST_F(UnrecognisedDisksTest, OnlyUnknownDisksAreListedWithTheirController) {
     m.Devices = {array, controller};
     Install(m);
     ScanDrives();
-    ASSERT_EQ(DriveTable.Count, 1u);
+    ASSERT_EQ(DriveCount(), 1u);
     EXPECT_EQ(UnrecognisedDiskLines(), (std::vector<std::string>{"", unknown.DevicePath, "Odd RAID Controller"}));
 }
 

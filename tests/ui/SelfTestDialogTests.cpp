@@ -135,7 +135,7 @@ TEST_F(SelfTestDialogTest, EveryWayAStartEnds) {
         TearDown();
         SetUp();
         Start({c.drive});
-        if (*c.hostAdapter) DriveTable.Drives[0]->HostAdapter = c.hostAdapter;
+        if (*c.hostAdapter) DriveForCommands(0).HostAdapter = c.hostAdapter;
         for (size_t i = 0; i < c.attempts.size(); ++i) {
             const Attempt& a = c.attempts[i];
             const std::string what = std::string(c.what) + ", attempt " + std::to_string(i + 1);
@@ -150,8 +150,8 @@ TEST_F(SelfTestDialogTest, EveryWayAStartEnds) {
                 EXPECT_EQ(boxes[0].Caption, InfoCaption) << what;
             }
             EXPECT_EQ(sim::Balloons().size() - balloons, a.balloon ? 1u : 0u) << what;
-            EXPECT_EQ(DriveTable.Drives[0]->ShortSelfTestRunning, a.running) << what;
-            EXPECT_FALSE(DriveTable.Drives[0]->ExtendedSelfTestRunning) << what;
+            EXPECT_EQ(DriveForCommands(0).ShortSelfTestRunning, a.running) << what;
+            EXPECT_FALSE(DriveForCommands(0).ExtendedSelfTestRunning) << what;
             EXPECT_FALSE(SelfTestThrottled) << what;
             EXPECT_EQ(SelfTestCommands(0) > commands, a.sends) << what;
         }
@@ -171,7 +171,7 @@ TEST_F(SelfTestDialogTest, TheBalloonGoesToTheDrivesIcon) {
         EXPECT_EQ(balloons[0].Text, "Self-diagnosis has started.");
         EXPECT_EQ(balloons[0].Title, InfoCaption);
         EXPECT_EQ(balloons[0].Id, DriveIconSlots[hottestOnly ? 0 : 1]->Id) << hottestOnly;
-        EXPECT_TRUE(DriveTable.Drives[1]->ExtendedSelfTestRunning);
+        EXPECT_TRUE(DriveForCommands(1).ExtendedSelfTestRunning);
         const sim::Request& sent = Drive(1).History.back();
         EXPECT_EQ(sent.taskFile.SectorNumber, 2) << "the extended test";
     }
@@ -192,7 +192,7 @@ TEST_F(SelfTestDialogTest, AStartedTestEndsInTheAlertOfItsResult) {
         d.AtaSelfTest.EndsWith = c.result;
         Start({d});
         ClickStart(0);
-        ASSERT_TRUE(DriveTable.Drives[0]->ShortSelfTestRunning);
+        ASSERT_TRUE(DriveForCommands(0).ShortSelfTestRunning);
         std::vector<std::string> afterMinute;
         RunTimeline(4, [&](unsigned) {
             const std::vector<std::string> texts = BoxTexts();
@@ -200,7 +200,7 @@ TEST_F(SelfTestDialogTest, AStartedTestEndsInTheAlertOfItsResult) {
         });
         EXPECT_EQ(afterMinute, (std::vector<std::string>{"-", c.text, c.text, c.text})) << unsigned(c.result);
         EXPECT_EQ(sim::MessageBoxCalls().size(), 1u) << unsigned(c.result);
-        EXPECT_FALSE(DriveTable.Drives[0]->ShortSelfTestRunning) << unsigned(c.result);
+        EXPECT_FALSE(DriveForCommands(0).ShortSelfTestRunning) << unsigned(c.result);
     }
 }
 

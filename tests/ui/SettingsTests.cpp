@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "TestMachine.h"
+#include "device/DriveTableFill.h"
 #include "platform/sim/SimDialogs.h"
 #include "platform/sim/SimRegistry.h"
 #include "platform/sim/SimThreads.h"
@@ -221,7 +222,7 @@ TEST_F(SettingsTest, SettingsCommandRedrawsTheDriveIconsInTheNewUnit) {
     drive->Model = "M";
     drive->Temperature = 40;
     drive->TemperatureLimit = 50;
-    AddDrive(std::move(drive));
+    AddDrive(std::move(drive), {});
     CreateDriveIcons();
     ASSERT_EQ(sim::ActiveTrayEntries().at(0).Drawing.Text, "40");
     ScriptClicks({0});

@@ -202,13 +202,13 @@ TEST_F(StartUp, SafeRemovalFindsTheDriveHandleClosed) {
         TearDown();
         SetUp();
         Run(2, ProgramKind::RestartedByRunner);
-        const Handle kept = DriveTable.Drives[0]->Handle, ejected = DriveTable.Drives[1]->Handle;
+        const Handle kept = DriveForCommands(0).Handle, ejected = DriveForCommands(1).Handle;
         EXPECT_EQ(sim::Current().Notifications,
                   (std::vector<sim::HandleNotification>{{MainWindow, kept}, {MainWindow, ejected}})) << c.name;
         const Handle other = c.otherHandle ? CreateFile(Drive(1).DevicePath) : INVALID_HANDLE_VALUE;
         EXPECT_EQ(sim::RequestDeviceRemoval(1), c.removed) << c.name;
-        EXPECT_EQ(static_cast<Handle>(DriveTable.Drives[1]->Handle), 0u) << c.name;
-        EXPECT_EQ(static_cast<Handle>(DriveTable.Drives[0]->Handle), kept) << c.name;
+        EXPECT_EQ(static_cast<Handle>(DriveForCommands(1).Handle), 0u) << c.name;
+        EXPECT_EQ(static_cast<Handle>(DriveForCommands(0).Handle), kept) << c.name;
         EXPECT_TRUE(RestartRequested()) << c.name;
         EXPECT_EQ(sim::TimerCount(), 0u) << c.name;
         bool on = false;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "TestMachine.h"
+#include "device/DriveTableFill.h"
 #include "app/ProgramLife.h"
 #include "monitor/Monitor.h"
 #include "platform/Time.h"
@@ -54,7 +55,7 @@ protected:
             d->Temperature = f.Temperature;
             d->TemperatureLimit = 50;
             d->SmartLost = f.Lost;
-            AddDrive(std::move(d));
+            AddDrive(std::move(d), {});
         }
     }
     // Each active entry as "tip=text/colour", or "tip=program" for the program's icon.
@@ -123,12 +124,12 @@ TEST_F(TrayIcons, AllDrivesRefreshGreysSleepersAndFreezesLostDrives) {
     CreateDriveIcons();
     EXPECT_EQ(Shown(), (std::vector<std::string>{"A (C:)=40/green", "B=program", "C (D: E:)=55/red"}));
 
-    DriveTable.Drives[0]->Temperature = 45;
-    DriveTable.Drives[1]->Temperature = 30;
-    DriveTable.Drives[1]->Sleeping = 1;
-    DriveTable.Drives[2]->Temperature = 20;
-    DriveTable.Drives[2]->SmartLost = true;
-    DriveTable.Drives[2]->Model = "renamed";
+    DriveForCommands(0).Temperature = 45;
+    DriveForCommands(1).Temperature = 30;
+    DriveForCommands(1).Sleeping = 1;
+    DriveForCommands(2).Temperature = 20;
+    DriveForCommands(2).SmartLost = true;
+    DriveForCommands(2).Model = "renamed";
     RefreshDriveIcons();
     EXPECT_EQ(Shown(), (std::vector<std::string>{"A (C:)=45/green", "B=30/grey", "C (D: E:)=55/red"}));
     EXPECT_EQ(sim::LiveIcons(), 3u);  // every replaced image destroyed
@@ -143,22 +144,22 @@ TEST_F(TrayIcons, HottestOnlyShowsOneIconThatFollowsTheHottestDrive) {
     ASSERT_EQ(DriveIconSlots.size(), 3u);
     EXPECT_TRUE(DriveIconSlots[0] && !DriveIconSlots[1] && !DriveIconSlots[2]);
 
-    DriveTable.Drives[2]->Temperature = 52;
+    DriveForCommands(2).Temperature = 52;
     RefreshDriveIcons();
     EXPECT_EQ(Shown(), (std::vector<std::string>{"C=52/red"}));
 
-    for (unsigned i = 0; i < 3; ++i) DriveTable.Drives[i]->Temperature = 0;
+    for (unsigned i = 0; i < 3; ++i) DriveForCommands(i).Temperature = 0;
     RefreshDriveIcons();
     EXPECT_EQ(Shown(), (std::vector<std::string>{"A=program"}));
     EXPECT_EQ(sim::LiveIcons(), 0u);
 
-    DriveTable.Drives[0]->SmartLost = true;  // the first drive lost: the icon follows the others
-    DriveTable.Drives[1]->Temperature = 44;
+    DriveForCommands(0).SmartLost = true;  // the first drive lost: the icon follows the others
+    DriveForCommands(1).Temperature = 44;
     RefreshDriveIcons();
     EXPECT_EQ(Shown(), (std::vector<std::string>{"B (F:)=44/green"}));
 
-    DriveTable.Drives[1]->SmartLost = DriveTable.Drives[2]->SmartLost = true;  // none answers: it stays
-    DriveTable.Drives[2]->Temperature = 60;
+    DriveForCommands(1).SmartLost = DriveForCommands(2).SmartLost = true;  // none answers: it stays
+    DriveForCommands(2).Temperature = 60;
     RefreshDriveIcons();
     EXPECT_EQ(Shown(), (std::vector<std::string>{"B (F:)=44/green"}));
 }
@@ -207,7 +208,7 @@ TEST_F(TrayIcons, AnEntryTheTrayLostComesBackAtTheNextRefresh) {
     lost.Id = DriveIconSlots[0]->Id;
     ASSERT_TRUE(platform::Shell_NotifyIcon(platform::NIM_DELETE, lost));
     const unsigned adds = sim::NotifyIconAddCalls();
-    DriveTable.Drives[0]->Temperature = 42;
+    DriveForCommands(0).Temperature = 42;
     RefreshDriveIcons();
     EXPECT_EQ(Shown(), (std::vector<std::string>{"A=42/green", "B=41/green"}));
     EXPECT_EQ(sim::NotifyIconAddCalls(), adds + 1);
@@ -225,7 +226,7 @@ TEST_F(TrayIcons, WaitsForTheTrayThenGivesUpAfterAMinute) {
     EXPECT_EQ(platform::GetTickCount(), 500u);
     EXPECT_TRUE(sim::MessageBoxCalls().empty());
 
-    DriveTable.Drives[0]->SmartLost = true;  // the cycle due meanwhile leaves the made-up drive alone
+    DriveForCommands(0).SmartLost = true;  // the cycle due meanwhile leaves the made-up drive alone
     ASSERT_TRUE(StartMonitorTimer());
     ReleaseDriveIcons();
     sim::FailNotifyIconAdds(1000);

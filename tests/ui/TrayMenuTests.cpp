@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "TestMachine.h"
+#include "device/DriveTableFill.h"
 #include "device/DiagnosticLog.h"
 #include "monitor/Alerts.h"
 #include "platform/Time.h"
@@ -240,7 +241,7 @@ TEST_F(TrayMenuTest, ExplorerRestartSetsTheIconToAlwaysShow) {
         auto drive = std::make_unique<DriveRecord>();
         drive->Model = "M";
         drive->Temperature = 40;
-        AddDrive(std::move(drive));
+        AddDrive(std::move(drive), {});
         CreateDriveIcons();
         std::vector<uint8_t> streams(44, 0x11);  // a header and another program's entry
         for (const char ch : std::string("{7P5N40RS-N0SO-4OSP-874N-P0S2R0O9SN8R}\\XBEINAGR\\XBEINAGR.rkr"))

@@ -17,6 +17,7 @@
 #include "platform/sim/SimDialogs.h"
 #include "platform/sim/SimUserInterface.h"
 #include "platform/sim/SimWindowing.h"
+#include "system/RegUtils.h"
 #include "ui/Main.h"
 #include "ui/TuningDialog.h"
 
@@ -92,7 +93,7 @@ TEST_F(TuningDialogTest, EachActionSendsItsCommandAndTheGroupShowsWhatTheDriveHa
         std::string shown;
         sim::SetModalScript([&](HWnd dialog) {
             EXPECT_FALSE(IsWindowVisible(MainWindow)) << c.what;
-            EXPECT_EQ(sim::ChildRecord(dialog, TuningDriveListId).Items, std::vector<std::string>{DriveTable.Drives[0]->Caption});
+            EXPECT_EQ(sim::ChildRecord(dialog, TuningDriveListId).Items, std::vector<std::string>{DriveForCommands(0).Caption});
             EXPECT_TRUE(Enabled(dialog, ApmEnabledId) && !Enabled(dialog, ApmDisabledId)) << "only APM's Enabled radio is live";
             c.act(dialog);
             static_assert(AamGroupId + 3 == AamSliderId && ApmGroupId + 3 == ApmSliderId, "a group's slider");
@@ -105,10 +106,10 @@ TEST_F(TuningDialogTest, EachActionSendsItsCommandAndTheGroupShowsWhatTheDriveHa
         EXPECT_EQ(shown, c.shown) << c.what;
         EXPECT_TRUE(sim::MessageBoxCalls().empty()) << c.what;
         // Never measured yet, the drive is stored whether changed or not, and measured again.
-        const DriveRecord& d = *DriveTable.Drives[0];
+        const DriveRecord& d = DriveForCommands(0);
         std::string stored;
         for (const char* name : {"AAM", "AAM_value", "APM", "APM_value"})
-            stored += (stored.empty() ? "" : " ") + std::to_string(DriveValue(d, name));
+            stored += (stored.empty() ? "" : " ") + std::to_string(RegistryDword(d.RegKey, name));
         EXPECT_EQ(stored, c.stored) << c.what;
         EXPECT_TRUE(d.MeasuredThisRun) << c.what;
         EXPECT_FALSE(d.PerformanceTestPending) << c.what;
@@ -120,7 +121,7 @@ TEST_F(TuningDialogTest, EachActionSendsItsCommandAndTheGroupShowsWhatTheDriveHa
 // A measured drive that was not changed is not stored again; one that was, is.
 TEST_F(TuningDialogTest, OnlyChangedDrivesAreStoredAfterTheirMeasurement) {
     Start({TunableDrive("T1", 128, 0, true, 1), TunableDrive("T2", 128, 0, true, 2)});
-    for (unsigned i = 0; i < 2; ++i) DriveTable.Drives[i]->PerformanceTestPending = DriveTable.Drives[i]->MeasuredThisRun = false;
+    for (unsigned i = 0; i < 2; ++i) DriveForCommands(i).PerformanceTestPending = DriveForCommands(i).MeasuredThisRun = false;
     sim::SetModalScript([](HWnd dialog) {
         sim::SelectListItem(GetDlgItem(dialog, TuningDriveListId), 1);
         sim::ClickButton(GetDlgItem(dialog, ApmEnabledId));
@@ -128,12 +129,12 @@ TEST_F(TuningDialogTest, OnlyChangedDrivesAreStoredAfterTheirMeasurement) {
     RunTuningCommand();
     EXPECT_TRUE(SetFeaturesSent(0).empty());
     EXPECT_EQ(SetFeaturesSent(1), (std::vector<Sent>{{0x05, 128}}));
-    EXPECT_FALSE(DriveValueExists(*DriveTable.Drives[0], "APM"));
-    EXPECT_EQ(DriveValue(*DriveTable.Drives[1], "APM"), 1u);
-    EXPECT_TRUE(DriveTable.Drives[1]->MeasuredThisRun);
-    EXPECT_FALSE(DriveTable.Drives[0]->MeasuredThisRun);
-    EXPECT_EQ(DriveValue(*DriveTable.Drives[1], "ReadSpeedsComplete"), 1u) << "the changed drive measured again";
-    EXPECT_FALSE(DriveValueExists(*DriveTable.Drives[0], "ReadSpeedsComplete"));
+    EXPECT_FALSE(RegistryValueExists(DriveForCommands(0).RegKey, "APM"));
+    EXPECT_EQ(RegistryDword(DriveForCommands(1).RegKey, "APM"), 1u);
+    EXPECT_TRUE(DriveForCommands(1).MeasuredThisRun);
+    EXPECT_FALSE(DriveForCommands(0).MeasuredThisRun);
+    EXPECT_EQ(RegistryDword(DriveForCommands(1).RegKey, "ReadSpeedsComplete"), 1u) << "the changed drive measured again";
+    EXPECT_FALSE(RegistryValueExists(DriveForCommands(0).RegKey, "ReadSpeedsComplete"));
 }
 
 // A driver that refuses SET FEATURES: one box each time; the dialog closes itself only when the
@@ -163,7 +164,7 @@ TEST_F(TuningDialogTest, ARefusedCommandShowsTheBoxAndClosesADialogOfOneDrive) {
         EXPECT_NE(boxes[0].Owner, MainWindow) << "owned by the dialog";
         EXPECT_EQ(openAfterRefusal, drives > 1);
         EXPECT_EQ(radio, "Disabled") << "the drive's APM stays off";
-        EXPECT_FALSE(DriveTable.Drives[0]->APM_Enabled);
+        EXPECT_FALSE(DriveForCommands(0).APM_Enabled);
     }
 }
 
@@ -187,9 +188,9 @@ TEST_F(TuningDialogTest, TheSelectedDriveWithAamKeepsReadingWhileTheDialogIsOpen
     sim::Drive apmOnly = TunableDrive("P2", 0, 0, true, 2);
     apmOnly.Identify[2 * 83 + 1] &= ~0x02;  // word 83 bit 9: no AAM
     Start({TunableDrive("A1", 128, 0, true, 1), apmOnly});
-    ASSERT_FALSE(DriveTable.Drives[1]->AAM_Support);
+    ASSERT_FALSE(DriveForCommands(1).AAM_Support);
     for (unsigned i = 0; i < 2; ++i)  // measured at this start: no reads after the dialog
-        DriveTable.Drives[i]->PerformanceTestPending = DriveTable.Drives[i]->MeasuredThisRun = false;
+        DriveForCommands(i).PerformanceTestPending = DriveForCommands(i).MeasuredThisRun = false;
     const unsigned before[] = {Drive(0).Power.Reads, Drive(1).Power.Reads};
     sim::SetModalScript([](HWnd dialog) {
         std::this_thread::sleep_for(std::chrono::milliseconds(30));

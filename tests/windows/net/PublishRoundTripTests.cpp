@@ -92,18 +92,18 @@ TEST(PublishRoundTrip, TheServerStoresTheBuiltInMachineAndShowsItsPage) {
     sim::Install(sim::DefaultMachine());
     ASSERT_TRUE(OpenSettingsKey());
     ScanDrives();
-    ASSERT_GT(DriveTable.Count, 1u);
+    ASSERT_GT(DriveCount(), 1u);
     std::vector<const DriveRecord*> table;
-    for (unsigned i = 0; i < DriveTable.Count; ++i) {
-        DriveWriter writer;
-        DriveRecord& d = *DriveTable.Drives[i];
+    for (unsigned i = 0; i < DriveCount(); ++i) {
+        DriveWriter writer(i);
+        DriveRecord& d = *writer;
         LoadDriveState(d);
         ASSERT_NE(d.RegKey, 0u) << d.Model;
         platform::RegDeleteValue(d.RegKey, "LastReportVersion");  // a run before this one marked it
         table.push_back(&d);
     }
     std::vector<DriveRecord> drives;
-    for (unsigned i = 0; i < DriveTable.Count; ++i) drives.push_back(SnapshotDrive(i));
+    for (unsigned i = 0; i < DriveCount(); ++i) drives.push_back(SnapshotDrive(i));
     const std::string block = BuildPublishBlock(CurrentPublishHeader(), table);
     ASSERT_FALSE(ProgramVersion().empty());
 
