@@ -9,10 +9,10 @@
 #include "BenchmarkMachines.h"
 #include "app/ProgramLife.h"
 #include "device/DriveRecord.h"
-#include "discovery/Scan.h"
 #include "monitor/Monitor.h"
 #include "platform/sim/SimMachine.h"
 #include "platform/sim/SimWorld.h"
+#include "ui/ProcessState.h"
 
 namespace {
 

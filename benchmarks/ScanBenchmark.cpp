@@ -10,6 +10,7 @@
 #include "discovery/Scan.h"
 #include "platform/sim/PageBuilders.h"
 #include "platform/sim/SimMachine.h"
+#include "ui/ProcessState.h"
 
 namespace {
 

@@ -1,18 +1,13 @@
 #include "TestMachine.h"
 
-#include "monitor/Monitor.h"
-#include "ui/CpuIcon.h"
-#include "ui/Main.h"
-#include "ui/Settings.h"
-#include "ui/TrayMenu.h"
-
 #include <cctype>
 #include <fstream>
 #include <sstream>
 
-#include "discovery/Scan.h"
-#include "device/DiagnosticLog.h"
+#include "platform/Storage.h"
 #include "platform/sim/SimWorld.h"
+#include "ui/CpuIcon.h"
+#include "ui/ProcessState.h"
 
 namespace testmachine {
 
@@ -85,22 +80,17 @@ std::string Trimmed(const std::string& text) {
 }  // namespace testmachine
 
 void MachineTest::SetUp() {
-    ResetProcessState();
     sim::ResetWorld();
-    ResetMonitorState();
-    ResetMainWindow();
-    ResetSettingsCalls();
-    ResetTrayMenu();
+    ResetProcessState();
     sim::SetLocalTime(15, 4, 5);
 }
 
+// The world's reset comes first: it answers the open boxes and waits for every worker, which may still
+// use the process state. The processor-load sampler is a worker that ends only when it is stopped, so
+// it is stopped before.
 void MachineTest::TearDown() {
-    StopCpuIcon();  // its sampler is a worker the world would wait for
-    sim::ResetWorld();  // first: it waits for the workers, which may still use the process state
-    ResetMonitorState();
-    ResetMainWindow();
-    ResetSettingsCalls();
-    ResetTrayMenu();
+    StopCpuIcon();
+    sim::ResetWorld();
     ResetProcessState();
 }
 

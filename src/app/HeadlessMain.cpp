@@ -193,14 +193,11 @@ int RunLife(unsigned minutes) {
 
 // The report of the started program's drives, as the report box would give it back as plain text;
 // a replayed block names the operating system its sender ran.
-int PrintReport(bool expert, bool publish, const std::string& reportedSystem) {
+int PrintReport(ReportDepth depth, const std::string& reportedSystem) {
     InitOSInfo();
     if (!reportedSystem.empty()) OSName = reportedSystem;
     StartResidentProgram();
-    ExpertMode = expert || publish;
-    PublishMode = publish;
-    std::cout << ReportPlainText(BuildReportDocument()) << "\n";
-    PublishMode = false;
+    std::cout << ReportPlainText(BuildReportDocument(depth)) << "\n";
     KillResidentProgram();
     return 0;
 }
@@ -289,9 +286,9 @@ int main(int argc, char** argv) {
     switch (output) {
         case Output::Life: return RunLife(static_cast<unsigned>(minutes));
         case Output::Fields: return PrintFields();
-        case Output::ExpertReport: return PrintReport(true, false, reportedSystem);
-        case Output::PublishText: return PrintReport(true, true, reportedSystem);
+        case Output::ExpertReport: return PrintReport(ReportDepth::Expert, reportedSystem);
+        case Output::PublishText: return PrintReport(ReportDepth::Publish, reportedSystem);
         case Output::Report: break;
     }
-    return PrintReport(false, false, reportedSystem);
+    return PrintReport(ReportDepth::Normal, reportedSystem);
 }

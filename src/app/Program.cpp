@@ -2,7 +2,4 @@
 #include "platform/Entry.h"
 #include "ui/Main.h"
 
-int ProgramMain(const std::string& commandLine) {
-    ConnectInstaller();
-    return RunProgram(commandLine);
-}
+int ProgramMain(const std::string& commandLine) { return RunProgram(commandLine, ProgramKind::Installed); }

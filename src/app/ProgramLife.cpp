@@ -20,8 +20,7 @@
 #include "system/Settings.h"
 #include "ui/CpuIcon.h"
 #include "ui/Main.h"
-#include "ui/Settings.h"
-#include "ui/TrayMenu.h"
+#include "ui/ProcessState.h"
 
 namespace {
 
@@ -31,7 +30,6 @@ constexpr platform::WParam PBT_APMSUSPEND = 4, PBT_APMRESUMESUSPEND = 7, PBT_APM
 enum class Running { Nothing, Core, Whole };
 Running Program = Running::Nothing;
 bool Awake = true;
-bool RestartAsked = false;
 unsigned Refused = 0;
 unsigned DialogMinutes = 0;
 
@@ -81,19 +79,16 @@ void Broadcast(platform::WParam event) {
     }
 }
 
+// The timer and the sampler stop before the workers are waited for: they would start new ones, and
+// the sampler never ends on its own.
 void EndProgram() {
     if (Program == Running::Nothing) return;
-    const bool whole = Program == Running::Whole;
     sim::StopRegistryWritesAfter(0);
     StopMonitorTimer();
-    if (whole) StopCpuIcon();
+    StopCpuIcon();
     sim::CloseMessageBoxes();
     sim::WaitForWorkers();
-    ResetMonitorState();
-    if (whole) {
-        ResetMainWindow();
-        ResetSettingsCalls();
-        ResetTrayMenu();
+    if (Program == Running::Whole) {
         sim::ResetWindowing();
         sim::ResetDialogs();
         sim::ResetTray();  // what a dead process had in the notification area goes with it
@@ -126,8 +121,7 @@ void Deliver(const sim::SystemEvent& e) {
 
 // The logon task starts the program again; an earlier copy has ended by then.
 void RestartIfAsked() {
-    if (!RestartAsked) return;
-    RestartAsked = false;
+    if (Program != Running::Whole || !RestartRequested()) return;
     EndProgram();
     StartWholeProgram(DialogMinutes);
 }
@@ -153,15 +147,13 @@ void StartWholeProgram(unsigned dialogMinutes) {
     DialogMinutes = dialogMinutes;
     sim::SetModalScript([](platform::HWnd) { sim::AdvanceTime(DialogMinutes * Minute); });
     Program = Running::Whole;
-    RunProgram("");
-    MainCalls.RestartThroughLogonTask = [] { RestartAsked = true; };
+    RunProgram("", ProgramKind::RestartedByRunner);
 }
 
 void KillResidentProgram() {
     EndProgram();
     sim::ResetMessageBoxes();
     Awake = true;
-    RestartAsked = false;
     Refused = 0;
 }
 

@@ -5,12 +5,12 @@
 #include <cstdlib>
 #include <string>
 
-#include "discovery/Scan.h"
 #include "platform/Entry.h"
 #include "platform/UserInterface.h"
 #include "platform/sim/SimMachine.h"
 #include "platform/sim/SimRealTimeline.h"
 #include "ui/Main.h"
+#include "ui/ProcessState.h"
 
 int SimulatedProgramMain(const std::string& commandLine);
 
@@ -61,7 +61,7 @@ int SimulatedProgramMain(const std::string& commandLine) {
         if (named) file = named;
     }
     if (!InstallMachine(file) || !sim::FollowRealClock()) return 1;
-    const int exitCode = RunProgram(rest);  // the simulated program does not install itself
+    const int exitCode = RunProgram(rest, ProgramKind::Simulated);  // the simulated program does not install itself
     // The drive records close their handles into the simulated machine: they go while it is still
     // there, not among the static destructors, which may run after the machine's.
     ResetProcessState();

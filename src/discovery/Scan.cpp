@@ -13,7 +13,6 @@
 #include "knowledge/Counterfeit.h"
 #include "smart/Condition.h"
 #include "smart/SmartData.h"
-#include "system/Settings.h"
 #include "device/DiagnosticLog.h"
 #include "device/DriveTableFill.h"
 
@@ -171,12 +170,9 @@ void EnumerateInterfaceClass(const platform::Guid& interfaceClass) {
     }
 }
 
-void ResetProcessState() {
+void ResetScan() {
     ClearDriveTable();
-    ClearGlobalLog();
-    SelfTestThrottled = false;
     DeviceNotificationWindow = 0;
-    ResetSettings();
 }
 
 void ScanDrives() {

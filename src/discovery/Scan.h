@@ -13,9 +13,10 @@ extern std::uintptr_t DeviceNotificationWindow;
 
 void ScanDrives();
 
-// Forgets every drive, both logs, the process-wide flags and the settings: the state a process
-// starts with.
-void ResetProcessState();
+// What the scan found forgotten: no drives (their handles closed) and no notification window, as a
+// process starts (ResetProcessState, ui/ProcessState.h, resets the rest).
+void ResetScan();
+
 void EnumerateInterfaceClass(const platform::Guid& interfaceClass);
 
 // A new record for the opened drive (the record borrows the handle, which the caller keeps and gives

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "device/DiagnosticLog.h"
+#include "net/NetCalls.h"
 #include "platform/FileVersion.h"
 #include "platform/Installation.h"
 #include "platform/Processes.h"
@@ -18,8 +19,6 @@
 #include "system/Settings.h"
 
 using namespace platform;
-
-InstallerHooksType InstallerHooks;
 
 namespace {
 
@@ -60,7 +59,7 @@ void ShowInformation(const std::string& text) {
 
 // The running program clears up what it showed outside its windows (its tray icons) first.
 void EndProcess() {
-    if (InstallerHooks.BeforeExit) InstallerHooks.BeforeExit();
+    if (NetCalls.BeforeExit) NetCalls.BeforeExit();
     ExitProcess(0);
 }
 
@@ -171,7 +170,7 @@ bool WriteUninstallEntry(const std::string& executable) {
 }
 
 bool InstallFresh() {
-    if (InstallerHooks.BeforeInstall && !InstallerHooks.BeforeInstall()) return false;
+    if (NetCalls.BeforeInstall && !NetCalls.BeforeInstall()) return false;
     const std::string programFiles = KeyText(HKEY_LOCAL_MACHINE, UninstallBase, "ProgramFilesDir");
     const std::string folder = programFiles + "\\" + Names.AppName;
     const std::string executable = folder + "\\" + Names.AppName + ".exe";
@@ -203,7 +202,7 @@ bool InstallUpdate() {
         ShowInformation("You already have the latest version of the program installed.");
         return EndSilently();
     }
-    if (InstallerHooks.BeforeUpdate && !InstallerHooks.BeforeUpdate(installed.Text)) return false;
+    if (NetCalls.BeforeUpdate && !NetCalls.BeforeUpdate(installed.Text)) return false;
     if (!CloseRunningInstance()) return EndSilently();
     if (!CopyFile(RunningPath, InstalledPath)) return EndWithError("The update was interrupted.", GetLastError());
     SetFileAttributes(InstalledPath, FILE_ATTRIBUTE_NORMAL);
@@ -262,8 +261,7 @@ bool RegisterInstance() {
         WriteLog("The instance mapping could not be made.");
         return true;
     }
-    const std::uintptr_t window = InstallerHooks.InstanceWindow ? InstallerHooks.InstanceWindow() : 0;
-    WriteMappedValue(mapping, static_cast<uint32_t>(window));
+    WriteMappedValue(mapping, static_cast<uint32_t>(ProgramWindow()));
     InstanceMapping = mapping;
     return true;
 }
@@ -305,7 +303,6 @@ bool SelfDeleteBatch(const std::string& appName) { return StartDeletingBatch(app
 void ResetInstaller() {
     if (InstanceMapping) CloseFileMapping(InstanceMapping);
     InstanceMapping = 0;
-    InstallerHooks = InstallerHooksType();
     Names = InstallerNames();
     RunningPath.clear();
     InstalledPath.clear();

@@ -3,10 +3,7 @@
 // the process. Restarts go through the logon task.
 #pragma once
 
-#include <cstdint>
 #include <string>
-
-#include "platform/Types.h"
 
 struct InstallerNames {
     std::string AppName;      // task, folder, file base, settings key, uninstall subkey, mapping
@@ -15,20 +12,10 @@ struct InstallerNames {
     bool CreateTask = true;
 };
 
-// Set by start-up: what runs before a fresh installation and before an update (given the installed
-// version text); each returns true only when the user agreed. The window's handle is what the running
-// instance publishes so that a newer copy can close it. Whatever the program put on the screen outside
-// its windows (the tray icons) goes before every end of the process here.
-struct InstallerHooksType {
-    bool (*BeforeInstall)() = nullptr;  // false once the process was ended
-    bool (*BeforeUpdate)(const std::string& installedVersion) = nullptr;
-    std::uintptr_t (*InstanceWindow)() = nullptr;
-    void (*BeforeExit)() = nullptr;  // the running program's last act before the process ends
-};
-extern InstallerHooksType InstallerHooks;
-
 // The dispatcher. True only when this is the installed copy and no other instance runs (SettingsKey
-// then open); false once the process has been ended.
+// then open); false once the process has been ended. The licence agreement before installing or
+// updating, the running instance's window and what goes before every end of the process come through
+// NetCalls (net/NetCalls.h).
 bool RunInstaller(const InstallerNames& names, const std::string& commandLine);
 
 // Runs the logon task now and ends the process.

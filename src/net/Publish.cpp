@@ -1,6 +1,7 @@
 // Publishing (Publish.h).
 #include "net/Publish.h"
 
+#include <atomic>
 #include <vector>
 
 #include "device/DiagnosticLog.h"
@@ -9,6 +10,7 @@
 #include "monitor/Alerts.h"
 #include "monitor/DriveState.h"
 #include "monitor/Monitor.h"
+#include "net/NetCalls.h"
 #include "net/Update.h"
 #include "platform/Network.h"
 #include "platform/Threads.h"
@@ -20,10 +22,10 @@
 using namespace platform;
 
 UploadTarget PublishTarget = VendorUploadTarget();
-PublishWindowCalls PublishCalls;
-std::atomic<bool> PublishPromptShowing{false};
 
 namespace {
+
+std::atomic<bool> PromptShowing{false};
 
 constexpr char Boundary[] = "ThisBoundary";
 constexpr char NotSent[] = "The KORVANTE data not sent. ";
@@ -37,7 +39,7 @@ constexpr uint32_t UploadBoxFlags = MB_SYSTEMMODAL | MB_ICONINFORMATION;        
 constexpr uint32_t PromptFlags = MB_SYSTEMMODAL | MB_ICONINFORMATION | MB_OKCANCEL;  // 0x1041
 
 void SetPublishEnabled(bool enabled) {
-    if (PublishCalls.SetPublishEnabled) PublishCalls.SetPublishEnabled(enabled);
+    if (NetCalls.SetPublishEnabled) NetCalls.SetPublishEnabled(enabled);
 }
 
 void Call(void (*call)()) {
@@ -171,10 +173,10 @@ void PublishData() {
             return;
         }
         MarkDrivesForReadTests();
-        Call(PublishCalls.HideMainWindow);
-        Call(PublishCalls.RunPerformanceWindow);
+        Call(NetCalls.HideMainWindow);
+        Call(NetCalls.RunPerformanceWindow);
     }
-    const std::string text = PublishCalls.BuildPublishText ? PublishCalls.BuildPublishText() : std::string();
+    const std::string text = NetCalls.BuildPublishText ? NetCalls.BuildPublishText() : std::string();
     const std::string block = drivesPresent ? BlockOfAllDrives() : std::string();
     if (!CreateThread([text, block] { UploadData(text, block); })) {
         WriteLog("Publish: the upload thread cannot be started");
@@ -191,7 +193,7 @@ void UploadData(const std::string& text, const std::string& block) {
         if (SendForm(internet, BuildUploadBody(ProgramVersion(), text, block))) MarkPublished();
         InternetCloseHandle(internet);
     }
-    if (block.empty()) Call(PublishCalls.CloseMainWindow);
+    if (block.empty()) Call(NetCalls.CloseMainWindow);
     SetPublishEnabled(true);
 }
 
@@ -203,15 +205,16 @@ void MarkPublished() {
     }
 }
 
+bool PublishPromptShowing() { return PromptShowing; }
+
 void PublishPrompt() {
-    PublishPromptShowing = true;
+    PromptShowing = true;
     if (MessageBox(0, PromptText, InfoCaption, PromptFlags) == IDOK) PublishData();
     else MarkPublished();
-    PublishPromptShowing = false;
+    PromptShowing = false;
 }
 
 void ResetPublishing() {
-    PublishPromptShowing = false;
+    PromptShowing = false;
     PublishTarget = VendorUploadTarget();
-    PublishCalls = PublishWindowCalls{};
 }

@@ -5,7 +5,6 @@
 // are sent, and the program ends afterwards.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -22,21 +21,10 @@ struct UploadTarget {
 UploadTarget VendorUploadTarget();  // the vendor's host, port 443, secure
 extern UploadTarget PublishTarget;
 
-// What publishing needs of the main window and the report; the user interface connects them, an
-// empty entry does nothing (and an empty report text is sent).
-struct PublishWindowCalls {
-    void (*SetPublishEnabled)(bool enabled) = nullptr;  // the "Publish" button
-    void (*HideMainWindow)() = nullptr;
-    void (*RunPerformanceWindow)() = nullptr;
-    // The report built at expert depth in publish mode, its plain text taken, and the report shown
-    // again as it was.
-    std::string (*BuildPublishText)() = nullptr;
-    void (*CloseMainWindow)() = nullptr;  // ends the program
-};
-extern PublishWindowCalls PublishCalls;
+// What publishing needs of the main window and the report comes through NetCalls (net/NetCalls.h).
 
-// Set while the publish prompt is on screen.
-extern std::atomic<bool> PublishPromptShowing;
+// Whether the publish prompt is on screen.
+bool PublishPromptShowing();
 
 constexpr char UploadObject[] = "korvante-data.php";
 constexpr char UploadAgent[] = "KORVANTE";
@@ -66,5 +54,5 @@ void MarkPublished();
 // without sending anything.
 void PublishPrompt();
 
-// The flag, the target and the calls back to their start (a simulated restart).
+// The flag and the target back to their start (a simulated restart).
 void ResetPublishing();

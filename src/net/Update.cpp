@@ -2,6 +2,7 @@
 #include "net/Update.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "device/DriveRecord.h"
 #include "knowledge/VendorSite.h"
 #include "monitor/Alerts.h"
+#include "net/NetCalls.h"
 #include "platform/FileVersion.h"
 #include "platform/Network.h"
 #include "platform/Shell.h"
@@ -23,10 +25,9 @@ const char NoInternetText[] =
     "The application couldn\x92t get access to the Internet. Please make sure that your computer is online "
     "and/or add the application to your firewall\x92s list of safe (trusted) applications.";
 
-std::atomic<bool> UpdatePromptShowing{false};
-std::atomic<std::uintptr_t> UpdateBoxOwner{0};
-
 namespace {
+
+std::atomic<bool> PromptShowing{false};
 
 constexpr uint32_t RemoteVersionLimit = 23;
 constexpr char ProgramName[] = "KORVANTE";
@@ -47,8 +48,9 @@ std::string DisplayName() { return DriveCount() > 0 ? ProgramName : ""; }
 
 std::string SiteBase() { return VendorAddress("/"); }
 
+// The manual check's boxes belong to the main window once it exists.
 void ShowBox(const std::string& text, const char* captionEnd, uint32_t flags) {
-    MessageBox(UpdateBoxOwner, text, DisplayName() + " :: " + captionEnd, flags);
+    MessageBox(ProgramWindow(), text, DisplayName() + " :: " + captionEnd, flags);
 }
 
 // A version file usually ends in a line break, which no version resource holds.
@@ -226,13 +228,12 @@ void HourlyUpdateCheck() {
         CreateThread(UpdatePrompt);
 }
 
+bool UpdatePromptShowing() { return PromptShowing; }
+
 void UpdatePrompt() {
-    UpdatePromptShowing = true;
+    PromptShowing = true;
     if (MessageBox(0, PromptText, InfoCaption, PromptFlags) == IDYES) CheckForUpdateFromVendor();
-    UpdatePromptShowing = false;
+    PromptShowing = false;
 }
 
-void ResetUpdate() {
-    UpdatePromptShowing = false;
-    UpdateBoxOwner = 0;
-}
+void ResetUpdate() { PromptShowing = false; }

@@ -3,7 +3,6 @@
 // the started copy then installs itself over this one.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -18,10 +17,8 @@ constexpr std::size_t UpdateBufferSize = 10485760;
 // with executables it built itself).
 constexpr uint16_t UpdateMachineType = sizeof(void*) == 8 ? 0x8664 : 0x014C;
 
-// Set while the hourly update question is on screen.
-extern std::atomic<bool> UpdatePromptShowing;
-// The owner of the manual check's boxes: the main window once it exists.
-extern std::atomic<std::uintptr_t> UpdateBoxOwner;
+// Whether the hourly update question is on screen.
+bool UpdatePromptShowing();
 
 // "The application couldn't get access to the Internet. ..." (the apostrophes are the Windows-1252 0x92).
 extern const char NoInternetText[];
@@ -60,5 +57,5 @@ void HourlyUpdateCheck();
 // The question "Update program?"; Yes runs the download from the vendor's site.
 void UpdatePrompt();
 
-// The flag and the box owner back to their start (a simulated restart).
+// The flag back to its start (a simulated restart).
 void ResetUpdate();

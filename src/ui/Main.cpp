@@ -9,6 +9,7 @@
 #include "monitor/DriveState.h"
 #include "monitor/Monitor.h"
 #include "net/Installer.h"
+#include "net/NetCalls.h"
 #include "net/Publish.h"
 #include "net/Update.h"
 #include "knowledge/VendorSite.h"
@@ -25,6 +26,7 @@
 #include "system/Settings.h"
 #include "system/Utils.h"
 #include "ui/CpuIcon.h"
+#include "ui/DatabasePages.h"
 #include "ui/FirstRunTray.h"
 #include "ui/LicenseDialog.h"
 #include "ui/PerformanceWindow.h"
@@ -40,8 +42,6 @@ using namespace platform;
 HWnd MainWindow = 0;
 HWnd ReportBox = 0;
 std::atomic<HWnd> SettingsDialog{0}, TuningDialog{0}, DiagnosticsDialog{0};
-MainWindowCalls MainCalls;
-std::atomic<bool> RestartPending{false};
 
 namespace {
 
@@ -59,6 +59,11 @@ constexpr LParam SES_EX_HANDLEFRIENDLYURL = 0x100;
 constexpr uint32_t CheckBoxFlags = MB_ICONERROR | OwnedBoxFlags;  // 0x50010
 const char OldSystemText[] = "KORVANTE requires the operating system \"Windows 7\" or higher.";
 const char NoAdministratorText[] = "Run as administrator is required.";
+
+ProgramKind Kind = ProgramKind::Simulated;
+std::atomic<bool> RestartPending{false};
+// Read by the tray's last box, on whichever thread found no tray.
+std::atomic<const char*> Caption{""};
 
 // Explorer's message to every top-level window once its taskbar is (again) there; 0 until the main
 // window exists.
@@ -89,10 +94,6 @@ bool AnyDialogOpen() { return SettingsDialog || TuningDialog || DiagnosticsDialo
 
 bool DrivesPresent() { return DriveCount() > 0; }
 
-void Call(void (*call)()) {
-    if (call) call();
-}
-
 void SetButtonsEnabled(std::initializer_list<MainControl> ids, bool enabled) {
     for (const MainControl id : ids) EnableWindow(GetDlgItem(MainWindow, id), enabled);
 }
@@ -119,18 +120,15 @@ void HideWindow() {
 
 bool OnCommand(uint32_t id) {
     switch (id) {
-        case ExpertModeId:
-            ShowWindow(MainWindow, SW_HIDE);
-            Call(MainCalls.ShowReport);
-            return true;
-        case DatabaseId: Call(MainCalls.OpenDatabasePage); return true;
-        case PublishId: Call(MainCalls.Publish); return true;
+        case ExpertModeId: RebuildReport(); return true;
+        case DatabaseId: OpenDatabasePages(); return true;
+        case PublishId: PublishData(); return true;
         case DefragmentationId: RunIdleTasks(); return true;
         case DiagnosticsId:
-            if (DrivesPresent()) Call(MainCalls.RunDiagnostics);
+            if (DrivesPresent()) RunSelfTestCommand();
             return true;
         case TuningId:
-            if (DrivesPresent()) Call(MainCalls.RunTuning);
+            if (DrivesPresent()) RunTuningCommand();
             return true;
         default: return OnTrayMenuCommand(id);
     }
@@ -146,11 +144,11 @@ bool OnCloseRequest() {
 }
 
 // A drive came or went: the drive set is never changed in place, the program restarts (once) and
-// scans again. Until the restart exists the icons stay.
+// scans again.
 void RestartForDeviceChange() {
-    if (RestartPending.exchange(true) || !MainCalls.RestartThroughLogonTask) return;
+    if (Kind == ProgramKind::Simulated || RestartPending.exchange(true)) return;
     RemoveAllIcons();
-    MainCalls.RestartThroughLogonTask();
+    if (Kind == ProgramKind::Installed) RestartViaTask();
 }
 
 // The table owns its drives' handles: closing one there keeps the table from closing it again later.
@@ -177,10 +175,10 @@ bool OnDeviceChange(WParam event, LParam l, LParam& result) {
 // deletes itself first.
 void OnClose() {
     RemoveAllIcons();
-    if (!DrivesPresent() && MainCalls.DeleteDownloadedProgram) {
+    if (!DrivesPresent() && Kind == ProgramKind::Installed) {
         const std::string program = GetModuleFileName();
         const std::string folder = program.substr(0, program.find_last_of('\\') + 1);
-        if (folder == GetTempPath()) MainCalls.DeleteDownloadedProgram();
+        if (folder == GetTempPath()) SelfDeleteBatch("KORVANTE");
     }
     ExitProcess(0);
 }
@@ -219,6 +217,7 @@ bool MainWindowProcedure(HWnd, uint32_t message, WParam w, LParam l, LParam& res
         case WM_COMMAND: return (w >> 16) == BN_CLICKED && OnCommand(static_cast<uint32_t>(w & 0xFFFF));
         case WM_DEVICECHANGE: return OnDeviceChange(w, l, result);
         case WM_NOTIFY: return OnReportNotification(l);
+        case ShowReportAgainMessage: RebuildReport(); return true;
         case TrayCallbackMessage: return OnTrayIconMessage(w, l);
         case WM_CLOSE: OnClose(); return true;
         default: return false;
@@ -258,23 +257,22 @@ void FirstStartAfterInstallation() {
     ShowBalloon(InfoCaption, "The installation was completed successfully.", NIIF_INFO, 0);
 }
 
+bool DispatchInstaller(const std::string& commandLine) {
+    return RunInstaller({"KORVANTE", "KORVANTE", ProgramPublisher, true}, commandLine);
+}
+
 // False when the installer ended the process.
 bool StartResident(const std::string& commandLine) {
-    if (!MainCalls.InstallerDispatch) OpenSettingsKey();
-    else if (!MainCalls.InstallerDispatch(commandLine)) return false;
+    if (Kind != ProgramKind::Installed) OpenSettingsKey();
+    else if (!DispatchInstaller(commandLine)) return false;
     LoadSettings();
     if (!GetProcessIdleTasks()) EnableWindow(GetDlgItem(MainWindow, DefragmentationId), false);
     for (unsigned i = 0; i < DriveCount(); ++i) LoadPersistedDriveState(DriveForCommands(i));
-    Call(MainCalls.RunPerformanceWindow);
+    RunPerformanceWindow();
     SetWindowLong(MainWindow, GWL_STYLE, GetWindowLong(MainWindow, GWL_STYLE) & ~(WS_MAXIMIZEBOX | WS_THICKFRAME));
     ApplicationWindow = MainWindow;
     CreateDriveIcons();
     if (Settings.ShowCPU_usage) StartCpuIcon();
-    Callouts.RefreshDriveIcons = RefreshDriveIconsFromCycle;
-    Callouts.UpdatePromptShowing = [] { return UpdatePromptShowing.load(); };
-    Callouts.CheckForUpdate = HourlyUpdateCheck;
-    Callouts.PublishPromptShowing = [] { return PublishPromptShowing.load(); };
-    Callouts.PublishPrompt = PublishPrompt;
     FirstStartAfterInstallation();
     RegisterDeviceInterfaceNotification(MainWindow, GUID_DEVINTERFACE_DISK);
     DeleteFile(GetTempPath() + "KORVANTE.exe");  // what an update download left
@@ -284,43 +282,29 @@ bool StartResident(const std::string& commandLine) {
     return true;
 }
 
-bool DispatchInstaller(const std::string& commandLine) {
-    return RunInstaller({"KORVANTE", "KORVANTE", ProgramPublisher, true}, commandLine);
-}
-
 }  // namespace
 
-void ConnectPublishing() {
-    MainCalls.Publish = PublishData;
-    PublishCalls.SetPublishEnabled = [](bool enabled) { EnableWindow(GetDlgItem(MainWindow, PublishId), enabled); };
-    PublishCalls.HideMainWindow = [] { ShowWindow(MainWindow, SW_HIDE); };
-    PublishCalls.RunPerformanceWindow = RunPerformanceWindow;
-    PublishCalls.BuildPublishText = BuildPublishText;
-    PublishCalls.CloseMainWindow = [] { SendMessage(MainWindow, WM_CLOSE, 0, 0); };
+void ConnectUpCalls() {
+    Callouts.RefreshDriveIcons = RefreshDriveIconsFromCycle;
+    Callouts.PublishPromptShowing = PublishPromptShowing;
+    Callouts.PublishPrompt = PublishPrompt;
+    Callouts.UpdatePromptShowing = UpdatePromptShowing;
+    Callouts.CheckForUpdate = HourlyUpdateCheck;
+    NetCalls.SetPublishEnabled = [](bool enabled) { EnableWindow(GetDlgItem(MainWindow, PublishId), enabled); };
+    NetCalls.HideMainWindow = [] { ShowWindow(MainWindow, SW_HIDE); };
+    NetCalls.RunPerformanceWindow = RunPerformanceWindow;
+    NetCalls.BuildPublishText = BuildPublishText;
+    NetCalls.CloseMainWindow = [] { SendMessage(MainWindow, WM_CLOSE, 0, 0); };
+    NetCalls.BeforeInstall = ShowLicenseAgreement;
+    NetCalls.BeforeUpdate = LicenseBeforeUpdate;
+    NetCalls.MainWindowHandle = [] { return static_cast<std::uintptr_t>(MainWindow); };
+    NetCalls.BeforeExit = RemoveAllIcons;
 }
 
-void ConnectInstaller() {
-    MainCalls.InstallerDispatch = DispatchInstaller;
-    MainCalls.RestartThroughLogonTask = RestartViaTask;
-    MainCalls.DeleteDownloadedProgram = [] { SelfDeleteBatch("KORVANTE"); };
-    InstallerHooks.BeforeInstall = ShowLicenseAgreement;
-    InstallerHooks.BeforeUpdate = LicenseBeforeUpdate;
-    InstallerHooks.InstanceWindow = [] { return static_cast<std::uintptr_t>(MainWindow); };
-    InstallerHooks.BeforeExit = RemoveAllIcons;
-}
-
-int RunProgram(const std::string& commandLine) {
+int RunProgram(const std::string& commandLine, ProgramKind kind) {
+    Kind = kind;
+    ConnectUpCalls();
     if (!CreateMainWindow() || !CreateTrayMenu()) return 0;  // no desktop to show anything on
-    UpdateBoxOwner = MainWindow;
-    TrayCalls.CheckForUpdate = CheckForUpdateFromVendor;
-    SettingsCalls.StartCpuIcon = StartCpuIcon;
-    SettingsCalls.StopCpuIcon = StopCpuIcon;
-    TrayCalls.RunSettings = RunSettingsCommand;
-    MainCalls.ShowReport = BuildReport;
-    MainCalls.RunPerformanceWindow = RunPerformanceWindow;
-    MainCalls.RunTuning = RunTuningCommand;
-    MainCalls.RunDiagnostics = RunSelfTestCommand;
-    ConnectPublishing();
     SendEmptyInput();
     InitOSInfo();
     if (OSGeneration < 7) {
@@ -334,7 +318,7 @@ int RunProgram(const std::string& commandLine) {
     DeviceNotificationWindow = MainWindow;  // each drive's handle notification comes here
     ScanDrives();
     if (DriveCount() == 0) {
-        if (commandLine == "UnInstall" && MainCalls.InstallerDispatch) MainCalls.InstallerDispatch(commandLine);
+        if (commandLine == "UnInstall" && Kind == ProgramKind::Installed) DispatchInstaller(commandLine);
         BuildReport();  // says why, with only "Publish" live; the window stays resizable
     } else if (!StartResident(commandLine)) {
         return 0;
@@ -368,15 +352,22 @@ void OnSystemResume() {
     ReapplyTuning();
 }
 
+bool RestartRequested() { return RestartPending; }
+
+void SetMainWindowCaption(const char* caption) {
+    Caption = caption;
+    SetWindowText(MainWindow, caption);
+}
+
+const char* MainWindowCaption() { return Caption; }
+
 void ResetMainWindow() {
     MainWindow = 0;
     ReportBox = 0;
     SettingsDialog = TuningDialog = DiagnosticsDialog = 0;
+    Kind = ProgramKind::Simulated;
     RestartPending = false;
+    Caption = "";
     TaskbarCreatedMessage = 0;
     AutomaticWakeResumed = false;
-    MainCalls = MainWindowCalls{};
-    ResetInstaller();
-    ResetUpdate();
-    ResetPublishing();
 }

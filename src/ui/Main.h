@@ -28,33 +28,28 @@ enum MainControl : uint32_t {
 // dialog's window while it is open, 0 otherwise.
 extern std::atomic<platform::HWnd> SettingsDialog, TuningDialog, DiagnosticsDialog;
 
-// What the main window's commands call in parts of the program built later; an empty entry does
-// nothing.
-struct MainWindowCalls {
-    void (*ShowReport)() = nullptr;        // rebuild and show the report (also the expert toggle)
-    bool (*InstallerDispatch)(const std::string& commandLine) = nullptr;  // false once it ended the process
-    void (*RestartThroughLogonTask)() = nullptr;                         // ends the process
-    void (*DeleteDownloadedProgram)() = nullptr;  // the self-deleting batch of a program run from the temporary folder
-    void (*RunPerformanceWindow)() = nullptr;
-    void (*OpenDatabasePage)() = nullptr;  // the online drive database
-    void (*Publish)() = nullptr;
-    void (*RunDiagnostics)() = nullptr;
-    void (*RunTuning)() = nullptr;
-};
-extern MainWindowCalls MainCalls;
-
-// The "Publish" button's command and what publishing needs of the main window and the report.
-void ConnectPublishing();
-
-// The installer, the logon-task restart, the self-deleting batch and the licence agreement as the
-// program's calls (KORVANTE.exe; tests of the installation).
-void ConnectInstaller();
+// Which program runs, as its entry point says. KORVANTE.exe is its own installer: installation,
+// update and uninstallation at start-up, the single instance, the self-deleting download, and after a
+// device change the restart through its logon task. The simulated programs install nothing:
+// KORVANTE-sim.exe keeps running as it is after a device change (its simulated drives never change);
+// a program whose runner restarts it (the simulated life, the tests) takes its icons out of the tray,
+// stops its timer and leaves the restart to the runner (RestartRequested).
+enum class ProgramKind { Installed, Simulated, RestartedByRunner };
 
 // The program's start-up, then its message loop; the exit code. Failed checks end the process.
-int RunProgram(const std::string& commandLine);
+int RunProgram(const std::string& commandLine, ProgramKind kind);
 
-// Set once a device change has started the restart.
-extern std::atomic<bool> RestartPending;
+// Fills the lower layers' calls into the user interface (the monitoring cycle's Callouts, the
+// network's NetCalls); RunProgram does it first.
+void ConnectUpCalls();
+
+// Set once a device change has asked for the restart.
+bool RestartRequested();
+
+// The main window's caption, and the caption as last set (also the caption of the box shown when the
+// tray never appears, which may be raised on any thread).
+void SetMainWindowCaption(const char* caption);
+const char* MainWindowCaption();
 
 // Creates the hidden main window with its controls at their design positions, fonts and styles.
 // False when the window class or a window cannot be made.
@@ -69,5 +64,5 @@ void OnSystemSuspend();
 // drive's tuning sent again (drives forget it in their sleep).
 void OnSystemResume();
 
-// Main window, dialogs' state, calls and flags back to their start (a simulated restart).
+// Main window, dialogs' state and flags back to their start (a simulated restart).
 void ResetMainWindow();

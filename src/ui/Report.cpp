@@ -21,9 +21,6 @@
 #include "system/Settings.h"
 #include "system/Utils.h"
 
-bool ExpertMode = false;
-bool PublishMode = false;
-
 namespace {
 
 // The two bases of every link target: a page of the vendor's site, an article of the encyclopedia.
@@ -70,8 +67,12 @@ void AddHeading(ReportDocument& doc, const char* heading) {
     AddText(doc, "", false, heading);
 }
 
+// Publishing sends the expert report, with its own filters and logs.
+bool Expert(const ReportDocument& doc) { return doc.Depth != ReportDepth::Normal; }
+bool Publishing(const ReportDocument& doc) { return doc.Depth == ReportDepth::Publish; }
+
 // The line is left out of the published text when the publish condition does not hold.
-bool KeptInPublish(bool condition) { return !PublishMode || condition; }
+bool KeptInPublish(const ReportDocument& doc, bool condition) { return !Publishing(doc) || condition; }
 
 bool OnParallelBus(const DriveRecord& d) { return !d.IsNVMe && d.Transport == ParallelBus; }
 bool OnSerialBus(const DriveRecord& d) { return !d.IsNVMe && d.Transport == SerialBus; }
@@ -114,23 +115,23 @@ void AddIdentity(ReportDocument& doc, const DriveRecord& d) {
     AddText(doc, "", false, "Type - ");
     AddText(doc, d.IsSSD ? Article("Solid-state_drive") : VendorPage("hdd.htm"), false, d.IsSSD ? "SSD" : "HDD", true);
     AddInterface(doc, d);
-    if (!ExpertMode) return;
+    if (!Expert(doc)) return;
     if (d.IsNVMe) AddValue(doc, "", false, "NVMe version", false, NvmeVersionName(d.NVMe_version));
     if (OnSerialBus(d) && d.SATA_version != 0)
         AddValue(doc, "", false, "SATA version", false, SataVersionName(d.SATA_version));
     if (!d.IsNVMe && d.IsSSD) AddValue(doc, "", false, "Controller", false, d.Controller);
     AddValue(doc, VendorPage("firmware.htm"), false, "Firmware", false, d.FirmwareVersion);
-    if (KeptInPublish(!d.DownloadMicrocode)) AddSupport(doc, "", false, "Firmware upgrade", false, d.DownloadMicrocode);
+    if (KeptInPublish(doc, !d.DownloadMicrocode)) AddSupport(doc, "", false, "Firmware upgrade", false, d.DownloadMicrocode);
     if (!d.IsNVMe) AddValue(doc, VendorPage("ata_history.htm"), false, "ATA version", false, AtaVersionName(d.ATA_version));
     if (d.IsNVMe && d.MaxPower != 0) {
         AddNumber(doc, Article("Electric_power"), false, "Maximum power consumption", false, d.MaxPower);
         Continue(doc, " W");
     }
     const bool formattedLarge = d.PhysicalSectorSize != 512;
-    if (d.IsNVMe && KeptInPublish(formattedLarge))
+    if (d.IsNVMe && KeptInPublish(doc, formattedLarge))
         AddFeature(doc, Article("Advanced_Format"), false, "Advanced Format", false, NoCurrentValue, formattedLarge,
                    d.MaxPhysicalSectorSize != 512);
-    if (!d.IsNVMe && KeptInPublish(formattedLarge))
+    if (!d.IsNVMe && KeptInPublish(doc, formattedLarge))
         AddSupport(doc, Article("Advanced_Format"), false, "Advanced Format", false, formattedLarge);
 }
 
@@ -198,55 +199,55 @@ void AddNvmeFeatures(ReportDocument& doc, const DriveRecord& d) {
 }
 
 void AddAtaFeatures(ReportDocument& doc, const DriveRecord& d) {
-    if (KeptInPublish(!d.LookAheadEnabled))
+    if (KeptInPublish(doc, !d.LookAheadEnabled))
         AddFeature(doc, VendorPage("read_a_head.htm"), true, "Read look-ahead", false, NoCurrentValue, d.LookAheadEnabled,
                    d.LookAheadSupport);
-    if (IsHardDisk(d) && KeptInPublish(d.AAM_Support)) {
+    if (IsHardDisk(d) && KeptInPublish(doc, d.AAM_Support)) {
         AddFeature(doc, VendorPage("aam.htm"), true, "Automatic acoustic management", false, d.AAM_Level, d.AAM_Enabled,
                    d.AAM_Support);
         if (d.AAM_Support) AddNumber(doc, "", true, "Vendor's recommended AAM value", false, d.AAM_Recommended);
     }
-    if (KeptInPublish(d.APM_Support))
+    if (KeptInPublish(doc, d.APM_Support))
         AddFeature(doc, VendorPage("apm.htm"), true, "Advanced power management", false, d.APM_Level, d.APM_Enabled,
                    d.APM_Support);
-    if (d.IsSSD && KeptInPublish(d.DevSleepEnabled))
+    if (d.IsSSD && KeptInPublish(doc, d.DevSleepEnabled))
         AddFeature(doc, VendorPage("device_sleep.htm"), true, "Device Sleep (DevSleep)", false, NoCurrentValue,
                    d.DevSleepEnabled, d.DevSleepSupport);
-    if (OnParallelBus(d) && KeptInPublish(CommandOverlapSupported(d)))
+    if (OnParallelBus(d) && KeptInPublish(doc, CommandOverlapSupported(d)))
         AddSupport(doc, VendorPage("overlap.htm"), true, "Command overlapping", false, CommandOverlapSupported(d));
-    if (!d.NCQ_Usable && KeptInPublish(d.TCQ_Support))
+    if (!d.NCQ_Usable && KeptInPublish(doc, d.TCQ_Support))
         AddSupport(doc, VendorPage("tcq.htm"), true, "Command queuing (TCQ)", false, d.TCQ_Support);
-    if (OnSerialBus(d) && KeptInPublish(!d.NCQ_Usable))
+    if (OnSerialBus(d) && KeptInPublish(doc, !d.NCQ_Usable))
         AddSupport(doc, VendorPage("ncq.htm"), true, "Command queuing (NCQ)", false, d.NCQ_Usable);
 }
 
 void AddPerformance(ReportDocument& doc, const DriveRecord& d, unsigned instability) {
-    if (ExpertMode) {
+    if (Expert(doc)) {
         AddHeading(doc, "Performance:");
         AddInterfaceSpeeds(doc, d);
         AddReadSpeed(doc, "Buffered read speed", d.BufferingReadSpeed);
         AddReadSpeed(doc, "Maximum read speed", d.MaxReadSpeed);
     }
     AddReadSpeed(doc, "Average read speed", d.AverageReadSpeed);
-    if (ExpertMode) {
+    if (Expert(doc)) {
         AddReadSpeed(doc, "Minimum read speed", d.MinReadSpeed);
         AddReadSpeed(doc, "Stable read speed", d.StabilityReadSpeed);
         AddNumber(doc, "", true, "Instability of reading", false, instability);
         Continue(doc, "%");
     }
     AddAccessTime(doc, d);
-    if (!ExpertMode) return;
+    if (!Expert(doc)) return;
     if (IsHardDisk(d) && d.RotationRate != 0) {
         AddNumber(doc, VendorPage("spindel_engine.htm"), true, "Rotation rate", false, d.RotationRate);
         Continue(doc, " rpm");
     }
     if (IsHardDisk(d) && d.HardwareCache != 0)
         AddValue(doc, VendorPage("ram.htm"), true, "Cache buffer", false, BinarySizeText(d.HardwareCache));
-    if (KeptInPublish(!d.WriteCacheEnabled))
+    if (KeptInPublish(doc, !d.WriteCacheEnabled))
         AddFeature(doc, VendorPage("write_back.htm"), true, "Volatile write cache", false, NoCurrentValue,
                    d.WriteCacheEnabled, d.WriteCacheSupport);
     if (!d.IsNVMe) AddAtaFeatures(doc, d);
-    if ((d.IsSSD || d.ATA_version > 7) && KeptInPublish(!(d.TRIM_Support && d.TRIM_Enabled)))
+    if ((d.IsSSD || d.ATA_version > 7) && KeptInPublish(doc, !(d.TRIM_Support && d.TRIM_Enabled)))
         AddFeature(doc, Article("Trim_(computing)"), true, "TRIM", false, NoCurrentValue, d.TRIM_Enabled, d.TRIM_Support);
     if (d.IsNVMe) AddNvmeFeatures(doc, d);
 }
@@ -284,21 +285,21 @@ void AddTemperatures(ReportDocument& doc, const DriveRecord& d) {
 }
 
 void AddReliability(ReportDocument& doc, const DriveRecord& d) {
-    if (ExpertMode) {
+    if (Expert(doc)) {
         AddHeading(doc, "Reliability:");
         if (!d.IsNVMe)
             AddNumber(doc, VendorPage("smart_description.htm"), true, "Count of sensors", false, AttributeSlots(d));
         AddSelfTests(doc, d);
     }
     AddTemperatures(doc, d);
-    if (d.RemapIndex != 0 && (ExpertMode || d.RemappedSectors != 0) && KeptInPublish(d.RemappedSectors != 0))
+    if (d.RemapIndex != 0 && (Expert(doc) || d.RemappedSectors != 0) && KeptInPublish(doc, d.RemappedSectors != 0))
         AddNumber(doc, VendorPage("bad_block.htm"), true, "Remapped sectors", false, d.RemappedSectors);
     if (d.IsNVMe || d.PowerCycleIndex != 0)
         AddNumber(doc, "", true, "Connections to the power", false, d.PowerCycleCount);
     if (d.IsNVMe || d.PowerTimeIndex != 0)
         AddValue(doc, VendorPage("work_off.htm"), true, "Hours worked off", false, WorkedHoursText(d));
-    if (ExpertMode && IsHardDisk(d)) {
-        if (KeptInPublish(d.FreeFallSupport))
+    if (Expert(doc) && IsHardDisk(d)) {
+        if (KeptInPublish(doc, d.FreeFallSupport))
             AddFeature(doc, Article("Accelerometer"), true, "Free-fall control", false, NoCurrentValue, d.FreeFallEnabled,
                        d.FreeFallSupport);
         if (d.FreeFallEnabled)
@@ -306,7 +307,7 @@ void AddReliability(ReportDocument& doc, const DriveRecord& d) {
                      d.FreeFallSensitivity == 0 ? std::string("defined by the manufacturer")
                                                 : std::to_string(d.FreeFallSensitivity));
     }
-    if (ExpertMode && !d.IsNVMe && KeptInPublish(!d.SCT_Support))
+    if (Expert(doc) && !d.IsNVMe && KeptInPublish(doc, !d.SCT_Support))
         AddSupport(doc, VendorPage("sct.htm"), true, "SMART command transport (SCT)", false, d.SCT_Support);
     AddValue(doc, "", true, "Condition", false, ConditionText(d));
     if (*ConditionAdvice(d)) AddLine(doc, ConditionAdvice(d));
@@ -316,7 +317,7 @@ void AddReliability(ReportDocument& doc, const DriveRecord& d) {
 
 void AddSecurity(ReportDocument& doc, const DriveRecord& d) {
     AddHeading(doc, "Security:");
-    if (KeptInPublish(d.SecurityEnabled)) {
+    if (KeptInPublish(doc, d.SecurityEnabled)) {
         if (d.IsNVMe)
             AddSupport(doc, "", true, "Drive access restriction", false, d.SecuritySupport);
         else
@@ -324,21 +325,21 @@ void AddSecurity(ReportDocument& doc, const DriveRecord& d) {
         if (d.SecurityEnabled)
             AddValue(doc, "", true, "Access to the drive", false, d.SecurityLocked ? "prohibited" : "allowed");
     }
-    if (!d.IsNVMe && KeptInPublish(!d.EnhancedEraseSupport))
+    if (!d.IsNVMe && KeptInPublish(doc, !d.EnhancedEraseSupport))
         AddSupport(doc, VendorPage("enhanced_security_erase.htm"), true, "Enhanced security erase", false,
                    d.EnhancedEraseSupport);
-    if (KeptInPublish(d.CryptoEraseSupport))
+    if (KeptInPublish(doc, d.CryptoEraseSupport))
         AddSupport(doc, VendorPage("instant_information_destruction.htm"), true, "Instant data destruction", false,
                    d.CryptoEraseSupport);
     if (d.SecuritySupport && d.SecurityEraseTime != 0)
         AddValue(doc, "", true, "Data destruction time in minutes", false,
                  d.SecurityEraseTime == LongestEraseTime ? std::string("> 508") : std::to_string(d.SecurityEraseTime));
     if (d.IsNVMe) return;
-    if (!PublishMode) AddSupport(doc, VendorPage("hpa.htm"), true, "Host protected area (HPA)", false, d.HPA_Support);
-    if (d.SetMaxSecuritySupport && KeptInPublish(d.SetMaxSecurityEnabled))
+    if (!Publishing(doc)) AddSupport(doc, VendorPage("hpa.htm"), true, "Host protected area (HPA)", false, d.HPA_Support);
+    if (d.SetMaxSecuritySupport && KeptInPublish(doc, d.SetMaxSecurityEnabled))
         AddFeature(doc, "", true, "Host protected area password", false, NoCurrentValue, d.SetMaxSecurityEnabled,
                    d.SetMaxSecuritySupport);
-    if (KeptInPublish(d.TrustedComputingSupport))
+    if (KeptInPublish(doc, d.TrustedComputingSupport))
         AddSupport(doc, Article("Trusted_Computing"), true, "Trusted computing", false, d.TrustedComputingSupport);
 }
 
@@ -418,7 +419,7 @@ void AddAttributeTable(ReportDocument& doc, const DriveRecord& d, std::vector<st
 // --- Other ---
 
 void AddOther(ReportDocument& doc, const DriveRecord& d, const std::string& driveLog) {
-    if (ExpertMode) {
+    if (Expert(doc)) {
         AddHeading(doc, "Other:");
         AddValue(doc, Article("Host_adapter"), true, "Host adapter", false, d.HostAdapter);
         if (OnParallelBus(d) && d.ChannelKnown) {
@@ -431,10 +432,10 @@ void AddOther(ReportDocument& doc, const DriveRecord& d, const std::string& driv
     if (d.IsUSB) {
         AddLine(doc, "Connected via ");
         AddText(doc, Article("USB"), false, "USB", true);
-        if (ExpertMode) AddSupport(doc, Article("USB_Attached_SCSI"), true, "UASP", false, d.IsUAS);
+        if (Expert(doc)) AddSupport(doc, Article("USB_Attached_SCSI"), true, "UASP", false, d.IsUAS);
     }
     AddValue(doc, "", true, "Start of monitoring", false, DateText(d.StartMonitoringDate));
-    if (ExpertMode && PublishMode && !driveLog.empty()) AddLines(doc, "\r\n" + driveLog, true);
+    if (Publishing(doc) && !driveLog.empty()) AddLines(doc, "\r\n" + driveLog, true);
 }
 
 // --- The drive table ---
@@ -459,7 +460,7 @@ void AddDriveSection(ReportDocument& doc, unsigned index) {
     AddIdentity(doc, d);
     AddPerformance(doc, d, instability);
     AddReliability(doc, d);
-    if (ExpertMode) {
+    if (Expert(doc)) {
         AddSecurity(doc, d);
         AddHeading(doc, "S.M.A.R.T.");
         std::vector<std::string> logEntries;
@@ -469,19 +470,19 @@ void AddDriveSection(ReportDocument& doc, unsigned index) {
             AddAttributeTable(doc, d, logEntries);
         WriteDriveLog(index, logEntries);
     }
-    AddOther(doc, d, ExpertMode && PublishMode ? DriveLog(index) : std::string());
+    AddOther(doc, d, Publishing(doc) ? DriveLog(index) : std::string());
 }
 
 void AddTrailer(ReportDocument& doc) {
     AddEmptyLine(doc);
     AddValue(doc, "", false, "Program version", false, ProgramVersion());
     AddValue(doc, "", false, "Operating system", false, OSName);
-    if (PublishMode && Settings.Fahrenheit) AddText(doc, "", false, "Temperature in fahrenheit");
+    if (Publishing(doc) && Settings.Fahrenheit) AddText(doc, "", false, "Temperature in fahrenheit");
 }
 
 void AddGlobalLog(ReportDocument& doc) {
     const std::string log = GlobalLogText();
-    if (PublishMode && !log.empty()) AddLines(doc, "\r\n" + log, false);
+    if (Publishing(doc) && !log.empty()) AddLines(doc, "\r\n" + log, false);
 }
 
 void AddUnrecognisedDisks(ReportDocument& doc, const std::vector<std::string>& lines) {
@@ -522,7 +523,7 @@ std::string RtfPiece(const ReportPiece& piece) {
 
 void AddText(ReportDocument& doc, const std::string& link, bool indent, const std::string& text, bool sameLine) {
     bool newLine = !sameLine;
-    if (indent && ExpertMode) {
+    if (indent && Expert(doc)) {
         Push(doc, {Indentation, "", newLine});
         newLine = false;
     }
@@ -576,8 +577,8 @@ unsigned ReadInstabilityPercent(unsigned averageSpeed, unsigned stableSpeed) {
     return static_cast<unsigned>(std::lround((static_cast<double>(larger) / smaller - 1.0) * 100.0));
 }
 
-ReportDocument BuildReportDocument(const std::vector<std::string>& unrecognisedDisks) {
-    ReportDocument doc;
+ReportDocument BuildReportDocument(ReportDepth depth, const std::vector<std::string>& unrecognisedDisks) {
+    ReportDocument doc{{}, depth};
     const unsigned count = DriveCount();
     if (count == 0) {
         AddText(doc, "", false, NoDriveMessage, true);
@@ -588,11 +589,11 @@ ReportDocument BuildReportDocument(const std::vector<std::string>& unrecognisedD
             for (int blank = 0; blank < 3; ++blank) AddEmptyLine(doc);
         AddDriveSection(doc, i);
     }
-    if (count > 0 && ExpertMode) {
+    if (count > 0 && Expert(doc)) {
         AddTrailer(doc);
         AddGlobalLog(doc);
     }
-    if (PublishMode) AddUnrecognisedDisks(doc, unrecognisedDisks);
+    if (Publishing(doc)) AddUnrecognisedDisks(doc, unrecognisedDisks);
     return doc;
 }
 

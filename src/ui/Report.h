@@ -4,24 +4,25 @@
 #include <cstdint>
 #include <string>
 #include <vector>
-extern bool ExpertMode;    // read from the toggle at the start of every build
-extern bool PublishMode;   // set by publishing around a build
+// How much the report tells: the normal report, the expert report, or what publishing sends, which is
+// the expert report with its filters, the diagnostic logs and the unrecognised disks.
+enum class ReportDepth { Normal, Expert, Publish };
 // One piece of the report: text, optionally a link, on a new line or continuing the last one.
 struct ReportPiece { std::string Text; std::string Link; bool NewLine = true; };
-struct ReportDocument { std::vector<ReportPiece> Pieces; };
-// The document of the drive table as it stands (Drives, DriveCount), at ExpertMode/PublishMode depth;
-// in PublishMode `unrecognisedDisks` (lines) is appended as the unrecognised-disk list. Also stores
-// each drive's instability byte. With no drives: the no-drive message (and, in PublishMode, the global log).
-// Publishing checks the expert toggle first, so a publish build runs with ExpertMode set; PublishMode
-// only adds its filters and logs.
-ReportDocument BuildReportDocument(const std::vector<std::string>& unrecognisedDisks = {});
+// The pieces of a report built at one depth; the line primitives read the depth from it.
+struct ReportDocument { std::vector<ReportPiece> Pieces; ReportDepth Depth = ReportDepth::Normal; };
+// The document of the drive table as it stands (Drives, DriveCount) at `depth`; at publish depth
+// `unrecognisedDisks` (lines) is appended as the unrecognised-disk list. Also stores each drive's
+// instability byte. With no drives: the no-drive message (and, at publish depth, the global log).
+ReportDocument BuildReportDocument(ReportDepth depth, const std::vector<std::string>& unrecognisedDisks = {});
 std::string ReportRtf(const ReportDocument& doc);        // the document form "{\rtf3...\par}", links as fields
 // What a rich-text box shows as plain text: the pieces, with "\n" between lines (no line break after
 // the last line).
 std::string ReportPlainText(const ReportDocument& doc);
 
-// The line primitives. Each appends one piece; `link` empty for none. With `indent` and ExpertMode
-// set, three spaces go before the label. Texts stay plain here: escaping belongs to ReportRtf.
+// The line primitives. Each appends one piece; `link` empty for none. With `indent` in a document of
+// expert or publish depth, three spaces go before the label. Texts stay plain here: escaping belongs
+// to ReportRtf.
 void AddText(ReportDocument& doc, const std::string& link, bool indent, const std::string& text, bool sameLine = false);
 // label - value
 void AddValue(ReportDocument& doc, const std::string& link, bool indent, const std::string& label, bool sameLine,

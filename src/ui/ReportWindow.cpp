@@ -4,6 +4,7 @@
 #include "monitor/Monitor.h"
 #include "platform/Dialogs.h"
 #include "platform/RichEdit.h"
+#include "platform/RtfText.h"
 #include "platform/Shell.h"
 #include "platform/Threads.h"
 #include "ui/Main.h"
@@ -55,51 +56,31 @@ void LayOutReportWindow() {
 }  // namespace
 
 void BuildReport() {
-    ExpertMode = SendMessage(GetDlgItem(MainWindow, ExpertModeId), BM_GETCHECK, 0, 0) == BST_CHECKED;
-    SetWindowText(MainWindow, ExpertMode ? "KORVANTE :: Expert mode" : "KORVANTE");
+    const bool expert = SendMessage(GetDlgItem(MainWindow, ExpertModeId), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    SetMainWindowCaption(expert ? "KORVANTE :: Expert mode" : "KORVANTE");
+    ReportDepth depth = expert ? ReportDepth::Expert : ReportDepth::Normal;
     if (DriveCount() == 0) {
         DisableDriveCommands();
         StopMonitorTimer();
-        ExpertMode = true;
+        depth = ReportDepth::Expert;  // the diagnostic report
     }
-    const ReportDocument document = BuildReportDocument(PublishMode ? UnrecognisedDiskLines() : std::vector<std::string>());
+    const ReportDocument document = BuildReportDocument(depth);
     SetRichText(ReportBox, ReportRtf(document));
     LayOutReportWindow();
-    if (!PublishMode) ShowWindow(MainWindow, SW_SHOW);
+    ShowWindow(MainWindow, SW_SHOW);
 }
 
-namespace {
-
-void SetExpertToggle(bool checked) {
-    SendMessage(GetDlgItem(MainWindow, ExpertModeId), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
-}
-
-// What the toggle's command does: the window hidden and the report rebuilt at the toggle's depth.
-void RunExpertToggleCommand() {
+void RebuildReport() {
     ShowWindow(MainWindow, SW_HIDE);
     BuildReport();
 }
 
-}  // namespace
-
+// The box's plain text of a document is what the portable reader gives of its rich text (the
+// Windows tests hold a real rich-edit box to that).
 std::string BuildPublishText() {
-    const bool toggled = SendMessage(GetDlgItem(MainWindow, ExpertModeId), BM_GETCHECK, 0, 0) != BST_CHECKED;
-    PublishMode = true;
-    if (toggled) {
-        SetExpertToggle(true);
-        RunExpertToggleCommand();
-    } else {
-        BuildReport();
-    }
-    const std::string text = GetRichEditText(ReportBox);
-    PublishMode = false;
-    if (toggled) {
-        SetExpertToggle(false);
-        RunExpertToggleCommand();
-    } else {
-        BuildReport();
-    }
-    return text;
+    const ReportDocument document = BuildReportDocument(ReportDepth::Publish, UnrecognisedDiskLines());
+    PostMessage(MainWindow, ShowReportAgainMessage, 0, 0);
+    return RtfPlainText(ReportRtf(document));
 }
 
 namespace {

@@ -2,18 +2,26 @@
 // around it and shown; and the links of the report opened when clicked.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/Windowing.h"
 
-// Reads the expert toggle, sets the caption, builds the report (with the unrecognised disks when
-// publishing) into the report box, sizes and centres the main window and, unless publishing, shows it.
-// Without drives it says so, leaves only "Publish" live, stops the monitoring timer and sets ExpertMode.
+// Posted to the main window once publishing has taken its text (WM_APP + 2): the report is shown
+// again, by the user-interface thread, at the depth of the expert toggle.
+constexpr uint32_t ShowReportAgainMessage = 0x8002;
+
+// On the user-interface thread: reads the expert toggle, sets the caption, builds the report at the
+// toggle's depth into the report box, sizes and centres the main window and shows it. Without drives
+// it says so at expert depth, leaves only "Publish" live and stops the monitoring timer.
 void BuildReport();
 
-// The report for publishing: built at expert depth in publish mode (checking the expert toggle and
-// running its command when it was unchecked), its plain text taken; then built again at the depth the
-// toggle had before and shown. Returns the plain text.
+// The expert toggle's command, also the tray's: the window hidden and the report built and shown again.
+void RebuildReport();
+
+// The text publishing sends, on whichever thread publishes: the plain text the report box would give
+// back of the report at publish depth, with the unrecognised disks. Neither the box nor the toggle is
+// touched; the report is then shown again as it was (ShowReportAgainMessage).
 std::string BuildPublishText();
 
 // The link a click in the report box names: the target of a field instruction ("HYPERLINK target",

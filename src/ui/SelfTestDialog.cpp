@@ -11,6 +11,7 @@
 #include "system/Settings.h"
 #include "ui/DialogFrame.h"
 #include "ui/Main.h"
+#include "ui/ReportWindow.h"
 #include "ui/TrayIcons.h"
 
 using namespace platform;
@@ -124,5 +125,5 @@ HWnd CreateSelfTestDialog() {
 void RunSelfTestCommand() {
     ShowWindow(MainWindow, SW_HIDE);
     if (const HWnd dialog = CreateSelfTestDialog()) RunDialog(dialog);
-    if (MainCalls.ShowReport) MainCalls.ShowReport();
+    BuildReport();
 }

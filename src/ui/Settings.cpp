@@ -6,12 +6,11 @@
 #include "platform/Dialogs.h"
 #include "system/RegUtils.h"
 #include "system/Settings.h"
+#include "ui/CpuIcon.h"
 #include "ui/Main.h"
 #include "ui/TrayIcons.h"
 
 using namespace platform;
-
-SettingsDialogCalls SettingsCalls;
 
 namespace {
 
@@ -98,10 +97,6 @@ HWnd CreateSettingsDialog() {
     return dialog;
 }
 
-void Call(void (*call)()) {
-    if (call) call();
-}
-
 }  // namespace
 
 void LoadSettings() {
@@ -120,7 +115,8 @@ void RunSettingsDialog(bool firstRun) {
     RunModalLoop(dialog);
     DestroyWindow(dialog);  // still there when the loop ended on the program's quit
     if (firstRun || Settings.ShowCPU_usage == cpuIconBefore) return;
-    Call(Settings.ShowCPU_usage ? SettingsCalls.StartCpuIcon : SettingsCalls.StopCpuIcon);
+    if (Settings.ShowCPU_usage) StartCpuIcon();
+    else StopCpuIcon();
 }
 
 void RunSettingsCommand() {
@@ -128,5 +124,3 @@ void RunSettingsCommand() {
     RunSettingsDialog(false);
     RefreshDriveIcons();
 }
-
-void ResetSettingsCalls() { SettingsCalls = SettingsDialogCalls{}; }

@@ -12,24 +12,15 @@ enum SettingsControl : uint32_t {
     CheckUpdateBoxId,
 };
 
-// What the dialog calls in parts of the program built elsewhere; an empty entry does nothing.
-struct SettingsDialogCalls {
-    void (*StartCpuIcon)() = nullptr;  // the processor-load tray icon appears ...
-    void (*StopCpuIcon)() = nullptr;   // ... and goes
-};
-extern SettingsDialogCalls SettingsCalls;
-
 // Start-up, with the settings key open: when all four settings are stored they are read (each its
 // lowest byte; a value of another type or length reads 0), otherwise the first-run dialog asks.
 void LoadSettings();
 
 // Shows the dialog modally over the main window and stores the four boxes when it closes. After a
-// dialog that is not the first run, a change of "Show CPU usage" starts or stops the CPU icon.
+// dialog that is not the first run, a change of "Show CPU usage" starts or stops the processor-load
+// icon.
 void RunSettingsDialog(bool firstRun);
 
 // The tray menu's "Settings": the dialog, unless it is open already, then the drive icons redrawn
 // so that a new unit or hottest-only choice shows at once.
 void RunSettingsCommand();
-
-// No calls (a simulated restart).
-void ResetSettingsCalls();

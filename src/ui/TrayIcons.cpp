@@ -11,10 +11,10 @@
 #include "platform/UserInterface.h"
 #include "system/Settings.h"
 #include "ui/CpuIcon.h"
+#include "ui/Main.h"
 
 using platform::Rgb;
 
-std::atomic<const char*> MainWindowCaption{""};
 std::vector<std::unique_ptr<TrayIcon>> DriveIconSlots;
 
 namespace {
@@ -244,6 +244,12 @@ void RemoveAllIcons() {
     StopCpuIcon();
 }
 
+void ForgetDriveIcons() {
+    std::lock_guard<std::mutex> lock(IconsLock);
+    DriveIconSlots.clear();
+    NextIconId = 1;
+}
+
 uint32_t NewTrayIconId() {
     std::lock_guard<std::mutex> lock(IconsLock);
     return NextIconId++;
@@ -282,7 +288,7 @@ void ActivateIcon(TrayIcon& icon) {
         platform::Sleep(TrayRetryMs);
     }
     StopMonitorTimer();
-    platform::MessageBox(0, "KORVANTE did not find Windows Explorer!", MainWindowCaption.load(), platform::MB_OK);
+    platform::MessageBox(0, "KORVANTE did not find Windows Explorer!", MainWindowCaption(), platform::MB_OK);
     platform::ExitProcess(0);
 }
 

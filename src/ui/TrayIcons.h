@@ -7,16 +7,12 @@
 // instead.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/Tray.h"
-
-// The main window's caption as last set: the caption of the box shown when the tray never appears.
-extern std::atomic<const char*> MainWindowCaption;
 
 // What a tray entry posts to the main window on mouse events over it (WM_APP + 1).
 constexpr uint32_t TrayCallbackMessage = 0x8001;
@@ -77,6 +73,10 @@ void RestoreAllIcons();
 // icons again), then every icon the program added, the drives' and the processor load's, leaves the
 // tray.
 void RemoveAllIcons();
+
+// The slots emptied and the identifiers from 1 again, the tray left as it is (a simulated restart,
+// whose tray went with the world or the ended program).
+void ForgetDriveIcons();
 
 // An identifier no other tray entry of the program has.
 uint32_t NewTrayIconId();

@@ -1,14 +1,16 @@
 #include "ui/TrayMenu.h"
 
 #include "knowledge/VendorSite.h"
+#include "net/Update.h"
 #include "platform/Shell.h"
 #include "ui/Main.h"
+#include "ui/ReportWindow.h"
+#include "ui/Settings.h"
 #include "ui/TrayIcons.h"
 
 using namespace platform;
 
 HMenu TrayMenu = 0;
-TrayMenuCalls TrayCalls;
 
 namespace {
 
@@ -21,15 +23,6 @@ const MenuEntry TrayMenuItems[] = {
     {TrayOpenId, "Open"}, {0, ""}, {TraySettingsId, "Settings"}, {TrayHelpId, "Help"}, {TrayUpdateId, "Update"},
     {0, ""}, {TrayExitId, "Exit"},
 };
-
-void Call(void (*call)()) {
-    if (call) call();
-}
-
-void OpenReport() {
-    ShowWindow(MainWindow, SW_HIDE);
-    Call(MainCalls.ShowReport);
-}
 
 // Windows closes a tray menu on a click elsewhere only when the menu's window is in the foreground.
 void PopUpTrayMenu() {
@@ -53,10 +46,10 @@ void EnableTrayExit(bool enable) { EnableMenuItem(TrayMenu, TrayExitId, enable);
 
 bool OnTrayMenuCommand(uint32_t id) {
     switch (id) {
-        case TrayOpenId: Call(MainCalls.ShowReport); return true;
-        case TraySettingsId: Call(TrayCalls.RunSettings); return true;
+        case TrayOpenId: BuildReport(); return true;
+        case TraySettingsId: RunSettingsCommand(); return true;
         case TrayHelpId: ShellExecute(MainWindow, "open", VendorAddress("/help.htm"), "", "", SW_SHOW); return true;
-        case TrayUpdateId: Call(TrayCalls.CheckForUpdate); return true;
+        case TrayUpdateId: CheckForUpdateFromVendor(); return true;
         case TrayExitId: SendMessage(MainWindow, WM_CLOSE, 0, 0); return true;
         default: return false;
     }
@@ -67,12 +60,9 @@ bool OnTrayIconMessage(WParam, LParam lParam) {
         case WM_RBUTTONDOWN:
         case WM_RBUTTONUP: PopUpTrayMenu(); return true;
         case WM_LBUTTONDOWN:
-        case WM_LBUTTONDBLCLK: OpenReport(); return true;
+        case WM_LBUTTONDBLCLK: RebuildReport(); return true;
         default: return false;
     }
 }
 
-void ResetTrayMenu() {
-    TrayMenu = 0;
-    TrayCalls = TrayMenuCalls{};
-}
+void ResetTrayMenu() { TrayMenu = 0; }

@@ -12,13 +12,6 @@
 // The popup menu; 0 until CreateTrayMenu.
 extern platform::HMenu TrayMenu;
 
-// What the menu calls in parts of the program built elsewhere; an empty entry does nothing.
-struct TrayMenuCalls {
-    void (*RunSettings)() = nullptr;     // the settings dialog, then the icons refreshed
-    void (*CheckForUpdate)() = nullptr;  // the manual update check and download
-};
-extern TrayMenuCalls TrayCalls;
-
 // "Open", separator, "Settings", "Help", "Update", separator, "Exit". False when the menu cannot be
 // made.
 bool CreateTrayMenu();
@@ -26,12 +19,13 @@ bool CreateTrayMenu();
 // "Exit" grayed (false) while work that must not be cut short runs, and enabled again (true).
 void EnableTrayExit(bool enable);
 
-// One of the menu's commands; false for an id that is not one.
+// One of the menu's commands ("Open" the report, "Settings" with the icons redrawn after it, "Help",
+// "Update" the manual check and download, "Exit"); false for an id that is not one.
 bool OnTrayMenuCommand(uint32_t id);
 
 // The callback message of a tray entry: wParam its id, lParam the mouse message. The right button
 // pops the menu up at the cursor, the left button opens the report; true when it did either.
 bool OnTrayIconMessage(platform::WParam wParam, platform::LParam lParam);
 
-// The menu and the calls back to their start (a simulated restart).
+// No menu (a simulated restart).
 void ResetTrayMenu();

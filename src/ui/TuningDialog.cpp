@@ -14,6 +14,8 @@
 #include "platform/UserInterface.h"
 #include "ui/DialogFrame.h"
 #include "ui/Main.h"
+#include "ui/PerformanceWindow.h"
+#include "ui/ReportWindow.h"
 
 using namespace platform;
 
@@ -220,10 +222,6 @@ void ListTunableDrives() {
         if (IsTunable(*DriveReader(i))) Listed.push_back(i);
 }
 
-void Call(void (*call)()) {
-    if (call) call();
-}
-
 }  // namespace
 
 void RunTuningCommand() {
@@ -237,6 +235,6 @@ void RunTuningCommand() {
     if (!dialog) return;
     RunDialog(dialog);
     PersistChangedTuning();
-    Call(MainCalls.RunPerformanceWindow);
-    Call(MainCalls.ShowReport);
+    RunPerformanceWindow();
+    BuildReport();
 }

@@ -14,5 +14,5 @@ enum TuningControl : uint32_t {
 
 // The "Tuning" command: refuses with a box when no drive has AAM or APM; otherwise hides the main
 // window and runs the dialog modally. When it closes the changed drives' settings are stored, their
-// read speed measured again (MainCalls.RunPerformanceWindow) and the report shown.
+// read speed measured again (RunPerformanceWindow) and the report shown.
 void RunTuningCommand();

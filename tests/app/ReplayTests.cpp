@@ -123,12 +123,7 @@ void StoreStateAndRestart() {
     StartResidentProgram();
 }
 
-std::string ExpertReport() {
-    ExpertMode = true;
-    const std::string text = ReportPlainText(BuildReportDocument());
-    ExpertMode = false;
-    return text;
-}
+std::string ExpertReport() { return ReportPlainText(BuildReportDocument(ReportDepth::Expert)); }
 
 // After the report, as publishing sends it: the block of the program's header and its drives.
 std::string PublishedBlock() {

@@ -16,6 +16,7 @@
 #include "smart/NvmeHealth.h"
 #include "smart/SmartData.h"
 #include "device/DiagnosticLog.h"
+#include "ui/ProcessState.h"
 
 namespace {
 

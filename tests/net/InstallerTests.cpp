@@ -9,6 +9,7 @@
 #include "platform/Installation.h"
 #include "platform/Processes.h"
 #include "platform/Registry.h"
+#include "platform/Storage.h"
 #include "platform/sim/SimDialogs.h"
 #include "platform/sim/SimExplorer.h"
 #include "platform/sim/SimInstallation.h"
@@ -23,6 +24,7 @@
 #include "system/RegUtils.h"
 #include "system/Settings.h"
 #include "ui/Main.h"
+#include "ui/ProcessState.h"
 
 namespace {
 
@@ -94,8 +96,7 @@ protected:
     int Start(const std::string& path, const FixedFileVersion& version, const std::string& commandLine = "") {
         if (!sim::FileExists(path)) PutProgram(path, version);
         sim::SetModuleFileName(path);
-        ConnectInstaller();
-        return RunProgram(commandLine);
+        return RunProgram(commandLine, ProgramKind::Installed);
     }
     static std::vector<std::string> ShellLines() {
         std::vector<std::string> lines;
@@ -201,7 +202,27 @@ TEST_F(Installer, TheInstalledCopyRunsAloneWhicheverFormOfItsPathStartedIt) {
         EXPECT_EQ(LicenceShown, 0u) << form;
         for (const std::string& line : ShellLines()) EXPECT_EQ(line.find("schtasks"), std::string::npos) << form;
     }
-    ResetMainWindow();  // the process ends: its mapping goes with it
+    ResetProcessState();  // the process ends: its mapping goes with it
+    uint32_t window = 0;
+    EXPECT_FALSE(sim::MappingValue("KORVANTE", window));
+}
+
+// A drive that comes or goes restarts the installed copy through its logon task, once however many
+// notifications follow, its icons out of the tray and its instance mapping closed for the next copy.
+TEST_F(Installer, ADeviceChangeRestartsTheInstalledCopyThroughItsTaskOnce) {
+    MakeInstalled(V7711);
+    Start(Installed, V7711);
+    ASSERT_EQ(sim::ActiveTrayEntries().size(), 1u);
+    DeviceBroadcast arrival{DBT_DEVTYP_DEVICEINTERFACE, 0};
+    for (const WParam event : {0x8000u, 0x8004u, 0x8002u, 0x8000u})
+        SendMessage(MainWindow, WM_DEVICECHANGE, event, reinterpret_cast<LParam>(&arrival));
+    std::vector<std::string> tasks;
+    for (const std::string& line : ShellLines())
+        if (line.rfind("schtasks", 0) == 0) tasks.push_back(line);
+    EXPECT_EQ(tasks, std::vector<std::string>{"schtasks /Run /I /TN KORVANTE"});
+    EXPECT_EQ(sim::ProcessExits(), std::vector<uint32_t>{0});
+    EXPECT_TRUE(sim::ActiveTrayEntries().empty());
+    EXPECT_EQ(sim::TimerCount(), 0u);
     uint32_t window = 0;
     EXPECT_FALSE(sim::MappingValue("KORVANTE", window));
 }
@@ -343,8 +364,7 @@ TEST_F(Installer, AwkwardPathsAreQuotedEscapedOrRefused) {
 TEST_F(Installer, ADownloadWithoutDrivesDeletesItselfWhenClosed) {
     Install({});
     sim::SetModuleFileName(Download);
-    ConnectInstaller();
-    RunProgram("");
+    RunProgram("", ProgramKind::Installed);
     SendMessage(MainWindow, WM_CLOSE, 0, 0);
     const std::string batch = GetTempPath() + "KORVANTE.bat";
     ASSERT_EQ(sim::WrittenFiles().size(), 1u);

@@ -5,12 +5,14 @@
 
 #include "TestMachine.h"
 #include "app/ProgramLife.h"
+#include "net/NetCalls.h"
 #include "net/Publish.h"
 #include "platform/FileVersion.h"
 #include "platform/Network.h"
 #include "platform/Threads.h"
 #include "platform/UserInterface.h"
 #include "platform/sim/SimNetwork.h"
+#include "platform/sim/SimRichEdit.h"
 #include "platform/sim/SimSystem.h"
 #include "platform/sim/SimThreads.h"
 #include "platform/sim/SimUserInterface.h"
@@ -64,8 +66,8 @@ protected:
         if (drives) StartResidentProgram();
         for (unsigned i = 0; i < DriveCount(); ++i) DriveForCommands(i).PowerOnTimerPeriod = 3600;  // an hour on
         ASSERT_TRUE(CreateMainWindow());
-        ConnectPublishing();
-        PublishCalls.RunPerformanceWindow = [] {
+        ConnectUpCalls();
+        NetCalls.RunPerformanceWindow = [] {
             ++ReadTestRuns;
             PendingAtReadTests.clear();
             for (unsigned i = 0; i < DriveCount(); ++i) PendingAtReadTests.push_back(DriveForCommands(i).PerformanceTestPending);
@@ -75,9 +77,11 @@ protected:
         ServeVersion(Version);
     }
     static void ServeVersion(const std::string& text) { sim::Serve("https://www.korvante.com/version.txt", {text}); }
+    // The button clicked; the upload's worker ends and the message loop takes what was posted.
     static void Publish() {
         sim::ClickButton(GetDlgItem(MainWindow, PublishId));
         sim::WaitForWorkers();
+        sim::PumpPostedMessages();
     }
     static std::vector<std::string> BoxTexts() {
         std::vector<std::string> texts;
@@ -148,9 +152,7 @@ TEST_F(Publishing, SendsTheFormToTheVendorsServer) {
     EXPECT_EQ(p.Headers, BuildUploadHeaders(p.Body.size()));
     EXPECT_EQ(sim::OpenInternetHandles(), 0u);
 
-    ExpertMode = PublishMode = true;
-    const std::string expertText = BoxText(ReportPlainText(BuildReportDocument({})));
-    ExpertMode = PublishMode = false;
+    const std::string expertText = BoxText(ReportPlainText(BuildReportDocument(ReportDepth::Publish)));
     const std::string binHead = "--ThisBoundary\r\nContent-Disposition: form-data; name=\"bin\"\r\n\r\n";
     const size_t binAt = p.Body.find(binHead);
     ASSERT_NE(binAt, std::string::npos);
@@ -168,7 +170,8 @@ TEST_F(Publishing, SendsTheFormToTheVendorsServer) {
 
     // Shown again as it was: normal depth, the toggle unchecked, the window visible.
     EXPECT_FALSE(sim::ChildRecord(MainWindow, ExpertModeId).Checked);
-    EXPECT_FALSE(ExpertMode || PublishMode);
+    EXPECT_EQ(sim::RichText(ReportBox), ReportRtf(BuildReportDocument(ReportDepth::Normal)));
+    EXPECT_EQ(sim::WindowRecords().front().Text, "KORVANTE");
     EXPECT_TRUE(IsWindowVisible(MainWindow));
     EXPECT_EQ(Published(), std::vector<std::string>(2, Version));
 }
@@ -260,7 +263,7 @@ TEST_F(Publishing, PromptCancelMarksEveryDriveAndOkPublishes) {
         sim::HoldMessageBoxes();
         ASSERT_TRUE(CreateThread(PublishPrompt));
         ASSERT_TRUE(sim::WaitForOpenMessageBoxes(1));
-        EXPECT_TRUE(PublishPromptShowing);
+        EXPECT_TRUE(PublishPromptShowing());
         const sim::MessageBoxCall box = sim::MessageBoxCalls()[0];
         EXPECT_EQ(box.Text, "The analysis of disk system is completed. Please publish the KORVANTE data to update the "
                             "storage device database.");
@@ -269,11 +272,38 @@ TEST_F(Publishing, PromptCancelMarksEveryDriveAndOkPublishes) {
         sim::StopHoldingMessageBoxes();
         sim::ReleaseMessageBox(c.answer);
         sim::WaitForWorkers();
-        EXPECT_FALSE(PublishPromptShowing);
+        EXPECT_FALSE(PublishPromptShowing());
         EXPECT_EQ(sim::PostRequests().size(), c.sent ? 1u : 0u) << c.answer;
         EXPECT_EQ(sim::UrlRequests().size(), c.sent ? 1u : 0u) << c.answer;
         EXPECT_EQ(Published(), std::vector<std::string>(3, Version)) << c.answer;
     }
+}
+
+// The hourly prompt publishes on its own worker while the user clicks the expert toggle on the
+// user-interface thread: what is sent is the publish report whatever the toggle does meanwhile, and
+// the window ends at the depth the user left the toggle at. The thread stage runs it under
+// ThreadSanitizer, which reports any state the two threads share unguarded.
+TEST_F(Publishing, ThePromptPublishesWhileTheUserTogglesTheReport) {
+    Start(2);
+    ASSERT_TRUE(CreateThread(PublishPrompt));  // as the hourly step starts it
+    bool seen = false, expert = false;
+    for (int clicks = 0; clicks < 400 && !(seen && !PublishPromptShowing()); ++clicks) {
+        seen = seen || PublishPromptShowing();
+        sim::ClickButton(GetDlgItem(MainWindow, ExpertModeId));
+        expert = !expert;
+    }
+    sim::WaitForWorkers();
+    sim::PumpPostedMessages();
+    const auto posts = sim::PostRequests();
+    ASSERT_EQ(posts.size(), 1u);
+    const std::string txtHead = "Content-Disposition: form-data; name=\"txt\"\r\n\r\n";
+    const size_t txtAt = posts[0].Body.find(txtHead) + txtHead.size();
+    const std::string sent = posts[0].Body.substr(txtAt, posts[0].Body.find("\r\n--ThisBoundary", txtAt) - txtAt);
+    EXPECT_EQ(sent, BoxText(ReportPlainText(BuildReportDocument(ReportDepth::Publish))));
+    EXPECT_EQ(sim::ChildRecord(MainWindow, ExpertModeId).Checked, expert);
+    EXPECT_EQ(sim::RichText(ReportBox), ReportRtf(BuildReportDocument(expert ? ReportDepth::Expert : ReportDepth::Normal)));
+    EXPECT_TRUE(IsWindowVisible(MainWindow));
+    EXPECT_EQ(Published(), std::vector<std::string>(2, Version));
 }
 
 // Without drives: the version and the text only, then the program ends, whether sent or not.
@@ -288,9 +318,7 @@ TEST_F(Publishing, WithoutDrivesSendsTheTextAloneAndEnds) {
         ASSERT_EQ(posts.size(), 1u) << error;
         EXPECT_EQ(posts[0].Body.find("name=\"bin\""), std::string::npos) << error;
         if (error == 0) {  // a failure adds to the global log, which the text carries
-            ExpertMode = PublishMode = true;
-            const std::string text = BoxText(ReportPlainText(BuildReportDocument({})));
-            ExpertMode = PublishMode = false;
+            const std::string text = BoxText(ReportPlainText(BuildReportDocument(ReportDepth::Publish)));
             EXPECT_EQ(posts[0].Body, BuildUploadBody(Version, text, ""));
         }
         EXPECT_EQ(ReadTestRuns, 0u) << error;

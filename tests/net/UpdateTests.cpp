@@ -5,6 +5,7 @@
 
 #include "TestMachine.h"
 #include "discovery/Scan.h"
+#include "net/NetCalls.h"
 #include "net/Update.h"
 #include "platform/FileVersion.h"
 #include "platform/UserInterface.h"
@@ -171,7 +172,7 @@ TEST_F(Update, UnreachableVersionFile) {
         HourlyUpdateCheck();
         sim::WaitForWorkers();
         EXPECT_TRUE(sim::MessageBoxCalls().empty());
-        UpdateBoxOwner = 77;
+        NetCalls.MainWindowHandle = [] { return std::uintptr_t{77}; };
         DownloadUpdate(Site, Site, "KORVANTE.exe");
         ASSERT_EQ(sim::MessageBoxCalls().size(), 1u);
         const sim::MessageBoxCall box = sim::MessageBoxCalls()[0];
@@ -217,19 +218,19 @@ TEST_F(Update, HourlyQuestionAcceptedDownloads) {
     sim::HoldMessageBoxes();
     HourlyUpdateCheck();
     ASSERT_TRUE(sim::WaitForOpenMessageBoxes(1));
-    EXPECT_TRUE(UpdatePromptShowing);
+    EXPECT_TRUE(UpdatePromptShowing());
     EXPECT_EQ(sim::MessageBoxCalls()[0].Caption, "KORVANTE :: Information");
     sim::StopHoldingMessageBoxes();
     sim::ReleaseMessageBox(platform::IDYES);
     sim::WaitForWorkers();
-    EXPECT_FALSE(UpdatePromptShowing);
+    EXPECT_FALSE(UpdatePromptShowing());
     EXPECT_EQ(sim::ShellRequests().size(), 1u);
 }
 
 // The tray's "Update" runs the manual check against the vendor's site, its boxes owned by the main window.
 TEST_F(Update, TrayCommandChecksTheVendorSite) {
     sim::Serve(Site + "version.txt", {"2.0.0.7710"});
-    RunProgram("");
+    RunProgram("", ProgramKind::Simulated);
     sim::WaitForWorkers();
     const size_t before = sim::MessageBoxCalls().size();
     ASSERT_TRUE(OnTrayMenuCommand(TrayUpdateId));

@@ -18,6 +18,7 @@
 #include "platform/sim/SimWorld.h"
 #include "server/Multipart.h"
 #include "system/FileUtils.h"
+#include "ui/ProcessState.h"
 
 using namespace servertest;
 
@@ -72,8 +73,8 @@ protected:
         });
     }
     void TearDown() override {
+        sim::ResetWorld();  // first: it waits for the upload's worker
         ResetProcessState();
-        sim::ResetWorld();
         DatabaseServerTest::TearDown();
     }
 };

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "TestMachine.h"
-#include "discovery/Scan.h"
 #include "platform/sim/SimRegistry.h"
 #include "platform/sim/SimWorld.h"
+#include "ui/ProcessState.h"
 
 namespace {
 

@@ -4,12 +4,15 @@
 
 #include "TestMachine.h"
 #include "app/ProgramLife.h"
+#include "knowledge/ModelNormalisation.h"
+#include "knowledge/VendorSite.h"
 #include "monitor/Monitor.h"
 #include "platform/SystemInfo.h"
 #include "platform/UserInterface.h"
 #include "platform/sim/SimClock.h"
+#include "platform/sim/SimNetwork.h"
+#include "platform/sim/SimShell.h"
 #include "platform/sim/SimSystem.h"
-#include "platform/sim/SimThreads.h"
 #include "platform/sim/SimThreads.h"
 #include "platform/sim/SimUserInterface.h"
 #include "platform/sim/SimWindowing.h"
@@ -129,6 +132,45 @@ TEST_F(MainWindowTest, EachWakeResumesOnceWhicheverBroadcastsItBrings) {
         for (const WParam event : c.broadcasts) EXPECT_EQ(SendMessage(MainWindow, WM_POWERBROADCAST, event, 0), 1) << c.name;
         EXPECT_EQ(Drive(0).Power.Queries - queries, c.resumes) << c.name;
         EXPECT_EQ(sim::TimerCount(), c.resumes > 0 ? 1u : 0u) << c.name;
+    }
+}
+
+bool WindowMade(const std::string& caption) {
+    for (const sim::WindowRecord& w : sim::WindowRecords())
+        if (w.Text == caption) return true;
+    return false;
+}
+
+// Each button runs its command on this thread: the expert toggle shows the report at its depth,
+// "Database" opens every drive's page of the online database in table order, "Publish" first asks
+// the vendor's site for its version, "Diagnostics" runs its dialog and then shows the report, and
+// "Tuning" says why it cannot (no drive has AAM or APM).
+TEST_F(MainWindowTest, EachButtonRunsItsCommand) {
+    const struct { const char* name; MainControl button; bool (*done)(); } cases[] = {
+        {"the expert report", ExpertModeId,
+         [] { return IsWindowVisible(MainWindow) && GetWindowText(MainWindow) == "KORVANTE :: Expert mode"; }},
+        {"the database pages", DatabaseId,
+         [] {
+             std::vector<std::string> opened, pages;
+             for (const sim::ShellRequest& r : sim::ShellRequests()) opened.push_back(r.File);
+             for (unsigned i = 0; i < DriveCount(); ++i) pages.push_back(DatabaseAddress(DriveForCommands(i)));
+             return opened.size() == 2 && opened == pages;
+         }},
+        {"the version check", PublishId,
+         [] { return !sim::UrlRequests().empty() && sim::UrlRequests()[0].Url == VendorAddress("/version.txt"); }},
+        {"the diagnostics", DiagnosticsId,
+         [] { return WindowMade("KORVANTE :: Diagnostics") && !GetWindowText(ReportBox).empty(); }},
+        {"the refused tuning", TuningId,
+         [] { return sim::MessageBoxCalls().size() == 1 && sim::MessageBoxCalls()[0].Text == "Data drives do not support tuning."; }},
+    };
+    for (const auto& c : cases) {
+        TearDown();
+        SetUp();
+        Create(2);
+        sim::ClearShellRequests();
+        sim::ClickButton(GetDlgItem(MainWindow, c.button));
+        sim::WaitForWorkers();
+        EXPECT_TRUE(c.done()) << c.name;
     }
 }
 

@@ -294,7 +294,7 @@ class StartUpMeasurement : public MachineTest {};
 // Start-up measures the drives whose results are missing before the icons come.
 TEST_F(StartUpMeasurement, TheDrivesWithoutStoredResultsAreMeasuredAtStartUp) {
     Install({}).Drives = {Ssd("SSD1")};
-    RunProgram("");
+    RunProgram("", ProgramKind::Simulated);
     const sim::WindowRecord w = PerformanceWindowRecord();
     EXPECT_TRUE(w.Handle && w.Destroyed && w.Parent == MainWindow);
     ASSERT_EQ(DriveCount(), 1u);

@@ -10,11 +10,11 @@
 #include "TestMachine.h"
 #include "device/DriveTableFill.h"
 #include "device/DiagnosticLog.h"
-#include "discovery/Scan.h"
 #include "protocol/Ata.h"
 #include "protocol/Bytes.h"
 #include "smart/Condition.h"
 #include "system/Settings.h"
+#include "ui/ProcessState.h"
 #include "ui/Report.h"
 
 namespace {
@@ -66,15 +66,6 @@ struct Attribute {
 
 class ReportTest : public MachineTest {
 protected:
-    void SetUp() override {
-        MachineTest::SetUp();
-        ExpertMode = PublishMode = false;
-    }
-    void TearDown() override {
-        ExpertMode = PublishMode = false;
-        MachineTest::TearDown();
-    }
-
     // A SATA hard disk whose every line has something to show, put into the drive table.
     static DriveRecord& AddDisk(const std::string& model = "Disk One") {
         auto d = std::make_unique<DriveRecord>();
@@ -125,9 +116,8 @@ protected:
     }
 
     static std::vector<std::string> Lines(bool expert, bool publish = false) {
-        ExpertMode = expert;
-        PublishMode = publish;
-        return SplitLines(ReportPlainText(BuildReportDocument()));
+        const ReportDepth depth = publish ? ReportDepth::Publish : expert ? ReportDepth::Expert : ReportDepth::Normal;
+        return SplitLines(ReportPlainText(BuildReportDocument(depth)));
     }
 
     // The lines from `first` up to the next empty line.
@@ -180,11 +170,11 @@ TEST_F(ReportTest, NormalModeShowsTheSummaryLinesOnly) {
 
 TEST_F(ReportTest, ThreeEmptyLinesStandBetweenDrivesOnly) {
     AddDisk("A");
-    std::string text = ReportPlainText(BuildReportDocument());
+    std::string text = ReportPlainText(BuildReportDocument(ReportDepth::Normal));
     EXPECT_EQ(text.find("\n\n"), std::string::npos);
     EXPECT_EQ(text.rfind("Start of monitoring - 1/5/2026"), text.size() - 30);
     AddDisk("B");
-    text = ReportPlainText(BuildReportDocument());
+    text = ReportPlainText(BuildReportDocument(ReportDepth::Normal));
     EXPECT_NE(text.find("Start of monitoring - 1/5/2026\n\n\nTrademark - Brand\nModel - B"), std::string::npos);
     EXPECT_EQ(text.find("\n\n\n\n"), std::string::npos);
     EXPECT_EQ(text.substr(text.size() - 30), "Start of monitoring - 1/5/2026");
@@ -307,24 +297,22 @@ TEST_F(ReportTest, PublishFiltersAndLogs) {
         EXPECT_EQ(HasLine(expert, c.line), c.expert) << c.line;
         EXPECT_EQ(HasLine(published, c.line), c.published) << c.line;
     }
-    PublishMode = true;
-    const std::vector<std::string> withDisks = SplitLines(ReportPlainText(BuildReportDocument({"\\\\?\\usbstor#disk", "Card reader"})));
+    const std::vector<std::string> withDisks =
+        SplitLines(ReportPlainText(BuildReportDocument(ReportDepth::Publish, {"\\\\?\\usbstor#disk", "Card reader"})));
     EXPECT_EQ(std::vector<std::string>(withDisks.end() - 3, withDisks.end()),
               std::vector<std::string>({"", "\\\\?\\usbstor#disk", "Card reader"}));
 }
 
 TEST_F(ReportTest, WithoutDrivesOnlyTheMessageAndInPublishTheGlobalLog) {
     WriteLog("no drive found");
-    EXPECT_EQ(ReportPlainText(BuildReportDocument()), "S.M.A.R.T. is not available! Please publish the KORVANTE data.");
-    ExpertMode = PublishMode = true;
-    EXPECT_EQ(ReportPlainText(BuildReportDocument()),
+    EXPECT_EQ(ReportPlainText(BuildReportDocument(ReportDepth::Expert)), "S.M.A.R.T. is not available! Please publish the KORVANTE data.");
+    EXPECT_EQ(ReportPlainText(BuildReportDocument(ReportDepth::Publish)),
               "S.M.A.R.T. is not available! Please publish the KORVANTE data.\n\nDEBUG - no drive found");
 }
 
 TEST_F(ReportTest, RichTextReadsBackAsThePlainText) {
-    ExpertMode = true;
     AddDisk("{Disk} \\One\\ \x80\xe9\xff");
-    const ReportDocument doc = BuildReportDocument();
+    const ReportDocument doc = BuildReportDocument(ReportDepth::Expert);
     const std::string rtf = ReportRtf(doc);
     EXPECT_EQ(ReadRtf(rtf), ReportPlainText(doc));
     EXPECT_NE(rtf.find("Model - \\{Disk\\} \\\\One\\\\ \\'80\\'e9\\'ff\\line "), std::string::npos);

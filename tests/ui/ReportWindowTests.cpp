@@ -143,15 +143,13 @@ protected:
 // the work area, the buttons keep their distance to the bottom edge.
 TEST_F(ReportWindowTest, TheReportFillsTheBoxAndTheWindowIsLaidOutAroundIt) {
     Start(1);  // one drive's normal report fits the work area
-    ExpertMode = true;  // the build reads the toggle, which is off
-    BuildReport();
-    EXPECT_FALSE(ExpertMode);
+    BuildReport();  // the toggle is off
     const std::string text = GetWindowText(ReportBox);
-    std::string expected = ReportPlainText(BuildReportDocument());
+    std::string expected = ReportPlainText(BuildReportDocument(ReportDepth::Normal));
     for (size_t at = 0; (at = expected.find('\n', at)) != std::string::npos; at += 2)
         if (at == 0 || expected[at - 1] != '\r') expected.insert(at, "\r");
     EXPECT_EQ(text, expected);
-    EXPECT_EQ(sim::RichText(ReportBox), ReportRtf(BuildReportDocument()));
+    EXPECT_EQ(sim::RichText(ReportBox), ReportRtf(BuildReportDocument(ReportDepth::Normal)));
     const sim::WindowRecord main = Main(), box = Control(ReportBoxId);
     EXPECT_EQ(main.Text, "KORVANTE");
     EXPECT_TRUE(main.Visible);
@@ -168,23 +166,19 @@ TEST_F(ReportWindowTest, TheReportFillsTheBoxAndTheWindowIsLaidOutAroundIt) {
               std::vector<int>({2 * ((main.Width - 32) / 3) + 24, main.Height - 42, (main.Width - 32) / 3, 27}));
 }
 
-TEST_F(ReportWindowTest, TheToggleSetsTheCaptionAndPublishingLeavesTheWindowHidden) {
+// Each click of the toggle shows the report again at the depth it stands for, under its caption.
+TEST_F(ReportWindowTest, TheToggleSetsTheDepthAndTheCaption) {
     Start(1);
-    sim::ClickButton(GetDlgItem(MainWindow, ExpertModeId));  // the window's command rebuilds the report
-    EXPECT_FALSE(IsWindowVisible(MainWindow));             // nothing was set to call yet
-    MainCalls.ShowReport = BuildReport;
-    sim::ClickButton(GetDlgItem(MainWindow, ExpertModeId));
-    sim::ClickButton(GetDlgItem(MainWindow, ExpertModeId));
-    EXPECT_TRUE(ExpertMode);
-    EXPECT_EQ(Main().Text, "KORVANTE :: Expert mode");
-    EXPECT_TRUE(Main().Visible);
-
-    ShowWindow(MainWindow, SW_HIDE);
-    PublishMode = true;
-    BuildReport();
-    PublishMode = false;
-    EXPECT_FALSE(Main().Visible);
-    EXPECT_FALSE(GetWindowText(ReportBox).empty());
+    const struct { ReportDepth depth; const char* caption; } clicks[] = {
+        {ReportDepth::Expert, "KORVANTE :: Expert mode"}, {ReportDepth::Normal, "KORVANTE"}, {ReportDepth::Expert, "KORVANTE :: Expert mode"}};
+    for (const auto& click : clicks) {
+        ShowWindow(MainWindow, SW_HIDE);
+        sim::ClickButton(GetDlgItem(MainWindow, ExpertModeId));
+        EXPECT_EQ(sim::RichText(ReportBox), ReportRtf(BuildReportDocument(click.depth))) << click.caption;
+        EXPECT_EQ(Main().Text, click.caption);
+        EXPECT_EQ(MainWindowCaption(), std::string(click.caption));
+        EXPECT_TRUE(Main().Visible) << click.caption;
+    }
 }
 
 TEST_F(ReportWindowTest, WithoutDrivesOnlyPublishStaysLiveAndTheTimerStops) {
@@ -192,7 +186,7 @@ TEST_F(ReportWindowTest, WithoutDrivesOnlyPublishStaysLiveAndTheTimerStops) {
     StartMonitorTimer();
     ASSERT_EQ(sim::TimerCount(), 1u);
     BuildReport();
-    EXPECT_TRUE(ExpertMode);
+    EXPECT_EQ(GetWindowText(ReportBox), "S.M.A.R.T. is not available! Please publish the KORVANTE data.");
     EXPECT_EQ(Main().Text, "KORVANTE");
     EXPECT_EQ(sim::TimerCount(), 0u);
     for (uint32_t id = ExpertModeId; id <= TuningId; ++id) EXPECT_EQ(Control(id).Enabled, id == PublishId) << id;
@@ -218,7 +212,6 @@ TEST_F(ReportWindowTest, AReportTallerThanTheWorkAreaScrolls) {
 
 TEST_F(ReportWindowTest, AReleasedClickOnALinkOpensItMaximizedFromAWorker) {
     Start(1);
-    MainCalls.ShowReport = BuildReport;
     ASSERT_TRUE(SetRichText(ReportBox, "{\\rtf3 {\\field{\\fldinst{HYPERLINK https://x.invalid/one.htm }}{\\fldrslt One}}"
                                        "\\line {\\field{\\fldinst{HYPERLINK \"https://x.invalid/two.htm\" }}{\\fldrslt Two}}\\par}"));
     const unsigned workersBefore = sim::WorkersStarted();

@@ -10,10 +10,12 @@
 #include "device/DriveTableFill.h"
 #include "platform/sim/SimDialogs.h"
 #include "platform/sim/SimRegistry.h"
+#include "platform/sim/SimThreads.h"
 #include "platform/sim/SimTray.h"
 #include "platform/sim/SimWindowing.h"
 #include "system/RegUtils.h"
 #include "system/Settings.h"
+#include "ui/CpuIcon.h"
 #include "ui/Main.h"
 #include "ui/Settings.h"
 #include "ui/TrayIcons.h"
@@ -25,21 +27,15 @@ using namespace platform;
 const char* const Names[] = {"Fahrenheit", "ShowHottestDiskOnly", "ShowCPU_usage", "CheckUpdate"};
 const SettingsControl Boxes[] = {FahrenheitBoxId, HottestDiskOnlyBoxId, CpuUsageBoxId, CheckUpdateBoxId};
 
-unsigned CpuStarts, CpuStops;
-
 class SettingsTest : public MachineTest {
 protected:
     void SetUp() override {
         MachineTest::SetUp();
-        ResetSettingsCalls();
-        CpuStarts = CpuStops = 0;
         ASSERT_TRUE(CreateMainWindow());
         ASSERT_TRUE(OpenSettingsKey());
     }
     void TearDown() override {
         ReleaseDriveIcons();
-        DriveIconSlots.clear();
-        ResetSettingsCalls();
         MachineTest::TearDown();
     }
     // The four flags as 0/1, in storing order.
@@ -199,23 +195,25 @@ TEST_F(SettingsTest, RefusedWritesLeaveTheRegistryButSetTheFlags) {
     }
 }
 
+// The first run's dialog leaves the processor-load icon to the start-up that follows it.
 TEST_F(SettingsTest, ShowCpuUsageChangeStartsOrStopsTheCpuIconAfterALaterDialog) {
-    SettingsCalls.StartCpuIcon = [] { ++CpuStarts; };
-    SettingsCalls.StopCpuIcon = [] { ++CpuStops; };
-    const struct { const char* name; bool firstRun; uint32_t stored; bool click; unsigned starts, stops; } cases[] = {
-        {"switched on", false, 0, true, 1, 0},
-        {"switched off", false, 1, true, 0, 1},
-        {"left on", false, 1, false, 0, 0},
-        {"first run, ticked", true, 0, true, 0, 0},
+    const struct { const char* name; bool firstRun; uint32_t stored; bool click; bool shown; } cases[] = {
+        {"switched on", false, 0, true, true},
+        {"switched off", false, 1, true, false},
+        {"left on", false, 1, false, true},
+        {"first run, ticked", true, 0, true, false},
     };
     for (const auto& c : cases) {
-        CpuStarts = CpuStops = 0;
+        TearDown();
+        SetUp();
         Store({0, 0, c.stored, 1});
         Settings.ShowCPU_usage = c.stored != 0;
+        if (c.stored) StartCpuIcon();
         ScriptClicks(c.click ? std::vector<int>{2} : std::vector<int>{});
         RunSettingsDialog(c.firstRun);
-        EXPECT_EQ(CpuStarts, c.starts) << c.name;
-        EXPECT_EQ(CpuStops, c.stops) << c.name;
+        const std::vector<sim::TrayEntry> shown = sim::ActiveTrayEntries();
+        EXPECT_EQ(shown.size(), c.shown ? 1u : 0u) << c.name;
+        EXPECT_EQ(sim::WorkersStarted(), c.shown || c.stored ? 1u : 0u) << c.name << ": the sampler";
     }
 }
 

@@ -2,10 +2,15 @@
 // without drives, the resident start with its first-start registration, and device changes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <sstream>
+
 #include "TestMachine.h"
 #include "discovery/Scan.h"
 #include "monitor/Monitor.h"
 #include "net/Installer.h"
+#include "net/NetCalls.h"
 #include "platform/Registry.h"
 #include "platform/Storage.h"
 #include "platform/sim/SimClock.h"
@@ -16,9 +21,11 @@
 #include "platform/sim/SimTray.h"
 #include "platform/sim/SimUserInterface.h"
 #include "platform/sim/SimWindowing.h"
+#include "platform/sim/SimWorld.h"
 #include "system/RegUtils.h"
 #include "system/Settings.h"
 #include "ui/Main.h"
+#include "ui/ProcessState.h"
 
 namespace {
 
@@ -26,10 +33,10 @@ using namespace platform;
 
 class StartUp : public MachineTest {
 protected:
-    int Run(unsigned drives, const std::string& commandLine = "") {
+    int Run(unsigned drives, ProgramKind kind = ProgramKind::Simulated) {
         sim::Machine& m = Install({});
         for (unsigned i = 0; i < drives; ++i) m.Drives.push_back(testmachine::SataDrive("S" + std::to_string(i), i + 1));
-        return RunProgram(commandLine);
+        return RunProgram("", kind);
     }
     static std::vector<uint32_t> Exits() { return sim::ProcessExits(); }
     // The settings a later start finds, the processor-load icon switched on.
@@ -46,8 +53,6 @@ protected:
         return ids;
     }
 };
-
-unsigned restarts;
 
 // A failed check shows its one box and ends the process before anything is written or scanned.
 TEST_F(StartUp, FailedChecksShowTheirBoxAndLeaveNothingBehind) {
@@ -113,19 +118,76 @@ TEST_F(StartUp, TheResidentProgramStartsHiddenWithIconsTimerAndItsFirstStartRegi
     OpenSettingsKey();
     SetRegistryDword(SettingsKey, "InstallationSuccess", 1);
     ResetProcessState();
-    RunProgram("");
+    RunProgram("", ProgramKind::Simulated);
     EXPECT_TRUE(sim::Balloons().empty());
 }
 
-TEST_F(StartUp, SeveralDeviceChangesRestartOnce) {
-    restarts = 0;
-    MainCalls.RestartThroughLogonTask = [] { ++restarts; };
-    Run(1);
+// The entries of a struct of function pointers, each filled or empty: read as the pointers it is
+// made of, so that an entry added later is counted without this test knowing its name.
+template <typename Calls>
+std::vector<bool> Filled(const Calls& calls) {
+    using Entry = void (*)();
+    static_assert(sizeof(Calls) % sizeof(Entry) == 0, "function pointers only");
+    std::vector<bool> filled;
+    for (size_t at = 0; at < sizeof(Calls); at += sizeof(Entry)) {
+        Entry entry = nullptr;
+        std::memcpy(&entry, reinterpret_cast<const char*>(&calls) + at, sizeof entry);
+        filled.push_back(entry != nullptr);
+    }
+    return filled;
+}
+
+// The lower layers' calls into the user interface are all connected by the start-up, whichever way it
+// ends, and the process's reset empties them again.
+TEST_F(StartUp, StartUpConnectsEveryCallOfTheLowerLayers) {
+    for (const unsigned drives : {1u, 0u}) {
+        TearDown();
+        SetUp();
+        const std::vector<bool> monitor = Filled(Callouts), network = Filled(NetCalls);
+        EXPECT_EQ(std::count(monitor.begin(), monitor.end(), true) + std::count(network.begin(), network.end(), true), 0);
+        Run(drives);
+        EXPECT_EQ(Filled(Callouts), std::vector<bool>(monitor.size(), true)) << drives;
+        EXPECT_EQ(Filled(NetCalls), std::vector<bool>(network.size(), true)) << drives;
+        ResetProcessState();
+        EXPECT_EQ(Filled(Callouts), monitor) << drives;
+        EXPECT_EQ(Filled(NetCalls), network) << drives;
+    }
+}
+
+// After the world's and the process's reset the program starts as it did the first time: nothing of
+// the run before (icon identifiers, the caption, a restart asked for) is left over.
+TEST_F(StartUp, AfterTheResetTheProgramStartsAsTheFirstTime) {
+    const auto run = [this] {
+        Run(2, ProgramKind::RestartedByRunner);
+        std::ostringstream seen;
+        seen << "caption '" << MainWindowCaption() << "' restart " << RestartRequested() << "\n";
+        sim::ClickButton(GetDlgItem(MainWindow, ExpertModeId));
+        for (const sim::TrayEntry& e : sim::TrayEntries()) seen << "tray " << e.Id << " " << e.Tip << " " << e.Active << "\n";
+        for (const sim::WindowRecord& w : sim::WindowRecords())
+            seen << "window " << w.Handle << " " << w.Class << " '" << w.Text << "' " << w.Visible << "\n";
+        DeviceBroadcast arrival{DBT_DEVTYP_DEVICEINTERFACE, 0};
+        SendMessage(MainWindow, WM_DEVICECHANGE, 0x8000, reinterpret_cast<LParam>(&arrival));
+        seen << "caption '" << MainWindowCaption() << "' restart " << RestartRequested() << " timers " << sim::TimerCount()
+             << " icons " << sim::ActiveTrayEntries().size() << "\n";
+        return seen.str();
+    };
+    const std::string first = run();
+    ASSERT_NE(first.find("restart 1 timers 0 icons 0"), std::string::npos) << first;
+    sim::ResetWorld();
+    ResetProcessState();
+    EXPECT_EQ(run(), first);
+}
+
+// KORVANTE-sim.exe's drives never change: a device change leaves it running as it was. (The runner's
+// restart: below; the installed copy's restart through its logon task: the installer's tests.)
+TEST_F(StartUp, TheSimulatedProgramIgnoresDeviceChanges) {
+    Run(1, ProgramKind::Simulated);
     DeviceBroadcast arrival{DBT_DEVTYP_DEVICEINTERFACE, 0};
-    for (const WParam event : {0x8000u, 0x8004u, 0x8002u, 0x8000u})
+    for (const WParam event : {0x8000u, 0x8004u, 0x8002u})
         SendMessage(MainWindow, WM_DEVICECHANGE, event, reinterpret_cast<LParam>(&arrival));
-    EXPECT_EQ(restarts, 1u);
-    EXPECT_TRUE(sim::ActiveTrayEntries().empty());
+    EXPECT_FALSE(RestartRequested());
+    EXPECT_EQ(sim::ActiveTrayEntries().size(), 1u);
+    EXPECT_EQ(sim::TimerCount(), 1u);
 }
 
 // Ejecting a drive: each drive's handle notification goes to the main window, whose answer to the
@@ -139,9 +201,7 @@ TEST_F(StartUp, SafeRemovalFindsTheDriveHandleClosed) {
     for (const auto& c : cases) {
         TearDown();
         SetUp();
-        restarts = 0;
-        MainCalls.RestartThroughLogonTask = [] { ++restarts; };
-        Run(2);
+        Run(2, ProgramKind::RestartedByRunner);
         const Handle kept = DriveForCommands(0).Handle, ejected = DriveForCommands(1).Handle;
         EXPECT_EQ(sim::Current().Notifications,
                   (std::vector<sim::HandleNotification>{{MainWindow, kept}, {MainWindow, ejected}})) << c.name;
@@ -149,7 +209,7 @@ TEST_F(StartUp, SafeRemovalFindsTheDriveHandleClosed) {
         EXPECT_EQ(sim::RequestDeviceRemoval(1), c.removed) << c.name;
         EXPECT_EQ(static_cast<Handle>(DriveForCommands(1).Handle), 0u) << c.name;
         EXPECT_EQ(static_cast<Handle>(DriveForCommands(0).Handle), kept) << c.name;
-        EXPECT_EQ(restarts, 1u) << c.name;
+        EXPECT_TRUE(RestartRequested()) << c.name;
         EXPECT_EQ(sim::TimerCount(), 0u) << c.name;
         bool on = false;
         EXPECT_EQ(GetDevicePowerState(other, on), !c.removed) << c.name;  // the drive still answers
@@ -178,17 +238,13 @@ TEST_F(StartUp, EndingOrRestartingLeavesNoIconInTheTray) {
              DeviceBroadcast arrival{DBT_DEVTYP_DEVICEINTERFACE, 0};
              SendMessage(MainWindow, WM_DEVICECHANGE, 0x8000, reinterpret_cast<LParam>(&arrival));
          }},
-        {"the installer's restart", [] {
-             ConnectInstaller();
-             RestartViaTask();
-         }},
+        {"the installer's restart", RestartViaTask},
     };
     for (const auto& way : ways) {
         TearDown();
         SetUp();
         StoreSettingsWithCpuIcon();
-        MainCalls.RestartThroughLogonTask = [] {};
-        Run(2);
+        Run(2, ProgramKind::RestartedByRunner);
         ASSERT_TRUE(sim::WaitForGraphIcons(1)) << way.name;
         way.end();
         EXPECT_TRUE(sim::ActiveTrayEntries().empty()) << way.name;

@@ -26,8 +26,6 @@ namespace {
 using namespace platform;
 using testmachine::TunableDrive;
 
-unsigned Measurements, Reports;
-
 struct Sent {
     unsigned features, count;
     bool operator==(const Sent& o) const { return features == o.features && count == o.count; }
@@ -35,19 +33,23 @@ struct Sent {
 
 class TuningDialogTest : public MachineTest {
 protected:
-    // The resident program on these drives, its main window shown, the performance window and the
-    // report counted.
+    // The resident program on these drives, its main window shown.
     void Start(std::vector<sim::Drive> drives) {
         Install({}).Drives = std::move(drives);
         StartResidentProgram();
         StopMonitorTimer();  // the reader moves the timeline: no cycle in between
         ASSERT_TRUE(CreateMainWindow());
         ShowWindow(MainWindow, SW_SHOW);
-        Measurements = Reports = 0;
-        MainCalls.RunPerformanceWindow = [] { ++Measurements; };
-        MainCalls.ShowReport = [] { ++Reports; };
         for (sim::Drive& d : sim::Current().Drives) d.History.clear();
     }
+    // How often the performance window was shown.
+    static unsigned Measurements() {
+        unsigned shown = 0;
+        for (const sim::WindowRecord& w : sim::WindowRecords()) shown += w.Text == "KORVANTE :: Performance analysis";
+        return shown;
+    }
+    // The report in the box, as the window shows it.
+    static bool ReportShown() { return IsWindowVisible(MainWindow) && !GetWindowText(ReportBox).empty(); }
     std::vector<Sent> SetFeaturesSent(size_t drive) {
         std::vector<Sent> sent;
         for (const sim::Request& r : Drive(drive).History)
@@ -90,6 +92,7 @@ TEST_F(TuningDialogTest, EachActionSendsItsCommandAndTheGroupShowsWhatTheDriveHa
         Start({TunableDrive("T1", 128, 0)});
         std::string shown;
         sim::SetModalScript([&](HWnd dialog) {
+            EXPECT_FALSE(IsWindowVisible(MainWindow)) << c.what;
             EXPECT_EQ(sim::ChildRecord(dialog, TuningDriveListId).Items, std::vector<std::string>{DriveForCommands(0).Caption});
             EXPECT_TRUE(Enabled(dialog, ApmEnabledId) && !Enabled(dialog, ApmDisabledId)) << "only APM's Enabled radio is live";
             c.act(dialog);
@@ -102,16 +105,16 @@ TEST_F(TuningDialogTest, EachActionSendsItsCommandAndTheGroupShowsWhatTheDriveHa
         EXPECT_EQ(SetFeaturesSent(0), c.sent) << c.what;
         EXPECT_EQ(shown, c.shown) << c.what;
         EXPECT_TRUE(sim::MessageBoxCalls().empty()) << c.what;
-        EXPECT_FALSE(IsWindowVisible(MainWindow)) << c.what;
-        // Never measured yet, the drive is stored whether changed or not.
+        // Never measured yet, the drive is stored whether changed or not, and measured again.
         const DriveRecord& d = DriveForCommands(0);
         std::string stored;
         for (const char* name : {"AAM", "AAM_value", "APM", "APM_value"})
             stored += (stored.empty() ? "" : " ") + std::to_string(RegistryDword(d.RegKey, name));
         EXPECT_EQ(stored, c.stored) << c.what;
         EXPECT_TRUE(d.MeasuredThisRun) << c.what;
-        EXPECT_EQ(Measurements, 1u) << c.what;
-        EXPECT_EQ(Reports, 1u) << c.what;
+        EXPECT_FALSE(d.PerformanceTestPending) << c.what;
+        EXPECT_EQ(Measurements(), 1u) << c.what;
+        EXPECT_TRUE(ReportShown()) << c.what;
     }
 }
 
@@ -128,8 +131,10 @@ TEST_F(TuningDialogTest, OnlyChangedDrivesAreStoredAfterTheirMeasurement) {
     EXPECT_EQ(SetFeaturesSent(1), (std::vector<Sent>{{0x05, 128}}));
     EXPECT_FALSE(RegistryValueExists(DriveForCommands(0).RegKey, "APM"));
     EXPECT_EQ(RegistryDword(DriveForCommands(1).RegKey, "APM"), 1u);
-    EXPECT_TRUE(DriveForCommands(1).PerformanceTestPending && DriveForCommands(1).MeasuredThisRun);
+    EXPECT_TRUE(DriveForCommands(1).MeasuredThisRun);
     EXPECT_FALSE(DriveForCommands(0).MeasuredThisRun);
+    EXPECT_EQ(RegistryDword(DriveForCommands(1).RegKey, "ReadSpeedsComplete"), 1u) << "the changed drive measured again";
+    EXPECT_FALSE(RegistryValueExists(DriveForCommands(0).RegKey, "ReadSpeedsComplete"));
 }
 
 // A driver that refuses SET FEATURES: one box each time; the dialog closes itself only when the
@@ -173,7 +178,8 @@ TEST_F(TuningDialogTest, WithoutATunableDriveTheCommandRefusesWithABox) {
     EXPECT_EQ(boxes[0].Flags, 0x50030u);
     EXPECT_TRUE(IsWindowVisible(MainWindow));
     for (const sim::WindowRecord& w : sim::WindowRecords()) EXPECT_NE(w.Text, "KORVANTE :: Tuning");
-    EXPECT_EQ(Measurements + Reports, 0u);
+    EXPECT_EQ(Measurements(), 0u);
+    EXPECT_TRUE(GetWindowText(ReportBox).empty());
 }
 
 // While the dialog is open the selected drive with AAM keeps reading; a drive without AAM gets no
@@ -183,6 +189,8 @@ TEST_F(TuningDialogTest, TheSelectedDriveWithAamKeepsReadingWhileTheDialogIsOpen
     apmOnly.Identify[2 * 83 + 1] &= ~0x02;  // word 83 bit 9: no AAM
     Start({TunableDrive("A1", 128, 0, true, 1), apmOnly});
     ASSERT_FALSE(DriveForCommands(1).AAM_Support);
+    for (unsigned i = 0; i < 2; ++i)  // measured at this start: no reads after the dialog
+        DriveForCommands(i).PerformanceTestPending = DriveForCommands(i).MeasuredThisRun = false;
     const unsigned before[] = {Drive(0).Power.Reads, Drive(1).Power.Reads};
     sim::SetModalScript([](HWnd dialog) {
         std::this_thread::sleep_for(std::chrono::milliseconds(30));

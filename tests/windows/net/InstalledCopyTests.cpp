@@ -17,6 +17,7 @@
 #include "windows/TestRegistry.h"
 #include "windows/TestTask.h"
 #include "net/Installer.h"
+#include "net/NetCalls.h"
 #include "platform/FileVersion.h"
 #include "platform/Installation.h"
 #include "platform/Windowing.h"
@@ -75,8 +76,8 @@ TEST(InstalledCopyChild, Start) {
         report.push_back(std::string("licence ") + (whole ? "whole" : "differs"));
         if (accept) sim::ClickButton(platform::GetDlgItem(dialog, 1));
     });
-    InstallerHooks.BeforeInstall = ShowLicenseAgreement;
-    InstallerHooks.BeforeUpdate = LicenseBeforeUpdate;
+    NetCalls.BeforeInstall = ShowLicenseAgreement;
+    NetCalls.BeforeUpdate = LicenseBeforeUpdate;
     const bool returned = RunInstaller({AppName, DisplayName, "KORVANTE Software", true}, Variable(ArgumentsVariable));
     if (returned && Variable(ModeVariable) == "hold") {
         const HANDLE release = ::OpenEventA(SYNCHRONIZE, FALSE, ReleaseEvent);

@@ -23,6 +23,7 @@
 #include "system/FileUtils.h"
 #include "system/RegUtils.h"
 #include "system/Settings.h"
+#include "ui/ProcessState.h"
 
 namespace {
 
@@ -84,10 +85,10 @@ TEST(PublishRoundTrip, TheServerStoresTheBuiltInMachineAndShowsItsPage) {
     const char* dumpFile = std::getenv("KORVANTE_TEST_DUMP");
     if (!server || !sentFile || !dumpFile) GTEST_SKIP() << "run by run-roundtrip-test.sh, which starts the server";
     const std::string origin(server);  // http://127.0.0.1:PORT
-    PublishTarget = {"127.0.0.1", static_cast<uint16_t>(std::stoi(origin.substr(origin.rfind(':') + 1))), false};
 
     // The drive table as the program starts with it: the scan, then each drive's stored state.
     ResetProcessState();
+    PublishTarget = {"127.0.0.1", static_cast<uint16_t>(std::stoi(origin.substr(origin.rfind(':') + 1))), false};
     sim::Install(sim::DefaultMachine());
     ASSERT_TRUE(OpenSettingsKey());
     ScanDrives();
@@ -143,7 +144,6 @@ TEST(PublishRoundTrip, TheServerStoresTheBuiltInMachineAndShowsItsPage) {
           "<td>Temperature (&deg;C)</td><td>" + std::to_string(first.Temperature) + "</td>",
           "<td>Highest temperature (&deg;C)</td><td>" + std::to_string(first.TopTemperature) + "</td>"})
         EXPECT_NE(page.find(shown), std::string::npos) << shown << "\n" << page;
-    ResetPublishing();
     ResetProcessState();
 }
 
