@@ -261,18 +261,28 @@ constexpr bool SameName(const char* a, const char* b) {
     return *a == *b;
 }
 
-// The row named `name`, or null.
-constexpr const DriveField* DriveFieldNamed(const char* name) {
-    for (const DriveField& field : DriveFields)
-        if (SameName(field.Name, name)) return &field;
-    return nullptr;
+// The place of the row named `name`, or of the row published under `tag`; DriveFieldCount when there
+// is none. The compile-time checks use places, not rows' addresses: with GCC's undefined-behaviour
+// sanitizer, the address of a row is no constant expression.
+constexpr std::size_t DriveFieldPlaceNamed(const char* name) {
+    for (std::size_t i = 0; i < DriveFieldCount; ++i)
+        if (SameName(DriveFields[i].Name, name)) return i;
+    return DriveFieldCount;
+}
+constexpr std::size_t DriveFieldPlaceTagged(uint16_t tag) {
+    for (std::size_t i = 0; i < DriveFieldCount; ++i)
+        if (DriveFields[i].Tag == tag) return i;
+    return DriveFieldCount;
 }
 
-// The row published under `tag`, or null.
-constexpr const DriveField* DriveFieldTagged(uint16_t tag) {
-    for (const DriveField& field : DriveFields)
-        if (field.Tag == tag) return &field;
-    return nullptr;
+// The row named `name`, or published under `tag`; null when there is none.
+inline const DriveField* DriveFieldNamed(const char* name) {
+    const std::size_t i = DriveFieldPlaceNamed(name);
+    return i < DriveFieldCount ? &DriveFields[i] : nullptr;
+}
+inline const DriveField* DriveFieldTagged(uint16_t tag) {
+    const std::size_t i = DriveFieldPlaceTagged(tag);
+    return i < DriveFieldCount ? &DriveFields[i] : nullptr;
 }
 
 // A row's traits agree with each other: a drive kind or the sleep flag only on a published field,

@@ -62,7 +62,7 @@ constexpr bool PublishedFieldsAgree() {
         if (!publishable || (HasTrait(f, SleepFlag) && !number) || f.Tag == ReservedTextTag) return false;
     }
     for (std::size_t i = 0; i < std::size(DriveTagOrder); ++i) {
-        if (DriveTagOrder[i] != ReservedTextTag && !DriveFieldTagged(DriveTagOrder[i])) return false;
+        if (DriveTagOrder[i] != ReservedTextTag && DriveFieldPlaceTagged(DriveTagOrder[i]) == DriveFieldCount) return false;
         for (std::size_t j = i + 1; j < std::size(DriveTagOrder); ++j)
             if (DriveTagOrder[i] == DriveTagOrder[j]) return false;
     }

@@ -63,8 +63,8 @@ constexpr bool StoredFieldsAgree() {
         if (HasTrait(f, InColumn) && (!value || f.Tag == 0)) return false;
     }
     for (std::size_t i = 0; i < std::size(DriveColumnOrder); ++i) {
-        const DriveField* field = DriveFieldNamed(DriveColumnOrder[i]);
-        if (!field || !HasTrait(*field, InColumn)) return false;
+        const std::size_t place = DriveFieldPlaceNamed(DriveColumnOrder[i]);
+        if (place == DriveFieldCount || !HasTrait(DriveFields[place], InColumn)) return false;
         for (std::size_t j = i + 1; j < std::size(DriveColumnOrder); ++j)
             if (SameName(DriveColumnOrder[i], DriveColumnOrder[j])) return false;
     }
