@@ -199,25 +199,6 @@ TEST_F(ReadPerformance, TheSequentialRateFallsTowardsTheInnerZone) {
     EXPECT_TRUE(d.MinReadSpeed < d.StabilityReadSpeed && d.StabilityReadSpeed < d.MaxReadSpeed) << d.StabilityReadSpeed;
 }
 
-// Measured alone, the sequential run starts on a cache that holds only its warm-up block; after the
-// buffered measurement, on that measurement's 128 KiB. The profile is the medium's either way.
-TEST_F(ReadPerformance, TheSequentialProfileIsTheSameWhetherTheBufferedRunCameFirstOrNot) {
-    sim::Drive nvmeTimed = Hdd();
-    nvmeTimed.Raw.Kind = sim::Media::Nvme;
-    const sim::Drive drives[] = {Hdd(), Ssd(), FastCacheSsd(), nvmeTimed};
-    for (const sim::Drive& drive : drives) {
-        const std::string name = "drive " + std::to_string(&drive - drives);
-        Results profiles[2];
-        for (const bool bufferedFirst : {false, true}) {
-            DriveRecord& d = ScanWith(drive);
-            EXPECT_TRUE(!bufferedFirst || MeasureReadSpeed(d, true)) << name;
-            EXPECT_TRUE(MeasureReadSpeed(d, false)) << name << DriveLogText(d);
-            profiles[bufferedFirst] = {d.AverageReadSpeed, d.StabilityReadSpeed, d.MaxReadSpeed, d.MinReadSpeed};
-        }
-        EXPECT_EQ(profiles[1], profiles[0]) << name;
-    }
-}
-
 TEST_F(ReadPerformance, EveryRunReadsTheSameBlocksWhateverDrewFromTheGeneratorBetween) {
     DriveRecord& d = ScanWith(Hdd());
     const std::vector<uint64_t>& reads = Drive(0).Raw.ReadPositions;
