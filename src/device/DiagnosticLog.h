@@ -9,6 +9,8 @@
 // Appends "DEBUG - " + message to the drive's log, or to the global log when drive is null;
 // entries are separated by one empty line.
 void WriteLog(const std::string& message, DriveRecord* drive = nullptr);
+// The same, unless that log already holds the entry: for findings made again at every report build.
+void WriteLogOnce(const std::string& message, DriveRecord* drive = nullptr);
 
 // Copies of the logs, taken under the log lock.
 std::string GlobalLogText();

@@ -17,7 +17,8 @@
 // pending and its diagnostic log says what failed where.
 
 // Buffered: fills BufferingReadSpeed. Sequential: AverageReadSpeed, StabilityReadSpeed, MaxReadSpeed
-// and MinReadSpeed. MiB/s; a result above 32767 is logged as "<field> > 32767".
+// and MinReadSpeed, from its samples but the first, which re-reads what the buffered measurement left
+// in the drive's cache. MiB/s; a result above 32767 is logged as "<field> > 32767".
 bool MeasureReadSpeed(DriveRecord& drive, bool buffered);
 // Fills AverageAccessTime (whole milliseconds) and AverageAccessTimeFrac (hundredths).
 bool MeasureAccessTime(DriveRecord& drive);

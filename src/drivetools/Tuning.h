@@ -4,9 +4,13 @@
 
 #include "device/DriveRecord.h"
 
+// The levels SET FEATURES takes: AAM 128..254, APM 1..254. Every level is checked before it is sent,
+// and one out of range is refused or clamped, with a line in the drive's log, as each call says.
+
 // Start-up: when the drive's key holds "AAM", its stored AAM and APM settings ("AAM", "AAM_value",
 // "APM", "APM_value"; an absent one reads as 0) are sent where they differ from what the drive
-// reported, and the record follows what the drive took. The caller holds a DriveWriter.
+// reported, and the record follows what the drive took. A stored level out of range is not applied.
+// The caller holds a DriveWriter.
 void ApplyStoredTuning(DriveRecord& drive);
 
 // The two features a drive may be tuned in.
@@ -23,12 +27,13 @@ TuningState CurrentTuning(const DriveRecord& drive, TuningFeature feature);
 // success the record follows and the drive is due for a new read measurement
 // (PerformanceTestPending); on failure the record keeps the state the drive still has. The caller
 // holds a DriveWriter.
-// Switching on: AAM at the drive's recommended level, APM at 128.
+// Switching on: AAM at the drive's recommended level brought into range (128 when it recommends none),
+// APM at 128.
 bool SwitchTuningOn(DriveRecord& drive, TuningFeature feature);
 // Switching off: the level reads 0 afterwards.
 bool SwitchTuningOff(DriveRecord& drive, TuningFeature feature);
-// A new level for a feature that is on; the same level is not sent again.
-bool SetTuningLevel(DriveRecord& drive, TuningFeature feature, uint8_t level);
+// A new level for a feature that is on, brought into range; the same level is not sent again.
+bool SetTuningLevel(DriveRecord& drive, TuningFeature feature, int64_t level);
 
 // Whether the drive supports either feature.
 bool IsTunable(const DriveRecord& drive);

@@ -133,7 +133,7 @@ void Act(HWnd dialog, const FeatureGroup& g, uint32_t id) {
         else if (id == g.Disabled && state.Enabled) accepted = SwitchTuningOff(d, g.Feature);
         else if (id == g.Slider && state.Enabled) {
             const LParam position = SendMessage(Control(dialog, g.Slider), TBM_GETPOS, 0, 0);
-            accepted = SetTuningLevel(d, g.Feature, static_cast<uint8_t>(position));
+            accepted = SetTuningLevel(d, g.Feature, position);
         }
     }
     if (!accepted) Refused(dialog);

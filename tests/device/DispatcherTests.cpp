@@ -219,6 +219,13 @@ TEST(DiagnosticLog, EntriesAreSeparatedByOneEmptyLine) {
     EXPECT_EQ(d.Log.find("global"), std::string::npos);
 }
 
+// The once-only entry is left out only when the log holds it whole, not as part of another.
+TEST(DiagnosticLog, AnEntryWrittenOnceIsLeftOutOnlyWhenTheLogHoldsItWhole) {
+    DriveRecord d;
+    for (const char* message : {"A B", "B A", "A", "A", "B", "A"}) WriteLogOnce(message, &d);
+    EXPECT_EQ(d.Log, "DEBUG - A B\r\n\r\nDEBUG - B A\r\n\r\nDEBUG - A\r\n\r\nDEBUG - B");
+}
+
 TEST(CommandNames, CoverTheTablesAndTheirEdges) {
     EXPECT_STREQ(CommandName(0xA1), "IDENTIFY PACKET DEVICE");
     EXPECT_STREQ(CommandName(0xE5), "CHECK POWER MODE");

@@ -174,7 +174,7 @@ TEST_F(PerformanceWindowTest, CandidatesAreShownLineByLineInAWindowSizedToItsTex
     } cases[] = {
         {"one", {Ssd("SSD1")}, {0}, false, 78,
          {"Please wait...", "Model - TESTDISK 1000", SsdBlock[0], SsdBlock[1], SsdBlock[2]},
-         Stored("SSD1", {500, 625, 625, 500, 500, 0, 6})},
+         Stored("SSD1", {500, 625, 500, 500, 500, 0, 6})},
         // The last drive is pending but locked: no line break after the last candidate's block.
         {"three", {Ssd("SSD1", longModel), Hdd("HDD1"), Ssd("SSD2"), Ssd("LOCKED1")}, {0, 1, 2}, false, 218,
          {"Please wait...", "Model - " + longModel, SsdBlock[0], SsdBlock[1], SsdBlock[2], "",
@@ -185,7 +185,7 @@ TEST_F(PerformanceWindowTest, CandidatesAreShownLineByLineInAWindowSizedToItsTex
         {"failing", {Hdd("BAD1"), Ssd("SSD1")}, {0, 1}, true, 148,
          {"Please wait...", "Model - TESTDISK 1000", HddBlock[0], "Average read speed - failed",
           "Average access time - failed", "", "Model - TESTDISK 1000", SsdBlock[0], SsdBlock[1], SsdBlock[2]},
-         Stored("SSD1", {500, 625, 625, 500, 500, 0, 6})},
+         Stored("SSD1", {500, 625, 500, 500, 500, 0, 6})},
     };
     for (const auto& c : cases) {
         TearDown();
@@ -253,7 +253,7 @@ TEST_F(PerformanceWindowTest, CandidatesAreShownLineByLineInAWindowSizedToItsTex
 // the new ones, each whole, or measures the drive again; never a mix of the two.
 TEST_F(PerformanceWindowTest, AMeasurementKilledWhileStoringLeavesAWholeSetOrNone) {
     const std::vector<int> earlier = {11, 12, 13, 14, 15, 3, 45};  // in the order of Stored's names
-    const std::vector<int> measured = {500, 625, 625, 500, 500, 0, 6};
+    const std::vector<int> measured = {500, 625, 500, 500, 500, 0, 6};
     const unsigned setWrites = static_cast<unsigned>(Stored("SSD1", measured).size());
     for (unsigned cut = 0; cut <= setWrites; ++cut) {
         TearDown();

@@ -249,6 +249,16 @@ TEST_F(ReportTest, AttributeTableAlignsItsColumnsAndShowsFailOnlyAfterAFailure) 
         "   194 Temperature     -O---K  36    50    0      36       24       -"}));
 }
 
+// Every expert build finds the repeated names again; the drive's log holds each once.
+TEST_F(ReportTest, ARepeatedAttributeNameIsLoggedOnceHoweverOftenTheReportIsBuilt) {
+    DriveRecord& d = AddDisk();
+    SetAttributes(d, {{9, 0x32, 99, 99, 0, 256}, {194, 0x22, 36, 50, 0, 36}, {9, 0x32, 99, 99, 0, 256},
+                      {194, 0x22, 36, 50, 0, 36}, {9, 0x32, 99, 99, 0, 256}});
+    for (int build = 0; build < 3; ++build) Lines(true);
+    EXPECT_EQ(DriveLogText(d), "DEBUG - Duplicate attribute name - Power-On Time\r\n\r\n"
+                               "DEBUG - Duplicate attribute name - Temperature");
+}
+
 TEST_F(ReportTest, NvmeCriticalWarningsInTwoGroupsAfterTheHealthValues) {
     const struct { const char* name; uint8_t minor, warning, endurance; std::vector<std::string> texts; } cases[] = {
         {"no warning", 4, 0, 0, {}},
