@@ -18,7 +18,7 @@ struct HealthField {
 
 const HealthField HealthFields[] = {
     {0, 1, 0, false, "Critical Warning"},
-    {1, 2, 0, false, "Composite Temperature"},
+    {1, 2, 0, false, CompositeTemperatureLabel},
     {3, 1, 0, false, "Available Spare"},
     {4, 1, 0, false, "Available Spare Threshold"},
     {5, 1, 0, false, "Percentage Used"},

@@ -20,6 +20,9 @@ uint8_t KelvinToCelsius(uint32_t kelvin);
 // The controller's NVMe version as major x 10 + minor (1.3 gives 13), from Identify Controller VER.
 unsigned NvmeVersion(const DriveRecord& drive);
 
+// The label of the drive's own temperature, in Kelvin in the log.
+constexpr char CompositeTemperatureLabel[] = "Composite Temperature";
+
 // One field of the health log under its report label, as the raw number.
 struct NvmeHealthValue {
     std::string Label;

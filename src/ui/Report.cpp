@@ -31,6 +31,8 @@ std::string VendorPage(const char* file) { return VendorPageBase + file; }
 std::string Article(const char* name) { return EncyclopediaBase + std::string(name); }
 
 constexpr char Indentation[] = "   ";
+// The name of an attribute slot the drive does not use.
+constexpr char NotInUseName[] = "Not In Use";
 constexpr char NoDriveMessage[] = "S.M.A.R.T. is not available! Please publish the KORVANTE data.";
 
 // Transport codes of an ATA drive's bus.
@@ -81,6 +83,12 @@ bool ConditionEverFailed(const DriveRecord& d) { return d.PreFailure || d.WasPre
 
 std::string Temperature(uint8_t celsius) { return FormatTemperature(celsius, Settings.Fahrenheit); }
 
+// A namespace page that was not read is all zero, and the sector sizes taken from it mean nothing.
+bool NamespacePageRead(const DriveRecord& d) {
+    return std::any_of(std::begin(d.NVMeIdentifyNamespace), std::end(d.NVMeIdentifyNamespace),
+                       [](uint8_t byte) { return byte != 0; });
+}
+
 // ATA IDENTIFY word 82 bit 7: release interrupt, the mark of the overlapped command feature set.
 bool CommandOverlapSupported(const DriveRecord& d) { return Bit(Word(d.IdentifyData, 82), 7); }
 
@@ -128,7 +136,7 @@ void AddIdentity(ReportDocument& doc, const DriveRecord& d) {
         Continue(doc, " W");
     }
     const bool formattedLarge = d.PhysicalSectorSize != 512;
-    if (d.IsNVMe && KeptInPublish(doc, formattedLarge))
+    if (d.IsNVMe && NamespacePageRead(d) && KeptInPublish(doc, formattedLarge))
         AddFeature(doc, Article("Advanced_Format"), false, "Advanced Format", false, NoCurrentValue, formattedLarge,
                    d.MaxPhysicalSectorSize != 512);
     if (!d.IsNVMe && KeptInPublish(doc, formattedLarge))
@@ -141,6 +149,9 @@ std::string PcieLinkText(uint8_t generation, uint8_t lanes) {
     return " " + std::to_string(generation) + ".0 x" + std::to_string(lanes) + ")";
 }
 
+// A speed or width of 0: the link was not read.
+bool PcieLinkKnown(uint8_t generation, uint8_t lanes) { return generation != 0 && lanes != 0; }
+
 std::string UltraDmaText(uint8_t mode) { return UltraDmaRate(mode) + " MB/s (Ultra DMA - " + std::to_string(mode) + ")"; }
 
 void AddSataSpeed(ReportDocument& doc, const char* label, uint8_t code) {
@@ -149,12 +160,16 @@ void AddSataSpeed(ReportDocument& doc, const char* label, uint8_t code) {
 
 void AddInterfaceSpeeds(ReportDocument& doc, const DriveRecord& d) {
     if (d.IsNVMe) {
-        AddValue(doc, "", true, "Maximum speed interface", false, PcieRate(d.PCI_MaxLinkSpeed, d.PCI_MaxLinkWidth) + " MB/s (");
-        AddText(doc, Article("PCI_Express"), false, "PCIe", true);
-        Continue(doc, PcieLinkText(d.PCI_MaxLinkSpeed, d.PCI_MaxLinkWidth));
-        AddValue(doc, "", true, "Current speed interface", false,
-                 PcieRate(d.PCI_CurrentLinkSpeed, d.PCI_CurrentLinkWidth) + " MB/s (PCIe" +
-                     PcieLinkText(d.PCI_CurrentLinkSpeed, d.PCI_CurrentLinkWidth));
+        if (PcieLinkKnown(d.PCI_MaxLinkSpeed, d.PCI_MaxLinkWidth)) {
+            AddValue(doc, "", true, "Maximum speed interface", false,
+                     PcieRate(d.PCI_MaxLinkSpeed, d.PCI_MaxLinkWidth) + " MB/s (");
+            AddText(doc, Article("PCI_Express"), false, "PCIe", true);
+            Continue(doc, PcieLinkText(d.PCI_MaxLinkSpeed, d.PCI_MaxLinkWidth));
+        }
+        if (PcieLinkKnown(d.PCI_CurrentLinkSpeed, d.PCI_CurrentLinkWidth))
+            AddValue(doc, "", true, "Current speed interface", false,
+                     PcieRate(d.PCI_CurrentLinkSpeed, d.PCI_CurrentLinkWidth) + " MB/s (PCIe" +
+                         PcieLinkText(d.PCI_CurrentLinkSpeed, d.PCI_CurrentLinkWidth));
     } else if (OnParallelBus(d)) {
         AddValue(doc, "", true, "Maximum speed interface", false, UltraDmaText(d.UltraDMA_ModeSupport));
         AddValue(doc, "", true, "Current speed interface", false, UltraDmaText(d.UltraDMA_ModeCurrent));
@@ -350,8 +365,19 @@ void AddWarningGroup(ReportDocument& doc, const std::vector<std::string>& texts)
     for (const std::string& text : texts) AddLine(doc, text);
 }
 
+// The log's Kelvin in the user's unit; a reading that is no temperature keeps its Kelvin figure.
+std::string CompositeTemperatureText(uint32_t kelvin) {
+    const uint8_t celsius = KelvinToCelsius(kelvin);
+    return celsius != 0 ? Temperature(celsius) : std::to_string(kelvin) + " K";
+}
+
 void AddNvmeHealth(ReportDocument& doc, const DriveRecord& d) {
-    for (const NvmeHealthValue& v : NvmeHealthValues(d)) AddNumber(doc, "", true, v.Label, false, v.Value);
+    for (const NvmeHealthValue& v : NvmeHealthValues(d)) {
+        if (v.Label == CompositeTemperatureLabel)
+            AddValue(doc, "", true, v.Label, false, CompositeTemperatureText(v.Value));
+        else
+            AddNumber(doc, "", true, v.Label, false, v.Value);
+    }
     if (d.SmartData[0] != 0) AddWarningGroup(doc, NvmeCriticalWarningTexts(d, 0));
     if (d.SmartData[6] != 0 && NvmeVersion(d) > 13) AddWarningGroup(doc, NvmeCriticalWarningTexts(d, 6));
 }
@@ -374,6 +400,16 @@ AttributeRow AttributeCells(const DriveRecord& d, unsigned i, const std::string&
             VerdictText(ClassifyAttribute(d, i))};
 }
 
+// Names that several attributes share by design, never logged as repeated.
+bool SharedName(const std::string& name) {
+    return name == "Unknown Attribute" || name == "Vendor Unique" || name == NotInUseName;
+}
+
+// An attribute not in use is left out unless it fails now or failed once: the condition counts it.
+bool RowShown(const DriveRecord& d, unsigned i, const std::string& name) {
+    return name != NotInUseName || ClassifyAttribute(d, i) != AttributeWithinLimits;
+}
+
 bool NameTaken(const std::vector<AttributeRow>& rows, const std::string& name) {
     return std::any_of(rows.begin() + 1, rows.end(), [&name](const AttributeRow& r) { return r[NameColumn] == name; });
 }
@@ -383,8 +419,8 @@ std::vector<AttributeRow> AttributeRows(const DriveRecord& d, std::vector<std::s
     std::vector<AttributeRow> rows = {{"#", "Name", "Flags", "Value", "Worst", "Thresh", "RAW(Dec)", "RAW(Hex)", "Fail"}};
     for (unsigned i = 0; i < AttributeSlots(d); ++i) {
         const std::string name = NameAttribute(d, i);
-        if (name == "Not In Use") continue;
-        if (name != "Unknown Attribute" && name != "Vendor Unique" && NameTaken(rows, name))
+        if (!RowShown(d, i, name)) continue;
+        if (!SharedName(name) && NameTaken(rows, name))
             logEntries.push_back("Duplicate attribute name - " + name);
         rows.push_back(AttributeCells(d, i, name));
     }
@@ -421,7 +457,7 @@ void AddAttributeTable(ReportDocument& doc, const DriveRecord& d, std::vector<st
 void AddOther(ReportDocument& doc, const DriveRecord& d, const std::string& driveLog) {
     if (Expert(doc)) {
         AddHeading(doc, "Other:");
-        AddValue(doc, Article("Host_adapter"), true, "Host adapter", false, d.HostAdapter);
+        if (!d.HostAdapter.empty()) AddValue(doc, Article("Host_adapter"), true, "Host adapter", false, d.HostAdapter);
         if (OnParallelBus(d) && d.ChannelKnown) {
             AddValue(doc, "", true, "Connection channel", false, d.ChannelAddress != 0 ? "secondary" : "primary");
             AddValue(doc, "", true, "Role on the channel", false, d.DeviceAddress != 0 ? "slave" : "master");

@@ -9,6 +9,7 @@
 
 #include "TestMachine.h"
 #include "device/DriveTableFill.h"
+#include "discovery/Scan.h"
 #include "device/DiagnosticLog.h"
 #include "protocol/Ata.h"
 #include "protocol/Bytes.h"
@@ -130,6 +131,13 @@ protected:
     static bool HasLine(const std::vector<std::string>& lines, const std::string& line) {
         return std::find(lines.begin(), lines.end(), line) != lines.end();
     }
+
+    // The first line that starts with `prefix`, or "" when none does.
+    static std::string LineStarting(const std::vector<std::string>& lines, const std::string& prefix) {
+        const auto at = std::find_if(lines.begin(), lines.end(),
+                                     [&prefix](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+        return at == lines.end() ? std::string() : *at;
+    }
 };
 
 // The feature form's four states; the other primitives show in every report line.
@@ -249,6 +257,41 @@ TEST_F(ReportTest, AttributeTableAlignsItsColumnsAndShowsFailOnlyAfterAFailure) 
         "   194 Temperature     -O---K  36    50    0      36       24       -"}));
 }
 
+// Attributes 2 and 3 of an SSD are not in use and their rows are left out, unless it is what decides the drive's
+// condition: then the row shows the reason, with its Fail verdict. The drive is scanned from its pages.
+TEST_F(ReportTest, AnAttributeNotInUseIsShownWhenItFailsTheDrive) {
+    const struct { const char* name; uint8_t value, worst, threshold; const char* condition, *fail; } cases[] = {
+        {"within its threshold", 100, 100, 10, "operational", nullptr},
+        {"below its threshold now", 5, 5, 10, "pre-failure", "Now"},
+        {"at its threshold once", 100, 10, 10, "operational (was pre-failure)", "Past"},
+        {"no threshold", 5, 5, 0, "operational", nullptr},
+        {"value 1 without a threshold", 1, 1, 0, "pre-failure", "Now"},
+    };
+    for (const auto& c : cases) {
+        ResetProcessState();
+        sim::Machine m;
+        m.Drives.push_back(testmachine::SataDrive("SSD1"));
+        sim::IdentifyPage id = testmachine::SataIdentify("SSD1");
+        m.Drives[0].Identify = id.Word(217, 1).Bytes();
+        std::vector<sim::Attribute> attributes = testmachine::SomeAttributes(0);
+        attributes.insert(attributes.begin() + 1, {{2, 0x0003, c.value, c.worst, 0, c.threshold},
+                                                   {3, 0x0003, c.value, c.worst, 0, c.threshold}});
+        m.Drives[0].SmartData = sim::SmartValuePage(attributes);
+        m.Drives[0].SmartThresholds = sim::SmartThresholdPage(attributes);
+        Install(m);
+        ScanDrives();
+        ASSERT_EQ(DriveCount(), 1u) << c.name;
+        const std::vector<std::string> lines = Lines(true);
+        EXPECT_TRUE(HasLine(lines, std::string("   Condition - ") + c.condition)) << c.name;
+        const std::string row = LineStarting(lines, "   2   Not In Use ");
+        EXPECT_EQ(row.empty(), c.fail == nullptr) << c.name;
+        EXPECT_EQ(DriveLogText(DriveForCommands(0)).find("Duplicate"), std::string::npos) << c.name;
+        if (row.empty() || !c.fail) continue;
+        const std::string verdict = std::string(" ") + c.fail;
+        EXPECT_EQ(row.substr(row.size() - verdict.size()), verdict) << c.name;
+    }
+}
+
 // Every expert build finds the repeated names again; the drive's log holds each once.
 TEST_F(ReportTest, ARepeatedAttributeNameIsLoggedOnceHoweverOftenTheReportIsBuilt) {
     DriveRecord& d = AddDisk();
@@ -283,6 +326,41 @@ TEST_F(ReportTest, NvmeCriticalWarningsInTwoGroupsAfterTheHealthValues) {
         ASSERT_NE(last, lines.end()) << c.name;
         const auto other = std::find(last, lines.end(), "Other:");
         EXPECT_EQ(std::vector<std::string>(last + 1, other - 1), c.texts) << c.name;
+    }
+}
+
+// Values the drive did not give leave their lines out; the composite temperature is in the user's unit.
+TEST_F(ReportTest, UnknownValuesLeaveTheirLinesOut) {
+    const auto nvme = [](DriveRecord& d) {
+        d.IsNVMe = d.IsSSD = true;
+        d.PhysicalSectorSize = d.MaxPhysicalSectorSize = 4096;
+        d.NVMeIdentifyNamespace[0] = 1;  // a namespace of one block: the page was read
+        d.PCI_MaxLinkSpeed = d.PCI_CurrentLinkSpeed = 3;
+        d.PCI_MaxLinkWidth = d.PCI_CurrentLinkWidth = 4;
+        Put16(d.SmartData, 1, 311);
+    };
+    // A speed of 0 and a width of 0, each on one of the two lines.
+    const struct { const char* name; void (*set)(DriveRecord&); const char* prefix; const char* line; } cases[] = {
+        {"link known", [](DriveRecord&) {}, "   Maximum speed interface", "   Maximum speed interface - 3940 MB/s (PCIe 3.0 x4)"},
+        {"no maximum speed", [](DriveRecord& d) { d.PCI_MaxLinkSpeed = 0; }, "   Maximum speed interface", ""},
+        {"current link known", [](DriveRecord&) {}, "   Current speed interface", "   Current speed interface - 3940 MB/s (PCIe 3.0 x4)"},
+        {"no current width", [](DriveRecord& d) { d.PCI_CurrentLinkWidth = 0; }, "   Current speed interface", ""},
+        {"namespace read", [](DriveRecord&) {}, "Advanced Format", "Advanced Format - supported, enabled"},
+        {"namespace not read", [](DriveRecord& d) { d.NVMeIdentifyNamespace[0] = 0; }, "Advanced Format", ""},
+        {"host adapter known", [](DriveRecord&) {}, "   Host adapter", "   Host adapter - Adapter"},
+        {"host adapter unknown", [](DriveRecord& d) { d.HostAdapter.clear(); }, "   Host adapter", ""},
+        {"composite temperature", [](DriveRecord&) {}, "   Composite Temperature", "   Composite Temperature - 38"},
+        {"composite temperature in Fahrenheit", [](DriveRecord&) { Settings.Fahrenheit = true; },
+         "   Composite Temperature", "   Composite Temperature - 100"},
+        {"no composite temperature", [](DriveRecord& d) { Put16(d.SmartData, 1, 0); }, "   Composite Temperature",
+         "   Composite Temperature - 0 K"},
+    };
+    for (const auto& c : cases) {
+        ResetProcessState();
+        DriveRecord& d = AddDisk();
+        nvme(d);
+        c.set(d);
+        EXPECT_EQ(LineStarting(Lines(true), c.prefix), c.line) << c.name;
     }
 }
 
