@@ -105,29 +105,20 @@ TEST_F(DriveState, TheMonitoringDateIsWrittenByTheFirstStartAndKeptAfterwards) {
     EXPECT_EQ(DriveForCommands(1).StartMonitoringDate.Minute, 30);
 }
 
-// A drive without results whose read test failed is measured at start-up only once a week has passed
-// since the failure, or when the clock stands before it (it was set back). The clock is Monday
-// 2026-01-05 15:04:05 UTC.
+// A failed read test is due again at start-up a week after it failed, or when the clock was set back
+// to before it. The clock is Monday 2026-01-05 15:04:05 UTC; the dates are SYSTEMTIMEs.
 TEST_F(DriveState, AFailedReadTestIsDueAgainAWeekAfterItFailed) {
-    const struct { platform::SystemTime failed; bool due; } cases[] = {
-        {{2025, 12, 1, 29, 15, 4, 6, 0}, false},  // a second short of a week, across the new year
-        {{2025, 12, 1, 29, 15, 4, 5, 0}, true},   // a week to the second
-        {{2026, 1, 4, 1, 0, 0, 0, 0}, false},
-        {{2024, 2, 4, 29, 12, 0, 0, 0}, true},
-        {{2026, 1, 1, 5, 15, 4, 6, 0}, true},  // a second ahead of the clock
-        {{2026, 3, 0, 1, 0, 0, 0, 0}, true},
+    const struct { std::vector<uint8_t> failed; bool due; } cases[] = {
+        {{0xE9, 0x07, 12, 0, 1, 0, 29, 0, 15, 0, 4, 0, 6, 0, 0, 0}, false},  // a second short of a week
+        {{0xE9, 0x07, 12, 0, 1, 0, 29, 0, 15, 0, 4, 0, 5, 0, 0, 0}, true},   // a week to the second
+        {{0xEA, 0x07, 1, 0, 1, 0, 5, 0, 15, 0, 4, 0, 6, 0, 0, 0}, true},     // a second ahead of the clock
+        {{0xE8, 0x07, 2, 0, 4, 0, 29, 0, 12, 0, 0, 0, 0, 0, 0, 0}, true},
     };
     const std::vector<std::string> keys = StartAndKill({testmachine::SataDrive("S1", 1)});
     for (const auto& c : cases) {
-        std::vector<uint8_t> date;
-        for (const uint16_t word : {c.failed.Year, c.failed.Month, c.failed.DayOfWeek, c.failed.Day, c.failed.Hour,
-                                    c.failed.Minute, c.failed.Second, c.failed.Milliseconds})
-            date.insert(date.end(), {static_cast<uint8_t>(word), static_cast<uint8_t>(word >> 8)});
-        monitortest::Store(keys[0], "ReadTestFailed", REG_BINARY, date);
+        monitortest::Store(keys[0], "ReadTestFailed", REG_BINARY, c.failed);
         StartResidentProgram();
-        const DriveRecord& d = DriveForCommands(0);
-        EXPECT_EQ(d.PerformanceTestPending, c.due) << c.failed.Year << "-" << c.failed.Month << "-" << c.failed.Day;
-        EXPECT_EQ(d.ReadTestFailed.Day, c.failed.Day);
+        EXPECT_EQ(DriveForCommands(0).PerformanceTestPending, c.due) << int(c.failed[0]) << " " << int(c.failed[12]);
         KillResidentProgram();
     }
 }

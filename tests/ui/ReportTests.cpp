@@ -193,8 +193,6 @@ TEST_F(ReportTest, LineValuesInTheirUnitsAndForms) {
         {"backslash in the model", [](DriveRecord& d) { d.Model = "A\\B"; }, false, "Model - A\\B"},
         {"instability", [](DriveRecord& d) { d.StabilityReadSpeed = 200; }, true, "   Instability of reading - 33%"},
         {"never measured", [](DriveRecord& d) { d.ReadSpeedsKnown = false; }, false, "Average read speed - not measured"},
-        {"never measured, expert", [](DriveRecord& d) { d.ReadSpeedsKnown = false; }, true,
-         "   Instability of reading - not measured"},
         {"read test failed", [](DriveRecord& d) { d.ReadSpeedsKnown = false, d.ReadTestFailed = {2026, 1, 1, 5, 0, 0, 0, 0}; },
          false, "Average access time - test failed"},
         {"erase time 510", [](DriveRecord& d) { d.SecuritySupport = true; d.SecurityEraseTime = 510; }, true,
