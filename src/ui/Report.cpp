@@ -174,7 +174,10 @@ const char* MissingReadFigure(const DriveRecord& d) {
 // label - figure and unit, or label - why there is no figure
 void AddReadFigure(ReportDocument& doc, const std::string& link, const char* label, const DriveRecord& d,
                    unsigned figure, const std::string& unit) {
-    if (const char* missing = MissingReadFigure(d)) return AddValue(doc, link, true, label, false, missing);
+    if (const char* missing = MissingReadFigure(d)) {
+        AddValue(doc, link, true, label, false, missing);
+        return;
+    }
     AddNumber(doc, link, true, label, false, figure);
     Continue(doc, unit);
 }
