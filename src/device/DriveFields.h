@@ -179,6 +179,8 @@ inline constexpr DriveField DriveFields[] = {
     {FIELD(MaxRecommendedTempReport)},
     {FIELD(PerformanceTestPending)},
     {FIELD(MeasuredThisRun)},
+    {FIELD(ReadSpeedsKnown)},
+    {FIELD(ReadTestFailed)},
     {FIELD(LogicalDrives), 91, InColumn},
     {FIELD(SmartFailures), 92, InColumn},
     {FIELD(SmartLost), 93, InColumn},

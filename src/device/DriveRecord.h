@@ -135,6 +135,8 @@ struct DriveRecord {
     bool MaxRecommendedTempReport{};
     bool PerformanceTestPending{};
     bool MeasuredThisRun{};
+    bool ReadSpeedsKnown{};       // the read-test results are a whole measured or stored set
+    SystemTime ReadTestFailed{};  // when the last read test failed; zero after one that succeeded
     std::string LogicalDrives;
     uint32_t SmartFailures{};
     bool SmartLost{};

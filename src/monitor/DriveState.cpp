@@ -37,6 +37,7 @@ const DriveKeyRow DriveKeyTable[DriveKeyValueCount] = {
     {V::AAM_value, {"AAM_value", Dword}, &D::AAM_Level},
     {V::APM, {"APM", Dword}, &D::APM_Enabled},
     {V::APM_value, {"APM_value", Dword}, &D::APM_Level},
+    {V::ReadTestFailed, {"ReadTestFailed", ValueType::Date}, &D::ReadTestFailed},
     {V::LastReportVersion, {"LastReportVersion", ValueType::Text}, {}},
 };
 
@@ -94,12 +95,34 @@ bool StoredReadSpeedsWhole(const DriveRecord& d) {
     return !DriveValueExists(d, V::ReadSpeedsComplete) || DriveValue(d, V::ReadSpeedsComplete) == 1;
 }
 
+// Days since 1 March of year 0 of the Gregorian calendar: only differences between two dates count.
+int64_t DayNumber(const SystemTime& t) {
+    const int64_t year = t.Month <= 2 ? t.Year - 1 : t.Year;
+    const int64_t month = t.Month <= 2 ? t.Month + 9 : t.Month - 3;
+    return 365 * year + year / 4 - year / 100 + year / 400 + (153 * month + 2) / 5 + t.Day - 1;
+}
+
+int64_t SecondsOf(const SystemTime& t) { return DayNumber(t) * 86400 + t.Hour * 3600 + t.Minute * 60 + t.Second; }
+
+// A drive whose read test failed is not read again at every start: only once a week has passed on
+// the clock, or when the clock was set back to before the failure.
+bool FailedWithinAWeek(const DriveRecord& d) {
+    if (d.ReadTestFailed.Year == 0) return false;
+    SystemTime now{};
+    platform::GetSystemTime(now);
+    const int64_t since = SecondsOf(now) - SecondsOf(d.ReadTestFailed);
+    return since >= 0 && since < 7 * 86400;
+}
+
 void LoadReadSpeeds(DriveRecord& d) {
-    const bool whole = StoredReadSpeedsWhole(d);
-    if (whole)
+    d.ReadSpeedsKnown = StoredReadSpeedsWhole(d);
+    if (d.ReadSpeedsKnown)
         for (const DriveKeyValue v : ReadResults) LoadDriveField(d, v);
-    d.PerformanceTestPending = !whole;
-    d.MeasuredThisRun = !whole;
+    else
+        LoadDriveField(d, V::ReadTestFailed);
+    const bool due = !d.ReadSpeedsKnown && !FailedWithinAWeek(d);
+    d.PerformanceTestPending = due;
+    d.MeasuredThisRun = due;
 }
 
 }  // namespace
@@ -185,4 +208,24 @@ void StoreReadSpeeds(const DriveRecord& d) {
     WriteDriveValue(d, V::ReadSpeedsComplete, 0);
     for (const DriveKeyValue v : ReadResults) StoreDriveField(d, v);
     WriteDriveValue(d, V::ReadSpeedsComplete, 1);
+}
+
+void RecordReadTestSuccess(DriveRecord& d) {
+    StoreReadSpeeds(d);
+    d.ReadSpeedsKnown = true;
+    if (d.ReadTestFailed.Year == 0) return;
+    d.ReadTestFailed = SystemTime{};
+    StoreDriveField(d, V::ReadTestFailed);
+}
+
+// The failed run left some of its figures in the record and the stored ones belong to an earlier
+// tuning: neither is shown, published or taken as measured. A drive without figures has zeros, as one
+// never measured.
+void RecordReadTestFailure(DriveRecord& d) {
+    platform::GetSystemTime(d.ReadTestFailed);
+    d.ReadSpeedsKnown = false;
+    d.AverageReadSpeed = d.BufferingReadSpeed = d.MaxReadSpeed = d.StabilityReadSpeed = d.MinReadSpeed = 0;
+    d.AverageAccessTime = d.AverageAccessTimeFrac = 0;
+    WriteDriveValue(d, V::ReadSpeedsComplete, 0);
+    StoreDriveField(d, V::ReadTestFailed);
 }

@@ -32,6 +32,7 @@ enum class DriveKeyValue : uint8_t {
     AAM_value,
     APM,
     APM_value,
+    ReadTestFailed,
     LastReportVersion,  // the program version that last published the drive's data
 };
 constexpr std::size_t DriveKeyValueCount = static_cast<std::size_t>(DriveKeyValue::LastReportVersion) + 1;
@@ -82,3 +83,7 @@ void StoreDriveField(const DriveRecord& drive, DriveKeyValue value);
 // Stores the seven read-test results as one set: start-up takes them only when the last write went
 // through, and measures the drive again otherwise.
 void StoreReadSpeeds(const DriveRecord& drive);
+// After a read test: a success stores the results and clears a stored failure; a failure stores its
+// date and makes the stored set incomplete, so that start-up tries the drive again only once a week.
+void RecordReadTestSuccess(DriveRecord& drive);
+void RecordReadTestFailure(DriveRecord& drive);

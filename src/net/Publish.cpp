@@ -75,7 +75,8 @@ bool AnyDriveCalibrating() {
     return false;
 }
 
-// A drive measured at this start is published with that measurement; every other one is measured again.
+// A drive measured at this start is published with that measurement; every other one is measured again,
+// a drive whose read test failed within the week included: the user asked for it.
 void MarkDrivesForReadTests() {
     for (unsigned i = 0; i < DriveCount(); ++i) {
         DriveWriter writer(i);

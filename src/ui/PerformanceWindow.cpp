@@ -164,10 +164,14 @@ std::vector<DriveRecord*> WakeCandidates() {
     return candidates;
 }
 
-// Write failures are ignored: the flag is cleared all the same.
-void StoreResults(DriveRecord& d) {
+// Write failures are ignored: the flag is cleared all the same. A failed drive is not pending either:
+// start-up tries it again after a week, tuning and publishing when the user asks.
+void StoreResults(DriveRecord& d, bool measured) {
     DriveWriter writer(d);
-    StoreReadSpeeds(d);
+    if (measured)
+        RecordReadTestSuccess(d);
+    else
+        RecordReadTestFailure(d);
     d.PerformanceTestPending = false;
 }
 
@@ -192,8 +196,7 @@ void RunPerformanceWindow() {
         if (d != candidates.back()) AppendProgress(p, "\r\n", false);
     }
     LockSetForegroundWindow(LSFW_UNLOCK);
-    for (size_t i = 0; i < candidates.size(); ++i)
-        if (measured[i]) StoreResults(*candidates[i]);
+    for (size_t i = 0; i < candidates.size(); ++i) StoreResults(*candidates[i], measured[i]);
     DestroyWindow(p.Window);
     EnableTrayExit(true);
 }

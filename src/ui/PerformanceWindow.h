@@ -8,5 +8,6 @@
 // is shown or changed. Candidates are woken (one random block read and a flush each), then measured in
 // table order while "Exit" of the tray menu is grayed and the foreground is locked; then each one's
 // seven results are written and its flag cleared. A measurement that fails shows "failed" in place of
-// its figure: that drive's results are not written and it stays pending, to be measured again.
+// its figure: that drive's results are not written, the failure's date is, and its flag is cleared
+// all the same (start-up tries it again once a week).
 void RunPerformanceWindow();

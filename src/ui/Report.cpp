@@ -179,19 +179,34 @@ void AddInterfaceSpeeds(ReportDocument& doc, const DriveRecord& d) {
     }
 }
 
-void AddReadSpeed(ReportDocument& doc, const char* label, uint16_t speed) {
-    AddNumber(doc, "", true, label, false, speed);
-    Continue(doc, " MiB/s");
+// A drive never measured, or whose last read test failed, has no figures: its zeros are not shown as
+// measured ones.
+const char* MissingReadFigure(const DriveRecord& d) {
+    if (d.ReadTestFailed.Year != 0) return "test failed";
+    return d.ReadSpeedsKnown ? nullptr : "not measured";
+}
+
+// label - figure and unit, or label - why there is no figure
+void AddReadFigure(ReportDocument& doc, const std::string& link, const char* label, const DriveRecord& d,
+                   unsigned figure, const std::string& unit) {
+    if (const char* missing = MissingReadFigure(d)) {
+        AddValue(doc, link, true, label, false, missing);
+        return;
+    }
+    AddNumber(doc, link, true, label, false, figure);
+    Continue(doc, unit);
+}
+
+void AddReadSpeed(ReportDocument& doc, const char* label, const DriveRecord& d, uint16_t speed) {
+    AddReadFigure(doc, "", label, d, speed, " MiB/s");
 }
 
 void AddAccessTime(ReportDocument& doc, const DriveRecord& d) {
-    AddNumber(doc, VendorPage("performance.htm"), true, "Average access time", false, d.AverageAccessTime);
-    if (d.AverageAccessTimeFrac != 0) {
-        char hundredths[8];
+    char hundredths[8] = "";
+    if (d.AverageAccessTimeFrac != 0)
         std::snprintf(hundredths, sizeof hundredths, ".%02u", unsigned(d.AverageAccessTimeFrac));
-        Continue(doc, hundredths);
-    }
-    Continue(doc, " msec");
+    AddReadFigure(doc, VendorPage("performance.htm"), "Average access time", d, d.AverageAccessTime,
+                  std::string(hundredths) + " msec");
 }
 
 void AddThrottling(ReportDocument& doc, const DriveRecord& d, const std::string& kind, uint8_t celsius,
@@ -240,15 +255,14 @@ void AddPerformance(ReportDocument& doc, const DriveRecord& d, unsigned instabil
     if (Expert(doc)) {
         AddHeading(doc, "Performance:");
         AddInterfaceSpeeds(doc, d);
-        AddReadSpeed(doc, "Buffered read speed", d.BufferingReadSpeed);
-        AddReadSpeed(doc, "Maximum read speed", d.MaxReadSpeed);
+        AddReadSpeed(doc, "Buffered read speed", d, d.BufferingReadSpeed);
+        AddReadSpeed(doc, "Maximum read speed", d, d.MaxReadSpeed);
     }
-    AddReadSpeed(doc, "Average read speed", d.AverageReadSpeed);
+    AddReadSpeed(doc, "Average read speed", d, d.AverageReadSpeed);
     if (Expert(doc)) {
-        AddReadSpeed(doc, "Minimum read speed", d.MinReadSpeed);
-        AddReadSpeed(doc, "Stable read speed", d.StabilityReadSpeed);
-        AddNumber(doc, "", true, "Instability of reading", false, instability);
-        Continue(doc, "%");
+        AddReadSpeed(doc, "Minimum read speed", d, d.MinReadSpeed);
+        AddReadSpeed(doc, "Stable read speed", d, d.StabilityReadSpeed);
+        AddReadFigure(doc, "", "Instability of reading", d, instability, "%");
     }
     AddAccessTime(doc, d);
     if (!Expert(doc)) return;

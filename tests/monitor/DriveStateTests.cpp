@@ -105,6 +105,24 @@ TEST_F(DriveState, TheMonitoringDateIsWrittenByTheFirstStartAndKeptAfterwards) {
     EXPECT_EQ(DriveForCommands(1).StartMonitoringDate.Minute, 30);
 }
 
+// A failed read test is due again at start-up a week after it failed, or when the clock was set back
+// to before it. The clock is Monday 2026-01-05 15:04:05 UTC; the dates are SYSTEMTIMEs.
+TEST_F(DriveState, AFailedReadTestIsDueAgainAWeekAfterItFailed) {
+    const struct { std::vector<uint8_t> failed; bool due; } cases[] = {
+        {{0xE9, 0x07, 12, 0, 1, 0, 29, 0, 15, 0, 4, 0, 6, 0, 0, 0}, false},  // a second short of a week
+        {{0xE9, 0x07, 12, 0, 1, 0, 29, 0, 15, 0, 4, 0, 5, 0, 0, 0}, true},   // a week to the second
+        {{0xEA, 0x07, 1, 0, 1, 0, 5, 0, 15, 0, 4, 0, 6, 0, 0, 0}, true},     // a second ahead of the clock
+        {{0xE8, 0x07, 2, 0, 4, 0, 29, 0, 12, 0, 0, 0, 0, 0, 0, 0}, true},
+    };
+    const std::vector<std::string> keys = StartAndKill({testmachine::SataDrive("S1", 1)});
+    for (const auto& c : cases) {
+        monitortest::Store(keys[0], "ReadTestFailed", REG_BINARY, c.failed);
+        StartResidentProgram();
+        EXPECT_EQ(DriveForCommands(0).PerformanceTestPending, c.due) << int(c.failed[0]) << " " << int(c.failed[12]);
+        KillResidentProgram();
+    }
+}
+
 // Values another program left in the drive's key. The drive is at 35 °C.
 const struct Untrusted {
     const char* what;

@@ -82,6 +82,7 @@ protected:
         d->PhysicalSectorSize = 512;
         d->AverageReadSpeed = d->StabilityReadSpeed = 150;
         d->AverageAccessTime = 12;
+        d->ReadSpeedsKnown = true;
         d->Temperature = 35;
         d->TopTemperature = 47;
         d->WarningTemperature = 60;
@@ -199,6 +200,9 @@ TEST_F(ReportTest, LineValuesInTheirUnitsAndForms) {
         {"Fahrenheit", [](DriveRecord& d) { d.Temperature = 45; Settings.Fahrenheit = true; }, false, "Current temperature - 113"},
         {"backslash in the model", [](DriveRecord& d) { d.Model = "A\\B"; }, false, "Model - A\\B"},
         {"instability", [](DriveRecord& d) { d.StabilityReadSpeed = 200; }, true, "   Instability of reading - 33%"},
+        {"never measured", [](DriveRecord& d) { d.ReadSpeedsKnown = false; }, false, "Average read speed - not measured"},
+        {"read test failed", [](DriveRecord& d) { d.ReadSpeedsKnown = false, d.ReadTestFailed = {2026, 1, 1, 5, 0, 0, 0, 0}; },
+         false, "Average access time - test failed"},
         {"erase time 510", [](DriveRecord& d) { d.SecuritySupport = true; d.SecurityEraseTime = 510; }, true,
          "   Data destruction time in minutes - > 508"},
         {"unreliable", [](DriveRecord& d) { d.Unreliable = true; }, false, "Non-critical parameters exceeded design limits"},
