@@ -28,8 +28,11 @@ const char IconFont[] = "Microsoft Sans Serif";
 constexpr uint32_t TrayRetryMs = 100;
 constexpr uint32_t TrayWaitMs = 60000;
 
-// Guards DriveIconSlots and NextIconId.
+// Guards DriveIconSlots, NextIconId and IconsWithdrawn.
 std::mutex IconsLock;
+// Set once the icons left the tray for good (exit, restart): a cycle still under way when the timer
+// was stopped must not put the drive icons back.
+bool IconsWithdrawn = false;
 uint32_t NextIconId = 1;
 
 // What the icons show of a drive, copied under the reader lock so that the tray is changed (and
@@ -152,6 +155,7 @@ void RefreshEachDrive(const std::vector<DriveIconState>& drives) {
 
 // Caller holds IconsLock.
 void Refresh(const std::vector<DriveIconState>& drives) {
+    if (IconsWithdrawn) return;
     ResizeSlots(drives.size());
     if (Settings.ShowHottestDiskOnly) RefreshHottestOnly(drives);
     else RefreshEachDrive(drives);
@@ -202,6 +206,7 @@ void CreateDriveIcons() {
     const std::vector<DriveIconState> drives = DriveIconStates();
     const bool hottestOnly = Settings.ShowHottestDiskOnly;
     std::lock_guard<std::mutex> lock(IconsLock);
+    IconsWithdrawn = false;
     ResizeSlots(drives.size());
     if (drives.empty()) return;
     if (hottestOnly) {
@@ -240,7 +245,11 @@ void RestoreAllIcons() {
 
 void RemoveAllIcons() {
     StopMonitorTimer();
-    ReleaseDriveIcons();
+    {
+        std::lock_guard<std::mutex> lock(IconsLock);
+        IconsWithdrawn = true;
+        for (auto& slot : DriveIconSlots) ReleaseIcon(slot);
+    }
     StopCpuIcon();
 }
 
@@ -248,6 +257,7 @@ void ForgetDriveIcons() {
     std::lock_guard<std::mutex> lock(IconsLock);
     DriveIconSlots.clear();
     NextIconId = 1;
+    IconsWithdrawn = false;
 }
 
 uint32_t NewTrayIconId() {

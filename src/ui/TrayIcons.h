@@ -69,9 +69,9 @@ void ReleaseDriveIcons();
 // Explorer started again (its "TaskbarCreated" message) with an empty notification area: every icon
 // the program shows, the drives' and the processor load's, goes back into it.
 void RestoreAllIcons();
-// Before the process ends or restarts: the monitoring timer is stopped (a cycle would add the drive
-// icons again), then every icon the program added, the drives' and the processor load's, leaves the
-// tray.
+// Before the process ends or restarts: the monitoring timer is stopped, then every icon the program
+// added, the drives' and the processor load's, leaves the tray, and a refresh (from a cycle that was
+// already under way) adds none again until the icons are created anew.
 void RemoveAllIcons();
 
 // The slots emptied and the identifiers from 1 again, the tray left as it is (a simulated restart,

@@ -214,6 +214,19 @@ TEST_F(TrayIcons, AnEntryTheTrayLostComesBackAtTheNextRefresh) {
     EXPECT_EQ(sim::NotifyIconAddCalls(), adds + 1);
 }
 
+// A cycle that was already under way when exit stopped the timer ends with its refresh: the icons stay
+// out of the tray, until they are created again.
+TEST_F(TrayIcons, ARefreshAfterTheIconsLeftForGoodAddsNone) {
+    AddDrives({{"A", "", 40}, {"B", "", 41}});
+    CreateDriveIcons();
+    RemoveAllIcons();
+    RefreshDriveIconsFromCycle();
+    RefreshDriveIcons();
+    EXPECT_TRUE(sim::ActiveTrayEntries().empty());
+    CreateDriveIcons();
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"A=40/green", "B=41/green"}));
+}
+
 // The last box has the main window's caption, as the report last set it.
 TEST_F(TrayIcons, WaitsForTheTrayThenGivesUpAfterAMinute) {
     AddDrives({{"A", "", 40}});
