@@ -13,18 +13,30 @@ namespace platform {
 constexpr int SM_CXSCREEN = 0;
 constexpr int SM_CYSCREEN = 1;
 constexpr int SM_CXVSCROLL = 2;     // the width of a vertical scroll bar
+constexpr int SM_CXSIZE = 30;       // a button of a window's caption
+constexpr int SM_CXSMICON = 49;     // the small icon: the tray's and a caption's
+constexpr int SM_CXSMSIZE = 52;     // a button of a tool window's caption
 constexpr int SM_CXMENUCHECK = 71;  // the check mark of a check box
 constexpr int SM_CYMENUCHECK = 72;
+
+// GetDeviceCaps index: the screen's pixels per logical inch (96 at 100 %, 144 at 150 %).
+constexpr int LOGPIXELSY = 90;
 
 struct TextSize {
     int Width = 0, Height = 0;
 };
 
 int GetSystemMetrics(int index);
+// GetDeviceCaps of the screen's device context; 0 when it cannot be read.
+int GetDeviceCaps(int index);
 
 // GetTextExtentPoint32A of `text` drawn in the font the window was given (WM_SETFONT); a zero size
 // when it cannot be measured.
 TextSize GetTextExtent(HWnd window, const std::string& text);
+
+// GetTextExtentPoint32A of a window caption's `text` in the caption font the system draws it with
+// (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS): the small caption font for a tool window).
+TextSize GetCaptionTextExtent(const std::string& text, bool toolWindow);
 
 // IsWindow: the window exists and is not destroyed.
 bool IsWindow(HWnd window);

@@ -27,6 +27,7 @@
 #include "system/Utils.h"
 #include "ui/CpuIcon.h"
 #include "ui/DatabasePages.h"
+#include "ui/DialogFrame.h"
 #include "ui/FirstRunTray.h"
 #include "ui/LicenseDialog.h"
 #include "ui/PerformanceWindow.h"
@@ -229,7 +230,7 @@ bool CreateButtons() {
         const HWnd button = CreateWindowEx(0, ButtonClass, c.Caption, WS_CHILD | WS_VISIBLE | WS_TABSTOP | c.Style, c.X,
                                            c.Y, ButtonWidth, ButtonHeight, MainWindow, c.Id);
         if (!button) return false;
-        SetWindowFont(button, "MS Sans Serif", -11);
+        SetWindowFont(button, "MS Sans Serif", DialogFontHeight());
     }
     return true;
 }
@@ -333,7 +334,7 @@ bool CreateMainWindow() {
     MainWindow = CreateWindowEx(WS_EX_TOOLWINDOW, MainWindowClass, "", WS_OVERLAPPEDWINDOW, 0, 0,
                                 frame.Right - frame.Left, frame.Bottom - frame.Top, 0, 0);
     if (!MainWindow) return false;
-    SetWindowFont(MainWindow, "MS Sans Serif", -11);
+    SetWindowFont(MainWindow, "MS Sans Serif", DialogFontHeight());
     TaskbarCreatedMessage = RegisterWindowMessage("TaskbarCreated");
     ChangeWindowMessageFilterEx(MainWindow, TaskbarCreatedMessage);  // Explorer runs with fewer rights
     return CreateReportBox() && CreateButtons();

@@ -1,5 +1,6 @@
 #include "ui/PerformanceWindow.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -11,9 +12,11 @@
 #include "platform/Dialogs.h"
 #include "platform/Foreground.h"
 #include "platform/Menus.h"
+#include "platform/RichEdit.h"
 #include "platform/Storage.h"
 #include "platform/Time.h"
 #include "platform/UserInterface.h"
+#include "ui/DialogFrame.h"
 #include "ui/Main.h"
 #include "ui/TrayMenu.h"
 
@@ -26,33 +29,44 @@ constexpr char PerformanceCaption[] = "KORVANTE :: Performance analysis";
 constexpr uint32_t Style = WS_OVERLAPPEDWINDOW & ~(WS_MAXIMIZEBOX | WS_THICKFRAME);
 constexpr uint32_t ExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
 constexpr uint32_t EditStyle = WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_READONLY;
-// The text is never measured: the font is chosen so that a character is 7 pixels wide and a line 14
-// high, and the window is sized from character and line counts.
-constexpr int CharacterWidth = 7, LineHeight = 14, Margin = 8;
-constexpr int FontHeight = -12;
-constexpr int CreationWidth = 260;
+// On the standard screen: the font's height, the margin around the text and the width while the
+// window has no text yet; the text is measured in the font.
+constexpr int FontHeight = 12, Margin = 8, CreationWidth = 260;
 constexpr uint32_t ShowDelayMs = 25;
 
-// One call's window and the length arithmetic of its text. Lengths are counted in 8 bits.
+// One call's window, its text and the client area it was given.
 struct Progress {
     HWnd Window = 0, Edit = 0;
-    int ClientHeight = 0;
+    int ClientWidth = 0, ClientHeight = 0;
+    int TextWidth = 0;  // the widest the text has been, with the margin
     std::string Text;
-    uint8_t Current = 0;  // the line being written
-    uint8_t Longest = 0;
 };
 
 // "Please wait...", four lines per drive and an empty line between two drives, plus the margin.
-int ClientHeightFor(unsigned drives) { return LineHeight * (1 + 4 * drives + (drives - 1)) + Margin; }
+int ClientHeightFor(HWnd window, unsigned drives) {
+    return GetTextExtent(window, "Ag").Height * static_cast<int>(1 + 4 * drives + (drives - 1)) + ScaledForScreen(Margin);
+}
 
-// The window (and the edit control filling it) sized to this client width and centred on the screen.
-void PlaceCentred(const Progress& p, int clientWidth) {
-    Rect frame{0, 0, clientWidth, p.ClientHeight};
+// The widest line of the text in the edit control's font, plus the margin (and the scroll bar).
+int ClientWidthFor(HWnd edit, const std::string& text) {
+    int widest = 0;
+    for (size_t start = 0; start <= text.size();) {
+        const size_t end = std::min(text.find("\r\n", start), text.size());
+        widest = std::max(widest, GetTextExtent(edit, text.substr(start, end - start)).Width);
+        start = end + 2;
+    }
+    const bool scrolls = (GetWindowLong(edit, GWL_STYLE) & WS_VSCROLL) != 0;
+    return widest + ScaledForScreen(Margin) + (scrolls ? GetSystemMetrics(SM_CXVSCROLL) : 0);
+}
+
+// The window (and the edit control filling it) centred in the work area, no larger than it: a text
+// taller than the work area scrolls.
+void PlaceCentred(Progress& p, int clientWidth) {
+    const Rect r = CentreInWorkArea(p.Window, clientWidth, p.ClientHeight);
+    Rect frame{0, 0, 0, 0};
     AdjustWindowRectEx(frame, Style, ExStyle);
-    const int width = frame.Right - frame.Left, height = frame.Bottom - frame.Top;
-    MoveWindow(p.Window, (GetSystemMetrics(SM_CXSCREEN) - width) / 2, (GetSystemMetrics(SM_CYSCREEN) - height) / 2,
-               width, height);
-    MoveWindow(p.Edit, 0, 0, clientWidth, p.ClientHeight);
+    p.ClientWidth = (r.Right - r.Left) - (frame.Right - frame.Left);
+    MoveWindow(p.Edit, 0, 0, p.ClientWidth, std::min(p.ClientHeight, (r.Bottom - r.Top) - (frame.Bottom - frame.Top)));
 }
 
 // The read-only edit control is drawn on the window colour; nobody but the program closes the window.
@@ -64,41 +78,47 @@ bool PerformanceProcedure(HWnd, uint32_t message, WParam w, LParam, LParam& resu
     }
 }
 
-// The hidden window with its edit control; false (and nothing left behind) when either cannot be made.
+// Whether a client area this high leaves the window inside the work area.
+bool FitsInWorkArea(int clientHeight) {
+    Rect frame{0, 0, 0, 0};
+    AdjustWindowRectEx(frame, Style, ExStyle);
+    Rect area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    GetWorkArea(area);
+    return clientHeight + (frame.Bottom - frame.Top) <= area.Bottom - area.Top;
+}
+
+// The hidden window with its edit control, which has a scroll bar when the text will not fit in the
+// work area (the window measures the text in the edit control's font before the control exists);
+// false (and nothing left behind) when either cannot be made.
 bool CreateProgressWindow(Progress& p, unsigned drives) {
     RegisterWindowClass(PerformanceClass, PerformanceProcedure);  // fails harmlessly when already registered
     p.Window = CreateWindowEx(ExStyle, PerformanceClass, PerformanceCaption, Style, 0, 0, 0, 0, MainWindow, 0);
     if (!p.Window) return false;
-    p.Edit = CreateWindowEx(0, EditClass, "", EditStyle, 0, 0, 0, 0, p.Window, 0);
+    SetWindowFont(p.Window, "Courier New", -ScaledForScreen(FontHeight));
+    p.ClientHeight = ClientHeightFor(p.Window, drives);
+    const uint32_t scroll = FitsInWorkArea(p.ClientHeight) ? 0 : WS_VSCROLL;
+    p.Edit = CreateWindowEx(0, EditClass, "", EditStyle | scroll, 0, 0, 0, 0, p.Window, 0);
     if (!p.Edit) {
         DestroyWindow(p.Window);
         p.Window = 0;
         return false;
     }
     DeleteSystemMenuCommand(p.Window, SC_CLOSE);
-    SetWindowFont(p.Edit, "Courier New", FontHeight);
-    p.ClientHeight = ClientHeightFor(drives);
-    PlaceCentred(p, CreationWidth);
+    SetWindowFont(p.Edit, "Courier New", -ScaledForScreen(FontHeight));
+    PlaceCentred(p, ScaledForScreen(CreationWidth) + (scroll ? GetSystemMetrics(SM_CXVSCROLL) : 0));
     return true;
 }
 
 // Appends a piece to the text; with `replace` it takes the place of the text's last character (the
-// "?" written while a measurement runs). A piece that starts a line begins with "\r\n", which does not
-// count. A new longest line widens the window and centres it again.
+// "?" written while a measurement runs). A wider text widens the window and centres it again.
 void AppendProgress(Progress& p, const std::string& piece, bool replace) {
-    const uint8_t length = static_cast<uint8_t>(piece.size());
-    if (replace) {
-        if (!p.Text.empty()) p.Text.pop_back();
-        p.Current = static_cast<uint8_t>(p.Current + length - 1);
-    } else {
-        p.Current = length;
-    }
-    if (!piece.empty() && piece[0] == '\r') p.Current = static_cast<uint8_t>(p.Current - 2);
-    if (p.Current > p.Longest) {
-        p.Longest = p.Current;
-        PlaceCentred(p, CharacterWidth * p.Longest + Margin);
-    }
+    if (replace && !p.Text.empty()) p.Text.pop_back();
     p.Text += piece;
+    const int width = ClientWidthFor(p.Edit, p.Text);
+    if (width > p.TextWidth) {
+        p.TextWidth = width;
+        PlaceCentred(p, width);
+    }
     SetWindowText(p.Edit, p.Text);
     PumpMessages(p.Window);  // repaint before the next blocking measurement
 }

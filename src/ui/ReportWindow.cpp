@@ -7,6 +7,7 @@
 #include "platform/RtfText.h"
 #include "platform/Shell.h"
 #include "platform/Threads.h"
+#include "ui/DialogFrame.h"
 #include "ui/Main.h"
 #include "ui/Report.h"
 #include "ui/ReportLayout.h"
@@ -42,12 +43,12 @@ void LayOutReportWindow() {
     GetWorkArea(workArea);
     int frameWidth = 0, frameHeight = 0;
     FrameSize(frameWidth, frameHeight);
-    const ReportSize size =
-        SizeReportWindow(MeasureReportText(GetRichEditText(ReportBox)), scrollBar, frameHeight, workArea.Bottom);
+    const ReportSize size = SizeReportWindow(MeasureReportText(GetRichEditText(ReportBox)), scrollBar, frameWidth,
+                                             frameHeight, workArea, ScreenDpi());
     MoveWindow(MainWindow, 0, 0, size.ClientWidth + frameWidth, size.ClientHeight + frameHeight);
     MoveWindow(ReportBox, 0, 0, size.ClientWidth, size.BoxHeight);
     const ReportPlaces places =
-        PlaceReportWindow(size, HasVerticalScrollBar(ReportBox), scrollBar, frameWidth, frameHeight, workArea);
+        PlaceReportWindow(size, HasVerticalScrollBar(ReportBox), scrollBar, frameWidth, frameHeight, workArea, ScreenDpi());
     MoveTo(MainWindow, places.Window);
     MoveTo(ReportBox, places.Box);
     for (int i = 0; i < 6; ++i) MoveTo(GetDlgItem(MainWindow, LaidOutButtons[i]), places.Buttons[i]);

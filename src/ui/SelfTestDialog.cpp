@@ -1,5 +1,7 @@
 #include "ui/SelfTestDialog.h"
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -20,8 +22,10 @@ namespace {
 
 constexpr char SelfTestClass[] = "KorvanteSelfTest";
 constexpr char SelfTestCaption[] = "KORVANTE :: Diagnostics";
-constexpr int ClientWidth = 549, ClientHeight = 82;
-constexpr int GroupX = 8, GroupY = 32;
+// On the standard screen; the row grows with its texts in the dialog's font.
+constexpr int Margin = 8, GroupPadding = 16, GroupTop = 15, GroupBottom = 10, ListWidth = 543;
+constexpr int RadioHeight = 17, LabelHeight = 13, ButtonWidth = 81, ButtonHeight = 27;
+constexpr char LongestDuration[] = " > 255";  // SelfTestDurationText's longest
 constexpr uint32_t InfoBox = MB_ICONINFORMATION | OwnedBoxFlags;
 
 const char BlockingDriverText[] =
@@ -33,24 +37,53 @@ const char ThrottledText[] =
 const char FailedText[] = "Error starting drive self-test.";
 const char StartedText[] = "Self-diagnosis has started.";
 
-// The controls in the group, placed relative to it: what its enabling covers.
+// The controls in the group from left to right, each as wide as its text needs (the duration as its
+// longest value): what the group's enabling covers.
 struct PanelControl {
     SelfTestControl Id;
     const char* Class;
     const char* Text;
     uint32_t Style;
-    int X, Y, Width, Height;
+    int Height;      // on the standard screen
+    int GapBefore;   // from the control before it, on the standard screen
 };
 
-constexpr int DurationX = 405, DurationLabelWidth = 150;
 const PanelControl Panel[] = {
-    {FastTestId, ButtonClass, "Fast", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 16, 19, 60, 17},
-    {FullTestId, ButtonClass, "Full", BS_AUTORADIOBUTTON, 84, 19, 60, 17},
-    {DurationLabelId, StaticClass, "Duration in minutes", SS_RIGHT, DurationX - DurationLabelWidth, 21,
-     DurationLabelWidth, 13},
-    {DurationValueId, StaticClass, "", 0, DurationX, 22, 36, 13},
-    {StartTestId, ButtonClass, "Start", BS_PUSHBUTTON | WS_GROUP | WS_TABSTOP, 443, 15, 81, 27},
+    {FastTestId, ButtonClass, "Fast", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, RadioHeight, 0},
+    {FullTestId, ButtonClass, "Full", BS_AUTORADIOBUTTON, RadioHeight, 8},
+    {DurationLabelId, StaticClass, "Duration in minutes", SS_RIGHT, LabelHeight, 24},
+    {DurationValueId, StaticClass, "", 0, LabelHeight, 6},
+    {StartTestId, ButtonClass, "Start", BS_PUSHBUTTON | WS_GROUP | WS_TABSTOP, ButtonHeight, 24},
 };
+
+int PanelControlWidth(const Dialog& dialog, const PanelControl& c) {
+    const int text = DialogTextWidth(dialog, c.Id == DurationValueId ? LongestDuration : c.Text);
+    if (c.Id == StartTestId) return std::max(ScaledForScreen(ButtonWidth), text + ScaledForScreen(2 * Margin));
+    return (c.Style & 0xF) == BS_AUTORADIOBUTTON ? CheckBoxWidth(dialog, c.Text) : text;
+}
+
+// The group box first, so that the controls inside it are drawn over it, as wide as the drive list
+// or wider when its row needs it; the row's controls centred on its height.
+bool AddPanel(Dialog& dialog, int top) {
+    const int rowTop = top + ScaledForScreen(GroupTop), left = ScaledForScreen(Margin);
+    const int textHeight = GetTextExtent(dialog.Window, "Ag").Height;
+    const int rowHeight = std::max(ScaledForScreen(ButtonHeight), textHeight);
+    int lefts[std::size(Panel)], x = left + ScaledForScreen(GroupPadding);
+    for (size_t i = 0; i < std::size(Panel); ++i) {
+        lefts[i] = x + ScaledForScreen(Panel[i].GapBefore);
+        x = lefts[i] + PanelControlWidth(dialog, Panel[i]);
+    }
+    const int right = std::max(dialog.Right, x + ScaledForScreen(GroupPadding));
+    bool made = AddDialogControl(dialog, ButtonClass, "", BS_GROUPBOX, left, top, right - left,
+                                 rowTop + rowHeight + ScaledForScreen(GroupBottom) - top, SelfTestGroupId) != 0;
+    for (size_t i = 0; i < std::size(Panel) && made; ++i) {
+        const PanelControl& c = Panel[i];
+        const int height = std::max(ScaledForScreen(c.Height), textHeight);
+        made = AddDialogControl(dialog, c.Class, c.Text, c.Style, lefts[i], rowTop + (rowHeight - height) / 2,
+                                PanelControlWidth(dialog, c), height, c.Id) != 0;
+    }
+    return made;
+}
 
 unsigned SelectedDrive(HWnd dialog) {
     const LParam selected = SendMessage(GetDlgItem(dialog, SelfTestDriveListId), CB_GETCURSEL, 0, 0);
@@ -102,22 +135,22 @@ bool SelfTestProcedure(HWnd dialog, uint32_t message, WParam w, LParam, LParam& 
 }
 
 HWnd CreateSelfTestDialog() {
-    const HWnd dialog = CreateFixedDialog(SelfTestClass, SelfTestCaption, SelfTestProcedure, ClientWidth, ClientHeight);
-    if (!dialog) return 0;
-    DiagnosticsDialog = dialog;
+    Dialog dialog = CreateFixedDialog(SelfTestClass, SelfTestCaption, SelfTestProcedure);
+    if (!dialog.Window) return 0;
+    DiagnosticsDialog = dialog.Window;
     std::vector<std::string> captions;
     for (unsigned i = 0; i < DriveCount(); ++i) captions.push_back(DriveReader(i)->Caption);
-    bool made = AddDriveList(dialog, 8, 8, 543, SelfTestDriveListId, captions) &&
-                AddDialogControl(dialog, ButtonClass, "", BS_GROUPBOX, GroupX, GroupY, 543, 52, SelfTestGroupId);
-    for (const PanelControl& c : Panel)
-        made = made && AddDialogControl(dialog, c.Class, c.Text, c.Style, GroupX + c.X, GroupY + c.Y, c.Width, c.Height, c.Id);
+    const int margin = ScaledForScreen(Margin);
+    bool made = AddDriveList(dialog, margin, margin, ScaledForScreen(ListWidth), SelfTestDriveListId, captions) != 0;
+    made = made && AddPanel(dialog, dialog.Bottom + margin);
     if (!made) {
-        DestroyWindow(dialog);
+        DestroyWindow(dialog.Window);
         return 0;
     }
-    SendMessage(GetDlgItem(dialog, FastTestId), BM_SETCHECK, BST_CHECKED, 0);
-    ShowDrive(dialog);
-    return dialog;
+    SendMessage(GetDlgItem(dialog.Window, FastTestId), BM_SETCHECK, BST_CHECKED, 0);
+    PlaceDialog(dialog);
+    ShowDrive(dialog.Window);
+    return dialog.Window;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "platform/Dialogs.h"
 #include "system/RegUtils.h"
 #include "system/Settings.h"
+#include "ui/DialogFrame.h"
 #include "ui/CpuIcon.h"
 #include "ui/Main.h"
 #include "ui/TrayIcons.h"
@@ -16,24 +17,24 @@ namespace {
 
 constexpr char SettingsClass[] = "KorvanteSettings";
 constexpr char SettingsCaption[] = "KORVANTE :: Settings";
-constexpr int BoxLeft = 20, RightMargin = 12, ClientHeight = 125;
-constexpr int CheckMarkGap = 6;  // between the check mark and the caption
+// On the standard screen: the boxes' left edge and the first one's top, the step from one box to the
+// next (or the gap below a taller box), and the space below the last.
+constexpr int BoxLeft = 20, FirstBoxTop = 17, BoxStep = 24, BoxGap = 11, BottomMargin = 15;
 
 // One setting: its value under the settings key (which holds its flag), its check box.
 struct SettingItem {
     SettingsKeyValue Value;
     SettingsControl Id;
     const char* Caption;
-    int Y;
     bool FirstRunDefault;
 };
 
 // In the order the values are written.
 const SettingItem Items[] = {
-    {SettingsKeyValue::Fahrenheit, FahrenheitBoxId, "Use Fahrenheit temperature scale", 17, false},
-    {SettingsKeyValue::ShowHottestDiskOnly, HottestDiskOnlyBoxId, "Show the icon of the hottest disk only", 41, false},
-    {SettingsKeyValue::ShowCPU_usage, CpuUsageBoxId, "Show CPU usage", 65, false},
-    {SettingsKeyValue::CheckUpdate, CheckUpdateBoxId, "Check for updates", 89, true},
+    {SettingsKeyValue::Fahrenheit, FahrenheitBoxId, "Use Fahrenheit temperature scale", false},
+    {SettingsKeyValue::ShowHottestDiskOnly, HottestDiskOnlyBoxId, "Show the icon of the hottest disk only", false},
+    {SettingsKeyValue::ShowCPU_usage, CpuUsageBoxId, "Show CPU usage", false},
+    {SettingsKeyValue::CheckUpdate, CheckUpdateBoxId, "Check for updates", true},
 };
 
 std::atomic<bool>& Flag(const SettingItem& item) { return Settings.*SettingsKeyRowOf(item.Value).Flag; }
@@ -58,43 +59,33 @@ bool SettingsDialogProcedure(HWnd dialog, uint32_t message, WParam, LParam, LPar
     return false;
 }
 
-// The box sized to its caption in its font; its width, 0 when it cannot be made.
-int CreateSettingBox(HWnd dialog, const SettingItem& item) {
-    const HWnd box = CreateWindowEx(0, ButtonClass, item.Caption, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX,
-                                    BoxLeft, item.Y, 0, 0, dialog, item.Id);
-    if (!box) return 0;
-    SetWindowFont(box, "MS Sans Serif", -11);
-    const TextSize text = GetTextExtent(box, item.Caption);
-    const int width = GetSystemMetrics(SM_CXMENUCHECK) + CheckMarkGap + text.Width;
-    MoveWindow(box, BoxLeft, item.Y, width, std::max(text.Height, GetSystemMetrics(SM_CYMENUCHECK)));
+// The box sized to its caption in its font, below the boxes before it; false when it cannot be made.
+bool AddSettingBox(Dialog& dialog, const SettingItem& item, int top) {
+    const int height = std::max(GetTextExtent(dialog.Window, item.Caption).Height, GetSystemMetrics(SM_CYMENUCHECK));
+    const HWnd box = AddDialogControl(dialog, ButtonClass, item.Caption, WS_TABSTOP | BS_AUTOCHECKBOX,
+                                      ScaledForScreen(BoxLeft), top, CheckBoxWidth(dialog, item.Caption), height, item.Id);
+    if (!box) return false;
     const bool ticked = IsStored(SettingsKey, Setting(item.Value)) ? StoredSetting(item) : item.FirstRunDefault;
     SendMessage(box, BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED, 0);
-    return width;
-}
-
-// The window sized around its client area and centred on the screen.
-void PlaceDialog(HWnd dialog, uint32_t style, uint32_t exStyle, int clientWidth) {
-    Rect frame{0, 0, clientWidth, ClientHeight};
-    AdjustWindowRectEx(frame, style, exStyle);
-    const int width = frame.Right - frame.Left, height = frame.Bottom - frame.Top;
-    MoveWindow(dialog, (GetSystemMetrics(SM_CXSCREEN) - width) / 2, (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width,
-               height);
+    return true;
 }
 
 // The dialog with its boxes, hidden; 0 when it cannot be made.
 HWnd CreateSettingsDialog() {
-    RegisterWindowClass(SettingsClass, SettingsDialogProcedure);  // fails harmlessly when already registered
-    const uint32_t style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
-    const uint32_t exStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_TOPMOST;
-    const HWnd dialog = CreateWindowEx(exStyle, SettingsClass, SettingsCaption, style, 0, 0, 0, 0, MainWindow, 0);
-    if (!dialog) return 0;
-    SettingsDialog = dialog;
-    RemoveWindowIcon(dialog);
-    SetWindowFont(dialog, "MS Sans Serif", -11);
-    int widest = 0;
-    for (const SettingItem& item : Items) widest = std::max(widest, CreateSettingBox(dialog, item));
-    PlaceDialog(dialog, style, exStyle, widest + BoxLeft + RightMargin);
-    return dialog;
+    Dialog dialog = CreateFixedDialog(SettingsClass, SettingsCaption, SettingsDialogProcedure);
+    if (!dialog.Window) return 0;
+    SettingsDialog = dialog.Window;
+    int top = ScaledForScreen(FirstBoxTop);
+    for (const SettingItem& item : Items) {
+        if (!AddSettingBox(dialog, item, top)) {
+            DestroyWindow(dialog.Window);
+            return 0;
+        }
+        top = std::max(top + ScaledForScreen(BoxStep), dialog.Bottom + ScaledForScreen(BoxGap));
+    }
+    dialog.Bottom += ScaledForScreen(BottomMargin);
+    PlaceDialog(dialog);
+    return dialog.Window;
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "ui/TuningDialog.h"
 
+#include <algorithm>
 #include <future>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,14 +25,12 @@ namespace {
 
 constexpr char TuningClass[] = "KorvanteTuning";
 constexpr char TuningCaption[] = "KORVANTE :: Tuning";
-constexpr int ClientWidth = 549, ClientHeight = 126;
 constexpr char RefusedText[] = "Tuning is blocked by the driver";
 constexpr char NothingToTuneText[] = "Data drives do not support tuning.";
 
 // One feature's group box and the controls in it, placed relative to the group.
 struct FeatureGroup {
     TuningFeature Feature;
-    int Left;
     const char* Caption;
     const char* LowLabel;
     const char* HighLabel;
@@ -39,14 +39,15 @@ struct FeatureGroup {
 };
 
 const FeatureGroup Groups[] = {
-    {TuningFeature::Acoustic, 8, "Automatic acoustic management", "Quieter", "Louder", 128, AamGroupId, AamEnabledId,
+    {TuningFeature::Acoustic, "Automatic acoustic management", "Quieter", "Louder", 128, AamGroupId, AamEnabledId,
      AamDisabledId, AamSliderId, AamLowLabelId, AamHighLabelId},
-    {TuningFeature::Power, 283, "Advanced power management", "More efficient", "More wasteful", 1, ApmGroupId,
+    {TuningFeature::Power, "Advanced power management", "More efficient", "More wasteful", 1, ApmGroupId,
      ApmEnabledId, ApmDisabledId, ApmSliderId, ApmLowLabelId, ApmHighLabelId},
 };
-constexpr int GroupTop = 39, GroupWidth = 268, GroupHeight = 89;
-constexpr int SliderX = 12, SliderY = 44, SliderWidth = 241, SliderHeight = 16, SliderMaximum = 254;
-constexpr int RadioY = 20, RadioWidth = 70, RadioHeight = 17, LabelY = 65, LabelWidth = 110, LabelHeight = 13;
+// On the standard screen; the widths grow with what the group must show (see GroupInnerWidth).
+constexpr int Margin = 8, GroupHeight = 89, GroupPadding = 12;
+constexpr int SliderY = 44, SliderWidth = 241, SliderHeight = 16, SliderMaximum = 254;
+constexpr int RadioY = 20, RadioHeight = 17, LabelY = 65, LabelHeight = 13;
 
 // The table index of each drive in the list, in list order.
 std::vector<unsigned> Listed;
@@ -180,40 +181,77 @@ bool TuningProcedure(HWnd dialog, uint32_t message, WParam w, LParam l, LParam& 
     }
 }
 
-// The group box first, so that the controls inside it are drawn over it.
-bool AddGroup(HWnd dialog, const FeatureGroup& g) {
-    const int x = g.Left, y = GroupTop;
-    const int sliderRight = x + SliderX + SliderWidth;
-    if (!AddDialogControl(dialog, ButtonClass, g.Caption, BS_GROUPBOX, x, y, GroupWidth, GroupHeight, g.Group) ||
-        !AddDialogControl(dialog, ButtonClass, "Enabled", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, x + 13, y + RadioY,
-                          RadioWidth, RadioHeight, g.Enabled) ||
-        !AddDialogControl(dialog, ButtonClass, "Disabled", BS_AUTORADIOBUTTON, sliderRight - RadioWidth, y + RadioY,
-                          RadioWidth, RadioHeight, g.Disabled))
+// The width inside a group: the slider, or the two radio buttons, the two labels or the caption
+// with its highest level, whichever is widest in the dialog's font. Both groups take the wider.
+int GroupInnerWidth(const Dialog& dialog) {
+    const int gap = ScaledForScreen(Margin);
+    int widest = ScaledForScreen(SliderWidth);
+    for (const FeatureGroup& g : Groups)
+        widest = std::max({widest, CheckBoxWidth(dialog, "Enabled") + gap + CheckBoxWidth(dialog, "Disabled"),
+                           DialogTextWidth(dialog, g.LowLabel) + gap + DialogTextWidth(dialog, g.HighLabel),
+                           DialogTextWidth(dialog, std::string(g.Caption) + " - " + std::to_string(SliderMaximum))});
+    return widest;
+}
+
+int TextHeight(const Dialog& dialog, int standard) {
+    return std::max(ScaledForScreen(standard), GetTextExtent(dialog.Window, "Ag").Height);
+}
+
+// The group box first, so that the controls inside it are drawn over it; the radio buttons and labels
+// at the ends of the slider.
+bool AddGroup(Dialog& dialog, const FeatureGroup& g, int x, int y, int inner) {
+    const int left = x + ScaledForScreen(GroupPadding), right = left + inner;
+    const int enabled = CheckBoxWidth(dialog, "Enabled"), disabled = CheckBoxWidth(dialog, "Disabled");
+    const int low = DialogTextWidth(dialog, g.LowLabel), high = DialogTextWidth(dialog, g.HighLabel);
+    const int radioY = y + ScaledForScreen(RadioY), labelY = y + ScaledForScreen(LabelY);
+    const int radioHeight = TextHeight(dialog, RadioHeight), labelHeight = TextHeight(dialog, LabelHeight);
+    if (!AddDialogControl(dialog, ButtonClass, g.Caption, BS_GROUPBOX, x, y, inner + 2 * ScaledForScreen(GroupPadding),
+                          ScaledForScreen(GroupHeight), g.Group) ||
+        !AddDialogControl(dialog, ButtonClass, "Enabled", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, left, radioY,
+                          enabled, radioHeight, g.Enabled) ||
+        !AddDialogControl(dialog, ButtonClass, "Disabled", BS_AUTORADIOBUTTON, right - disabled, radioY, disabled,
+                          radioHeight, g.Disabled))
         return false;
-    const HWnd slider = AddDialogControl(dialog, TrackbarClass, "", WS_TABSTOP | WS_GROUP, x + SliderX, y + SliderY,
-                                         SliderWidth, SliderHeight, g.Slider);
+    const HWnd slider = AddDialogControl(dialog, TrackbarClass, "", WS_TABSTOP | WS_GROUP, left,
+                                         y + ScaledForScreen(SliderY), inner, ScaledForScreen(SliderHeight), g.Slider);
     if (!slider) return false;
     SendMessage(slider, TBM_SETRANGEMIN, 0, g.Minimum);
     SendMessage(slider, TBM_SETRANGEMAX, 0, SliderMaximum);
-    return AddDialogControl(dialog, StaticClass, g.LowLabel, 0, x + SliderX, y + LabelY, LabelWidth, LabelHeight, g.Low) &&
-           AddDialogControl(dialog, StaticClass, g.HighLabel, SS_RIGHT, sliderRight - LabelWidth, y + LabelY, LabelWidth,
-                            LabelHeight, g.High);
+    return AddDialogControl(dialog, StaticClass, g.LowLabel, 0, left, labelY, low, labelHeight, g.Low) &&
+           AddDialogControl(dialog, StaticClass, g.HighLabel, SS_RIGHT, right - high, labelY, high, labelHeight, g.High);
+}
+
+// The drive list over the groups, and the groups side by side, or one above the other when side by
+// side they would not fit in the work area; the list as wide as the groups.
+bool AddControls(Dialog& dialog, const std::vector<std::string>& captions) {
+    const int margin = ScaledForScreen(Margin), inner = GroupInnerWidth(dialog);
+    const int width = inner + 2 * ScaledForScreen(GroupPadding), height = ScaledForScreen(GroupHeight);
+    const bool sideBySide = 2 * width + 3 * margin <= WidestClient(dialog.Window);
+    if (!AddDriveList(dialog, margin, margin, sideBySide ? 2 * width + margin : width, TuningDriveListId, captions))
+        return false;
+    const int top = dialog.Bottom + margin;
+    for (size_t i = 0; i < std::size(Groups); ++i) {
+        const int step = static_cast<int>(i);
+        const int x = sideBySide ? margin + step * (width + margin) : margin;
+        const int y = sideBySide ? top : top + step * (height + margin);
+        if (!AddGroup(dialog, Groups[i], x, y, inner)) return false;
+    }
+    return true;
 }
 
 HWnd CreateTuningDialog() {
-    const HWnd dialog = CreateFixedDialog(TuningClass, TuningCaption, TuningProcedure, ClientWidth, ClientHeight);
-    if (!dialog) return 0;
-    TuningDialog = dialog;
+    Dialog dialog = CreateFixedDialog(TuningClass, TuningCaption, TuningProcedure);
+    if (!dialog.Window) return 0;
+    TuningDialog = dialog.Window;
     std::vector<std::string> captions;
     for (const unsigned i : Listed) captions.push_back(SnapshotDrive(i).Caption);
-    bool made = AddDriveList(dialog, 8, 8, 543, TuningDriveListId, captions) != 0;
-    for (const FeatureGroup& g : Groups) made = made && AddGroup(dialog, g);
-    if (!made) {
-        DestroyWindow(dialog);
+    if (!AddControls(dialog, captions)) {
+        DestroyWindow(dialog.Window);
         return 0;
     }
-    ShowDrive(dialog);
-    return dialog;
+    PlaceDialog(dialog);
+    ShowDrive(dialog.Window);
+    return dialog.Window;
 }
 
 void ListTunableDrives() {

@@ -85,30 +85,33 @@ TEST(ReportLayout, MeasuresLinesWhateverTheirBreaks) {
 
 // Figures worked by hand from the layout rules.
 TEST(ReportLayout, SizesPlacesAndCentresTheWindow) {
-    const Rect workArea{0, 0, 1024, 728};
     const struct {
         const char* name;
         ReportTextSize text;
-        int frameWidth, frameHeight, workBottom;
+        int frameWidth, frameHeight, workBottom, dpi;
         bool scrollBar;
-        int clientWidth, clientHeight, boxHeight, w, lefts[3], tops[2];
+        int clientWidth, clientHeight, boxHeight, w, lefts[3], tops[2], buttonHeight;
         Rect window;
     } cases[] = {
-        {"one short line, no scroll bar", {38, 1}, 0, 0, 728, false, 320, 124, 29, 96, {8, 112, 216}, {44, 82}, {352, 302, 672, 426}},
-        {"three lines of 50 with a frame and a scroll bar", {50, 3}, 16, 39, 728, true, 433, 156, 61, 133, {8, 149, 290}, {76, 114}, {287, 266, 736, 461}},
-        {"taller than the work area", {38, 60}, 16, 39, 728, true, 337, 580, 485, 101, {8, 117, 226}, {500, 538}, {335, 54, 688, 673}},
-        {"exactly as tall as the work area", {38, 40}, 0, 0, 748, true, 337, 748, 653, 101, {8, 117, 226}, {668, 706}, {343, -10, 680, 738}},
-        {"one pixel taller", {38, 40}, 0, 0, 747, true, 337, 593, 498, 101, {8, 117, 226}, {513, 551}, {343, 67, 680, 660}},
+        {"one short line, no scroll bar", {38, 1}, 0, 0, 728, 96, false, 320, 124, 29, 96, {8, 112, 216}, {44, 82}, 27, {352, 302, 672, 426}},
+        {"three lines of 50 with a frame and a scroll bar", {50, 3}, 16, 39, 728, 96, true, 433, 156, 61, 133, {8, 149, 290}, {76, 114}, 27, {287, 266, 736, 461}},
+        {"taller than the work area", {38, 60}, 16, 39, 728, 96, true, 337, 580, 485, 101, {8, 117, 226}, {500, 538}, 27, {335, 54, 688, 673}},
+        {"exactly as tall as the work area", {38, 40}, 0, 0, 748, 96, true, 337, 748, 653, 101, {8, 117, 226}, {668, 706}, 27, {343, 0, 680, 748}},
+        {"one pixel taller", {38, 40}, 0, 0, 747, 96, true, 337, 593, 498, 101, {8, 117, 226}, {513, 551}, 27, {343, 77, 680, 670}},
+        // Cut to the work area, the box keeps the scroll bar's room and wraps its lines.
+        {"a line wider than the work area", {200, 1}, 16, 39, 728, 96, false, 1008, 124, 29, 325, {8, 341, 674}, {44, 82}, 27, {0, 282, 1024, 445}},
+        {"at 150 %", {38, 1}, 0, 0, 728, 144, false, 480, 187, 44, 144, {12, 168, 324}, {67, 124}, 41, {272, 270, 752, 457}},
     };
     for (const auto& c : cases) {
-        const ReportSize size = SizeReportWindow(c.text, 17, c.frameHeight, c.workBottom);
+        const Rect workArea{0, 0, 1024, c.workBottom};
+        const ReportSize size = SizeReportWindow(c.text, 17, c.frameWidth, c.frameHeight, workArea, c.dpi);
         EXPECT_EQ(size.BoxHeight, c.boxHeight) << c.name;
-        const ReportPlaces p = PlaceReportWindow(size, c.scrollBar, 17, c.frameWidth, c.frameHeight, workArea);
+        const ReportPlaces p = PlaceReportWindow(size, c.scrollBar, 17, c.frameWidth, c.frameHeight, workArea, c.dpi);
         EXPECT_EQ(p.ClientWidth, c.clientWidth) << c.name;
         EXPECT_EQ(p.ClientHeight, c.clientHeight) << c.name;
         EXPECT_EQ(p.Box, (Rect{0, 0, c.clientWidth, c.boxHeight})) << c.name;
         for (int i = 0; i < 6; ++i)
-            EXPECT_EQ(p.Buttons[i], (Rect{c.lefts[i % 3], c.tops[i / 3], c.lefts[i % 3] + c.w, c.tops[i / 3] + 27}))
+            EXPECT_EQ(p.Buttons[i], (Rect{c.lefts[i % 3], c.tops[i / 3], c.lefts[i % 3] + c.w, c.tops[i / 3] + c.buttonHeight}))
                 << c.name << " button " << i;
         EXPECT_EQ(p.Window, c.window) << c.name;
     }

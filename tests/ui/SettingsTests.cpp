@@ -147,9 +147,9 @@ TEST_F(SettingsTest, DialogIsLaidOutAroundItsCaptions) {
     EXPECT_EQ(boxes[0].Text + "|" + boxes[1].Text + "|" + boxes[2].Text + "|" + boxes[3].Text,
               "Use Fahrenheit temperature scale|Show the icon of the hottest disk only|Show CPU usage|Check for updates");
     EXPECT_EQ(widest, 13 + 6 + 6 * 38);  // the hottest-disk box
-    const int width = widest + 20 + 12;  // the simulated frame adds nothing to the client area
+    const int width = widest + 20 + 8;  // the simulated frame adds nothing to the client area
     EXPECT_EQ(std::vector<int>({d.X, d.Y, d.Width, d.Height}),
-              std::vector<int>({(sim::ScreenWidth - width) / 2, (sim::ScreenHeight - 125) / 2, width, 125}));
+              std::vector<int>({(1024 - width) / 2, (728 - 125) / 2, width, 125}));  // in the work area
 }
 
 // While the loop runs the dialog is marked open, the main window is disabled and a second "Settings"

@@ -10,6 +10,32 @@ HWND Native(HWnd window) { return reinterpret_cast<HWND>(window); }
 
 int GetSystemMetrics(int index) { return ::GetSystemMetrics(index); }
 
+int GetDeviceCaps(int index) {
+    const HDC screen = ::GetDC(nullptr);
+    if (!screen) return 0;
+    const int value = ::GetDeviceCaps(screen, index);
+    ::ReleaseDC(nullptr, screen);
+    return value;
+}
+
+TextSize GetCaptionTextExtent(const std::string& text, bool toolWindow) {
+    NONCLIENTMETRICSA metrics = {};
+    metrics.cbSize = sizeof metrics;
+    if (!::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return {};
+    const HFONT font = ::CreateFontIndirectA(toolWindow ? &metrics.lfSmCaptionFont : &metrics.lfCaptionFont);
+    const HDC screen = ::GetDC(nullptr);
+    SIZE size = {};
+    bool measured = false;
+    if (font && screen) {
+        const HGDIOBJ previous = ::SelectObject(screen, font);
+        measured = ::GetTextExtentPoint32A(screen, text.c_str(), static_cast<int>(text.size()), &size) != FALSE;
+        ::SelectObject(screen, previous);
+    }
+    if (screen) ::ReleaseDC(nullptr, screen);
+    if (font) ::DeleteObject(font);
+    return measured ? TextSize{size.cx, size.cy} : TextSize{};
+}
+
 TextSize GetTextExtent(HWnd window, const std::string& text) {
     const HDC dc = ::GetDC(Native(window));
     if (!dc) return {};

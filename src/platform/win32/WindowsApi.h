@@ -188,6 +188,10 @@
 #undef SM_CYSCREEN
 #undef SM_CXMENUCHECK
 #undef SM_CYMENUCHECK
+#undef SM_CXSIZE
+#undef SM_CXSMICON
+#undef SM_CXSMSIZE
+#undef LOGPIXELSY
 #undef MF_STRING
 #undef MF_GRAYED
 #undef MF_SEPARATOR
