@@ -43,7 +43,7 @@ bool operator==(const Rect& a, const Rect& b) {
 
 bool operator==(const TextIconDrawing& a, const TextIconDrawing& b) {
     return a.Text == b.Text && a.Colour == b.Colour && a.FontFace == b.FontFace && a.FontHeight == b.FontHeight &&
-           a.X == b.X && a.Y == b.Y && a.Clip == b.Clip;
+           a.X == b.X && a.Y == b.Y && a.Clip == b.Clip && a.Edge == b.Edge;
 }
 
 }  // namespace platform

@@ -51,9 +51,9 @@ constexpr uint32_t Rgb(uint8_t red, uint8_t green, uint8_t blue) {
     return red | static_cast<uint32_t>(green) << 8 | static_cast<uint32_t>(blue) << 16;
 }
 
-// What a 16 x 16 text icon shows: the text, left-aligned with its top-left corner at (X, Y), in
-// Colour, drawn in the font FontFace of height FontHeight (negative: the character height in pixels)
-// without antialiasing, clipped to Clip and on an opaque black background.
+// What a text icon Edge pixels square shows: the text, left-aligned with its top-left corner at (X, Y),
+// in Colour, drawn in the font FontFace of height FontHeight (negative: the character height in
+// pixels) without antialiasing, clipped to Clip and on an opaque black background.
 struct TextIconDrawing {
     std::string Text;
     uint32_t Colour = 0;
@@ -61,11 +61,12 @@ struct TextIconDrawing {
     int FontHeight = 0;
     int X = 0, Y = 0;
     Rect Clip{};
+    int Edge = 16;
 };
 
 bool operator==(const TextIconDrawing& a, const TextIconDrawing& b);
 
-// A 24-bit 16 x 16 picture, all black, the text drawn on it, made an icon (CreateIconIndirect, the
+// A 24-bit picture Edge pixels square, all black, the text drawn on it, made an icon (CreateIconIndirect, the
 // picture as both colour image and mask). 0 on failure. The caller destroys it.
 IconHandle CreateTextIcon(const TextIconDrawing& drawing);
 

@@ -89,7 +89,7 @@ void StartCpuIcon() {
     }
     {
         std::lock_guard<std::mutex> lock(CpuLock);
-        CpuBitmap = platform::CreateGraphBitmap();
+        CpuBitmap = platform::CreateGraphBitmap(SmallIconEdge());
         Graph = CpuGraph{};
         CpuIcon = TrayIcon{};
         CpuIcon.Id = NewTrayIconId();

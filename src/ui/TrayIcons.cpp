@@ -1,11 +1,13 @@
 #include "ui/TrayIcons.h"
 
 #include <algorithm>
+#include <cmath>
 #include <mutex>
 
 #include "device/DriveRecord.h"
 #include "monitor/Alerts.h"
 #include "monitor/Monitor.h"
+#include "platform/Dialogs.h"
 #include "platform/Entry.h"
 #include "platform/Time.h"
 #include "platform/UserInterface.h"
@@ -165,29 +167,29 @@ void Refresh(const std::vector<DriveIconState>& drives) {
 
 unsigned HottestDrive() { return HottestOf(DriveIconStates()); }
 
-platform::TextIconDrawing TemperatureIconDrawing(uint8_t temperature, bool active, uint8_t limit) {
+int SmallIconEdge() { return std::clamp(platform::GetSystemMetrics(platform::SM_CXSMICON), 16, 32); }
+
+platform::TextIconDrawing TemperatureIconDrawing(uint8_t temperature, bool active, uint8_t limit, int edge) {
     platform::TextIconDrawing d;
     const unsigned shown = Settings.Fahrenheit ? temperature * 9u / 5u + 32u : temperature;
     d.Text = std::to_string(shown);
     d.Colour = !active ? Grey : temperature >= limit ? Red : Green;
     d.FontFace = IconFont;
-    // Three digits only fit in the smaller font, moved left and down a little.
-    if (d.Text.size() > 2) {
-        d.FontHeight = -10;
-        d.X = -2;
-        d.Y = 1;
-        d.Clip = {0, 0, 15, 15};
-    } else {
-        d.FontHeight = -14;
-        d.X = 0;
-        d.Y = -1;
-        d.Clip = {0, 0, 16, 16};
-    }
+    d.Edge = edge;
+    // Drawn for 16 pixels and scaled to the edge: three digits only fit in the smaller font, moved left
+    // and down a little.
+    const auto scaled = [edge](int pixels) { return static_cast<int>(std::lround(pixels * edge / 16.0)); };
+    const bool three = d.Text.size() > 2;
+    d.FontHeight = scaled(three ? -10 : -14);
+    d.X = scaled(three ? -2 : 0);
+    d.Y = scaled(three ? 1 : -1);
+    const int clip = scaled(three ? 15 : 16);
+    d.Clip = {0, 0, clip, clip};
     return d;
 }
 
 platform::IconHandle RenderTemperatureIcon(uint8_t temperature, bool active, uint8_t limit) {
-    return platform::CreateTextIcon(TemperatureIconDrawing(temperature, active, limit));
+    return platform::CreateTextIcon(TemperatureIconDrawing(temperature, active, limit, SmallIconEdge()));
 }
 
 std::string DriveTooltip(const std::string& model, const std::string& volumeLetters) {

@@ -45,8 +45,12 @@ extern std::vector<std::unique_ptr<TrayIcon>> DriveIconSlots;
 unsigned HottestDrive();
 
 // What the temperature icon shows: the temperature in the user's unit, green below the limit, red
-// from it on, grey for a drive that is not active; three digits in a smaller font.
-platform::TextIconDrawing TemperatureIconDrawing(uint8_t temperature, bool active, uint8_t limit);
+// from it on, grey for a drive that is not active; three digits in a smaller font. Drawn for an icon
+// `edge` pixels square, the sizes and places of a 16-pixel icon scaled to it.
+platform::TextIconDrawing TemperatureIconDrawing(uint8_t temperature, bool active, uint8_t limit, int edge = 16);
+
+// The tray's icon edge: the system's small-icon size (16 at 100 %, 20, 24 or 32 at higher densities).
+int SmallIconEdge();
 platform::IconHandle RenderTemperatureIcon(uint8_t temperature, bool active, uint8_t limit);
 
 // The model, followed by the drive's volume letters in parentheses when it has any.

@@ -76,6 +76,7 @@ TEST_F(TrayIcons, TemperatureDrawingsChooseTextColourAndFont) {
         uint32_t colour;
         int height, x, y;
         platform::Rect clip;
+        int edge = 16;
     } cases[] = {
         {37, true, true, "98", Green, -14, 0, -1, {0, 0, 16, 16}},
         {38, true, true, "100", Green, -10, -2, 1, {0, 0, 15, 15}},
@@ -84,12 +85,17 @@ TEST_F(TrayIcons, TemperatureDrawingsChooseTextColourAndFont) {
         {60, false, false, "60", Grey, -14, 0, -1, {0, 0, 16, 16}},     // asleep, over the limit
         {100, true, false, "100", Red, -10, -2, 1, {0, 0, 15, 15}},
         {255, true, true, "491", Red, -10, -2, 1, {0, 0, 15, 15}},     // no byte wrap on the way
+        // At the small-icon sizes of 150 and 200 %: the 16-pixel drawing scaled, halves away from zero.
+        {45, true, false, "45", Green, -21, 0, -2, {0, 0, 24, 24}, 24},
+        {100, true, false, "100", Red, -15, -3, 2, {0, 0, 23, 23}, 24},
+        {100, true, false, "100", Red, -20, -4, 2, {0, 0, 30, 30}, 32},
     };
     for (const Case& c : cases) {
         Settings.Fahrenheit = c.fahrenheit;
-        const platform::TextIconDrawing d = TemperatureIconDrawing(c.t, c.active, 50);
+        const platform::TextIconDrawing d = TemperatureIconDrawing(c.t, c.active, 50, c.edge);
         SCOPED_TRACE(c.text);
-        EXPECT_EQ(d, (platform::TextIconDrawing{c.text, c.colour, "Microsoft Sans Serif", c.height, c.x, c.y, c.clip}));
+        EXPECT_EQ(d, (platform::TextIconDrawing{c.text, c.colour, "Microsoft Sans Serif", c.height, c.x, c.y, c.clip,
+                                                c.edge}));
     }
 }
 

@@ -42,7 +42,7 @@ void ResetGraphBitmaps() {
 
 namespace platform {
 
-BitmapHandle CreateGraphBitmap() {
+BitmapHandle CreateGraphBitmap(int) {
     std::lock_guard<std::mutex> lock(sim::BitmapsLock);
     const BitmapHandle bitmap = sim::NextBitmap;
     sim::NextBitmap += 4;

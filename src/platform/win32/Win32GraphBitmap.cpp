@@ -1,18 +1,21 @@
 // The graph-bitmap facility of the platform interface on Windows.
 #include "platform/win32/WindowsApi.h"
 
+#include <vector>
+
 namespace platform {
 namespace {
 
 // The pixels as a top-down 32-bit picture: blue, green, red, unused.
 struct GraphPicture {
     BITMAPINFO Info{};
-    uint32_t Bits[GraphBitmapSize * GraphBitmapSize]{};
+    int Edge;
+    std::vector<uint32_t> Bits;
 
-    GraphPicture() {
+    explicit GraphPicture(int edge) : Edge(edge), Bits(static_cast<size_t>(edge) * edge) {
         Info.bmiHeader.biSize = sizeof Info.bmiHeader;
-        Info.bmiHeader.biWidth = GraphBitmapSize;
-        Info.bmiHeader.biHeight = -GraphBitmapSize;
+        Info.bmiHeader.biWidth = edge;
+        Info.bmiHeader.biHeight = -edge;
         Info.bmiHeader.biPlanes = 1;
         Info.bmiHeader.biBitCount = 32;
         Info.bmiHeader.biCompression = BI_RGB;
@@ -22,21 +25,27 @@ struct GraphPicture {
 bool PutPicture(BitmapHandle bitmap, const GraphPicture& picture) {
     const HDC screen = ::GetDC(nullptr);
     if (!screen) return false;
-    const int rows = ::SetDIBits(screen, reinterpret_cast<HBITMAP>(bitmap), 0, GraphBitmapSize, picture.Bits,
-                                 &picture.Info, DIB_RGB_COLORS);
+    const int rows = ::SetDIBits(screen, reinterpret_cast<HBITMAP>(bitmap), 0, static_cast<UINT>(picture.Edge),
+                                 picture.Bits.data(), &picture.Info, DIB_RGB_COLORS);
     ::ReleaseDC(nullptr, screen);
-    return rows == GraphBitmapSize;
+    return rows == picture.Edge;
+}
+
+int EdgeOf(BitmapHandle bitmap) {
+    BITMAP b = {};
+    if (!::GetObjectA(reinterpret_cast<HBITMAP>(bitmap), sizeof b, &b)) return 0;
+    return b.bmWidth;
 }
 
 }  // namespace
 
-BitmapHandle CreateGraphBitmap() {
+BitmapHandle CreateGraphBitmap(int edge) {
     const HDC screen = ::GetDC(nullptr);
-    if (!screen) return 0;
-    const HBITMAP bitmap = ::CreateCompatibleBitmap(screen, GraphBitmapSize, GraphBitmapSize);
+    if (!screen || edge <= 0) return 0;
+    const HBITMAP bitmap = ::CreateCompatibleBitmap(screen, edge, edge);
     ::ReleaseDC(nullptr, screen);
     const BitmapHandle handle = reinterpret_cast<BitmapHandle>(bitmap);
-    if (bitmap && !PutPicture(handle, GraphPicture{})) {  // a new bitmap's pixels are undefined
+    if (bitmap && !PutPicture(handle, GraphPicture(edge))) {  // a new bitmap's pixels are undefined
         ::DeleteObject(bitmap);
         return 0;
     }
@@ -44,11 +53,13 @@ BitmapHandle CreateGraphBitmap() {
 }
 
 bool PaintGraphBitmap(BitmapHandle bitmap, const GraphPixels& pixels) {
-    GraphPicture picture;
-    for (int y = 0; y < GraphBitmapSize; ++y)
-        for (int x = 0; x < GraphBitmapSize; ++x) {
-            const uint32_t c = pixels[y][x];  // COLORREF: red in the low byte
-            picture.Bits[y * GraphBitmapSize + x] = (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
+    const int edge = EdgeOf(bitmap);
+    if (edge <= 0) return false;
+    GraphPicture picture(edge);
+    for (int y = 0; y < edge; ++y)
+        for (int x = 0; x < edge; ++x) {
+            const uint32_t c = pixels[y * GraphBitmapSize / edge][x * GraphBitmapSize / edge];  // red in the low byte
+            picture.Bits[static_cast<size_t>(y) * edge + x] = (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
         }
     return PutPicture(bitmap, picture);
 }

@@ -6,8 +6,6 @@
 namespace platform {
 namespace {
 
-constexpr int IconSize = 16;
-
 // Copies as much of `text` as fits, always terminated.
 template <size_t N>
 void CopyText(char (&field)[N], const std::string& text) {
@@ -16,18 +14,18 @@ void CopyText(char (&field)[N], const std::string& text) {
     field[n] = '\0';
 }
 
-// A 16 x 16 24-bit picture, all black, selected into a memory device context.
+// A 24-bit picture, all black, selected into a memory device context.
 struct Canvas {
     HDC Dc = nullptr;
     HBITMAP Bitmap = nullptr;
     HGDIOBJ Previous = nullptr;
 };
 
-bool OpenCanvas(Canvas& canvas) {
+bool OpenCanvas(Canvas& canvas, int edge) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = IconSize;
-    info.bmiHeader.biHeight = IconSize;
+    info.bmiHeader.biWidth = edge;
+    info.bmiHeader.biHeight = edge;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
@@ -36,7 +34,8 @@ bool OpenCanvas(Canvas& canvas) {
     void* bits = nullptr;
     canvas.Bitmap = ::CreateDIBSection(canvas.Dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (!canvas.Bitmap || !bits) return false;
-    std::memset(bits, 0, IconSize * IconSize * 3);  // rows of 48 bytes: no padding
+    const int rowBytes = (edge * 3 + 3) / 4 * 4;  // rows padded to four bytes
+    std::memset(bits, 0, static_cast<size_t>(rowBytes) * edge);
     canvas.Previous = ::SelectObject(canvas.Dc, canvas.Bitmap);
     return true;
 }
@@ -77,13 +76,14 @@ bool DestroyIcon(IconHandle icon) { return ::DestroyIcon(reinterpret_cast<HICON>
 
 IconHandle LoadProgramIcon() {
     return reinterpret_cast<IconHandle>(
-        ::LoadImageA(::GetModuleHandleA(nullptr), "MAINICON", IMAGE_ICON, IconSize, IconSize, LR_SHARED));
+        ::LoadImageA(::GetModuleHandleA(nullptr), "MAINICON", IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+                     ::GetSystemMetrics(SM_CXSMICON), LR_SHARED));
 }
 
 IconHandle CreateTextIcon(const TextIconDrawing& drawing) {
     Canvas canvas;
     HICON icon = nullptr;
-    if (OpenCanvas(canvas)) {
+    if (OpenCanvas(canvas, drawing.Edge)) {
         DrawIconText(canvas.Dc, drawing);
         ::GdiFlush();
         ::SelectObject(canvas.Dc, canvas.Previous);  // an icon is made only from a bitmap no context holds

@@ -70,6 +70,14 @@ TEST(ProgramManifest, AsksToRunAsAdministrator) {
     EXPECT_EQ(AttributeValues(manifest, "requestedExecutionLevel", "uiAccess"), std::vector<std::string>{"false"});
 }
 
+// Without it Windows draws the windows at 96 pixels per inch and stretches them, blurred.
+TEST(ProgramManifest, IsAwareOfTheScreensDensity) {
+    const std::string manifest = Manifest();
+    const size_t open = manifest.find("<dpiAware"), start = manifest.find('>', open), end = manifest.find("</dpiAware>");
+    ASSERT_TRUE(open != std::string::npos && end != std::string::npos);
+    EXPECT_EQ(manifest.substr(start + 1, end - start - 1), "true");
+}
+
 TEST(ProgramManifest, DeclaresWindows7To11) {
     const std::vector<std::string> ids = AttributeValues(Manifest(), "supportedOS", "Id");
     const struct {
