@@ -217,6 +217,17 @@ korvante_gui_test(gui_performance_window KORVANTE-sim --performance 1 --tray 1 -
 # The real program under Wine, which has no drive it can reach: the diagnostic window, laid out around
 # its one-line report.
 korvante_gui_test(gui_program_without_drives KORVANTE --diagnostic)
+# The windows at 150 and 200 % (the user's LogPixels 144 and 192): each laid out for the density and
+# checked as a user would see it, inside the work area with every control whole.
+foreach(dpi 144 192)
+  korvante_gui_test(gui_settings_dialog_${dpi} KORVANTE-sim --settings --tray 7 --dpi ${dpi})
+  korvante_gui_test(gui_sim_report_${dpi} KORVANTE-sim --tray 7 --report --dpi ${dpi})
+  korvante_gui_test(gui_tuning_dialog_${dpi} KORVANTE-sim --tray 7 --dialog tuning --dpi ${dpi})
+  korvante_gui_test(gui_diagnostics_dialog_${dpi} KORVANTE-sim --tray 7 --dialog diagnostics --dpi ${dpi})
+  korvante_gui_test(gui_license_accept_${dpi} korvante_license_show --license accept --dpi ${dpi})
+  korvante_gui_test(gui_performance_window_${dpi} KORVANTE-sim --performance 1 --tray 1 --dpi ${dpi} --
+                    --machine=${PROJECT_SOURCE_DIR}/tests/fixtures/performance.machine)
+endforeach()
 
 # The portable test sources are listed by tests/CMakeLists.txt, which CMake reads after src/; the
 # executables are therefore defined once the top directory is done.

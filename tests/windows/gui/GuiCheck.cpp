@@ -26,6 +26,10 @@
 //                "TaskbarCreated" broadcast bring them all back; after a suspend and a timer wake
 //                (PBT_APMRESUMEAUTOMATIC) the monitoring timer runs again: an entry deleted once more
 //                comes back with the next minute's refresh. Screenshots before and after
+//     --dpi N    the screen's density for the program (the user's "LogPixels", deleted again at the end);
+//                every window checked is also checked as a user would see it: inside the work area, as
+//                wide as its caption, every control inside its client area, none over another, every
+//                caption whole in its control
 //     --license accept|cancel|close  the licence agreement comes up: its caption, client area, the whole
 //                text of the program's LICENSE resource in its text box and its two buttons are checked,
 //                the screenshot taken, then the button clicked (or the window closed); accepted, the
@@ -70,6 +74,7 @@ struct Options {
     std::string Dialog;
     std::string License;
     bool ExplorerRestart = false;
+    int Dpi = 0;
 };
 
 struct Expected {
@@ -121,6 +126,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         else if (a == "--tip" && i + 1 < argc) options.Tips.push_back(argv[++i]);
         else if (a == "--memory" && i + 1 < argc) options.MemorySeconds = std::atoi(argv[++i]);
         else if (a == "--performance" && i + 1 < argc) options.PerformanceDrives = std::atoi(argv[++i]);
+        else if (a == "--dpi" && i + 1 < argc) options.Dpi = std::atoi(argv[++i]);
         else if (a == "--") {
             for (++i; i < argc; ++i) options.Arguments += std::string(" ") + argv[i];
         } else return false;
@@ -154,6 +160,134 @@ RECT PlaceInParent(HWND control, HWND parent) {
     ::GetWindowRect(control, &r);
     ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
     return r;
+}
+
+// ---- what a user sees of a window's layout ----
+
+int ScreenDpi() {
+    HDC screen = ::GetDC(nullptr);
+    const int dpi = screen ? ::GetDeviceCaps(screen, platform::LOGPIXELSY) : 96;
+    if (screen) ::ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+}
+
+// A length of the standard screen (96 pixels per inch) on this one.
+int Scaled(int pixels) { return ::MulDiv(pixels, ScreenDpi(), 96); }
+
+SIZE MeasureText(const std::string& text, HFONT font) {
+    SIZE size{};
+    HDC screen = ::GetDC(nullptr);
+    const HGDIOBJ previous = ::SelectObject(screen, font);
+    ::GetTextExtentPoint32A(screen, text.c_str(), static_cast<int>(text.size()), &size);
+    ::SelectObject(screen, previous);
+    ::ReleaseDC(nullptr, screen);
+    return size;
+}
+
+// In the program's dialog font, 8-point "MS Sans Serif", made here on its own.
+SIZE DialogTextSize(const std::string& text) {
+    const HFONT font = ::CreateFontA(-Scaled(11), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
+    const SIZE size = MeasureText(text, font);
+    ::DeleteObject(font);
+    return size;
+}
+
+LONG CaptionTextWidth(const std::string& text, bool toolWindow) {
+    NONCLIENTMETRICSA metrics{};
+    metrics.cbSize = sizeof metrics;
+    ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    const HFONT font = ::CreateFontIndirectA(toolWindow ? &metrics.lfSmCaptionFont : &metrics.lfCaptionFont);
+    const LONG width = MeasureText(text, font).cx;
+    ::DeleteObject(font);
+    return width;
+}
+
+struct ChildSearch {
+    HWND Parent;
+    std::vector<HWND> Children;
+};
+
+BOOL CALLBACK CollectChild(HWND child, LPARAM search) {
+    auto* s = reinterpret_cast<ChildSearch*>(search);
+    if (::GetParent(child) == s->Parent) s->Children.push_back(child);
+    return TRUE;
+}
+
+struct Control {
+    std::string Name, Class, Text;
+    DWORD Kind;  // a button's kind (the style's low four bits)
+    RECT Place;
+};
+
+bool IsGroupBox(const Control& c) { return _stricmp(c.Class.c_str(), "Button") == 0 && c.Kind == platform::BS_GROUPBOX; }
+
+bool Contains(const RECT& outer, const RECT& inner) {
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right && inner.bottom <= outer.bottom;
+}
+
+// The width a caption needs in its control: a check mark before a check box's or radio button's, a
+// border's room at both ends of a button's or group box's; 0 for text that is not a caption.
+LONG NeededWidth(const Control& c) {
+    const bool button = _stricmp(c.Class.c_str(), "Button") == 0, label = _stricmp(c.Class.c_str(), "Static") == 0;
+    if (c.Text.empty() || (!button && !label)) return 0;
+    const LONG text = DialogTextSize(c.Text).cx;
+    if (label) return text;
+    if (c.Kind == platform::BS_AUTOCHECKBOX || c.Kind == platform::BS_AUTORADIOBUTTON) return ::GetSystemMetrics(platform::SM_CXMENUCHECK) + text;
+    return text + ::GetSystemMetrics(platform::SM_CXMENUCHECK);
+}
+
+std::vector<Control> ControlsOf(HWND window) {
+    ChildSearch search{window, {}};
+    ::EnumChildWindows(window, CollectChild, reinterpret_cast<LPARAM>(&search));
+    std::vector<Control> controls;
+    for (HWND child : search.Children) {
+        char className[64] = {}, text[256] = {};
+        ::GetClassNameA(child, className, sizeof className);
+        ::GetWindowTextA(child, text, sizeof text);
+        const int id = ::GetDlgCtrlID(child);
+        controls.push_back({std::string(className) + " " + std::to_string(id) + " \"" + text + "\"", className, text,
+                            static_cast<DWORD>(::GetWindowLongA(child, platform::GWL_STYLE)) & 0xF, PlaceInParent(child, window)});
+    }
+    return controls;
+}
+
+void CheckControls(const std::string& name, const RECT& client, const std::vector<Control>& controls) {
+    for (size_t i = 0; i < controls.size(); ++i) {
+        const Control& c = controls[i];
+        if (!Contains(client, c.Place)) Fail("control past the client area", name + " / " + c.Name + " at " + RectText(c.Place));
+        const LONG needed = NeededWidth(c);
+        if (needed > c.Place.right - c.Place.left)
+            Fail("caption cut", name + " / " + c.Name + ": needs " + std::to_string(needed) + " at " + RectText(c.Place));
+        for (size_t j = i + 1; j < controls.size(); ++j) {
+            const Control& o = controls[j];
+            RECT both{};
+            if (!::IntersectRect(&both, &c.Place, &o.Place)) continue;
+            const bool grouped = IsGroupBox(c) ? Contains(c.Place, o.Place) : IsGroupBox(o) && Contains(o.Place, c.Place);
+            if (!grouped) Fail("controls over each other", name + " / " + c.Name + " and " + o.Name);
+        }
+    }
+}
+
+// The window inside the work area and as wide as its caption's text with its buttons, its controls
+// inside its client area, whole and apart.
+void CheckLayout(HWND window) {
+    char caption[128] = {};
+    ::GetWindowTextA(window, caption, sizeof caption);
+    RECT work{}, outer{}, client{};
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    ::GetWindowRect(window, &outer);
+    ::GetClientRect(window, &client);
+    if (!Contains(work, outer)) Fail("window outside the work area", std::string(caption) + " at " + RectText(outer) + " in " + RectText(work));
+    const DWORD style = ::GetWindowLongA(window, platform::GWL_STYLE), exStyle = ::GetWindowLongA(window, platform::GWL_EXSTYLE);
+    const bool tool = (exStyle & platform::WS_EX_TOOLWINDOW) != 0;
+    const LONG buttons = tool ? ::GetSystemMetrics(platform::SM_CXSMSIZE) : ::GetSystemMetrics(platform::SM_CXSIZE) * ((style & platform::WS_MINIMIZEBOX) ? 3 : 1);
+    const LONG needed = CaptionTextWidth(caption, tool) + buttons;
+    if (needed > client.right) Fail("caption cut", std::string(caption) + ": needs " + std::to_string(needed) + ", client " + RectText(client));
+    const std::vector<Control> controls = ControlsOf(window);
+    CheckControls(caption, client, controls);
+    std::printf("layout of \"%s\" at %d pixels per inch: window %s in %s, %zu controls\n", caption, ScreenDpi(),
+                RectText(outer).c_str(), RectText(work).c_str(), controls.size());
 }
 
 // Without drives only "Publish" (id 103) is live, and the window keeps its sizing border.
@@ -207,10 +341,11 @@ std::vector<std::string> ReportLines(HWND box) {
     return lines;
 }
 
-// The layout rules, worked out here on their own: the longest line L (at least 38) and the lines N of
-// the box's text; client width = scroll bar + 8 L + 16 (less the bar when the box shows none), box
-// 16 N + 13 high (two thirds of the work area's bottom when the window would pass it), 95 below it for
-// two rows of three buttons 80 and 42 above the bottom edge, the window centred in the work area.
+// The layout rules, worked out here on their own, in pixels of the standard screen scaled to this
+// one: the longest line L (at least 38) and the lines N of the box's text; client width = scroll bar
+// + 8 L + 16 (less the bar when the box shows none), but no wider than the work area, box 16 N + 13
+// high (two thirds of the work area when the window would pass it), 95 below it for two rows of three
+// buttons 80 and 42 above the bottom edge, the window centred in the work area.
 void CheckLaidOutWindow(HWND main) {
     HWND box = ::GetDlgItem(main, 100);
     const std::vector<std::string> rows = ReportLines(box);
@@ -221,33 +356,38 @@ void CheckLaidOutWindow(HWND main) {
     ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
     ::GetWindowRect(main, &outer);
     ::GetClientRect(main, &client);
-    const int frameHeight = (outer.bottom - outer.top) - client.bottom;
+    const LONG areaWidth = work.right - work.left, areaHeight = work.bottom - work.top;
+    const int frameWidth = (outer.right - outer.left) - client.right, frameHeight = (outer.bottom - outer.top) - client.bottom;
     const int bar = ::GetSystemMetrics(SM_CXVSCROLL);
-    int boxHeight = 16 * lines + 13;
-    if (boxHeight + 95 + frameHeight > work.bottom) boxHeight = work.bottom * 2 / 3;
+    int boxHeight = Scaled(16) * lines + Scaled(13);
+    if (boxHeight + Scaled(95) + frameHeight > areaHeight) boxHeight = areaHeight * 2 / 3;
     // The box shows or hides its bar through its style (the bar's state is not readable from here).
     const bool barShown = (::GetWindowLongA(box, platform::GWL_STYLE) & platform::WS_VSCROLL) != 0;
-    const int width = bar + 8 * longest + 16 - (barShown ? 0 : bar), height = boxHeight + 95;
+    const int wanted = bar + Scaled(8) * longest + Scaled(16);
+    const bool cut = wanted + frameWidth >= areaWidth;
+    const int width = std::min<int>(wanted, areaWidth - frameWidth) - (barShown || cut ? 0 : bar), height = boxHeight + Scaled(95);
     std::printf("report: %d lines, longest %d, scroll bar %s; client %ldx%ld\n", lines, longest, barShown ? "shown" : "hidden",
                 client.right, client.bottom);
     if (client.right != width || client.bottom != height)
         Fail("client area", RectText(client) + " instead of " + std::to_string(width) + "x" + std::to_string(height));
     const RECT boxPlace = PlaceInParent(box, main), wantedBox = {0, 0, width, boxHeight};
     if (!::EqualRect(&boxPlace, &wantedBox)) Fail("report box place", RectText(boxPlace) + " instead of " + RectText(wantedBox));
-    const int w = (width - 32) / 3;
+    const int gap = Scaled(8), w = (width - 4 * gap) / 3;
     for (int i = 1; i < 7; ++i) {
-        const int left = 8 + ((i - 1) % 3) * (w + 8), top = height - (i <= 3 ? 80 : 42);
-        const RECT wanted = {left, top, left + w, top + 27};
+        const int left = gap + ((i - 1) % 3) * (w + gap), top = height - (i <= 3 ? Scaled(80) : Scaled(42));
+        const RECT wantedPlace = {left, top, left + w, top + Scaled(27)};
         const RECT place = PlaceInParent(::GetDlgItem(main, Controls[i].Id), main);
-        if (!::EqualRect(&place, &wanted)) Fail("button place", std::string(Controls[i].Text) + ": " + RectText(place) + " instead of " + RectText(wanted));
+        if (!::EqualRect(&place, &wantedPlace))
+            Fail("button place", std::string(Controls[i].Text) + ": " + RectText(place) + " instead of " + RectText(wantedPlace));
     }
     const LONG outerWidth = outer.right - outer.left, outerHeight = outer.bottom - outer.top;
-    if (outer.left != (work.right - outerWidth) / 2 || outer.top != (work.bottom - outerHeight) / 2)
+    if (outer.left != work.left + (areaWidth - outerWidth) / 2 || outer.top != work.top + (areaHeight - outerHeight) / 2)
         Fail("window not centred", RectText(outer) + " in " + RectText(work));
     char caption[64] = {};
     ::GetWindowTextA(main, caption, sizeof caption);
     if (std::strcmp(caption, "KORVANTE") != 0) Fail("caption", caption);
     std::printf("laid out: window %s, buttons %d wide\n", RectText(outer).c_str(), w);
+    CheckLayout(main);
 }
 
 // The program's main window, shown or hidden; null after WaitMs.
@@ -417,6 +557,20 @@ void PrepareWineForScreenshots() {
     SetWineUserValue("Software\\Wine\\Fonts\\Replacements", "Courier New", "Liberation Mono");
 }
 
+const char DesktopPath[] = "Control Panel\\Desktop";
+
+// The user's screen density, read by each Wine process as it starts; 0 deletes it (96).
+void SetScreenDensity(int dpi) {
+    HKEY key = nullptr;
+    if (::RegCreateKeyExA(reinterpret_cast<HKEY>(platform::HKEY_CURRENT_USER), DesktopPath, 0, nullptr, 0,
+                          platform::KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return Fail("screen density", "the desktop key cannot be opened");
+    const DWORD value = static_cast<DWORD>(dpi);
+    if (dpi) ::RegSetValueExA(key, "LogPixels", 0, platform::REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    else ::RegDeleteValueA(key, "LogPixels");
+    ::RegCloseKey(key);
+}
+
 void PrepareSettings(bool showDialog) {
     HKEY key = nullptr;
     if (::RegCreateKeyExA(Machine(), SettingsKeyPath, 0, nullptr, 0, platform::KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
@@ -468,6 +622,7 @@ void CheckSettingsDialog(HANDLE process) {
         if (!search.Found) Fail("settings box missing", caption);
         else if (caption == SettingBoxes[0]) ::SendMessageA(search.Found, BM_CLICK, 0, 0);
     }
+    CheckLayout(dialog);
     LetTheScreenshotBeTaken(process);
     ::PostMessageA(dialog, platform::WM_CLOSE, 0, 0);
     for (DWORD waited = 0; waited < WaitMs && ::IsWindow(dialog); waited += PollMs) ::Sleep(PollMs);
@@ -543,10 +698,11 @@ size_t LongestLine(const std::string& text) {
     return std::max(longest, text.size() - start);
 }
 
-// The window the program shows while it measures the drives' read performance, worked out here on
-// its own: owned by the main window, a tool window on top without maximise box or sizing border, one
-// edit control, client area 56 n + 22 + 14 (n - 1) high and 7 per character of the longest line plus
-// 8 wide, centred on the screen. It is looked at while the last drive's access time is measured.
+// The window the program shows while it measures the drives' read performance: owned by the main
+// window, a tool window on top without maximise box or sizing border, one edit control filling the
+// client area, wide enough for the longest line in its 12-pixel "Courier New" (made here on its own)
+// and, when the lines do not fit in its height, with a scroll bar; laid out as a user would see it.
+// It is looked at while the last drive's access time is measured.
 void CheckPerformanceWindow(int drives) {
     // The window exists a moment before its edit control does, and is hidden until it is placed.
     HWND window = WaitForWindow([] {
@@ -577,14 +733,18 @@ void CheckPerformanceWindow(int drives) {
     RECT client{}, outer{};
     ::GetClientRect(window, &client);
     ::GetWindowRect(window, &outer);
-    const LONG width = 7 * static_cast<LONG>(LongestLine(text)) + 8, height = 56 * drives + 22 + 14 * (drives - 1);
-    if (client.right != width || client.bottom != height)
-        Fail("performance window client area", RectText(client) + " instead of " + std::to_string(width) + "x" + std::to_string(height));
+    const HFONT font = ::CreateFontA(-Scaled(12), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Courier New");
+    const SIZE line = MeasureText(std::string(LongestLine(text), 'M'), font);
+    ::DeleteObject(font);
+    const bool scrolls = (::GetWindowLongA(edit, platform::GWL_STYLE) & platform::WS_VSCROLL) != 0;
+    const LONG lines = 5 * drives;  // "Please wait...", four per drive and one between two
+    if (client.right < line.cx + (scrolls ? ::GetSystemMetrics(SM_CXVSCROLL) : 0))
+        Fail("performance window", "narrower than its longest line: " + RectText(client));
+    if (!scrolls && client.bottom < line.cy * lines) Fail("performance window", "lower than its text, without a scroll bar");
     const RECT editPlace = PlaceInParent(edit, window);
     if (!::EqualRect(&editPlace, &client)) Fail("edit control place", RectText(editPlace));
-    const int screenWidth = ::GetSystemMetrics(platform::SM_CXSCREEN), screenHeight = ::GetSystemMetrics(platform::SM_CYSCREEN);
-    if (outer.left != (screenWidth - (outer.right - outer.left)) / 2 || outer.top != (screenHeight - (outer.bottom - outer.top)) / 2)
-        Fail("performance window not centred", RectText(outer));
+    CheckLayout(window);
     std::printf("performance window: client %ldx%ld, window %s\n", client.right, client.bottom, RectText(outer).c_str());
     std::printf("SHOOT\n");
     std::fflush(stdout);
@@ -601,14 +761,13 @@ struct DialogDesign {
     const char* Name;
     int Command;
     const char* Caption;
-    LONG Width, Height;
     std::vector<std::pair<int, std::string>> Groups;
 };
 
 const DialogDesign Dialogs[] = {
-    {"tuning", 106, "KORVANTE :: Tuning", 549, 126,
+    {"tuning", 106, "KORVANTE :: Tuning",
      {{401, "Automatic acoustic management"}, {407, "Advanced power management"}}},
-    {"diagnostics", 105, "KORVANTE :: Diagnostics", 549, 82, {{501, ""}}},
+    {"diagnostics", 105, "KORVANTE :: Diagnostics", {{501, ""}}},
 };
 
 std::string ControlText(HWND control) {
@@ -628,9 +787,9 @@ void CheckDialog(HANDLE process, DWORD processId, const std::string& name) {
     HWND dialog = WaitForWindow([design] { return ::FindWindowA(nullptr, design->Caption); });
     if (!dialog) return Fail("dialog", std::string(design->Caption) + " not shown within 30 s");
     HWND list = WaitForWindow([dialog, design] { return ::GetDlgItem(dialog, design->Groups[0].first - 1); });
-    RECT client{};
-    ::GetClientRect(dialog, &client);
-    if (client.right != design->Width || client.bottom != design->Height) Fail("dialog client area", RectText(client));
+    // The groups are made after the list.
+    WaitForWindow([dialog, design] { return ::GetDlgItem(dialog, design->Groups.back().first + 5); });
+    CheckLayout(dialog);
     const LRESULT drives = list ? ::SendMessageA(list, platform::CB_GETCOUNT, 0, 0) : 0;
     // Wine hands another process's list entry over in UTF-16 only.
     wchar_t wide[256] = {};
@@ -676,10 +835,9 @@ void CheckLicense(HANDLE process, const Options& options) {
     if (choice == std::end(choices)) return Fail("license", "unknown choice " + options.License);
     HWND dialog = WaitForWindow([] { return ::FindWindowA(nullptr, "KORVANTE :: License Agreement"); });
     if (!dialog) return Fail("license", "not shown within 30 s");
-    HWND box = WaitForWindow([dialog] { return ::GetDlgItem(dialog, 2); }) ? ::GetDlgItem(dialog, 3) : nullptr;
-    RECT client{};
-    ::GetClientRect(dialog, &client);
-    if (client.right != 650 || client.bottom != 305) Fail("license client area", RectText(client));
+    // Accept is made last.
+    HWND box = WaitForWindow([dialog] { return ::GetDlgItem(dialog, 1); }) ? ::GetDlgItem(dialog, 3) : nullptr;
+    CheckLayout(dialog);
     const std::string expected = LicenseResource(options.Program);
     std::string shown(expected.size() + 16, '\0');  // asked of the box itself: it holds the text
     shown.resize(box ? static_cast<size_t>(::SendMessageA(box, WM_GETTEXT, shown.size(),
@@ -689,15 +847,15 @@ void CheckLicense(HANDLE process, const Options& options) {
     if (expected.size() < 100 || shown != expected) Fail("license text", "not the program's LICENSE resource, whole");
     if (!box || !::IsWindowVisible(box) || !(::GetWindowLongA(box, platform::GWL_STYLE) & platform::ES_READONLY))
         Fail("license text box", "missing, hidden or editable");
-    const Expected buttons[] = {{1, "Button", "Accept", {355, 258, 483, 286}}, {2, "Button", "Cancel", {498, 258, 626, 286}}};
-    for (const Expected& b : buttons) {
-        HWND button = ::GetDlgItem(dialog, b.Id);
-        RECT place{};
-        if (button) ::GetWindowRect(button, &place);
-        ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&place), 2);
-        std::printf("button %d: \"%s\" at %s\n", b.Id, ControlText(button).c_str(), RectText(place).c_str());
-        if (!button || ControlText(button) != b.Text || !::EqualRect(&place, &b.Place)) Fail("license button", b.Text);
-    }
+    // Below the text box's right end, Accept left of Cancel.
+    const RECT text = box ? PlaceInParent(box, dialog) : RECT{};
+    const RECT accept = PlaceInParent(::GetDlgItem(dialog, 1), dialog), cancel = PlaceInParent(::GetDlgItem(dialog, 2), dialog);
+    std::printf("text box at %s, Accept at %s, Cancel at %s\n", RectText(text).c_str(), RectText(accept).c_str(),
+                RectText(cancel).c_str());
+    if (ControlText(::GetDlgItem(dialog, 1)) != "Accept" || ControlText(::GetDlgItem(dialog, 2)) != "Cancel")
+        Fail("license buttons", "not Accept and Cancel");
+    if (cancel.right != text.right || accept.right > cancel.left || accept.top < text.bottom || cancel.top != accept.top)
+        Fail("license buttons", "not below the text box's right end, Accept first");
     LetTheScreenshotBeTaken(process);
     if (choice->Button) ::PostMessageA(::GetDlgItem(dialog, choice->Button), BM_CLICK, 0, 0);
     else ::PostMessageA(dialog, platform::WM_CLOSE, 0, 0);
@@ -767,13 +925,15 @@ void CheckExplorerRestart(HANDLE process, DWORD processId, int entries) {
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::printf("usage: korvante_guicheck PROGRAM [--window] [--tray N] [--tip TEXT]... [--memory S] [--exits] [--settings] [--diagnostic] [--report] [--performance N] [--dialog NAME] [--license CHOICE] [--explorer-restart] [-- ARGUMENTS...]\n");
+        std::printf("usage: korvante_guicheck PROGRAM [--window] [--tray N] [--tip TEXT]... [--memory S] [--exits] [--settings] [--diagnostic] [--report] [--performance N] [--dialog NAME] [--license CHOICE] [--explorer-restart] [--dpi N] [-- ARGUMENTS...]\n");
         return 2;
     }
     if (options.PerformanceDrives) ::RegDeleteTreeA(Machine(), SettingsKeyPath);
     else StoreBuiltInReadResults();
     PrepareSettings(options.Settings);
     PrepareWineForScreenshots();
+    if (options.Dpi) SetScreenDensity(options.Dpi);
+    ::SetProcessDPIAware();  // sees the program's windows in the screen's pixels, as it lays them out
     std::string commandLine = "\"" + options.Program + "\"" + options.Arguments;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
@@ -816,6 +976,7 @@ int main(int argc, char** argv) {
     ::WaitForSingleObject(process.hProcess, WaitMs);
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
+    if (options.Dpi) SetScreenDensity(0);
     std::printf("%s\n", Failures ? "FAILED" : "PASSED");
     return Failures ? 1 : 0;
 }
