@@ -735,13 +735,13 @@ void CheckPerformanceWindow(int drives) {
     ::GetWindowRect(window, &outer);
     const HFONT font = ::CreateFontA(-Scaled(12), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Courier New");
-    const SIZE line = MeasureText(std::string(LongestLine(text), 'M'), font);
+    const SIZE longest = MeasureText(std::string(LongestLine(text), 'M'), font);
     ::DeleteObject(font);
     const bool scrolls = (::GetWindowLongA(edit, platform::GWL_STYLE) & platform::WS_VSCROLL) != 0;
     const LONG lines = 5 * drives;  // "Please wait...", four per drive and one between two
-    if (client.right < line.cx + (scrolls ? ::GetSystemMetrics(SM_CXVSCROLL) : 0))
+    if (client.right < longest.cx + (scrolls ? ::GetSystemMetrics(SM_CXVSCROLL) : 0))
         Fail("performance window", "narrower than its longest line: " + RectText(client));
-    if (!scrolls && client.bottom < line.cy * lines) Fail("performance window", "lower than its text, without a scroll bar");
+    if (!scrolls && client.bottom < longest.cy * lines) Fail("performance window", "lower than its text, without a scroll bar");
     const RECT editPlace = PlaceInParent(edit, window);
     if (!::EqualRect(&editPlace, &client)) Fail("edit control place", RectText(editPlace));
     CheckLayout(window);
