@@ -34,6 +34,11 @@ int GetDeviceCaps(int index);
 // when it cannot be measured.
 TextSize GetTextExtent(HWnd window, const std::string& text);
 
+// GetTextExtentPoint32A of `text` in the font SetWindowFont(window, face, height) gives a window, on
+// the screen; a zero size when it cannot be measured. A window of the program's own class keeps no
+// font of its own, so its text is measured this way.
+TextSize GetFontTextExtent(const std::string& face, int height, const std::string& text);
+
 // GetTextExtentPoint32A of a window caption's `text` in the caption font the system draws it with
 // (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS): the small caption font for a tool window).
 TextSize GetCaptionTextExtent(const std::string& text, bool toolWindow);

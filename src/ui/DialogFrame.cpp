@@ -17,6 +17,7 @@ constexpr int DropDownHeight = 200;  // the list's height while it is dropped do
 constexpr int Margin = 8;            // beyond the controls' farthest edges
 constexpr int CheckMarkGap = 6;      // between a check mark and its caption
 constexpr int CaptionPadding = 16;   // the caption's text from the frame and from its buttons
+constexpr int EmbossRoom = 4;        // a disabled label's text is drawn embossed, wider than its text
 
 Rect WorkArea() {
     Rect area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
@@ -91,11 +92,13 @@ HWnd AddDriveList(Dialog& dialog, int x, int y, int width, uint32_t id, const st
     return list;
 }
 
-int DialogTextWidth(const Dialog& dialog, const std::string& text) { return GetTextExtent(dialog.Window, text).Width; }
+TextSize DialogTextSize(const std::string& text) { return GetFontTextExtent("MS Sans Serif", DialogFontHeight(), text); }
 
-int CheckBoxWidth(const Dialog& dialog, const std::string& text) {
-    return GetSystemMetrics(SM_CXMENUCHECK) + ScaledForScreen(CheckMarkGap) + DialogTextWidth(dialog, text);
+int CheckBoxWidth(const std::string& text) {
+    return GetSystemMetrics(SM_CXMENUCHECK) + ScaledForScreen(CheckMarkGap) + DialogTextSize(text).Width;
 }
+
+int LabelWidth(const std::string& text) { return DialogTextSize(text).Width + ScaledForScreen(EmbossRoom); }
 
 int WidestClient(HWnd window) {
     Rect frame{0, 0, 0, 0};

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Dialogs.h"
 #include "platform/Types.h"
 #include "platform/Windowing.h"
 
@@ -39,10 +40,13 @@ platform::HWnd AddDialogControl(Dialog& dialog, const char* className, const cha
 platform::HWnd AddDriveList(Dialog& dialog, int x, int y, int width, uint32_t id,
                             const std::vector<std::string>& items);
 
-// The width of `text` in the dialog's font.
-int DialogTextWidth(const Dialog& dialog, const std::string& text);
+// The size of `text` in the dialogs' font (measured in the font itself: a window of the program's own
+// class keeps none).
+platform::TextSize DialogTextSize(const std::string& text);
 // The width of a check box or radio button whose caption is `text`: the check mark, a gap, the text.
-int CheckBoxWidth(const Dialog& dialog, const std::string& text);
+int CheckBoxWidth(const std::string& text);
+// The width of a label showing `text`: disabled, its text is drawn embossed and takes a few pixels more.
+int LabelWidth(const std::string& text);
 
 // The widest client area the window can have inside the work area.
 int WidestClient(platform::HWnd window);

@@ -42,9 +42,12 @@ struct Progress {
     std::string Text;
 };
 
+// In the edit control's font, measured in the font itself (the window keeps none).
+TextSize LineSize(const std::string& line) { return GetFontTextExtent("Courier New", -ScaledForScreen(FontHeight), line); }
+
 // "Please wait...", four lines per drive and an empty line between two drives, plus the margin.
-int ClientHeightFor(HWnd window, unsigned drives) {
-    return GetTextExtent(window, "Ag").Height * static_cast<int>(1 + 4 * drives + (drives - 1)) + ScaledForScreen(Margin);
+int ClientHeightFor(unsigned drives) {
+    return LineSize("Ag").Height * static_cast<int>(1 + 4 * drives + (drives - 1)) + ScaledForScreen(Margin);
 }
 
 // The widest line of the text in the edit control's font, plus the margin (and the scroll bar).
@@ -52,7 +55,7 @@ int ClientWidthFor(HWnd edit, const std::string& text) {
     int widest = 0;
     for (size_t start = 0; start <= text.size();) {
         const size_t end = std::min(text.find("\r\n", start), text.size());
-        widest = std::max(widest, GetTextExtent(edit, text.substr(start, end - start)).Width);
+        widest = std::max(widest, LineSize(text.substr(start, end - start)).Width);
         start = end + 2;
     }
     const bool scrolls = (GetWindowLong(edit, GWL_STYLE) & WS_VSCROLL) != 0;
@@ -88,14 +91,12 @@ bool FitsInWorkArea(int clientHeight) {
 }
 
 // The hidden window with its edit control, which has a scroll bar when the text will not fit in the
-// work area (the window measures the text in the edit control's font before the control exists);
-// false (and nothing left behind) when either cannot be made.
+// work area; false (and nothing left behind) when either cannot be made.
 bool CreateProgressWindow(Progress& p, unsigned drives) {
     RegisterWindowClass(PerformanceClass, PerformanceProcedure);  // fails harmlessly when already registered
     p.Window = CreateWindowEx(ExStyle, PerformanceClass, PerformanceCaption, Style, 0, 0, 0, 0, MainWindow, 0);
     if (!p.Window) return false;
-    SetWindowFont(p.Window, "Courier New", -ScaledForScreen(FontHeight));
-    p.ClientHeight = ClientHeightFor(p.Window, drives);
+    p.ClientHeight = ClientHeightFor(drives);
     const uint32_t scroll = FitsInWorkArea(p.ClientHeight) ? 0 : WS_VSCROLL;
     p.Edit = CreateWindowEx(0, EditClass, "", EditStyle | scroll, 0, 0, 0, 0, p.Window, 0);
     if (!p.Edit) {

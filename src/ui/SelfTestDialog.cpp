@@ -51,27 +51,27 @@ struct PanelControl {
 const PanelControl Panel[] = {
     {FastTestId, ButtonClass, "Fast", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, RadioHeight, 0},
     {FullTestId, ButtonClass, "Full", BS_AUTORADIOBUTTON, RadioHeight, 8},
-    {DurationLabelId, StaticClass, "Duration in minutes", SS_RIGHT, LabelHeight, 24},
+    {DurationLabelId, StaticClass, "Duration in minutes", 0, LabelHeight, 24},
     {DurationValueId, StaticClass, "", 0, LabelHeight, 6},
     {StartTestId, ButtonClass, "Start", BS_PUSHBUTTON | WS_GROUP | WS_TABSTOP, ButtonHeight, 24},
 };
 
-int PanelControlWidth(const Dialog& dialog, const PanelControl& c) {
-    const int text = DialogTextWidth(dialog, c.Id == DurationValueId ? LongestDuration : c.Text);
+int PanelControlWidth(const PanelControl& c) {
+    const int text = LabelWidth(c.Id == DurationValueId ? LongestDuration : c.Text);
     if (c.Id == StartTestId) return std::max(ScaledForScreen(ButtonWidth), text + ScaledForScreen(2 * Margin));
-    return (c.Style & 0xF) == BS_AUTORADIOBUTTON ? CheckBoxWidth(dialog, c.Text) : text;
+    return (c.Style & 0xF) == BS_AUTORADIOBUTTON ? CheckBoxWidth(c.Text) : text;
 }
 
 // The group box first, so that the controls inside it are drawn over it, as wide as the drive list
 // or wider when its row needs it; the row's controls centred on its height.
 bool AddPanel(Dialog& dialog, int top) {
     const int rowTop = top + ScaledForScreen(GroupTop), left = ScaledForScreen(Margin);
-    const int textHeight = GetTextExtent(dialog.Window, "Ag").Height;
+    const int textHeight = DialogTextSize("Ag").Height;
     const int rowHeight = std::max(ScaledForScreen(ButtonHeight), textHeight);
     int lefts[std::size(Panel)], x = left + ScaledForScreen(GroupPadding);
     for (size_t i = 0; i < std::size(Panel); ++i) {
         lefts[i] = x + ScaledForScreen(Panel[i].GapBefore);
-        x = lefts[i] + PanelControlWidth(dialog, Panel[i]);
+        x = lefts[i] + PanelControlWidth(Panel[i]);
     }
     const int right = std::max(dialog.Right, x + ScaledForScreen(GroupPadding));
     bool made = AddDialogControl(dialog, ButtonClass, "", BS_GROUPBOX, left, top, right - left,
@@ -80,7 +80,7 @@ bool AddPanel(Dialog& dialog, int top) {
         const PanelControl& c = Panel[i];
         const int height = std::max(ScaledForScreen(c.Height), textHeight);
         made = AddDialogControl(dialog, c.Class, c.Text, c.Style, lefts[i], rowTop + (rowHeight - height) / 2,
-                                PanelControlWidth(dialog, c), height, c.Id) != 0;
+                                PanelControlWidth(c), height, c.Id) != 0;
     }
     return made;
 }

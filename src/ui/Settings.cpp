@@ -61,9 +61,9 @@ bool SettingsDialogProcedure(HWnd dialog, uint32_t message, WParam, LParam, LPar
 
 // The box sized to its caption in its font, below the boxes before it; false when it cannot be made.
 bool AddSettingBox(Dialog& dialog, const SettingItem& item, int top) {
-    const int height = std::max(GetTextExtent(dialog.Window, item.Caption).Height, GetSystemMetrics(SM_CYMENUCHECK));
+    const int height = std::max(DialogTextSize(item.Caption).Height, GetSystemMetrics(SM_CYMENUCHECK));
     const HWnd box = AddDialogControl(dialog, ButtonClass, item.Caption, WS_TABSTOP | BS_AUTOCHECKBOX,
-                                      ScaledForScreen(BoxLeft), top, CheckBoxWidth(dialog, item.Caption), height, item.Id);
+                                      ScaledForScreen(BoxLeft), top, CheckBoxWidth(item.Caption), height, item.Id);
     if (!box) return false;
     const bool ticked = IsStored(SettingsKey, Setting(item.Value)) ? StoredSetting(item) : item.FirstRunDefault;
     SendMessage(box, BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED, 0);

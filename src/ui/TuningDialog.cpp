@@ -183,28 +183,29 @@ bool TuningProcedure(HWnd dialog, uint32_t message, WParam w, LParam l, LParam& 
 
 // The width inside a group: the slider, or the two radio buttons, the two labels or the caption
 // with its highest level, whichever is widest in the dialog's font. Both groups take the wider.
-int GroupInnerWidth(const Dialog& dialog) {
+int GroupInnerWidth() {
     const int gap = ScaledForScreen(Margin);
     int widest = ScaledForScreen(SliderWidth);
     for (const FeatureGroup& g : Groups)
-        widest = std::max({widest, CheckBoxWidth(dialog, "Enabled") + gap + CheckBoxWidth(dialog, "Disabled"),
-                           DialogTextWidth(dialog, g.LowLabel) + gap + DialogTextWidth(dialog, g.HighLabel),
-                           DialogTextWidth(dialog, std::string(g.Caption) + " - " + std::to_string(SliderMaximum))});
+        widest = std::max({widest, CheckBoxWidth("Enabled") + gap + CheckBoxWidth("Disabled"),
+                           LabelWidth(g.LowLabel) + gap + LabelWidth(g.HighLabel),
+                           DialogTextSize(std::string(g.Caption) + " - " + std::to_string(SliderMaximum)).Width});
     return widest;
 }
 
-int TextHeight(const Dialog& dialog, int standard) {
-    return std::max(ScaledForScreen(standard), GetTextExtent(dialog.Window, "Ag").Height);
+int TextHeight(int standard) {
+    return std::max(ScaledForScreen(standard), DialogTextSize("Ag").Height);
 }
 
 // The group box first, so that the controls inside it are drawn over it; the radio buttons and labels
-// at the ends of the slider.
+// at the ends of the slider. The right label is left-aligned in a box as wide as its text: right-aligned,
+// a disabled label's text is drawn a little past its right edge and cut.
 bool AddGroup(Dialog& dialog, const FeatureGroup& g, int x, int y, int inner) {
     const int left = x + ScaledForScreen(GroupPadding), right = left + inner;
-    const int enabled = CheckBoxWidth(dialog, "Enabled"), disabled = CheckBoxWidth(dialog, "Disabled");
-    const int low = DialogTextWidth(dialog, g.LowLabel), high = DialogTextWidth(dialog, g.HighLabel);
+    const int enabled = CheckBoxWidth("Enabled"), disabled = CheckBoxWidth("Disabled");
+    const int low = LabelWidth(g.LowLabel), high = LabelWidth(g.HighLabel);
     const int radioY = y + ScaledForScreen(RadioY), labelY = y + ScaledForScreen(LabelY);
-    const int radioHeight = TextHeight(dialog, RadioHeight), labelHeight = TextHeight(dialog, LabelHeight);
+    const int radioHeight = TextHeight(RadioHeight), labelHeight = TextHeight(LabelHeight);
     if (!AddDialogControl(dialog, ButtonClass, g.Caption, BS_GROUPBOX, x, y, inner + 2 * ScaledForScreen(GroupPadding),
                           ScaledForScreen(GroupHeight), g.Group) ||
         !AddDialogControl(dialog, ButtonClass, "Enabled", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, left, radioY,
@@ -218,13 +219,13 @@ bool AddGroup(Dialog& dialog, const FeatureGroup& g, int x, int y, int inner) {
     SendMessage(slider, TBM_SETRANGEMIN, 0, g.Minimum);
     SendMessage(slider, TBM_SETRANGEMAX, 0, SliderMaximum);
     return AddDialogControl(dialog, StaticClass, g.LowLabel, 0, left, labelY, low, labelHeight, g.Low) &&
-           AddDialogControl(dialog, StaticClass, g.HighLabel, SS_RIGHT, right - high, labelY, high, labelHeight, g.High);
+           AddDialogControl(dialog, StaticClass, g.HighLabel, 0, right - high, labelY, high, labelHeight, g.High);
 }
 
 // The drive list over the groups, and the groups side by side, or one above the other when side by
 // side they would not fit in the work area; the list as wide as the groups.
 bool AddControls(Dialog& dialog, const std::vector<std::string>& captions) {
-    const int margin = ScaledForScreen(Margin), inner = GroupInnerWidth(dialog);
+    const int margin = ScaledForScreen(Margin), inner = GroupInnerWidth();
     const int width = inner + 2 * ScaledForScreen(GroupPadding), height = ScaledForScreen(GroupHeight);
     const bool sideBySide = 2 * width + 3 * margin <= WidestClient(dialog.Window);
     if (!AddDriveList(dialog, margin, margin, sideBySide ? 2 * width + margin : width, TuningDriveListId, captions))

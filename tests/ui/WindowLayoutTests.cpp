@@ -43,7 +43,7 @@ bool IsGroupBox(const sim::WindowRecord& w) { return w.Class == ButtonClass && (
 int NeededWidth(const sim::WindowRecord& w) {
     if (w.Text.empty() || (w.Class != ButtonClass && w.Class != StaticClass)) return 0;
     const int text = GetTextExtent(w.Handle, w.Text).Width;
-    if (w.Class == StaticClass) return text;
+    if (w.Class == StaticClass) return text + 1;  // disabled, drawn embossed a pixel to the right
     const uint32_t kind = w.Style & 0xF;
     if (kind == BS_AUTOCHECKBOX || kind == BS_AUTORADIOBUTTON) return GetSystemMetrics(SM_CXMENUCHECK) + text;
     return text + GetSystemMetrics(SM_CXMENUCHECK);  // a border's room at each end

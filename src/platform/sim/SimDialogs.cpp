@@ -93,6 +93,10 @@ TextSize GetTextExtent(HWnd window, const std::string& text) {
     return {static_cast<int>(text.size()) * characterWidth, sim::InFont(sim::LineHeight, w.FontHeight)};
 }
 
+TextSize GetFontTextExtent(const std::string&, int height, const std::string& text) {
+    return {static_cast<int>(text.size()) * sim::InFont(sim::CharacterWidth, height), sim::InFont(sim::LineHeight, height)};
+}
+
 TextSize GetCaptionTextExtent(const std::string& text, bool) {
     return {static_cast<int>(text.size()) * sim::ForScreen(sim::CharacterWidth), sim::ForScreen(sim::LineHeight)};
 }

@@ -18,6 +18,22 @@ int GetDeviceCaps(int index) {
     return value;
 }
 
+TextSize GetFontTextExtent(const std::string& face, int height, const std::string& text) {
+    const HFONT font = ::CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str());
+    const HDC screen = ::GetDC(nullptr);
+    SIZE size = {};
+    bool measured = false;
+    if (font && screen) {
+        const HGDIOBJ previous = ::SelectObject(screen, font);
+        measured = ::GetTextExtentPoint32A(screen, text.c_str(), static_cast<int>(text.size()), &size) != FALSE;
+        ::SelectObject(screen, previous);
+    }
+    if (screen) ::ReleaseDC(nullptr, screen);
+    if (font) ::DeleteObject(font);
+    return measured ? TextSize{size.cx, size.cy} : TextSize{};
+}
+
 TextSize GetCaptionTextExtent(const std::string& text, bool toolWindow) {
     NONCLIENTMETRICSA metrics = {};
     metrics.cbSize = sizeof metrics;

@@ -227,12 +227,13 @@ bool Contains(const RECT& outer, const RECT& inner) {
 }
 
 // The width a caption needs in its control: a check mark before a check box's or radio button's, a
-// border's room at both ends of a button's or group box's; 0 for text that is not a caption.
+// border's room at both ends of a button's or group box's, and for a label's the room a disabled one
+// takes, drawn embossed; 0 for text that is not a caption.
 LONG NeededWidth(const Control& c) {
     const bool button = _stricmp(c.Class.c_str(), "Button") == 0, label = _stricmp(c.Class.c_str(), "Static") == 0;
     if (c.Text.empty() || (!button && !label)) return 0;
     const LONG text = DialogTextSize(c.Text).cx;
-    if (label) return text;
+    if (label) return text + 3;  // disabled, drawn embossed: Wine's is cut 2 pixels from the end
     if (c.Kind == platform::BS_AUTOCHECKBOX || c.Kind == platform::BS_AUTORADIOBUTTON) return ::GetSystemMetrics(platform::SM_CXMENUCHECK) + text;
     return text + ::GetSystemMetrics(platform::SM_CXMENUCHECK);
 }
@@ -900,18 +901,50 @@ void CheckExplorerRestart(HANDLE process, DWORD processId, int entries) {
 
 }  // namespace
 
+// A Wine process reads the density once, as it starts: the checker sets it, then runs itself again
+// with the same options, so that it measures at the density the program lays itself out for, and
+// deletes it once that run has ended; the run's exit code.
+constexpr char AgainVariable[] = "KORVANTE_GUICHECK_RUN_AGAIN";
+
+int RunAtDensity(int dpi) {
+    SetScreenDensity(dpi);
+    ::SetEnvironmentVariableA(AgainVariable, "1");
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child{};
+    std::string commandLine = ::GetCommandLineA();
+    DWORD code = 1;
+    if (::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &child)) {
+        ::WaitForSingleObject(child.hProcess, INFINITE);
+        ::GetExitCodeProcess(child.hProcess, &code);
+        ::CloseHandle(child.hThread);
+        ::CloseHandle(child.hProcess);
+    } else {
+        std::printf("FAIL cannot run again at %d pixels per inch: error %lu\n", dpi, ::GetLastError());
+    }
+    SetScreenDensity(0);
+    return static_cast<int>(code);
+}
+
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
         std::printf("usage: korvante_guicheck PROGRAM [--window] [--tray N] [--tip TEXT]... [--memory S] [--exits] [--settings] [--diagnostic] [--report] [--performance N] [--dialog NAME] [--license CHOICE] [--explorer-restart] [--dpi N] [-- ARGUMENTS...]\n");
         return 2;
     }
+    ::SetProcessDPIAware();  // sees the program's windows in the screen's pixels, as it lays them out
+    if (options.Dpi && ScreenDpi() != options.Dpi) {
+        if (::GetEnvironmentVariableA(AgainVariable, nullptr, 0)) {
+            std::printf("FAIL the screen has %d pixels per inch, not %d\n", ScreenDpi(), options.Dpi);
+            return 1;
+        }
+        std::fflush(stdout);
+        return RunAtDensity(options.Dpi);
+    }
     if (options.PerformanceDrives) ::RegDeleteTreeA(Machine(), SettingsKeyPath);
     else StoreBuiltInReadResults();
     PrepareSettings(options.Settings);
     PrepareWineForScreenshots();
-    if (options.Dpi) SetScreenDensity(options.Dpi);
-    ::SetProcessDPIAware();  // sees the program's windows in the screen's pixels, as it lays them out
     std::string commandLine = "\"" + options.Program + "\"" + options.Arguments;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
@@ -954,7 +987,6 @@ int main(int argc, char** argv) {
     ::WaitForSingleObject(process.hProcess, WaitMs);
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
-    if (options.Dpi) SetScreenDensity(0);
     std::printf("%s\n", Failures ? "FAILED" : "PASSED");
     return Failures ? 1 : 0;
 }
