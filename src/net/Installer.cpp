@@ -31,6 +31,7 @@ constexpr uint32_t WarningFlags = 0x50030;
 constexpr uint32_t TaskCreationWaitMs = 4000;
 constexpr uint32_t InstanceCloseWaitMs = 3000;
 constexpr uint32_t MappingSize = 4;
+constexpr int DeletionTries = 300;  // about a second apart: the batch gives up after some five minutes
 
 InstallerNames Names;
 std::string RunningPath;
@@ -49,9 +50,31 @@ std::string Upper(std::string text) {
 
 std::string FolderOf(const std::string& path) { return path.substr(0, path.find_last_of('\\') + 1); }
 
-// A path goes into a command line or a batch only between double quotes, so it may not hold one.
-bool Quotable(const std::string& path) { return !path.empty() && path.find('"') == std::string::npos; }
+// A path goes into a command line or a batch only between double quotes, so it may not hold one, nor
+// a line break or another control character, which would end the command.
+bool Quotable(const std::string& path) {
+    if (path.empty()) return false;
+    for (const char c : path)
+        if (c == '"' || static_cast<unsigned char>(c) < 0x20) return false;
+    return true;
+}
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
+// Between double quotes in a batch file only '%' is still special (delayed expansion is off, so '!'
+// is not): it is doubled, so that a name like "KORVANTE%20setup.exe" or "%TEMP%" stays as it is.
+std::string BatchQuoted(const std::string& path) {
+    std::string quoted = "\"";
+    for (const char c : path) quoted += c == '%' ? std::string("%%") : std::string(1, c);
+    return quoted + "\"";
+}
+
+// The system's own program by its full path: a program of that name in the current or the download
+// folder never runs in its place.
+std::string SystemProgram(const std::string& name) { return GetSystemDirectory() + "\\" + name; }
+
+void RunTaskScheduler(const std::string& parameters) {
+    ShellExecute(0, "", SystemProgram("schtasks.exe"), parameters, "", SW_HIDE);
+}
 
 void ShowInformation(const std::string& text) {
     MessageBox(0, text, Names.DisplayName + " :: Information", InformationFlags);
@@ -144,7 +167,7 @@ void CreateLogonTask(const std::string& folder, const std::string& executable) {
     }
     const std::string shortPath = GetShortPathName(definition);
     if (Quotable(shortPath))
-        ShellExecuteAndWait("schtasks", "/Create /TN " + Names.AppName + " /XML " + Quoted(shortPath), SW_HIDE,
+        ShellExecuteAndWait(SystemProgram("schtasks.exe"), "/Create /TN " + Names.AppName + " /XML " + Quoted(shortPath), SW_HIDE,
                             TaskCreationWaitMs);
     DeleteFile(definition);
 }
@@ -216,26 +239,37 @@ bool InstallUpdate() {
     return false;
 }
 
-// The batch that waits for `executable` to be gone, then removes `folder` (when given) and itself.
+// Deletes `executable` once it can (its process has ended), trying about once a second and giving up
+// after DeletionTries, then removes `folder` (when given) and itself.
+std::string DeletingBatchText(const std::string& executable, const std::string& folder, const std::string& batch) {
+    const std::string file = BatchQuoted(executable);
+    std::string text = "@echo off\r\nsetlocal DisableDelayedExpansion\r\nset /a tries=0\r\n:Loop\r\ndel /F /Q " + file +
+                       "\r\nif not exist " + file + " goto Gone\r\nset /a tries+=1\r\nif %tries% geq " +
+                       std::to_string(DeletionTries) + " goto Gone\r\n" + BatchQuoted(SystemProgram("ping.exe")) +
+                       " -n 2 127.0.0.1 > nul\r\ngoto Loop\r\n:Gone\r\n";
+    if (!folder.empty()) text += "rd /Q " + BatchQuoted(folder) + "\r\n";
+    return text + "del " + BatchQuoted(batch);
+}
+
+// The batch that deletes `executable` once its process has ended, then `folder` (when given) and
+// itself, run by the system's command interpreter without its AutoRun commands.
 bool StartDeletingBatch(const std::string& appName, const std::string& executable, const std::string& folder) {
     const std::string batch = GetTempPath() + appName + ".bat";
     if (!Quotable(executable) || !Quotable(batch) || (!folder.empty() && !Quotable(folder))) {
-        WriteLog("A path holds a double quote; nothing is deleted.");
+        WriteLog("A path holds a double quote or a control character; nothing is deleted.");
         return false;
     }
-    std::string text = ":Loop\r\ndel /F /Q " + Quoted(executable) + "\r\nif exist " + Quoted(executable) + " goto Loop\r\n";
-    if (!folder.empty()) text += "rd /Q " + Quoted(folder) + "\r\n";
-    text += "del " + Quoted(batch);
-    if (!WriteNewFile(batch, CharToOem(text))) {  // the interpreter reads batch files in the OEM code page
+    if (!WriteNewFile(batch, CharToOem(DeletingBatchText(executable, folder, batch)))) {  // read in the OEM code page
         WriteLog("The deleting batch could not be written.");
         return false;
     }
-    return ShellExecute(0, "", batch, "", "", SW_HIDE);
+    // /S: the interpreter takes off the outer pair of quotes and keeps the path's own.
+    return ShellExecute(0, "", SystemProgram("cmd.exe"), "/D /S /C \"" + Quoted(batch) + "\"", "", SW_HIDE);
 }
 
 bool Uninstall() {
     if (!CloseRunningInstance()) return EndSilently();
-    ShellExecute(0, "", "schtasks", "/Delete /TN " + Names.AppName + " /F", "", SW_HIDE);
+    RunTaskScheduler("/Delete /TN " + Names.AppName + " /F");
     RegCloseKey(SettingsKey);
     SettingsKey = 0;
     DeleteRegistryTree(HKEY_LOCAL_MACHINE, SettingsPath());
@@ -294,7 +328,7 @@ bool RunInstaller(const InstallerNames& names, const std::string& commandLine) {
 void RestartViaTask() {
     if (InstanceMapping) CloseFileMapping(InstanceMapping);
     InstanceMapping = 0;
-    ShellExecute(0, "", "schtasks", "/Run /I /TN " + Names.AppName, "", SW_HIDE);
+    RunTaskScheduler("/Run /I /TN " + Names.AppName);
     EndProcess();
 }
 

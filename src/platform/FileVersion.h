@@ -1,5 +1,6 @@
 // The file facility of the platform interface: the running program's path, the fixed version numbers
-// of an executable's version resource, the user's temporary folder and deleting a file.
+// of an executable's version resource, the user's temporary folder, the system's folders and deleting
+// a file.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +24,12 @@ bool GetFileVersionInfo(const std::string& path, FixedFileVersion& version);
 
 // GetTempPathA: the user's temporary folder with its trailing backslash; empty on failure.
 std::string GetTempPath();
+
+// GetSystemDirectoryA and GetWindowsDirectoryA: the folders of the system's own programs, without a
+// trailing backslash; empty on failure. A program the installer starts is named by its full path in
+// them, never by its bare name, which would be looked for in the current folder first.
+std::string GetSystemDirectory();
+std::string GetWindowsDirectory();
 
 // DeleteFileA. False when the file is not there or cannot be deleted.
 bool DeleteFile(const std::string& path);

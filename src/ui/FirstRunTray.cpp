@@ -4,6 +4,7 @@
 #include <string>
 
 #include "monitor/Alerts.h"
+#include "platform/FileVersion.h"
 #include "platform/Processes.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
@@ -80,7 +81,7 @@ void ShowProgramAlways() {
     RegSetValueEx(trayNotify, "IconStreams", REG_BINARY, streams);
 }
 
-void StartExplorer() { ShellExecute(0, "open", EnvironmentVariable("windir") + "\\explorer.exe", "", "", SW_HIDE); }
+void StartExplorer() { ShellExecute(0, "open", GetWindowsDirectory() + "\\explorer.exe", "", "", SW_HIDE); }
 
 // Asks Explorer to exit and waits for it; true once its process has ended.
 bool EndExplorer(HWnd taskbar) {

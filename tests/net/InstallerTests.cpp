@@ -30,6 +30,19 @@ namespace {
 
 using namespace platform;
 
+// The system's programs, by their full paths in the simulated system folder.
+const std::string Schtasks = "C:\\Windows\\system32\\schtasks.exe ";
+const std::string Cmd = "C:\\Windows\\system32\\cmd.exe /D /S /C ";
+
+// The deleting batch's text for these paths (as they stand in it, '%' doubled).
+std::string DeletingBatch(const std::string& executable, const std::string& folder, const std::string& batch) {
+    const std::string file = "\"" + executable + "\"";
+    return "@echo off\r\nsetlocal DisableDelayedExpansion\r\nset /a tries=0\r\n:Loop\r\ndel /F /Q " + file +
+           "\r\nif not exist " + file + " goto Gone\r\nset /a tries+=1\r\nif %tries% geq 300 goto Gone\r\n"
+           "\"C:\\Windows\\system32\\ping.exe\" -n 2 127.0.0.1 > nul\r\ngoto Loop\r\n:Gone\r\n" +
+           (folder.empty() ? "" : "rd /Q \"" + folder + "\"\r\n") + "del \"" + batch + "\"";
+}
+
 constexpr char ProgramFiles[] = "C:\\Program Files (x86)";
 constexpr char Installed[] = "C:\\Program Files (x86)\\KORVANTE\\KORVANTE.exe";
 constexpr char Download[] = "C:\\Users\\User\\AppData\\Local\\Temp\\KORVANTE.exe";
@@ -141,8 +154,8 @@ TEST_F(Installer, AFreshInstallationCopiesRegistersTheTaskAndTheEntryAndRestarts
     ASSERT_EQ(waited.size(), 1u);
     EXPECT_EQ(waited[0].Parameters, "/Create /TN KORVANTE /XML \"C:\\PROGRA~2\\KORVANTE\\KORVANTE.xml\"");
     EXPECT_EQ(waited[0].Milliseconds, 4000u);
-    EXPECT_EQ(ShellLines(), (std::vector<std::string>{"schtasks /Create /TN KORVANTE /XML \"C:\\PROGRA~2\\KORVANTE\\KORVANTE.xml\"",
-                                                      "schtasks /Run /I /TN KORVANTE"}));
+    EXPECT_EQ(ShellLines(), (std::vector<std::string>{Schtasks + "/Create /TN KORVANTE /XML \"C:\\PROGRA~2\\KORVANTE\\KORVANTE.xml\"",
+                                                      Schtasks + "/Run /I /TN KORVANTE"}));
 
     EXPECT_EQ(Text("Software\\KORVANTE", "InstallationPath"), Installed);
     const struct { const char* name; std::string text; } texts[] = {
@@ -218,8 +231,8 @@ TEST_F(Installer, ADeviceChangeRestartsTheInstalledCopyThroughItsTaskOnce) {
         SendMessage(MainWindow, WM_DEVICECHANGE, event, reinterpret_cast<LParam>(&arrival));
     std::vector<std::string> tasks;
     for (const std::string& line : ShellLines())
-        if (line.rfind("schtasks", 0) == 0) tasks.push_back(line);
-    EXPECT_EQ(tasks, std::vector<std::string>{"schtasks /Run /I /TN KORVANTE"});
+        if (line.rfind(Schtasks, 0) == 0) tasks.push_back(line);
+    EXPECT_EQ(tasks, std::vector<std::string>{Schtasks + "/Run /I /TN KORVANTE"});
     EXPECT_EQ(sim::ProcessExits(), std::vector<uint32_t>{0});
     EXPECT_TRUE(sim::ActiveTrayEntries().empty());
     EXPECT_EQ(sim::TimerCount(), 0u);
@@ -256,7 +269,7 @@ TEST_F(Installer, ANewerCopyReplacesTheInstalledOneAndOnlyOldVersionsSeeTheAgree
         EXPECT_EQ(Boxes(), std::vector<std::string>{"KORVANTE :: Information | The update was completed successfully. | 327744"}) << name;
         EXPECT_EQ(GetFileVersion(Installed).Number, GetFileVersion(Download).Number) << name;
         EXPECT_EQ(Text(UninstallKey, "DisplayVersion"), GetFileVersion(Download).Text) << name;
-        EXPECT_EQ(ShellLines(), std::vector<std::string>{"schtasks /Run /I /TN KORVANTE"}) << name;
+        EXPECT_EQ(ShellLines(), std::vector<std::string>{Schtasks + "/Run /I /TN KORVANTE"}) << name;
         EXPECT_EQ(sim::ProcessExits(), std::vector<uint32_t>{0}) << name;
     }
 }
@@ -297,7 +310,7 @@ TEST_F(Installer, ADeletedInstalledFileIsInstalledAfresh) {
     Start(Download, V7711);
     EXPECT_EQ(LicenceShown, 1u);
     EXPECT_TRUE(sim::FileExists(Installed));
-    EXPECT_EQ(ShellLines().back(), "schtasks /Run /I /TN KORVANTE");
+    EXPECT_EQ(ShellLines().back(), Schtasks + "/Run /I /TN KORVANTE");
 }
 
 TEST_F(Installer, UninstallingRemovesTheTaskKeysDriveDataAndLeavesTheFilesToABatch) {
@@ -309,14 +322,12 @@ TEST_F(Installer, UninstallingRemovesTheTaskKeysDriveDataAndLeavesTheFilesToABat
     EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\UnInstall"));
     EXPECT_EQ(Boxes(), std::vector<std::string>{"KORVANTE :: Information | The uninstallation was completed successfully. | 327744"});
     const std::string batch = GetTempPath() + "KORVANTE.bat";
-    EXPECT_EQ(ShellLines(), (std::vector<std::string>{"schtasks /Delete /TN KORVANTE /F", batch + " "}));
+    EXPECT_EQ(ShellLines(), (std::vector<std::string>{Schtasks + "/Delete /TN KORVANTE /F", Cmd + "\"\"" + batch + "\"\""}));
     const std::vector<sim::WrittenFile> written = sim::WrittenFiles();
     ASSERT_EQ(written.size(), 1u);
     EXPECT_EQ(written[0].Path, batch);
-    EXPECT_EQ(written[0].Bytes, ":Loop\r\ndel /F /Q \"C:\\Program Files (x86)\\KORVANTE\\KORVANTE.exe\"\r\n"
-                                "if exist \"C:\\Program Files (x86)\\KORVANTE\\KORVANTE.exe\" goto Loop\r\n"
-                                "rd /Q \"C:\\Program Files (x86)\\KORVANTE\"\r\n"
-                                "del \"" + batch + "\"");
+    EXPECT_EQ(written[0].Bytes, DeletingBatch("C:\\Program Files (x86)\\KORVANTE\\KORVANTE.exe",
+                                              "C:\\Program Files (x86)\\KORVANTE", batch));
     EXPECT_EQ(sim::ProcessExits(), std::vector<uint32_t>{0});
     EXPECT_TRUE(sim::ActiveTrayEntries().empty());
 }
@@ -351,7 +362,7 @@ TEST_F(Installer, AwkwardPathsAreQuotedEscapedOrRefused) {
     Start(Download, V7711, "UnInstall");
     EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\KORVANTE"));
     EXPECT_TRUE(sim::WrittenFiles().empty());
-    EXPECT_EQ(ShellLines(), std::vector<std::string>{"schtasks /Delete /TN KORVANTE /F"});
+    EXPECT_EQ(ShellLines(), std::vector<std::string>{Schtasks + "/Delete /TN KORVANTE /F"});
 
     TearDown();
     SetUp();
@@ -359,6 +370,22 @@ TEST_F(Installer, AwkwardPathsAreQuotedEscapedOrRefused) {
     Start(Download, V7711, "UnInstall");
     ASSERT_EQ(sim::WrittenFiles().size(), 1u);  // the batch, in the interpreter's code page
     EXPECT_NE(sim::WrittenFiles()[0].Bytes.find("rd /Q \"C:\\\x8Epps\"\r\n"), std::string::npos);
+
+    // '%' would expand in the batch (a name that never matched, or another folder's files deleted): it
+    // is doubled; a line break would end the command: nothing is written.
+    const struct { const char* installed; const char* file; const char* folder; } batches[] = {
+        {"C:\\100% & ^Tools!\\%TEMP%\\KORVANTE%20setup.exe", "C:\\100%% & ^Tools!\\%%TEMP%%\\KORVANTE%%20setup.exe",
+         "C:\\100%% & ^Tools!\\%%TEMP%%"},
+        {"C:\\Apps\r\ndel C:\\x\\KORVANTE.exe", nullptr, nullptr},
+    };
+    for (const auto& b : batches) {
+        TearDown();
+        SetUp();
+        MakeInstalled(V7711, b.installed);
+        Start(Download, V7711, "UnInstall");
+        if (b.file) EXPECT_EQ(sim::WrittenFiles().at(0).Bytes, DeletingBatch(b.file, b.folder, GetTempPath() + "KORVANTE.bat"));
+        else EXPECT_TRUE(sim::WrittenFiles().empty());
+    }
 }
 
 TEST_F(Installer, ADownloadWithoutDrivesDeletesItselfWhenClosed) {
@@ -368,9 +395,8 @@ TEST_F(Installer, ADownloadWithoutDrivesDeletesItselfWhenClosed) {
     SendMessage(MainWindow, WM_CLOSE, 0, 0);
     const std::string batch = GetTempPath() + "KORVANTE.bat";
     ASSERT_EQ(sim::WrittenFiles().size(), 1u);
-    EXPECT_EQ(sim::WrittenFiles()[0].Bytes, std::string(":Loop\r\ndel /F /Q \"") + Download + "\"\r\nif exist \"" + Download +
-                                                "\" goto Loop\r\ndel \"" + batch + "\"");
-    EXPECT_EQ(ShellLines(), std::vector<std::string>{batch + " "});
+    EXPECT_EQ(sim::WrittenFiles()[0].Bytes, DeletingBatch(Download, "", batch));
+    EXPECT_EQ(ShellLines(), std::vector<std::string>{Cmd + "\"\"" + batch + "\"\""});
     EXPECT_EQ(sim::ProcessExits(), std::vector<uint32_t>{0});
 }
 

@@ -202,6 +202,8 @@ bool OpenSCManager() {
 }
 
 std::string GetTempPath() { return "C:\\Users\\User\\AppData\\Local\\Temp\\"; }
+std::string GetSystemDirectory() { return "C:\\Windows\\system32"; }
+std::string GetWindowsDirectory() { return "C:\\Windows"; }
 
 bool DeleteFile(const std::string& path) {
     std::lock_guard<std::mutex> lock(sim::SystemLock);

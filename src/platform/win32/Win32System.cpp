@@ -76,6 +76,19 @@ std::string GetTempPath() {
     return length == 0 || length > MAX_PATH ? std::string() : std::string(path, length);
 }
 
+namespace {
+
+std::string FolderFrom(UINT (WINAPI* query)(LPSTR, UINT)) {
+    char path[MAX_PATH + 1] = {};
+    const UINT length = query(path, sizeof path);
+    return length == 0 || length > MAX_PATH ? std::string() : std::string(path, length);
+}
+
+}  // namespace
+
+std::string GetSystemDirectory() { return FolderFrom(::GetSystemDirectoryA); }
+std::string GetWindowsDirectory() { return FolderFrom(::GetWindowsDirectoryA); }
+
 bool DeleteFile(const std::string& path) { return ::DeleteFileA(path.c_str()) != FALSE; }
 
 bool SetProcessWorkingSetSize() {

@@ -112,6 +112,8 @@
 #undef IDYES
 #undef IDNO
 #undef GetTempPath
+#undef GetSystemDirectory
+#undef GetWindowsDirectory
 #undef OpenSCManager
 #undef DeleteFile
 #undef DBT_DEVTYP_DEVICEINTERFACE
