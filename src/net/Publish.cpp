@@ -46,8 +46,8 @@ void Call(void (*call)()) {
     if (call) call();
 }
 
-std::string FormPart(const char* name, const std::string& value) {
-    return std::string("--") + Boundary + "\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" + value +
+std::string FormPart(const std::string& boundary, const char* name, const std::string& value) {
+    return "--" + boundary + "\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" + value +
            "\r\n";
 }
 
@@ -112,7 +112,7 @@ bool SendForm(HInternet internet, const std::string& body) {
         connection ? HttpOpenRequest(connection, "POST", UploadObject, PublishTarget.Secure ? INTERNET_FLAG_SECURE : 0, error)
                    : 0;
     bool taken = false;
-    if (!request || !HttpSendRequest(request, BuildUploadHeaders(body.size()), body, error)) {
+    if (!request || !HttpSendRequest(request, BuildUploadHeaders(body), body, error)) {
         ReportSendFailure(error);
     } else {
         uint32_t status = 0;
@@ -133,14 +133,18 @@ bool SendForm(HInternet internet, const std::string& body) {
 UploadTarget VendorUploadTarget() { return {VendorHost, INTERNET_DEFAULT_HTTPS_PORT, true}; }
 
 std::string BuildUploadBody(const std::string& version, const std::string& text, const std::string& block) {
-    std::string body = FormPart("ver", version) + FormPart("txt", text);
-    if (!block.empty()) body += FormPart("bin", block);
-    return body + "--" + Boundary + "--";
+    std::string boundary = Boundary;
+    for (unsigned n = 1; (version + text + block).find(boundary) != std::string::npos; ++n)
+        boundary = Boundary + std::to_string(n);
+    std::string body = FormPart(boundary, "ver", version) + FormPart(boundary, "txt", text);
+    if (!block.empty()) body += FormPart(boundary, "bin", block);
+    return body + "--" + boundary + "--";
 }
 
-std::string BuildUploadHeaders(std::size_t bodyLength) {
-    return std::string("Content-Type: multipart/form-data; boundary=") + Boundary +
-           "\r\nContent-Length: " + std::to_string(bodyLength) + "\r\n\r\n";
+std::string BuildUploadHeaders(const std::string& body) {
+    const std::string boundary = body.substr(2, body.find("\r\n") - 2);
+    return "Content-Type: multipart/form-data; boundary=" + boundary + "\r\nContent-Length: " + std::to_string(body.size()) +
+           "\r\n\r\n";
 }
 
 PublishHeader CurrentPublishHeader() {

@@ -30,10 +30,12 @@ constexpr char UploadObject[] = "korvante-data.php";
 constexpr char UploadAgent[] = "KORVANTE";
 
 // The multipart form, byte for byte: the parts "ver" and "txt", then "bin" with the block unless the
-// block is empty (no drives), then the closing boundary without a line break.
+// block is empty (no drives), then the closing boundary without a line break. The boundary is
+// "ThisBoundary", or with a number after it when a part holds it: a part's text may not hold its form's
+// boundary.
 std::string BuildUploadBody(const std::string& version, const std::string& text, const std::string& block);
-// The request headers for a body of `bodyLength` bytes.
-std::string BuildUploadHeaders(std::size_t bodyLength);
+// The request headers for this body, its boundary the one its first line opens with.
+std::string BuildUploadHeaders(const std::string& body);
 
 // The header group as it stands: program version, system name, global log, UTC time, suspend flag.
 PublishHeader CurrentPublishHeader();

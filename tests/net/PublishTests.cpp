@@ -48,8 +48,13 @@ TEST(UploadBody, MultipartFormByteForByte) {
               "--ThisBoundary\r\nContent-Disposition: form-data; name=\"ver\"\r\n\r\n2.0.0.7710\r\n"
               "--ThisBoundary\r\nContent-Disposition: form-data; name=\"txt\"\r\n\r\nNo drive\r\n"
               "--ThisBoundary--");
-    EXPECT_EQ(BuildUploadHeaders(1234),
-              "Content-Type: multipart/form-data; boundary=ThisBoundary\r\nContent-Length: 1234\r\n\r\n");
+    EXPECT_EQ(BuildUploadHeaders(BuildUploadBody("2.0.0.7710", "No drive", "")),
+              "Content-Type: multipart/form-data; boundary=ThisBoundary\r\nContent-Length: 162\r\n\r\n");  // 74 + 72 + 16
+    // A report line or a block that holds the boundary gets a form whose boundary it does not hold.
+    const std::string body = BuildUploadBody("2.0.0.7710", "--ThisBoundary--\n--ThisBoundary1", "ThisBoundary2");
+    EXPECT_EQ(body.substr(0, 17), "--ThisBoundary3\r\n");
+    EXPECT_EQ(body.substr(body.size() - 19), "\r\n--ThisBoundary3--");
+    EXPECT_EQ(BuildUploadHeaders(body).substr(0, 59), "Content-Type: multipart/form-data; boundary=ThisBoundary3\r\n");
 }
 
 // What the performance window saw of each drive's flag when publishing ran it.
@@ -149,7 +154,7 @@ TEST_F(Publishing, SendsTheFormToTheVendorsServer) {
     EXPECT_EQ(p.Verb, "POST");
     EXPECT_EQ(p.Object, "korvante-data.php");
     EXPECT_EQ(p.Flags, INTERNET_FLAG_SECURE);
-    EXPECT_EQ(p.Headers, BuildUploadHeaders(p.Body.size()));
+    EXPECT_EQ(p.Headers, BuildUploadHeaders(p.Body));
     EXPECT_EQ(sim::OpenInternetHandles(), 0u);
 
     const std::string expertText = BoxText(ReportPlainText(BuildReportDocument(ReportDepth::Publish)));
