@@ -181,7 +181,7 @@ target_link_libraries(korvante_license_show PRIVATE korvante_core korvante_win32
                                                     korvante_win32_shell korvante_win32_system korvante_win32_ui
                                                     korvante_win32_threads)
 
-# Each dialog opened 500 times in one process costs no GDI or USER object after its first opening:
+# Each dialog opened again and again in one process costs no GDI or USER object after its second opening:
 # the program's dialog code with the real platform layer over the built-in simulated machine's drives.
 add_executable(korvante_dialog_resources ${PROJECT_SOURCE_DIR}/tests/windows/gui/DialogResources.cpp
                                          ${CMAKE_CURRENT_BINARY_DIR}/KORVANTE.rc)

@@ -1,4 +1,4 @@
-// Opening a dialog again and again costs no GDI or USER object: the process's counts after the first
+// Opening a dialog again and again costs no GDI or USER object: the process's counts after the second
 // opening of each dialog are its counts after the last. The dialogs run as the main window's commands
 // run them, with the real platform layer, over the built-in simulated machine's drives; each modal
 // loop is ended by a WM_CLOSE a helper window posts once the dialog has painted.
@@ -20,7 +20,9 @@
 
 namespace {
 
-constexpr int Openings = 20;
+// Each opening takes about three seconds under Wine (the report is built after each dialog), so the
+// run is short; a leak grows the counts at every opening (5 GDI objects for Settings, 15 for Tuning).
+constexpr int Openings = 4;
 constexpr UINT CloseDialogMessage = WM_APP;
 
 bool UnderWine() { return ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
@@ -133,11 +135,13 @@ protected:
 
 TEST_F(DialogOpenings, LeaveNoGdiOrUserObjectBehind) {
     for (const DialogCase& d : Dialogs) {
+        // Wine makes a few objects once, at the second opening: counted from there.
+        Open(d);
         Open(d);
         const Resources first = Count();
         ASSERT_GT(first.Gdi, 0u) << "the GDI objects cannot be counted";
         ASSERT_GT(first.User, 0u) << "the USER objects cannot be counted";
-        for (int i = 1; i < Openings; ++i) Open(d);
+        for (int i = 2; i < Openings; ++i) Open(d);
         const Resources last = Count();
         EXPECT_EQ(last.Gdi, first.Gdi) << d.Name << ": GDI objects after the first and the last opening";
         EXPECT_EQ(last.User, first.User) << d.Name << ": USER objects after the first and the last opening";
