@@ -143,8 +143,8 @@ TEST_F(DialogOpenings, LeaveNoGdiOrUserObjectBehind) {
         ASSERT_GT(first.User, 0u) << "the USER objects cannot be counted";
         for (int i = 2; i < Openings; ++i) Open(d);
         const Resources last = Count();
-        EXPECT_EQ(last.Gdi, first.Gdi) << d.Name << ": GDI objects after the first and the last opening";
-        EXPECT_EQ(last.User, first.User) << d.Name << ": USER objects after the first and the last opening";
+        EXPECT_EQ(last.Gdi, first.Gdi) << d.Name << ": GDI objects after the second and the last opening";
+        EXPECT_EQ(last.User, first.User) << d.Name << ": USER objects after the second and the last opening";
     }
 }
 
