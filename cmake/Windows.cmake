@@ -181,6 +181,15 @@ target_link_libraries(korvante_license_show PRIVATE korvante_core korvante_win32
                                                     korvante_win32_shell korvante_win32_system korvante_win32_ui
                                                     korvante_win32_threads)
 
+# Each dialog opened again and again in one process costs no GDI or USER object after its second opening:
+# the program's dialog code with the real platform layer over the built-in simulated machine's drives.
+add_executable(korvante_dialog_resources ${PROJECT_SOURCE_DIR}/tests/windows/gui/DialogResources.cpp
+                                         ${CMAKE_CURRENT_BINARY_DIR}/KORVANTE.rc)
+target_link_libraries(korvante_dialog_resources PRIVATE korvante_core korvante_sim_storage korvante_sim_real_timeline
+                                                        korvante_win32_clock korvante_win32_shell korvante_win32_system
+                                                        korvante_win32_ui korvante_win32_threads GTest::gtest_main)
+korvante_windows_test(korvante_dialog_resources GUI)
+
 # korvante_gui_test(NAME PROGRAM [checker options...]): PROGRAM (a target) checked by korvante_guicheck;
 # the screenshot is screenshots/NAME.png.
 function(korvante_gui_test name program)

@@ -52,6 +52,8 @@ bool RemoveWindowIcon(HWnd window);
 
 // Runs the window modally: its owner is disabled, messages are pumped until the window is destroyed
 // (or WM_QUIT arrives, which is posted again for the outer loop), then the owner is enabled again.
+// Esc closes the window wherever its focus is, as its close button does (WM_SYSCOMMAND, SC_CLOSE),
+// unless the focused control asks for the key (WM_GETDLGCODE: an open drop-down list).
 // False when the window does not exist.
 bool RunModalLoop(HWnd window);
 

@@ -139,12 +139,14 @@ bool ChangeWindowMessageFilterEx(HWnd window, uint32_t message);
 bool PostMessage(HWnd window, uint32_t message, WParam wParam, LParam lParam);
 
 // CreateFontA(height, face, default weight and quality) and WM_SETFONT; a rich-edit control's default
-// character format gets the face and size in twips (EM_SETCHARFORMAT, SCF_ALL). The fonts live as long
-// as the process.
+// character format gets the face and size in twips (EM_SETCHARFORMAT, SCF_ALL). Each face and height
+// is made once, shared by every window given it, and lives as long as the process.
 bool SetWindowFont(HWnd window, const std::string& face, int height);
 bool SetRichEditFont(HWnd window, const std::string& face, int twips);
 
-// GetMessageA, TranslateMessage and DispatchMessageA until WM_QUIT; returns its exit code.
+// GetMessageA, TranslateMessage and DispatchMessageA until WM_QUIT; returns its exit code. A key-down
+// of Esc aimed at a child goes to its top-level window (GetAncestor, GA_ROOT): Esc is the window's key
+// wherever its focus is.
 int RunMessageLoop();
 void PostQuitMessage(int exitCode);
 

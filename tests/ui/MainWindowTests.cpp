@@ -15,8 +15,10 @@
 #include "platform/sim/SimSystem.h"
 #include "platform/sim/SimThreads.h"
 #include "platform/sim/SimUserInterface.h"
+#include "platform/sim/SimDialogs.h"
 #include "platform/sim/SimWindowing.h"
 #include "ui/Main.h"
+#include "ui/SelfTestDialog.h"
 
 namespace {
 
@@ -92,6 +94,32 @@ TEST_F(MainWindowTest, CloseAndEscHideTheResidentWindowUnlessADialogIsOpen) {
         EXPECT_EQ(Ended(), c.ended) << c.name;
         EXPECT_EQ(sim::WorkingSetTrims() - trims, c.trims) << c.name;
     }
+}
+
+// Keys go to the focused control; the loop hands Esc to the main window, and a modal dialog's loop
+// closes the dialog on it, whichever of its controls has the focus.
+TEST_F(MainWindowTest, EscFromAnyControlHidesTheWindowAndClosesADialog) {
+    const struct { const char* name; uint32_t control; WParam key; bool visible; } cases[] = {
+        {"Esc at the report box", ReportBoxId, VK_ESCAPE, false},
+        {"Esc at a button", TuningId, VK_ESCAPE, false},
+        {"another key at the report box", ReportBoxId, 'A', true},
+    };
+    for (const auto& c : cases) {
+        TearDown();
+        SetUp();
+        Create(1);
+        sim::PressKey(GetDlgItem(MainWindow, c.control), c.key);
+        RunMessageLoop();
+        EXPECT_EQ(IsWindowVisible(MainWindow), c.visible) << c.name;
+    }
+    bool closed = false;
+    sim::SetModalScript([&closed](HWnd dialog) {
+        sim::PressKey(GetDlgItem(dialog, StartTestId), VK_ESCAPE);
+        sim::PumpPostedMessages();
+        closed = !IsWindow(dialog);
+    });
+    RunSelfTestCommand();
+    EXPECT_TRUE(closed);
 }
 
 TEST_F(MainWindowTest, SuspendStopsTheTimerAndResumeRunsACycleAtOnce) {

@@ -115,8 +115,10 @@ bool RunModalLoop(HWnd window) {
     if (!IsWindow(window)) return false;
     if (owner) EnableWindow(owner, false);
     const std::function<void(HWnd)> script = sim::CurrentScript();
+    const HWnd outer = sim::EnterModalLoop(window);
     if (script) script(window);
     sim::PumpPostedMessages();
+    sim::EnterModalLoop(outer);
     if (IsWindow(window)) SendMessage(window, WM_SYSCOMMAND, SC_CLOSE, 0);
     if (owner) EnableWindow(owner, true);
     return true;

@@ -165,6 +165,41 @@ void BroadcastMessage(uint32_t message, WParam w, LParam l) {
     for (const HWnd window : topLevel) SendMessage(window, message, w, l);
 }
 
+namespace {
+
+// The innermost modal loop's window, 0 outside one.
+HWnd ModalWindow = 0;
+
+HWnd TopLevelOf(HWnd window) {
+    std::lock_guard<std::recursive_mutex> lock(WindowLock);
+    for (const WindowRecord* r = Find(window); r && (r->Style & WS_CHILD) && r->Parent; r = Find(r->Parent))
+        window = r->Parent;
+    return window;
+}
+
+// As the real loops do: an Esc key-down goes to the top-level window of the control it was aimed at,
+// and closes the modal loop's window as its close button does.
+void Dispatch(const Posted& p) {
+    if (p.Message != WM_KEYDOWN || p.W != VK_ESCAPE) {
+        SendMessage(p.Window, p.Message, p.W, p.L);
+        return;
+    }
+    const HWnd top = TopLevelOf(p.Window);
+    if (top == ModalWindow) SendMessage(top, WM_SYSCOMMAND, SC_CLOSE, 0);
+    else SendMessage(top, p.Message, p.W, p.L);
+}
+
+}  // namespace
+
+void PressKey(HWnd focus, WParam key) { PostMessage(focus, WM_KEYDOWN, key, 0); }
+
+HWnd EnterModalLoop(HWnd window) {
+    std::lock_guard<std::recursive_mutex> lock(WindowLock);
+    const HWnd outer = ModalWindow;
+    ModalWindow = window;
+    return outer;
+}
+
 unsigned PumpPostedMessages() {
     unsigned n = 0;
     for (;;) {
@@ -175,7 +210,7 @@ unsigned PumpPostedMessages() {
             p = Queue.front();
             Queue.pop_front();
         }
-        SendMessage(p.Window, p.Message, p.W, p.L);
+        Dispatch(p);
         ++n;
     }
 }
@@ -190,6 +225,7 @@ void ResetWindowing() {
     NextWindow = 0x10010;
     QuitCode = 0;
     QuitPosted = false;
+    ModalWindow = 0;
 }
 
 }  // namespace sim

@@ -55,6 +55,14 @@ void ReleaseSlider(platform::HWnd slider);
 // without a parent gets it, in creation order.
 void BroadcastMessage(uint32_t message, platform::WParam wParam, platform::LParam lParam);
 
+// The user presses a key while `focus` has the keyboard focus: WM_KEYDOWN is posted to it. As on
+// Windows the loops hand an Esc to the control's top-level window, and a modal loop's window closes
+// on it (WM_SYSCOMMAND, SC_CLOSE).
+void PressKey(platform::HWnd focus, platform::WParam key);
+
+// The modal loop of `window` starts (0: it ends); returns the window of the loop it runs inside.
+platform::HWnd EnterModalLoop(platform::HWnd window);
+
 // Dispatches the posted messages now waiting; the number dispatched. A WM_QUIT ends it.
 unsigned PumpPostedMessages();
 

@@ -6,6 +6,18 @@ namespace {
 
 HWND Native(HWnd window) { return reinterpret_cast<HWND>(window); }
 
+// Esc closes the modal window wherever its focus is, as its close button does (a Windows dialog's
+// Cancel); a control that asks for the key keeps it, so an open drop-down list folds up first.
+// Left to IsDialogMessageA, Esc became an IDCANCEL command, which only a window with a button of
+// that identifier answers.
+bool ClosesOnEscape(HWND dialog, const MSG& message) {
+    MSG aimed = message;
+    if (!AimEscapeAtTopLevel(aimed) || aimed.hwnd != dialog) return false;
+    MSG asked = message;
+    const LRESULT wants = ::SendMessageA(message.hwnd, WM_GETDLGCODE, message.wParam, reinterpret_cast<LPARAM>(&asked));
+    return (wants & DLGC_WANTMESSAGE) == 0;
+}
+
 }  // namespace
 
 int GetSystemMetrics(int index) { return ::GetSystemMetrics(index); }
@@ -89,6 +101,10 @@ bool RunModalLoop(HWnd window) {
             break;
         }
         if (got < 0) break;
+        if (ClosesOnEscape(dialog, message)) {
+            ::SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+            continue;
+        }
         if (::IsDialogMessageA(dialog, &message)) continue;  // Tab between the controls, Space ticks
         ::TranslateMessage(&message);
         ::DispatchMessageA(&message);

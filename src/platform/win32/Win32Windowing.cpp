@@ -2,6 +2,10 @@
 // bytes, and one system procedure hands every message to them.
 #include "platform/win32/WindowsApi.h"
 
+#include <map>
+#include <mutex>
+#include <utility>
+
 namespace platform {
 namespace {
 
@@ -27,6 +31,20 @@ void LoadCommonControls() {
         return ::InitCommonControlsEx(&controls) != FALSE;
     }();
     (void)loaded;
+}
+
+// A window does not own the font WM_SETFONT gives it, so each (face, height) is made once and kept for
+// the process's life: every dialog opening made its fonts anew and never freed them, until the
+// process ran out of GDI objects.
+HFONT SharedFont(const std::string& face, int height) {
+    static std::mutex lock;
+    static std::map<std::pair<std::string, int>, HFONT> fonts;
+    const std::lock_guard<std::mutex> guard(lock);
+    HFONT& font = fonts[{face, height}];
+    if (!font)
+        font = ::CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str());
+    return font;
 }
 
 }  // namespace
@@ -123,9 +141,7 @@ bool PostMessage(HWnd window, uint32_t message, WParam wParam, LParam lParam) {
 }
 
 bool SetWindowFont(HWnd window, const std::string& face, int height) {
-    const HFONT font = ::CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                     DEFAULT_PITCH | FF_DONTCARE, face.c_str());
+    const HFONT font = SharedFont(face, height);
     if (!font) return false;
     ::SendMessageA(Native(window), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     return true;
@@ -142,9 +158,18 @@ bool SetRichEditFont(HWnd window, const std::string& face, int twips) {
            ::SendMessageA(Native(window), EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format)) != 0;
 }
 
+// Keys go to the focused control, but Esc is the window's: the main window hides on it wherever the
+// focus is, a modal window closes.
+bool AimEscapeAtTopLevel(MSG& message) {
+    if (message.message != WM_KEYDOWN || message.wParam != VK_ESCAPE || !message.hwnd) return false;
+    message.hwnd = ::GetAncestor(message.hwnd, GA_ROOT);
+    return true;
+}
+
 int RunMessageLoop() {
     MSG message;
     while (::GetMessageA(&message, nullptr, 0, 0) > 0) {
+        AimEscapeAtTopLevel(message);
         ::TranslateMessage(&message);
         ::DispatchMessageA(&message);
     }

@@ -240,3 +240,11 @@
 #include "platform/Types.h"
 #include "platform/UserInterface.h"
 #include "platform/Windowing.h"
+
+namespace platform {
+
+// The message loops' rule for Esc (Win32Windowing.cpp): a key-down of Esc aimed at a child is aimed
+// at its top-level window instead. True when the message is one.
+bool AimEscapeAtTopLevel(MSG& message);
+
+}  // namespace platform
