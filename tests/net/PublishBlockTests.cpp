@@ -267,14 +267,10 @@ TEST(PublishBlock, EveryFieldItsGroupCarriesComesBackAndNoOther) {
 TEST(PublishBlock, AWiderFieldComesBackWholeOrAsTheByteOlderBlocksCarry) {
     const DriveRecord ata = AtaDrive();
     const std::string block = BuildPublishBlock(Header(), {&ata});
-    std::string older = block.substr(0, block.size() - 6) + Bytes({0, 0});  // without tag 156 and its word
-    std::string olderWrapped = older;
+    const std::string older = block.substr(0, block.size() - 6) + Bytes({0, 0});  // without tag 156 and its word
     ASSERT_EQ(older.substr(older.size() - 2 - 512 - 2, 2), Bytes({61, 0}));
-    const size_t byteAt = block.find(Bytes({67, 0, 0xFF, 68, 0}));
-    ASSERT_NE(byteAt, std::string::npos);
-    olderWrapped[byteAt + 2] = 48;  // what an older version sent of 304 ms
     const struct { const char* name; std::string block; unsigned ms; } cases[] = {
-        {"this version's block", block, 304}, {"older block, saturated", older, 255}, {"older block", olderWrapped, 48}};
+        {"this version's block", block, 304}, {"older block", older, 255}};
     for (const auto& c : cases) {
         PublishHeader h;
         std::vector<DriveRecord> drives;
