@@ -257,8 +257,12 @@ TEST(PublishBlock, EveryFieldItsGroupCarriesComesBackAndNoOther) {
                 EXPECT_TRUE(SameValue(f, drives[0], none)) << f.Name << " is not in the block";
                 continue;
             }
-            if (HasTrait(f, SleepFlag) || f.WholeTag != 0) EXPECT_EQ(ValueOf(groups[1], f.Tag), Bytes({0xFF})) << f.Name;
-            if (!HasTrait(f, SleepFlag)) EXPECT_TRUE(SameValue(f, drives[0], sent)) << f.Name;
+            if (HasTrait(f, SleepFlag) || f.WholeTag != 0) {
+                EXPECT_EQ(ValueOf(groups[1], f.Tag), Bytes({0xFF})) << f.Name;
+            }
+            if (!HasTrait(f, SleepFlag)) {
+                EXPECT_TRUE(SameValue(f, drives[0], sent)) << f.Name;
+            }
         }
         EXPECT_EQ(carried + 1, groups[1].size()) << "every tag but the reserved text is a field's";
         EXPECT_EQ(drives[0].Sleeping, 1u);
