@@ -42,6 +42,10 @@ struct DriveField {
     FieldMember Member;
     uint16_t Tag = 0;  // in a publish block's drive group; 0: not published
     unsigned Traits = 0;
+    // A number grown wider than the one byte older readers take under Tag: Tag keeps carrying one
+    // byte, saturated at 255 ("at least 255"), and WholeTag the whole value in the field's width, which
+    // a reader that knows the tag prefers. A block without it (of an older version) is still read.
+    uint16_t WholeTag = 0;
 };
 
 constexpr bool HasTrait(const DriveField& field, FieldTrait trait) { return (field.Traits & trait) != 0; }
@@ -155,7 +159,7 @@ inline constexpr DriveField DriveFields[] = {
     {FIELD(ExtendedSelfTestRunning), 65, InColumn},
     {FIELD(ExtendedSelfTestTime), 66, InColumn},
     {FIELD(SelfTestStartTick), 0, NotDumped},
-    {FIELD(AverageAccessTime), 67, InColumn},
+    {FIELD(AverageAccessTime), 67, InColumn, 156},
     {FIELD(AverageAccessTimeFrac), 68, InColumn},
     {FIELD(AverageReadSpeed), 69, InColumn},
     {FIELD(BufferingReadSpeed), 70, InColumn},
@@ -263,8 +267,8 @@ constexpr bool SameName(const char* a, const char* b) {
     return *a == *b;
 }
 
-// The place of the row named `name`, or of the row published under `tag`; DriveFieldCount when there
-// is none. The compile-time checks use places, not rows' addresses: with GCC's undefined-behaviour
+// The place of the row named `name`, or of the row published under `tag` (either of its tags);
+// DriveFieldCount when there is none. The compile-time checks use places, not rows' addresses: with GCC's undefined-behaviour
 // sanitizer, the address of a row is no constant expression.
 constexpr std::size_t DriveFieldPlaceNamed(const char* name) {
     for (std::size_t i = 0; i < DriveFieldCount; ++i)
@@ -273,11 +277,11 @@ constexpr std::size_t DriveFieldPlaceNamed(const char* name) {
 }
 constexpr std::size_t DriveFieldPlaceTagged(uint16_t tag) {
     for (std::size_t i = 0; i < DriveFieldCount; ++i)
-        if (DriveFields[i].Tag == tag) return i;
+        if (tag != 0 && (DriveFields[i].Tag == tag || DriveFields[i].WholeTag == tag)) return i;
     return DriveFieldCount;
 }
 
-// The row named `name`, or published under `tag`; null when there is none.
+// The row named `name`, or published under `tag` (either of its tags); null when there is none.
 inline const DriveField* DriveFieldNamed(const char* name) {
     const std::size_t i = DriveFieldPlaceNamed(name);
     return i < DriveFieldCount ? &DriveFields[i] : nullptr;
@@ -288,11 +292,21 @@ inline const DriveField* DriveFieldTagged(uint16_t tag) {
 }
 
 // A row's traits agree with each other: a drive kind or the sleep flag only on a published field,
-// never both drive kinds, never both ways of leaving a value out of the dump.
+// never both drive kinds, never both ways of leaving a value out of the dump. A whole-value tag only
+// beside a tag of its own, and not on the sleep flag (always one byte).
 constexpr bool TraitsAgree(const DriveField& f) {
     const bool publishing = HasTrait(f, NVMeOnly) || HasTrait(f, OtherThanNVMeOnly) || HasTrait(f, SleepFlag);
-    return (f.Tag != 0 || !publishing) && !(HasTrait(f, NVMeOnly) && HasTrait(f, OtherThanNVMeOnly)) &&
-           !(HasTrait(f, NotDumped) && HasTrait(f, DumpLengthOnly));
+    return (f.Tag != 0 || !publishing) && !(HasTrait(f, NotDumped) && HasTrait(f, DumpLengthOnly)) &&
+           !(HasTrait(f, NVMeOnly) && HasTrait(f, OtherThanNVMeOnly)) &&
+           (f.WholeTag == 0 || (f.Tag != 0 && f.WholeTag != f.Tag && !HasTrait(f, SleepFlag)));
+}
+
+// Whether two rows share a tag, the whole-value tags counted.
+constexpr bool TagsMeet(const DriveField& a, const DriveField& b) {
+    for (const uint16_t x : {a.Tag, a.WholeTag})
+        for (const uint16_t y : {b.Tag, b.WholeTag})
+            if (x != 0 && x == y) return true;
+    return false;
 }
 
 // Names and tags are each used once (the FIELD macro ties a member to its name).
@@ -301,10 +315,10 @@ constexpr bool DriveFieldRowsAgree() {
         if (!TraitsAgree(DriveFields[i])) return false;
         for (std::size_t j = i + 1; j < DriveFieldCount; ++j) {
             if (SameName(DriveFields[i].Name, DriveFields[j].Name)) return false;
-            if (DriveFields[i].Tag != 0 && DriveFields[i].Tag == DriveFields[j].Tag) return false;
+            if (TagsMeet(DriveFields[i], DriveFields[j])) return false;
         }
     }
     return true;
 }
 
-static_assert(DriveFieldRowsAgree(), "every row of DriveFields has its own name and tag, and traits that agree");
+static_assert(DriveFieldRowsAgree(), "every row of DriveFields has its own name and tags, and traits that agree");

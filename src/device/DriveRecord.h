@@ -111,7 +111,7 @@ struct DriveRecord {
     bool ExtendedSelfTestRunning{};
     uint8_t ExtendedSelfTestTime{};
     uint32_t SelfTestStartTick{};  // the tick count when the awaited test was started
-    uint8_t AverageAccessTime{};
+    uint16_t AverageAccessTime{};  // whole milliseconds
     uint8_t AverageAccessTimeFrac{};
     uint16_t AverageReadSpeed{};
     uint16_t BufferingReadSpeed{};

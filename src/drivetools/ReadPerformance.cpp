@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <memory>
 #include <new>
@@ -259,7 +260,9 @@ bool MeasureAccessTime(DriveRecord& d) {
     block.reset();
     const AccessTime time = SummariseAccessTimes(std::move(samples), frequency);
     DriveWriter writer(d);
-    d.AverageAccessTime = static_cast<uint8_t>(time.Milliseconds);
+    // A time longer than the field holds is kept as the longest it holds, never wrapped to a short one.
+    constexpr uint32_t longest = std::numeric_limits<decltype(d.AverageAccessTime)>::max();
+    d.AverageAccessTime = static_cast<decltype(d.AverageAccessTime)>(std::min(time.Milliseconds, longest));
     d.AverageAccessTimeFrac = static_cast<uint8_t>(time.Hundredths);
     return true;
 }

@@ -52,14 +52,21 @@ constexpr bool IsPublishable = IsNumberField<Member> || std::is_same_v<Member, s
                                std::is_same_v<Member, SystemTime D::*> || std::is_same_v<Member, uint8_t (D::*)[512]> ||
                                std::is_same_v<Member, uint8_t (D::*)[4096]>;
 
-// Every published field has a value the block can carry (the sleep flag a number), the reserved tag
-// names no field, and the order names each tag once and only tags of fields.
+template <class Member>
+constexpr bool IsWideNumber = IsNumberField<Member> && !std::is_same_v<Member, bool D::*> &&
+                              !std::is_same_v<Member, uint8_t D::*>;
+
+// Every published field has a value the block can carry (the sleep flag a number, a field with a
+// whole-value tag a number wider than the byte under its first), the reserved tag names no field, and
+// the order names each tag once and only tags of fields.
 constexpr bool PublishedFieldsAgree() {
     for (const DriveField& f : DriveFields) {
         if (f.Tag == 0) continue;
         const bool publishable = std::visit([](auto m) { return IsPublishable<decltype(m)>; }, f.Member);
         const bool number = std::visit([](auto m) { return IsNumberField<decltype(m)>; }, f.Member);
+        const bool wide = std::visit([](auto m) { return IsWideNumber<decltype(m)>; }, f.Member);
         if (!publishable || (HasTrait(f, SleepFlag) && !number) || f.Tag == ReservedTextTag) return false;
+        if (f.WholeTag != 0 && (!wide || f.WholeTag == ReservedTextTag)) return false;
     }
     for (std::size_t i = 0; i < std::size(DriveTagOrder); ++i) {
         if (DriveTagOrder[i] != ReservedTextTag && DriveFieldPlaceTagged(DriveTagOrder[i]) == DriveFieldCount) return false;
@@ -70,14 +77,18 @@ constexpr bool PublishedFieldsAgree() {
 }
 static_assert(PublishedFieldsAgree(), "the published rows of DriveFields and DriveTagOrder agree");
 
-// The kind of a published field: a number goes out in its own width, the sleep flag in one byte.
-PublishKind KindOf(const DriveField& f) {
+// Whether `tag` is the one byte older readers take of a field that also goes out whole.
+bool IsByteOfWiderField(const DriveField& f, uint16_t tag) { return f.WholeTag != 0 && tag == f.Tag; }
+
+// The kind of a published field under `tag`: a number goes out in its own width, the sleep flag and
+// the older readers' byte of a wider number in one byte.
+PublishKind KindOf(const DriveField& f, uint16_t tag) {
     return std::visit(
         [&](auto member) {
             using M = decltype(member);
             if constexpr (IsNumberField<M>) {
                 constexpr std::size_t width = sizeof(typename FieldValue<M>::Type);
-                if (HasTrait(f, SleepFlag) || width == 1) return K::Byte;
+                if (HasTrait(f, SleepFlag) || IsByteOfWiderField(f, tag) || width == 1) return K::Byte;
                 return width == 2 ? K::Word : width == 4 ? K::Dword : K::Qword;
             } else if constexpr (std::is_same_v<M, std::string D::*>) {
                 return K::Text;
@@ -101,14 +112,15 @@ bool InTagOrder(uint16_t tag) {
 PublishRow DriveRow(uint16_t tag) {
     if (tag == ReservedTextTag) return {tag, K::Text, ReservedText{}};
     const DriveField* field = DriveFieldTagged(tag);
-    return {tag, KindOf(*field), field};
+    return {tag, KindOf(*field, tag), field};
 }
 
 std::vector<PublishRow> MakeDriveRows() {
     std::vector<PublishRow> rows;
     for (const uint16_t tag : DriveTagOrder) rows.push_back(DriveRow(tag));
     for (const DriveField& field : DriveFields)
-        if (field.Tag != 0 && !InTagOrder(field.Tag)) rows.push_back(DriveRow(field.Tag));
+        for (const uint16_t tag : {field.Tag, field.WholeTag})
+            if (tag != 0 && !InTagOrder(tag)) rows.push_back(DriveRow(tag));
     return rows;
 }
 
@@ -124,6 +136,12 @@ struct Target {
 using Source = Target<const PublishHeader, const DriveRecord>;
 using Destination = Target<PublishHeader, DriveRecord>;
 
+// A field's whole value under its second tag, which blocks of older versions lack.
+bool IsWholeValueRow(const PublishRow& row) {
+    const DriveField* const* field = std::get_if<const DriveField*>(&row.Field);
+    return field && (*field)->WholeTag == row.Tag;
+}
+
 bool CarriedBy(const PublishRow& row, bool isNVMe) {
     const DriveField* const* field = std::get_if<const DriveField*>(&row.Field);
     if (!field) return true;
@@ -135,6 +153,14 @@ bool CarriedBy(const PublishRow& row, bool isNVMe) {
 
 void PutLittleEndian(std::string& out, uint64_t value, std::size_t bytes) {
     for (std::size_t i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+// A number in `bytes`, saturated at the most they hold rather than cut to its low bytes: a reader of
+// the byte a wider field keeps for older readers takes 255 as "at least 255". Only eight-byte numbers
+// can be negative, and they go out whole.
+void PutNumber(std::string& out, uint64_t value, std::size_t bytes) {
+    const uint64_t most = bytes < 8 ? (uint64_t{1} << (8 * bytes)) - 1 : ~uint64_t{0};
+    PutLittleEndian(out, value < most ? value : most, bytes);
 }
 
 void PutTime(std::string& out, const SystemTime& t) {
@@ -153,7 +179,7 @@ void PutField(std::string& out, PublishKind kind, const T& field) {
     if constexpr (std::is_same_v<T, std::string>) PutText(out, field);
     else if constexpr (std::is_same_v<T, SystemTime>) PutTime(out, field);
     else if constexpr (std::is_array_v<T>) out.append(reinterpret_cast<const char*>(field), sizeof field);
-    else PutLittleEndian(out, static_cast<uint64_t>(field), PublishKindSize(kind));
+    else PutNumber(out, static_cast<uint64_t>(field), PublishKindSize(kind));
 }
 
 void PutDriveField(std::string& out, const PublishRow& row, const DriveField& f, const DriveRecord& drive) {
@@ -288,6 +314,10 @@ bool TakeGroup(Reader& in, const std::vector<PublishRow>& rows, const Destinatio
         }
         const std::size_t at = in.At;
         const uint16_t tag = static_cast<uint16_t>(in.LittleEndian(2));
+        if (tag != row.Tag && IsWholeValueRow(row)) {
+            in.At = at;  // an older version's block: the field keeps the byte its first tag gave
+            continue;
+        }
         if (tag != row.Tag) {
             why = where + ": tag " + std::to_string(tag) + " at offset " + std::to_string(at) +
                   (HasRow(rows, tag) || tag == 0 ? " out of order" : " unknown") + ", tag " +

@@ -136,6 +136,11 @@ sim::Drive WithIdentify(const std::string& serial, sim::IdentifyPage& id) {
 sim::Drive Hdd() { return testmachine::SataDrive("HDD1"); }  // 1 TB (1953525168 sectors), 7200 rpm
 sim::Drive Ssd() { return WithIdentify("SSD1", testmachine::SataIdentify("SSD1").Word(217, 1)); }
 sim::Drive SmallHdd(uint64_t sectors) { return WithIdentify("SMALL1", testmachine::SataIdentify("SMALL1").Sectors48(sectors)); }
+sim::Drive SlowHdd() {  // 300 ms a seek: 304.17 ms a random block
+    sim::Drive d = Hdd();
+    d.Raw.AccessMicroseconds = 300000;
+    return d;
+}
 sim::Drive FastCacheSsd() {
     sim::Drive d = Ssd();
     d.Raw.InterfaceMiBPerSecond = 40000;  // 128 KiB from the cache in 3.125 us, counted as 3: 41667
@@ -159,6 +164,7 @@ TEST_F(ReadPerformance, MeasuredFiguresAreTheModelledOnes) {
         std::vector<std::string> log;
     } cases[] = {
         {"hard disk", Hdd(), {500, 167, 167, 167, 167, 12, 67}, {}},
+        {"hard disk slower than one byte of milliseconds", SlowHdd(), {500, 167, 167, 167, 167, 304, 17}, {}},
         {"SSD", Ssd(), {625, 500, 500, 500, 500, 0, 6}, {}},
         // The second sample: one block from the cache, the rest at 500 MiB/s, 249 us: 502.
         {"SSD with a fast cache", FastCacheSsd(), {41667, 500, 500, 502, 500, 0, 6}, {"BufferingReadSpeed > 32767"}},

@@ -40,7 +40,7 @@ const struct Loaded {
     {0, "WarrantyReport", 1, FIELD(WarrantyReport), 0},
     {0, "MaxRecommendedTempReport", 1, FIELD(MaxRecommendedTempReport), 1},
     {0, "PowerOffDetected", 1, FIELD(PowerOffDetected), 1},
-    {0, "AverageAccessTime", 12, FIELD(AverageAccessTime), 12},
+    {0, "AverageAccessTime", 304, FIELD(AverageAccessTime), 304},  // past one byte
     {0, "AverageAccessTimeFrac", 34, FIELD(AverageAccessTimeFrac), 34},
     {0, "AverageReadSpeed", 151, FIELD(AverageReadSpeed), 151},
     {0, "BufferingReadSpeed", 302, FIELD(BufferingReadSpeed), 302},

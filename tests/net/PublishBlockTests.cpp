@@ -25,6 +25,7 @@ const char DriveLayout[] =
     "153b 154b 155d";
 const char NvmeTail[] = "136K 141K";
 const char OtherTail[] = "58B 61B";
+const char WholeValues[] = "156w";  // after the tails: tags older versions never sent
 
 struct Entry {
     unsigned Tag;
@@ -71,7 +72,7 @@ std::vector<Group> Walk(const std::string& block, const std::vector<bool>& nvme)
         groups.push_back(group);
     };
     walkGroup(Layout(HeaderLayout));
-    for (bool isNvme : nvme) walkGroup(Layout(std::string(DriveLayout) + " " + (isNvme ? NvmeTail : OtherTail)));
+    for (bool isNvme : nvme) walkGroup(Layout(std::string(DriveLayout) + " " + (isNvme ? NvmeTail : OtherTail) + " " + WholeValues));
     EXPECT_EQ(at, block.size()) << "bytes after the last group";
     return groups;
 }
@@ -120,6 +121,7 @@ DriveRecord AtaDrive() {
     d.Sleeping = 7;  // any low-power state: 0xFF
     d.RotationRate = 7200;
     d.Temperature = 41;
+    d.AverageAccessTime = 304, d.AverageAccessTimeFrac = 17;  // 304.17 ms: past what one byte holds
     d.StartMonitoringDate = {2023, 1, 0, 2, 3, 4, 5, 6};
     for (int i = 0; i < 512; ++i) d.IdentifyData[i] = uint8_t(i), d.SmartThresholds[i] = uint8_t(255 - i % 256);
     d.SmartData[0] = 0x10, d.SmartData[511] = 0x5A;
@@ -164,6 +166,9 @@ TEST(PublishBlock, LayoutOfAnAtaAndAnNvmeDrive) {
         {&a, 119, Bytes({0x20, 0x1C})},
         {&a, 121, Bytes({0, 0x10, 0, 0})},
         {&a, 53, Bytes({41})},
+        {&a, 67, Bytes({0xFF})},  // older readers: at least 255
+        {&a, 68, Bytes({17})},
+        {&a, 156, Bytes({0x30, 0x01})},
         {&a, 96, std::string("DEBUG - drive\r\n\r\nDEBUG - more", 30)},
         {&n, 82, Bytes({0})},
         {&n, 138, Bytes({0x4D, 0x14})},
@@ -247,13 +252,40 @@ TEST(PublishBlock, EveryFieldItsGroupCarriesComesBackAndNoOther) {
         unsigned carried = 0;
         for (const DriveField& f : DriveFields) {
             const bool inGroup = f.Tag != 0 && ValueOf(groups[1], f.Tag) != "<absent>";
-            carried += inGroup;
-            if (!inGroup) EXPECT_TRUE(SameValue(f, drives[0], none)) << f.Name << " is not in the block";
-            else if (HasTrait(f, SleepFlag)) EXPECT_EQ(ValueOf(groups[1], f.Tag), Bytes({0xFF})) << f.Name;
-            else EXPECT_TRUE(SameValue(f, drives[0], sent)) << f.Name;
+            carried += inGroup + (f.WholeTag != 0);
+            if (!inGroup) {
+                EXPECT_TRUE(SameValue(f, drives[0], none)) << f.Name << " is not in the block";
+                continue;
+            }
+            if (HasTrait(f, SleepFlag) || f.WholeTag != 0) {
+                EXPECT_EQ(ValueOf(groups[1], f.Tag), Bytes({0xFF})) << f.Name;
+            }
+            if (!HasTrait(f, SleepFlag)) {
+                EXPECT_TRUE(SameValue(f, drives[0], sent)) << f.Name;
+            }
         }
-        EXPECT_EQ(carried + 1, groups[1].size()) << "every tag but the reserved text is a field";
+        EXPECT_EQ(carried + 1, groups[1].size()) << "every tag but the reserved text is a field's";
         EXPECT_EQ(drives[0].Sleeping, 1u);
+    }
+}
+
+// An access time of 304.17 ms from this version's block, and the byte alone from an older version's
+// block (its group ends after tag 61): the whole value where the block has it, else the byte.
+TEST(PublishBlock, AWiderFieldComesBackWholeOrAsTheByteOlderBlocksCarry) {
+    const DriveRecord ata = AtaDrive();
+    const std::string block = BuildPublishBlock(Header(), {&ata});
+    const std::string older = block.substr(0, block.size() - 6) + Bytes({0, 0});  // without tag 156 and its word
+    ASSERT_EQ(older.substr(older.size() - 2 - 512 - 2, 2), Bytes({61, 0}));
+    const struct { const char* name; std::string block; unsigned ms; } cases[] = {
+        {"this version's block", block, 304}, {"older block", older, 255}};
+    for (const auto& c : cases) {
+        PublishHeader h;
+        std::vector<DriveRecord> drives;
+        std::string why;
+        ASSERT_TRUE(DecodePublishBlock(c.block, h, drives, why)) << c.name << ": " << why;
+        ASSERT_EQ(drives.size(), 1u) << c.name;
+        EXPECT_EQ(drives[0].AverageAccessTime, c.ms) << c.name;
+        EXPECT_EQ(drives[0].AverageAccessTimeFrac, 17) << c.name;
     }
 }
 

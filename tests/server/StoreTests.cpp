@@ -100,6 +100,22 @@ TEST_F(DatabaseServerTest, EveryColumnHoldsItsFieldAndThePageReadsTheValuesItSho
     for (const auto& v : values) EXPECT_EQ(v.shown, v.field) << v.name;
 }
 
+// An access time past one byte: the column holds the whole value from this version's block, and the
+// byte alone from an older version's (its group ends after tag 61, without tag 156).
+TEST_F(DatabaseServerTest, TheAccessTimeColumnHoldsTheWholeValueWhicheverVersionSentIt) {
+    DriveRecord slow = SampleDrive("ST1000DM003-1CH162", "CC47", "Z1", 30, 0, 100);
+    slow.AverageAccessTime = 304, slow.AverageAccessTimeFrac = 17;
+    const std::string block = BlockOf({slow});
+    const std::string older = block.substr(0, block.size() - 6) + std::string(2, '\0');
+    const struct { const char* name; std::string block; int64_t ms; } cases[] = {
+        {"this version", block, 304}, {"an older version", older, 255}};
+    for (const auto& c : cases) {
+        ASSERT_EQ(Post(FormBody("1.0", "report", c.block)), 200) << c.name;
+        EXPECT_EQ(Number("SELECT AverageAccessTime FROM drives WHERE id = (SELECT MAX(id) FROM drives)"), c.ms) << c.name;
+        EXPECT_EQ(Number("SELECT AverageAccessTimeFrac FROM drives WHERE id = (SELECT MAX(id) FROM drives)"), 17) << c.name;
+    }
+}
+
 TEST(DriveStore, AFileMadeBeforeHasTheSameTablesAndTakesUploads) {
     std::ifstream script(std::string(KORVANTE_SOURCE_DIR) + "/tests/fixtures/drive-database-tables.sql");
     const std::string tables(std::istreambuf_iterator<char>(script), {});

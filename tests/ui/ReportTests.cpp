@@ -194,6 +194,8 @@ TEST_F(ReportTest, LineValuesInTheirUnitsAndForms) {
         {"access time, no hundredths", [](DriveRecord&) {}, false, "Average access time - 12 msec"},
         {"access time, 5 hundredths", [](DriveRecord& d) { d.AverageAccessTimeFrac = 5; }, false, "Average access time - 12.05 msec"},
         {"access time, 50 hundredths", [](DriveRecord& d) { d.AverageAccessTimeFrac = 50; }, false, "Average access time - 12.50 msec"},
+        {"access time past 255 ms", [](DriveRecord& d) { d.AverageAccessTime = 304, d.AverageAccessTimeFrac = 17; }, false,
+         "Average access time - 304.17 msec"},
         {"extended self-test of 255 minutes", [](DriveRecord& d) { d.ExtendedSelfTestTime = 255; }, true,
          "   Full self-test - supported, duration in minutes > 255"},
         {"extended self-test", [](DriveRecord&) {}, true, "   Full self-test - supported, duration in minutes - 100"},
