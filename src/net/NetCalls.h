@@ -10,7 +10,7 @@
 struct NetworkCalls {
     void (*SetPublishEnabled)(bool enabled) = nullptr;  // the "Publish" button
     void (*HideMainWindow)() = nullptr;
-    void (*RunPerformanceWindow)() = nullptr;
+    bool (*RunPerformanceWindow)() = nullptr;  // false: another read test runs, nothing was measured
     // The plain text of the report at publish depth; the report is then shown again as it was.
     std::string (*BuildPublishText)() = nullptr;
     void (*CloseMainWindow)() = nullptr;  // ends the program

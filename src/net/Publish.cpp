@@ -26,9 +26,13 @@ UploadTarget PublishTarget = VendorUploadTarget();
 namespace {
 
 std::atomic<bool> PromptShowing{false};
+// One publication at a time: the Publish button and the hourly prompt's worker both start one, and two
+// would measure and send the drives twice. Taken by PublishData, given back when its upload has ended.
+std::atomic<bool> PublicationRunning{false};
 
 constexpr char Boundary[] = "ThisBoundary";
 constexpr char NotSent[] = "The KORVANTE data not sent. ";
+constexpr char AlreadyPublishingText[] = "The KORVANTE data is already being published.";
 constexpr char OneHourText[] =
     "One hour of continuous KORVANTE operation is required to calculate the operating time of your data drives.";
 constexpr char UpdateQuestion[] = "A new version of KORVANTE is available. Update program?";
@@ -40,6 +44,11 @@ constexpr uint32_t PromptFlags = MB_SYSTEMMODAL | MB_ICONINFORMATION | MB_OKCANC
 
 void SetPublishEnabled(bool enabled) {
     if (NetCalls.SetPublishEnabled) NetCalls.SetPublishEnabled(enabled);
+}
+
+void EndPublication() {
+    SetPublishEnabled(true);
+    PublicationRunning = false;
 }
 
 void Call(void (*call)()) {
@@ -157,35 +166,45 @@ PublishHeader CurrentPublishHeader() {
     return header;
 }
 
+// A second request while a publication runs is refused with a box: waiting for the first would hold
+// the user-interface thread, which the first needs, and its figures are the ones to publish anyway.
 void PublishData() {
+    if (PublicationRunning.exchange(true)) {
+        MessageBox(0, AlreadyPublishingText, InfoCaption, CommandBoxFlags);
+        return;
+    }
     SetPublishEnabled(false);
     std::string remote;
     if (!ReadVendorVersion(remote)) {
         MessageBox(0, std::string(NotSent) + NoInternetText, InfoCaption, CommandBoxFlags);
-        SetPublishEnabled(true);
+        EndPublication();
         return;
     }
     if (VersionGreater(remote, ProgramVersion())) {  // nothing is published by an outdated program
         if (MessageBox(0, UpdateQuestion, InfoCaption, CommandBoxFlags | MB_YESNO) == IDYES) CheckForUpdateFromVendor();
-        SetPublishEnabled(true);
+        EndPublication();
         return;
     }
     const bool drivesPresent = DriveCount() > 0;
     if (drivesPresent) {
         if (AnyDriveCalibrating()) {
             MessageBox(0, OneHourText, InfoCaption, CommandBoxFlags);
-            SetPublishEnabled(true);
+            EndPublication();
             return;
         }
         MarkDrivesForReadTests();
         Call(NetCalls.HideMainWindow);
-        Call(NetCalls.RunPerformanceWindow);
+        // Another read test under way measures other drives or an older state: nothing is sent.
+        if (NetCalls.RunPerformanceWindow && !NetCalls.RunPerformanceWindow()) {
+            EndPublication();
+            return;
+        }
     }
     const std::string text = NetCalls.BuildPublishText ? NetCalls.BuildPublishText() : std::string();
     const std::string block = drivesPresent ? BlockOfAllDrives() : std::string();
     if (!CreateThread([text, block] { UploadData(text, block); })) {
         WriteLog("Publish: the upload thread cannot be started");
-        SetPublishEnabled(true);
+        EndPublication();
     }
 }
 
@@ -199,7 +218,7 @@ void UploadData(const std::string& text, const std::string& block) {
         InternetCloseHandle(internet);
     }
     if (block.empty()) Call(NetCalls.CloseMainWindow);
-    SetPublishEnabled(true);
+    EndPublication();
 }
 
 void MarkPublished() {
@@ -221,5 +240,6 @@ void PublishPrompt() {
 
 void ResetPublishing() {
     PromptShowing = false;
+    PublicationRunning = false;
     PublishTarget = VendorUploadTarget();
 }

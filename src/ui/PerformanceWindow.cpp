@@ -1,12 +1,14 @@
 #include "ui/PerformanceWindow.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "device/DiagnosticLog.h"
 #include "drivetools/ReadPerformance.h"
+#include "monitor/Alerts.h"
 #include "monitor/DriveState.h"
 #include "monitor/Monitor.h"
 #include "platform/Dialogs.h"
@@ -33,6 +35,9 @@ constexpr uint32_t EditStyle = WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_READONL
 // window has no text yet; the text is measured in the font.
 constexpr int FontHeight = 12, Margin = 8, CreationWidth = 260;
 constexpr uint32_t ShowDelayMs = 25;
+constexpr char AlreadyMeasuringText[] = "A read test is already running.";
+
+std::atomic<bool> ReadTestUnderWay{false};
 
 // One call's window, its text and the client area it was given.
 struct Progress {
@@ -196,9 +201,10 @@ void StoreResults(DriveRecord& d, bool measured) {
     d.PerformanceTestPending = false;
 }
 
-}  // namespace
+void ShowReadTestRunning() { MessageBox(0, AlreadyMeasuringText, InfoCaption, MB_ICONINFORMATION | OwnedBoxFlags); }
 
-void RunPerformanceWindow() {
+// The window over the candidates' measurements, then their results stored.
+void MeasureCandidates() {
     const std::vector<DriveRecord*> candidates = WakeCandidates();
     if (candidates.empty()) return;
     EnableTrayExit(false);
@@ -220,4 +226,21 @@ void RunPerformanceWindow() {
     for (size_t i = 0; i < candidates.size(); ++i) StoreResults(*candidates[i], measured[i]);
     DestroyWindow(p.Window);
     EnableTrayExit(true);
+}
+
+}  // namespace
+
+bool RefusedForReadTest() {
+    if (ReadTestUnderWay) ShowReadTestRunning();
+    return ReadTestUnderWay;
+}
+
+bool RunPerformanceWindow() {
+    if (ReadTestUnderWay.exchange(true)) {
+        ShowReadTestRunning();
+        return false;
+    }
+    MeasureCandidates();
+    ReadTestUnderWay = false;
+    return true;
 }

@@ -10,4 +10,12 @@
 // seven results are written and its flag cleared. A measurement that fails shows "failed" in place of
 // its figure: that drive's results are not written, the failure's date is, and its flag is cleared
 // all the same (start-up tries it again once a week).
-void RunPerformanceWindow();
+//
+// One read test at a time: a call while another runs (the window pumps messages, so a command can
+// come in; the publish prompt's worker may ask too) shows "A read test is already running." and
+// returns false without touching a drive; otherwise true.
+bool RunPerformanceWindow();
+
+// While a read test runs: true, with the same box (the Tuning command, whose reader would disturb
+// the measurement, opens nothing then); otherwise false.
+bool RefusedForReadTest();

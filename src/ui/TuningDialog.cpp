@@ -264,6 +264,7 @@ void ListTunableDrives() {
 }  // namespace
 
 void RunTuningCommand() {
+    if (RefusedForReadTest()) return;
     ListTunableDrives();
     if (Listed.empty()) {
         MessageBox(MainWindow, NothingToTuneText, InfoCaption, MB_ICONEXCLAMATION | OwnedBoxFlags);

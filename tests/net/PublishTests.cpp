@@ -76,6 +76,7 @@ protected:
             ++ReadTestRuns;
             PendingAtReadTests.clear();
             for (unsigned i = 0; i < DriveCount(); ++i) PendingAtReadTests.push_back(DriveForCommands(i).PerformanceTestPending);
+            return true;
         };
         PendingAtReadTests.clear();
         ReadTestRuns = 0;
@@ -135,6 +136,29 @@ TEST_F(Publishing, VersionCheckDecidesWhetherAnythingIsSent) {
         ASSERT_FALSE(urls.empty());
         EXPECT_EQ(urls[0].Agent + " " + urls[0].Url, "KORVANTE https://www.korvante.com/version.txt");
         EXPECT_EQ(urls[0].Flags, INTERNET_FLAG_RELOAD);
+    }
+}
+
+// One publication at a time: a second request while the first measures (the prompt's worker, or the
+// button again) is refused with a box and sends nothing; a read test already running stops the
+// publication, which sends nothing either. The button is live again afterwards.
+TEST_F(Publishing, OnePublicationAtATime) {
+    const struct { const char* name; bool (*readTest)(); size_t posts; const char* box; } cases[] = {
+        {"a second request", [] { PublishData(); return true; }, 1, "The KORVANTE data is already being published."},
+        {"a read test already running", [] { return false; }, 0, nullptr},
+    };
+    for (const auto& c : cases) {
+        TearDown();
+        SetUp();
+        Start(1);
+        NetCalls.RunPerformanceWindow = c.readTest;
+        Publish();
+        EXPECT_EQ(sim::PostRequests().size(), c.posts) << c.name;
+        const std::vector<std::string> boxes = BoxTexts();
+        EXPECT_EQ(std::count(boxes.begin(), boxes.end(), c.box ? c.box : ""), c.box ? 1 : 0) << c.name;
+        EXPECT_TRUE(PublishEnabled()) << c.name;
+        Publish();  // the claim was given back: the next click publishes (or is stopped) the same way
+        EXPECT_EQ(sim::PostRequests().size(), 2 * c.posts) << c.name;
     }
 }
 

@@ -16,12 +16,14 @@
 #include "platform/sim/SimForeground.h"
 #include "platform/sim/SimMenus.h"
 #include "platform/sim/SimRegistry.h"
+#include "platform/sim/SimUserInterface.h"
 #include "platform/sim/SimWindowing.h"
 #include "system/Settings.h"
 #include "ui/Main.h"
 #include "ui/PerformanceWindow.h"
 #include "ui/Report.h"
 #include "ui/TrayIcons.h"
+#include "ui/TuningDialog.h"
 #include "ui/TrayMenu.h"
 
 namespace {
@@ -142,6 +144,29 @@ protected:
     }
     std::vector<Snapshot> snapshots;
 };
+
+// A read test asked for while one runs (its window pumps messages; the prompt's worker may ask too)
+// is refused with a box and reads nothing, and the Tuning command opens nothing then.
+TEST_F(PerformanceWindowTest, OneReadTestAtATime) {
+    Start({Ssd("SSD1")});
+    static std::vector<bool> nested;
+    nested.clear();
+    sim::AddClockListener([](uint64_t) {
+        if (!nested.empty()) return;
+        nested.push_back(RunPerformanceWindow());
+        RunTuningCommand();
+        nested.push_back(sim::WindowRecords().back().Text == "KORVANTE :: Tuning");
+    });
+    Run();
+    EXPECT_EQ(nested, (std::vector<bool>{false, false}));
+    std::vector<std::string> boxes;
+    for (const sim::MessageBoxCall& b : sim::MessageBoxCalls()) boxes.push_back(b.Text);
+    EXPECT_EQ(boxes, std::vector<std::string>(2, "A read test is already running."));
+    unsigned windows = 0;
+    for (const sim::WindowRecord& w : sim::WindowRecords()) windows += w.Text == Caption;
+    EXPECT_EQ(windows, 1u);
+    EXPECT_TRUE(RunPerformanceWindow());  // the next one runs (no candidate is left)
+}
 
 // A drive with stored results, a pending one that is security-locked and one that is lost: none is
 // woken, shown or stored, and the two flags stay.
