@@ -30,9 +30,10 @@ int GetDeviceCaps(int index) {
     return value;
 }
 
-TextSize GetFontTextExtent(const std::string& face, int height, const std::string& text) {
-    const HFONT font = ::CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str());
+namespace {
+
+// The text's size on the screen in a font this call made, which it deletes; zero when either is missing.
+TextSize MeasureInOwnFont(HFONT font, const std::string& text) {
     const HDC screen = ::GetDC(nullptr);
     SIZE size = {};
     bool measured = false;
@@ -46,22 +47,19 @@ TextSize GetFontTextExtent(const std::string& face, int height, const std::strin
     return measured ? TextSize{size.cx, size.cy} : TextSize{};
 }
 
+}  // namespace
+
+TextSize GetFontTextExtent(const std::string& face, int height, const std::string& text) {
+    return MeasureInOwnFont(::CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str()),
+                            text);
+}
+
 TextSize GetCaptionTextExtent(const std::string& text, bool toolWindow) {
     NONCLIENTMETRICSA metrics = {};
     metrics.cbSize = sizeof metrics;
     if (!::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return {};
-    const HFONT font = ::CreateFontIndirectA(toolWindow ? &metrics.lfSmCaptionFont : &metrics.lfCaptionFont);
-    const HDC screen = ::GetDC(nullptr);
-    SIZE size = {};
-    bool measured = false;
-    if (font && screen) {
-        const HGDIOBJ previous = ::SelectObject(screen, font);
-        measured = ::GetTextExtentPoint32A(screen, text.c_str(), static_cast<int>(text.size()), &size) != FALSE;
-        ::SelectObject(screen, previous);
-    }
-    if (screen) ::ReleaseDC(nullptr, screen);
-    if (font) ::DeleteObject(font);
-    return measured ? TextSize{size.cx, size.cy} : TextSize{};
+    return MeasureInOwnFont(::CreateFontIndirectA(toolWindow ? &metrics.lfSmCaptionFont : &metrics.lfCaptionFont), text);
 }
 
 TextSize GetTextExtent(HWnd window, const std::string& text) {
