@@ -134,6 +134,8 @@ bool SelfTestProcedure(HWnd dialog, uint32_t message, WParam w, LParam, LParam& 
     return true;
 }
 
+}  // namespace
+
 HWnd CreateSelfTestDialog() {
     Dialog dialog = CreateFixedDialog(SelfTestClass, SelfTestCaption, SelfTestProcedure);
     if (!dialog.Window) return 0;
@@ -152,8 +154,6 @@ HWnd CreateSelfTestDialog() {
     ShowDrive(dialog.Window);
     return dialog.Window;
 }
-
-}  // namespace
 
 void RunSelfTestCommand() {
     ShowWindow(MainWindow, SW_HIDE);

@@ -70,7 +70,8 @@ bool AddSettingBox(Dialog& dialog, const SettingItem& item, int top) {
     return true;
 }
 
-// The dialog with its boxes, hidden; 0 when it cannot be made.
+}  // namespace
+
 HWnd CreateSettingsDialog() {
     Dialog dialog = CreateFixedDialog(SettingsClass, SettingsCaption, SettingsDialogProcedure);
     if (!dialog.Window) return 0;
@@ -87,8 +88,6 @@ HWnd CreateSettingsDialog() {
     PlaceDialog(dialog);
     return dialog.Window;
 }
-
-}  // namespace
 
 void LoadSettings() {
     if (!AllSettingsStored()) {

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "platform/Windowing.h"
+
 // Control identifiers of the settings dialog's check boxes, in the order they are stored.
 enum SettingsControl : uint32_t {
     FahrenheitBoxId = 101,
@@ -15,6 +17,9 @@ enum SettingsControl : uint32_t {
 // Start-up, with the settings key open: when all four settings are stored they are read (each its
 // lowest byte; a value of another type or length reads 0), otherwise the first-run dialog asks.
 void LoadSettings();
+
+// The dialog with its boxes, placed and hidden; 0 when it cannot be made.
+platform::HWnd CreateSettingsDialog();
 
 // Shows the dialog modally over the main window and stores the four boxes when it closes. After a
 // dialog that is not the first run, a change of "Show CPU usage" starts or stops the processor-load

@@ -240,7 +240,17 @@ bool AddControls(Dialog& dialog, const std::vector<std::string>& captions) {
     return true;
 }
 
+void ListTunableDrives() {
+    Listed.clear();
+    for (unsigned i = 0; i < DriveCount(); ++i)
+        if (IsTunable(*DriveReader(i))) Listed.push_back(i);
+}
+
+}  // namespace
+
 HWnd CreateTuningDialog() {
+    ListTunableDrives();
+    if (Listed.empty()) return 0;
     Dialog dialog = CreateFixedDialog(TuningClass, TuningCaption, TuningProcedure);
     if (!dialog.Window) return 0;
     TuningDialog = dialog.Window;
@@ -255,24 +265,14 @@ HWnd CreateTuningDialog() {
     return dialog.Window;
 }
 
-void ListTunableDrives() {
-    Listed.clear();
-    for (unsigned i = 0; i < DriveCount(); ++i)
-        if (IsTunable(*DriveReader(i))) Listed.push_back(i);
-}
-
-}  // namespace
-
 void RunTuningCommand() {
     if (RefusedForReadTest()) return;
-    ListTunableDrives();
-    if (Listed.empty()) {
-        MessageBox(MainWindow, NothingToTuneText, InfoCaption, MB_ICONEXCLAMATION | OwnedBoxFlags);
+    const HWnd dialog = CreateTuningDialog();
+    if (!dialog) {
+        if (Listed.empty()) MessageBox(MainWindow, NothingToTuneText, InfoCaption, MB_ICONEXCLAMATION | OwnedBoxFlags);
         return;
     }
     ShowWindow(MainWindow, SW_HIDE);
-    const HWnd dialog = CreateTuningDialog();
-    if (!dialog) return;
     RunDialog(dialog);
     PersistChangedTuning();
     RunPerformanceWindow();

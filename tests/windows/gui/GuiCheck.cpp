@@ -74,6 +74,7 @@ struct Options {
     std::string Dialog;
     std::string License;
     bool ExplorerRestart = false;
+    bool Escape = false;
     int Dpi = 0;
 };
 
@@ -120,6 +121,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         else if (a == "--diagnostic") options.Diagnostic = options.Window = true;
         else if (a == "--report") options.Report = true;
         else if (a == "--explorer-restart") options.ExplorerRestart = true;
+        else if (a == "--escape") options.Escape = true;
         else if (a == "--dialog" && i + 1 < argc) options.Dialog = argv[++i];
         else if (a == "--license" && i + 1 < argc) options.License = argv[++i];
         else if (a == "--tray" && i + 1 < argc) options.TrayEntries = std::atoi(argv[++i]);
@@ -382,19 +384,38 @@ HWND WaitForAnyMainWindow(DWORD processId) {
     });
 }
 
-// The hidden window gets the tray icon's left click; the report opens.
-void CheckReport(DWORD processId) {
+// The hidden window gets the tray icon's left click; the report opens. Null when it does not.
+HWND OpenReport(DWORD processId) {
     HWND hidden = WaitForAnyMainWindow(processId);
-    if (!hidden) return Fail("main window", "not created within 30 s");
+    if (!hidden) return Fail("main window", "not created within 30 s"), nullptr;
     ::PostMessageA(hidden, 0x8001, 0, WM_LBUTTONDOWN);  // the tray icons' callback message
     HWND main = WaitForWindow([processId] { return FindMainWindow(processId); });
-    if (!main) return Fail("report", "not shown within 30 s of the click");
+    if (!main) Fail("report", "not shown within 30 s of the click");
+    return main;
+}
+
+void CheckReport(DWORD processId) {
+    HWND main = OpenReport(processId);
+    if (!main) return;
     std::string text;
     for (const std::string& line : ReportLines(::GetDlgItem(main, 100))) text += line + "\n";
     std::printf("report text: %zu characters\n", text.size());
     if (text.find("\nModel - ") == std::string::npos && text.compare(0, 8, "Model - ") != 0)
         Fail("report text", "no \"Model - \" line in [" + text + "]");
     CheckLaidOutWindow(main);
+}
+
+// Esc hides the report wherever the focus is: the key goes to the report box, then to a button, as
+// it would to the focused control, the report opened from the tray before each.
+void CheckEscape(DWORD processId) {
+    for (const int id : {100, 106}) {
+        HWND main = OpenReport(processId);
+        if (!main) return;
+        ::PostMessageA(::GetDlgItem(main, id), platform::WM_KEYDOWN, platform::VK_ESCAPE, 1);
+        for (DWORD waited = 0; waited < WaitMs && ::IsWindowVisible(main); waited += PollMs) ::Sleep(PollMs);
+        if (::IsWindowVisible(main)) Fail("escape", "the report stays open with the key at control " + std::to_string(id));
+        else std::printf("escape at control %d: the report hidden\n", id);
+    }
 }
 
 // Wine shows the tray entries in a window of its own when no desktop tray holds them; each entry is
@@ -929,7 +950,7 @@ int RunAtDensity(int dpi) {
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::printf("usage: korvante_guicheck PROGRAM [--window] [--tray N] [--tip TEXT]... [--memory S] [--exits] [--settings] [--diagnostic] [--report] [--performance N] [--dialog NAME] [--license CHOICE] [--explorer-restart] [--dpi N] [-- ARGUMENTS...]\n");
+        std::printf("usage: korvante_guicheck PROGRAM [--window] [--tray N] [--tip TEXT]... [--memory S] [--exits] [--settings] [--diagnostic] [--report] [--performance N] [--dialog NAME] [--license CHOICE] [--explorer-restart] [--escape] [--dpi N] [-- ARGUMENTS...]\n");
         return 2;
     }
     ::SetProcessDPIAware();  // sees the program's windows in the screen's pixels, as it lays them out
@@ -977,6 +998,7 @@ int main(int argc, char** argv) {
     if (!options.Settings && !options.PerformanceDrives && options.Dialog.empty() && !options.ExplorerRestart &&
         (options.Window || options.Report || options.TrayEntries > 0))
         LetTheScreenshotBeTaken(process.hProcess);
+    if (options.Escape) CheckEscape(process.dwProcessId);
     if (options.Exits) {
         DWORD code = STILL_ACTIVE;
         if (::WaitForSingleObject(process.hProcess, WaitMs) != platform::WAIT_OBJECT_0) Fail("exit", "still running after 30 s");
