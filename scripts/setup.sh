@@ -2,7 +2,8 @@
 # Installs what a job needs on Debian 12, and nothing more:
 #   bash scripts/setup.sh           the native build: compiler, CMake, Ninja, GoogleTest, Google Benchmark,
 #                                   the JSON library the tests read the peer decodes with
-#   bash scripts/setup.sh windows   ... and the mingw-w64 cross compiler, and Python 3 (it draws the icon)
+#   bash scripts/setup.sh windows   ... and the mingw-w64 cross compiler, Python 3 (it draws the icon), and
+#                                   OpenSSL with osslsigncode (the update tests sign their programs)
 #   bash scripts/setup.sh test      ... and clang for the fuzz targets, Wine (32-bit), Xvfb with xwd and
 #                                   ImageMagick for the GUI tests' screenshots; the
 #                                   64-bit cross compiler and 64-bit Wine, for a machine that cannot
@@ -14,7 +15,7 @@ set -euo pipefail
 
 native=(cmake g++ ninja-build libgtest-dev googletest libbenchmark-dev libcpp-httplib-dev libsqlite3-dev
         nlohmann-json3-dev)
-windows=(g++-mingw-w64-i686 python3)
+windows=(g++-mingw-w64-i686 python3 openssl osslsigncode)
 testing=(clang libclang-rt-14-dev wine wine32:i386 xvfb xauth x11-apps imagemagick g++-mingw-w64-x86-64 wine64
          fonts-liberation)
 

@@ -5,12 +5,14 @@
 #include <vector>
 
 #include "device/DiagnosticLog.h"
+#include "net/CodeTrust.h"
 #include "net/NetCalls.h"
 #include "platform/FileVersion.h"
 #include "platform/Installation.h"
 #include "platform/Processes.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
+#include "platform/Trust.h"
 #include "platform/UserInterface.h"
 #include "platform/Windowing.h"
 #include "platform/Entry.h"
@@ -85,6 +87,9 @@ void EndProcess() {
     if (NetCalls.BeforeExit) NetCalls.BeforeExit();
     ExitProcess(0);
 }
+
+const char UnsignedUpdateText[] =
+    "The update was interrupted.\r\nThe new version is not signed by the vendor of the installed one.";
 
 // Ends the process with a warning naming what failed and the system's reason.
 bool EndWithError(const std::string& what, uint32_t error) {
@@ -219,10 +224,25 @@ bool InstallFresh() {
     return false;
 }
 
+// The running file held from its check through its copy, so that the bytes checked are the bytes
+// installed. It replaces a signed installed copy only when it is signed as that copy is; an unsigned
+// installed copy (a development build) takes any.
+bool HeldAndSignedAsInstalled(HeldFile& held) {
+    held = CreateHeldFile(RunningPath);
+    Signer installed;
+    if (!CryptQueryObject(InstalledPath, installed)) return true;
+    return held && SignedBy("Update", RunningPath, held, installed);
+}
+
 bool InstallUpdate() {
     const FileVersion installed = GetFileVersion(InstalledPath);
     if (installed.Number >= Running.Number) {
         ShowInformation("You already have the latest version of the program installed.");
+        return EndSilently();
+    }
+    HeldFile held;
+    if (!HeldAndSignedAsInstalled(held)) {
+        MessageBox(0, UnsignedUpdateText, Names.DisplayName + " :: Warning!", WarningFlags);
         return EndSilently();
     }
     if (NetCalls.BeforeUpdate && !NetCalls.BeforeUpdate(installed.Text)) return false;

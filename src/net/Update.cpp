@@ -10,6 +10,7 @@
 #include "device/DriveRecord.h"
 #include "knowledge/VendorSite.h"
 #include "monitor/Alerts.h"
+#include "net/CodeTrust.h"
 #include "net/NetCalls.h"
 #include "platform/FileVersion.h"
 #include "platform/Network.h"
@@ -40,6 +41,11 @@ const char InterruptedCaption[] = "The update was interrupted.";
 const char LatestText[] = "You already have the latest version of the program installed.";
 const char DamagedText[] =
     "The update was interrupted.\r\nThe downloaded file is incomplete or is not the announced version.";
+const char UnsignedText[] =
+    "The update was interrupted.\r\nThe downloaded file is not signed by the program's vendor.";
+const char UnsignedCopyText[] =
+    "This copy of the program is not signed, so it cannot tell a genuine update from another program. "
+    "Please download the new version from the vendor's site.";
 const char PromptText[] = "A new version of KORVANTE is available. Update program?";
 
 // Without drives the program runs in diagnostic mode, where the installer does not run and the
@@ -107,9 +113,12 @@ bool DownloadFile(HInternet internet, const std::string& url, std::vector<uint8_
     return whole;
 }
 
-// Writes the download and keeps it only when it is an executable with the announced version.
-bool KeepVerifiedFile(const std::string& path, const std::vector<uint8_t>& body, const std::string& version) {
-    if (!WriteNewFile(path, body.data(), body.size())) {
+// Writes the download and holds it against change from then on, so that the file checked is the file
+// started. An executable with the announced version is kept; otherwise it is deleted and the hold
+// given back.
+bool KeepVerifiedFile(const std::string& path, const std::vector<uint8_t>& body, const std::string& version,
+                      HeldFile& held) {
+    if (!WriteNewFile(path, body.data(), body.size()) || !(held = CreateHeldFile(path))) {
         WriteLog("Update: cannot write " + path);
         DeleteFile(path);
         return false;
@@ -119,6 +128,7 @@ bool KeepVerifiedFile(const std::string& path, const std::vector<uint8_t>& body,
     if (image && fileVersion == WithoutLineBreaks(version)) return true;
     WriteLog(!image ? std::string("Update: the downloaded file is not an executable for this machine")
                     : "Update: the downloaded file has version \"" + fileVersion + "\", not \"" + version + "\"");
+    held.Reset(0);
     DeleteFile(path);
     return false;
 }
@@ -195,17 +205,26 @@ void DownloadUpdate(const std::string& siteBase, const std::string& folderBase, 
     const std::string own = ProgramVersion();
     const std::string remote = ReadRemoteVersion(versionFile);
     InternetCloseHandle(versionFile);
-    if (!VersionGreater(remote, own)) {
+    Signer vendor;
+    if (!VersionGreater(remote, own) || !SignerOfFile(GetModuleFileName(), vendor)) {
         InternetCloseHandle(internet);
-        ShowBox(LatestText, "Information", InformationBoxFlags);
+        if (VersionGreater(remote, own)) ShowBox(UnsignedCopyText, "Warning!", MB_ICONEXCLAMATION | OwnedBoxFlags);
+        else ShowBox(LatestText, "Information", InformationBoxFlags);
         return;
     }
     std::vector<uint8_t> body;
     const bool whole = DownloadFile(internet, folderBase + fileName, body);
     InternetCloseHandle(internet);
     const std::string path = GetTempPath() + fileName;
-    if (!whole || !KeepVerifiedFile(path, body, remote)) {
+    HeldFile held;
+    if (!whole || !KeepVerifiedFile(path, body, remote, held)) {
         ShowBox(DamagedText, "Warning!", MB_ICONEXCLAMATION | OwnedBoxFlags);
+        return;
+    }
+    if (!SignedBy("Update", path, held, vendor)) {
+        held.Reset(0);
+        DeleteFile(path);
+        ShowBox(UnsignedText, "Warning!", MB_ICONEXCLAMATION | OwnedBoxFlags);
         return;
     }
     if (!ShellExecute(0, "", path, "", "", SW_SHOWNORMAL)) WriteLog("Update: cannot start " + path);

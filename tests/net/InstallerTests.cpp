@@ -18,6 +18,7 @@
 #include "platform/sim/SimSystem.h"
 #include "platform/sim/SimThreads.h"
 #include "platform/sim/SimTray.h"
+#include "platform/sim/SimTrust.h"
 #include "platform/sim/SimUserInterface.h"
 #include "platform/sim/SimWindowing.h"
 #include "system/FileUtils.h"
@@ -301,6 +302,33 @@ TEST_F(Installer, AnUpdateThatCannotGoOnLeavesTheInstalledCopy) {
         EXPECT_EQ(Text(UninstallKey, "DisplayVersion"), "old") << c.name;
         EXPECT_TRUE(sim::ShellRequests().empty()) << c.name;
         EXPECT_EQ(sim::ProcessExits(), std::vector<uint32_t>{0}) << c.name;
+    }
+}
+
+// A signed installed copy is replaced only by a copy Windows trusts, signed as the installed one is,
+// held from the check through the copy; an unsigned installed copy (a development build) takes any.
+TEST_F(Installer, ASignedInstalledCopyTakesOnlyAnUpdateSignedAsItIs) {
+    const platform::Signer vendor{"CN=KORVANTE", "vendor key"}, other{"CN=Someone Else", "other key"};
+    const std::string refused = "KORVANTE :: Warning! | The update was interrupted.\r\nThe new version is not signed by "
+                                "the vendor of the installed one. | 327728";
+    const struct { const char* name; const platform::Signer* installed; const platform::Signer* update; bool untrusted; bool replaced; } cases[] = {
+        {"both the vendor's", &vendor, &vendor, false, true},
+        {"the update unsigned", &vendor, nullptr, false, false},
+        {"the update by another", &vendor, &other, false, false},
+        {"the update's root not trusted", &vendor, &vendor, true, false},
+        {"an unsigned installed copy", nullptr, &other, false, true},
+    };
+    for (const auto& c : cases) {
+        TearDown();
+        SetUp();
+        MakeInstalled(V7711);
+        if (c.installed) sim::SetFileSigner(Installed, *c.installed);
+        if (c.update) sim::SetFileSigner(Download, *c.update);
+        sim::SetSignaturesUntrusted(c.untrusted);
+        Start(Download, V7712);
+        EXPECT_EQ(GetFileVersion(Installed).Text, c.replaced ? "2.0.0.7712" : "2.0.0.7711") << c.name;
+        if (!c.replaced) EXPECT_EQ(Boxes(), std::vector<std::string>{refused}) << c.name;
+        EXPECT_FALSE(sim::FileHeld(Download)) << c.name;
     }
 }
 

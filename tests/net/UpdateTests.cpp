@@ -3,6 +3,8 @@
 // announced version).
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "TestMachine.h"
 #include "discovery/Scan.h"
 #include "net/NetCalls.h"
@@ -13,6 +15,7 @@
 #include "platform/sim/SimShell.h"
 #include "platform/sim/SimSystem.h"
 #include "platform/sim/SimThreads.h"
+#include "platform/sim/SimTrust.h"
 #include "platform/sim/SimUserInterface.h"
 #include "ui/Main.h"
 #include "ui/TrayIcons.h"
@@ -24,7 +27,13 @@ const std::string Site = "https://www.korvante.com/";
 const std::string Downloaded = "C:\\Users\\User\\AppData\\Local\\Temp\\KORVANTE.exe";
 const char Latest[] = "You already have the latest version of the program installed.";
 const char Damaged[] = "The update was interrupted.\r\nThe downloaded file is incomplete or is not the announced version.";
+const char Unsigned[] = "The update was interrupted.\r\nThe downloaded file is not signed by the program's vendor.";
+const char UnsignedCopy[] =
+    "This copy of the program is not signed, so it cannot tell a genuine update from another program. "
+    "Please download the new version from the vendor's site.";
 const char Prompt[] = "A new version of KORVANTE is available. Update program?";
+
+const platform::Signer Vendor{"CN=KORVANTE Software, O=KORVANTE, C=DE", "vendor key"};
 
 platform::FixedFileVersion Fixed(unsigned a, unsigned b, unsigned c, unsigned d) { return {a << 16 | b, c << 16 | d}; }
 
@@ -46,6 +55,7 @@ protected:
         if (WithDrive) machine.Drives.push_back(testmachine::SataDrive("S0", 1));
         ScanDrives();
         SetOwn(Fixed(2, 0, 0, 7710));
+        sim::SetFileSigner(platform::GetModuleFileName(), Vendor);
     }
     bool WithDrive = true;  // none: diagnostic mode
     static void SetOwn(platform::FixedFileVersion v) { sim::SetFileVersion(platform::GetModuleFileName(), v); }
@@ -53,6 +63,7 @@ protected:
         sim::Serve(Site + "version.txt", {version});
         sim::Serve(Site + "KORVANTE.exe", program);
         sim::SetFileVersion(Downloaded, fileVersion);
+        sim::SignContent(program.Body, Vendor);
     }
     static std::string LastBoxText() {
         const auto boxes = sim::MessageBoxCalls();
@@ -139,6 +150,50 @@ TEST_F(Update, OnlyTheWholeMatchingProgramIsStarted) {
             EXPECT_EQ(LastBoxText(), Damaged);
             EXPECT_EQ(sim::MessageBoxCalls()[0].Caption, "KORVANTE :: Warning!");
         }
+    }
+}
+
+// Only a file whose signature Windows trusts, made by the running program's own signer, is started, and
+// it is started as it was checked: the download is held against change from its writing to its start.
+// A copy that is not signed itself downloads nothing.
+TEST_F(Update, OnlyAFileSignedByTheProgramsSignerIsStarted) {
+    const std::string image = Image();
+    std::string tampered = image;
+    tampered[0x300] ^= 1;
+    const platform::Signer stranger{"CN=Someone Else, O=Elsewhere", "other key"}, sameName{Vendor.Subject, "other key"};
+    const struct {
+        const char* name;
+        std::function<void()> arrange;
+        const char* box;  // the warning, or none when the file is started
+    } cases[] = {
+        {"signed by the vendor", [] {}, nullptr},
+        {"unsigned", [] { sim::ResetTrust(); sim::SetFileSigner(platform::GetModuleFileName(), Vendor); }, Unsigned},
+        {"signed by another", [&] { sim::SignContent(image, stranger); }, Unsigned},
+        {"the vendor's name with another key", [&] { sim::SignContent(image, sameName); }, Unsigned},
+        {"signed, then a byte changed", [&] { sim::Serve(Site + "KORVANTE.exe", {tampered}); }, Unsigned},
+        {"its root not trusted", [] { sim::SetSignaturesUntrusted(true); }, Unsigned},
+        {"swapped after the check",
+         [&] { sim::SetBeforeStart([&](const std::string& file) {
+             EXPECT_FALSE(platform::WriteNewFile(file, reinterpret_cast<const uint8_t*>(tampered.data()), tampered.size())); }); },
+         nullptr},
+        {"this copy unsigned", [] { sim::ResetTrust(); }, UnsignedCopy},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        Offer("2.0.1.0", {image}, Fixed(2, 0, 1, 0));
+        c.arrange();
+        DownloadUpdate(Site, Site, "KORVANTE.exe");
+        const auto started = sim::ShellRequests();
+        ASSERT_EQ(started.size(), c.box ? 0u : 1u);
+        if (c.box) {
+            EXPECT_EQ(LastBoxText(), c.box);
+            EXPECT_FALSE(sim::FileExists(Downloaded));
+        } else {
+            EXPECT_TRUE(started[0].Bytes == image);
+        }
+        EXPECT_FALSE(sim::FileHeld(Downloaded));
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include "platform/Network.h"
 #include "platform/sim/SimSystem.h"
+#include "platform/sim/SimTrust.h"
 
 namespace sim {
 namespace {
@@ -252,6 +253,7 @@ bool InternetCloseHandle(HInternet handle) {
 }
 
 bool WriteNewFile(const std::string& path, const uint8_t* data, std::size_t size) {
+    if (sim::FileHeld(path)) return false;  // a sharing violation
     sim::AddFile(path);
     std::lock_guard<std::mutex> lock(NetworkLock);
     sim::Written[path].assign(reinterpret_cast<const char*>(data), size);

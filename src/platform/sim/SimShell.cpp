@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "platform/Shell.h"
+#include "platform/sim/SimNetwork.h"
 
 namespace sim {
 namespace {
@@ -11,6 +12,7 @@ namespace {
 std::mutex ShellLock;
 std::vector<ShellRequest> Requests;
 bool Fails = false;
+std::function<void(const std::string&)> BeforeStart;
 
 }  // namespace
 
@@ -23,11 +25,17 @@ std::vector<ShellRequest> ShellRequests(size_t from) {
 void ClearShellRequests() {
     std::lock_guard<std::mutex> lock(ShellLock);
     Requests.clear();
+    BeforeStart = nullptr;
 }
 
 void SetShellFails(bool fails) {
     std::lock_guard<std::mutex> lock(ShellLock);
     Fails = fails;
+}
+
+void SetBeforeStart(std::function<void(const std::string& file)> hook) {
+    std::lock_guard<std::mutex> lock(ShellLock);
+    BeforeStart = std::move(hook);
 }
 
 }  // namespace sim
@@ -36,8 +44,14 @@ namespace platform {
 
 bool ShellExecute(std::uintptr_t window, const std::string& verb, const std::string& file,
                   const std::string& parameters, const std::string& directory, int showCommand) {
+    std::function<void(const std::string&)> hook;
+    {
+        std::lock_guard<std::mutex> lock(sim::ShellLock);
+        hook = sim::BeforeStart;
+    }
+    if (hook) hook(file);
     std::lock_guard<std::mutex> lock(sim::ShellLock);
-    sim::Requests.push_back({window, verb, file, parameters, directory, showCommand});
+    sim::Requests.push_back({window, verb, file, parameters, directory, showCommand, sim::WrittenFile(file)});
     return !sim::Fails;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@ struct ShellRequest {
     std::string Parameters;
     std::string Directory;
     int ShowCommand;
+    std::string Bytes;  // what the file held when it was started (SimNetwork.h's written files)
 };
 
 // Copies of the requests so far (from the `from`th on), taken under the recorder's lock.
@@ -21,5 +23,7 @@ std::vector<ShellRequest> ShellRequests(size_t from = 0);
 void ClearShellRequests();
 // While set, every request is recorded and then reported as failed.
 void SetShellFails(bool fails);
+// Called with the file of each request before it is started (null: nothing).
+void SetBeforeStart(std::function<void(const std::string& file)> hook);
 
 }  // namespace sim

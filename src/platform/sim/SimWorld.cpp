@@ -15,6 +15,7 @@
 #include "platform/sim/SimSystem.h"
 #include "platform/sim/SimThreads.h"
 #include "platform/sim/SimTray.h"
+#include "platform/sim/SimTrust.h"
 #include "platform/sim/SimUserInterface.h"
 #include "platform/sim/SimWindowing.h"
 
@@ -33,6 +34,7 @@ void ResetWorld() {
     ClearShellRequests();
     SetShellFails(false);
     ResetNetwork();
+    ResetTrust();
     ResetRegistry();
     ResetSystem();
     ResetWindowing();

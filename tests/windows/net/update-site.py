@@ -1,22 +1,31 @@
 #!/usr/bin/env python3
 """The vendor's site for the Windows update and publishing tests: plain HTTP on 127.0.0.1 only.
 
-Usage: update-site.py PROGRAM PORTFILE [POSTFILE]. Listens on a free port, which it writes to
-PORTFILE, and serves /CASE/version.txt and /CASE/KORVANTE.exe, each case delivering the program
-differently. The error cases answer the version file with an error status and a body that reads as a
-newer version. A POST to /korvante-data.php has its body written to POSTFILE and is answered with 200,
-or with NNN when the body holds "answer NNN"."""
+Usage: update-site.py PROGRAM PORTFILE [POSTFILE]. PROGRAM is the unsigned stub; beside it lie
+PROGRAM-vendor.exe and PROGRAM-stranger.exe, signed copies. Listens on a free port, which it writes
+to PORTFILE, and serves /CASE/version.txt and /CASE/KORVANTE.exe, each case delivering a program
+differently: the vendor's copy unless the case is about another. The error cases answer the
+version file with an error status and a body that reads as a newer version. A POST to
+/korvante-data.php has its body written to POSTFILE and is answered with 200, or with NNN when the
+body holds "answer NNN"."""
 import http.server
 import re
 import socketserver
 import sys
 import time
 
-program = open(sys.argv[1], 'rb').read()
+unsigned = open(sys.argv[1], 'rb').read()
+program = open(sys.argv[1][:-4] + '-vendor.exe', 'rb').read()
+stranger = open(sys.argv[1][:-4] + '-stranger.exe', 'rb').read()
+tampered = bytearray(program)
+tampered[0x410] ^= 1  # in the first section, which the signature's hash covers
 BUFFER = 10485760
 # case: (version.txt, body, bytes sent before the connection is closed, seconds of silence before that)
 CASES = {
     'whole': (b'9.9.9.9\r\n', program, None, 0),
+    'unsigned': (b'9.9.9.9\r\n', unsigned, None, 0),
+    'stranger': (b'9.9.9.9\r\n', stranger, None, 0),
+    'tampered': (b'9.9.9.9\r\n', bytes(tampered), None, 0),
     'cut': (b'9.9.9.9\r\n', program, len(program) // 2, 0),
     'stalled': (b'9.9.9.9\r\n', program, len(program) // 2, 3),
     'large': (b'9.9.9.9\r\n', program + b'\0' * (BUFFER + 1 - len(program)), None, 0),
