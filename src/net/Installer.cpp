@@ -32,7 +32,7 @@ constexpr uint32_t InformationFlags = 0x50040;
 constexpr uint32_t WarningFlags = 0x50030;
 constexpr uint32_t TaskCreationWaitMs = 4000;
 constexpr uint32_t InstanceCloseWaitMs = 3000;
-constexpr uint32_t MappingSize = 4;
+constexpr uint32_t MappingSize = 8;  // the main window's handle, then the process identifier
 constexpr int DeletionTries = 300;  // about a second apart: the batch gives up after some five minutes
 
 InstallerNames Names;
@@ -310,15 +310,30 @@ bool Uninstall() {
     return EndSilently();
 }
 
+// Whether the mark names a running process of the installed copy: any process can make the mapping
+// first, and a mark left by a copy that was killed, or made by another program, must not keep the
+// monitor from starting.
+bool MarkedInstanceRuns(Handle mapping) {
+    uint32_t processId = 0;
+    if (!ReadMappedValue(mapping, processId, 1) || processId == 0 || processId == GetCurrentProcessId()) return false;
+    const std::string image = QueryFullProcessImageName(processId);
+    return !image.empty() && SamePath(image, InstalledPath);
+}
+
 bool RegisterInstance() {
     bool alreadyExisted = false;
     const Handle mapping = CreateFileMapping(Names.AppName, MappingSize, alreadyExisted);
-    if (alreadyExisted) return EndSilently();  // another instance runs
     if (!mapping) {
-        WriteLog("The instance mapping could not be made.");
+        WriteLog("The instance mapping could not be made.");  // a mark made by another user, say
         return true;
     }
+    if (alreadyExisted && MarkedInstanceRuns(mapping)) {
+        CloseFileMapping(mapping);
+        return EndSilently();
+    }
+    if (alreadyExisted) WriteLog("The instance mark names no running copy of the program; this copy takes it.");
     WriteMappedValue(mapping, static_cast<uint32_t>(ProgramWindow()));
+    WriteMappedValue(mapping, GetCurrentProcessId(), 1);
     InstanceMapping = mapping;
     return true;
 }

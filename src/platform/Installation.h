@@ -1,5 +1,6 @@
 // The installation facility of the platform interface: folders and files of the installed copy, the
-// short form of a path, the named file mapping that marks the running instance, programs started
+// short form of a path, the named file mapping that marks the running instance and the program a
+// process runs, programs started
 // hidden, the program's own raw-data resources and the system's text for an error code (kernel32,
 // shell32).
 #pragma once
@@ -44,11 +45,18 @@ std::string FormatMessage(uint32_t code);
 Handle CreateFileMapping(const std::string& name, uint32_t size, bool& alreadyExisted);
 // OpenFileMappingA(read, inheritable, name): 0 when there is none.
 Handle OpenFileMapping(const std::string& name);
-// MapViewOfFile of the mapping's first 4 bytes, the value written or read, UnmapViewOfFile.
-bool WriteMappedValue(Handle mapping, uint32_t value);
-bool ReadMappedValue(Handle mapping, uint32_t& value);
+// MapViewOfFile of the mapping's 4 bytes at `slot` × 4, the value written or read, UnmapViewOfFile.
+bool WriteMappedValue(Handle mapping, uint32_t value, unsigned slot = 0);
+bool ReadMappedValue(Handle mapping, uint32_t& value, unsigned slot = 0);
 // CloseHandle of a file mapping.
 bool CloseFileMapping(Handle mapping);
+
+// GetCurrentProcessId, which the mapping holds beside the main window.
+uint32_t GetCurrentProcessId();
+// OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, not inherited, processId), QueryFullProcessImageNameA
+// (Win32 path form) and CloseHandle: the path of the program the process runs; empty when there is
+// no such process or it cannot be asked.
+std::string QueryFullProcessImageName(uint32_t processId);
 
 // ShellExecuteExA(no verb, file, parameters, show) keeping the process handle, then
 // WaitForSingleObject on it for at most `milliseconds`; false when the program could not be started.

@@ -242,15 +242,33 @@ TEST_F(Installer, ADeviceChangeRestartsTheInstalledCopyThroughItsTaskOnce) {
     EXPECT_FALSE(sim::MappingValue("KORVANTE", window));
 }
 
-TEST_F(Installer, ASecondStartOfTheInstalledCopyEndsSilently) {
-    MakeInstalled(V7711);
-    bool existed = false;
-    ASSERT_NE(CreateFileMapping("KORVANTE", 4, existed), 0u);  // the first instance's
-    Start(Installed, V7711);
-    EXPECT_EQ(sim::ProcessExits(), std::vector<uint32_t>{0});
-    EXPECT_TRUE(Boxes().empty());
-    EXPECT_TRUE(sim::ActiveTrayEntries().empty());
-    EXPECT_EQ(sim::TimerCount(), 0u);
+// A second start of the installed copy ends silently while the mark names a running process of it;
+// a mark made first by another program, or left by a copy that is gone, does not stop the start, and
+// the copy that starts takes the mark.
+TEST_F(Installer, OnlyAMarkOfARunningInstalledCopyEndsASecondStart) {
+    const struct { const char* name; uint32_t processId; const char* image; bool ends; } cases[] = {
+        {"the installed copy runs", 3000, "c:\\program files (x86)\\korvante\\korvante.exe", true},
+        {"made by another program", 3000, "C:\\Users\\User\\squatter.exe", false},
+        {"its process gone", 3000, nullptr, false},
+        {"no process named", 0, nullptr, false},
+        {"this process named", sim::ProgramProcessId, nullptr, false},
+    };
+    for (const auto& c : cases) {
+        TearDown();
+        SetUp();
+        MakeInstalled(V7711);
+        bool existed = false;
+        const Handle mark = CreateFileMapping("KORVANTE", 8, existed);  // the first process's
+        WriteMappedValue(mark, c.processId, 1);
+        if (c.image) sim::AddProcess(c.processId, c.image);
+        Start(Installed, V7711);
+        EXPECT_EQ(sim::ProcessExits(), c.ends ? std::vector<uint32_t>{0} : std::vector<uint32_t>{}) << c.name;
+        if (c.ends) EXPECT_TRUE(Boxes().empty()) << c.name;
+        EXPECT_EQ(sim::ActiveTrayEntries().size(), c.ends ? 0u : 1u) << c.name;
+        uint32_t marked = 0;
+        EXPECT_TRUE(ReadMappedValue(mark, marked, 1)) << c.name;
+        EXPECT_EQ(marked, c.ends ? c.processId : sim::ProgramProcessId) << c.name;
+    }
 }
 
 // A copy started elsewhere replaces an older installed one; the agreement comes first only for

@@ -18,7 +18,7 @@ constexpr uint32_t ERROR_SHARING_VIOLATION = 32;
 constexpr platform::Handle FirstMappingHandle = 0x7E6A0000;  // apart from drive and process handles
 
 struct Mapping {
-    uint32_t Value = 0;
+    uint32_t Values[2] = {};
     unsigned Handles = 0;
 };
 
@@ -31,6 +31,7 @@ struct InstallationState {
     std::map<platform::Handle, std::string> MappingHandles;
     platform::Handle NextHandle = FirstMappingHandle;
     std::map<std::string, std::string> Resources;  // upper-case name
+    std::map<uint32_t, std::string> Processes;     // identifier -> program
     std::vector<WrittenFile> Written;
     std::vector<WaitedProgram> Waited;
     uint32_t LastError = 0;
@@ -88,7 +89,7 @@ bool MappingValue(const std::string& name, uint32_t& value) {
     std::lock_guard<std::recursive_mutex> lock(Lock);
     const auto found = State.Mappings.find(name);
     if (found == State.Mappings.end()) return false;
-    value = found->second.Value;
+    value = found->second.Values[0];
     return true;
 }
 
@@ -107,6 +108,11 @@ std::vector<WaitedProgram> WaitedPrograms() {
     return State.Waited;
 }
 
+void AddProcess(uint32_t processId, const std::string& image) {
+    std::lock_guard<std::recursive_mutex> lock(Lock);
+    State.Processes[processId] = image;
+}
+
 void ResetInstallation() {
     std::lock_guard<std::recursive_mutex> lock(Lock);
     State = InstallationState();
@@ -115,6 +121,14 @@ void ResetInstallation() {
 }  // namespace sim
 
 namespace platform {
+
+uint32_t GetCurrentProcessId() { return sim::ProgramProcessId; }
+
+std::string QueryFullProcessImageName(uint32_t processId) {
+    std::lock_guard<std::recursive_mutex> lock(sim::Lock);
+    const auto found = sim::State.Processes.find(processId);
+    return found == sim::State.Processes.end() ? std::string() : found->second;
+}
 
 bool CreateDirectory(const std::string& path) {
     std::lock_guard<std::recursive_mutex> lock(sim::Lock);
@@ -207,19 +221,19 @@ Handle OpenFileMapping(const std::string& name) {
     return CreateFileMapping(name, 4, existed);
 }
 
-bool WriteMappedValue(Handle mapping, uint32_t value) {
+bool WriteMappedValue(Handle mapping, uint32_t value, unsigned slot) {
     std::lock_guard<std::recursive_mutex> lock(sim::Lock);
     const auto found = sim::State.MappingHandles.find(mapping);
-    if (found == sim::State.MappingHandles.end()) return false;
-    sim::State.Mappings[found->second].Value = value;
+    if (found == sim::State.MappingHandles.end() || slot >= 2) return false;
+    sim::State.Mappings[found->second].Values[slot] = value;
     return true;
 }
 
-bool ReadMappedValue(Handle mapping, uint32_t& value) {
+bool ReadMappedValue(Handle mapping, uint32_t& value, unsigned slot) {
     std::lock_guard<std::recursive_mutex> lock(sim::Lock);
     const auto found = sim::State.MappingHandles.find(mapping);
-    if (found == sim::State.MappingHandles.end()) return false;
-    value = sim::State.Mappings[found->second].Value;
+    if (found == sim::State.MappingHandles.end() || slot >= 2) return false;
+    value = sim::State.Mappings[found->second].Values[slot];
     return true;
 }
 

@@ -31,10 +31,14 @@ void LockFile(const std::string& path);
 // The value held by the named mapping; false when no handle to it is open.
 bool MappingValue(const std::string& name, uint32_t& value);
 void SetRawResource(const std::string& name, const std::string& bytes);
+// The program's own process identifier (GetCurrentProcessId).
+constexpr uint32_t ProgramProcessId = 1492;
+// Another process runs `image` (QueryFullProcessImageName names it).
+void AddProcess(uint32_t processId, const std::string& image);
 std::vector<WrittenFile> WrittenFiles();
 std::vector<WaitedProgram> WaitedPrograms();
 
-// No folder, size, alias, lock, mapping, resource or record.
+// No folder, size, alias, lock, mapping, resource, other process or record.
 void ResetInstallation();
 
 }  // namespace sim

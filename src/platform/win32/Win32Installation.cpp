@@ -73,23 +73,35 @@ Handle OpenFileMapping(const std::string& name) {
     return reinterpret_cast<Handle>(::OpenFileMappingA(FILE_MAP_READ, TRUE, name.c_str()));
 }
 
-bool WriteMappedValue(Handle mapping, uint32_t value) {
-    void* view = ::MapViewOfFile(reinterpret_cast<HANDLE>(mapping), FILE_MAP_ALL_ACCESS, 0, 0, sizeof value);
+bool WriteMappedValue(Handle mapping, uint32_t value, unsigned slot) {
+    void* view = ::MapViewOfFile(reinterpret_cast<HANDLE>(mapping), FILE_MAP_ALL_ACCESS, 0, 0, (slot + 1) * sizeof value);
     if (!view) return false;
-    *static_cast<volatile uint32_t*>(view) = value;
+    static_cast<volatile uint32_t*>(view)[slot] = value;
     ::UnmapViewOfFile(view);
     return true;
 }
 
-bool ReadMappedValue(Handle mapping, uint32_t& value) {
-    const void* view = ::MapViewOfFile(reinterpret_cast<HANDLE>(mapping), FILE_MAP_READ, 0, 0, sizeof value);
+bool ReadMappedValue(Handle mapping, uint32_t& value, unsigned slot) {
+    const void* view = ::MapViewOfFile(reinterpret_cast<HANDLE>(mapping), FILE_MAP_READ, 0, 0, (slot + 1) * sizeof value);
     if (!view) return false;
-    value = *static_cast<const volatile uint32_t*>(view);
+    value = static_cast<const volatile uint32_t*>(view)[slot];
     ::UnmapViewOfFile(view);
     return true;
 }
 
 bool CloseFileMapping(Handle mapping) { return ::CloseHandle(reinterpret_cast<HANDLE>(mapping)); }
+
+uint32_t GetCurrentProcessId() { return ::GetCurrentProcessId(); }
+
+std::string QueryFullProcessImageName(uint32_t processId) {
+    const HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (!process) return std::string();
+    char path[MAX_PATH * 2] = {};
+    DWORD size = sizeof path;
+    const bool named = ::QueryFullProcessImageNameA(process, 0, path, &size) != FALSE;
+    ::CloseHandle(process);
+    return named ? std::string(path, size) : std::string();
+}
 
 bool ShellExecuteAndWait(const std::string& file, const std::string& parameters, int showCommand,
                          uint32_t milliseconds) {

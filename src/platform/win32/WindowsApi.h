@@ -28,6 +28,7 @@
 #undef GetTimeFormat
 #undef ShellExecute
 #undef CreateProcess
+#undef QueryFullProcessImageName
 #undef InternetOpen
 #undef InternetOpenUrl
 #undef InternetSetOption

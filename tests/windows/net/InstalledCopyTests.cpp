@@ -322,6 +322,15 @@ TEST_F(InstalledCopy, InstallsRunsAloneAndUninstallsInAwkwardFolders) {
         EXPECT_TRUE(equal.Ended);
         EXPECT_EQ(equal.Boxes, std::vector<std::string>{Latest});
 
+        // A mark another program (this test) made first does not keep the installed copy from running.
+        bool existed = false;
+        const platform::Handle squatted = platform::CreateFileMapping(AppName, 8, existed);
+        ASSERT_TRUE(squatted && !existed);
+        platform::WriteMappedValue(squatted, platform::GetCurrentProcessId(), 1);
+        const Outcome despite = StartCopy(Installed, "", Temp);
+        EXPECT_TRUE(despite.Ran && despite.Returned && !despite.Ended);
+        platform::CloseFileMapping(squatted);
+
         // Only the exact argument uninstalls.
         for (const char* argument : {"uninstall", "UNINSTALL", "Uninstall", "UnInstall2"}) {
             SCOPED_TRACE(argument);
