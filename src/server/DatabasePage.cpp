@@ -1,6 +1,7 @@
 #include "server/DatabasePage.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include "server/WebText.h"
@@ -35,13 +36,15 @@ std::string SummaryRow(const char* name, const std::vector<int64_t>& values) {
            Cell(sum / static_cast<int64_t>(values.size())) + "</tr>\n";
 }
 
+// A figure the drive did not give stays out of the summary: a temperature of 0 is none read, and the
+// remapped sectors are known only with their attribute.
 std::string Summary(const ModelPage& page) {
     std::vector<int64_t> temperature, top, hours, remaps, average, minimum, maximum;
     for (const PublishedDrive& d : page.Drives) {
-        temperature.push_back(d.Temperature);
-        top.push_back(d.TopTemperature);
+        if (d.Temperature != 0) temperature.push_back(d.Temperature);
+        if (d.TopTemperature != 0) top.push_back(d.TopTemperature);
         if (d.HoursKnown) hours.push_back(d.PowerOnHours);
-        remaps.push_back(d.RemappedSectors);
+        if (d.RemapsKnown) remaps.push_back(d.RemappedSectors);
         if (d.AverageReadSpeed != 0) {  // 0: never measured
             average.push_back(d.AverageReadSpeed);
             minimum.push_back(d.MinReadSpeed);
@@ -51,14 +54,22 @@ std::string Summary(const ModelPage& page) {
     return "<h2>Summary</h2>\n<table>\n" + Heading({"", "lowest", "highest", "average"}) +
            SummaryRow("Temperature (&deg;C)", temperature) + SummaryRow("Highest temperature (&deg;C)", top) +
            SummaryRow("Power-on hours", hours) + SummaryRow("Remapped sectors", remaps) +
-           SummaryRow("Average read speed (MB/s)", average) + SummaryRow("Minimum read speed (MB/s)", minimum) +
-           SummaryRow("Maximum read speed (MB/s)", maximum) + "</table>\n";
+           SummaryRow("Average read speed (MiB/s)", average) + SummaryRow("Minimum read speed (MiB/s)", minimum) +
+           SummaryRow("Maximum read speed (MiB/s)", maximum) + "</table>\n";
+}
+
+// Whole milliseconds and hundredths: 12.05 ms, not 12.5.
+std::string AccessTimeText(const PublishedDrive& d) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%lld.%02lld", static_cast<long long>(d.AverageAccessTime),
+                  static_cast<long long>(d.AverageAccessTimeFrac));
+    return text;
 }
 
 std::string DriveRows(const ModelPage& page) {
     std::string rows = "<h2>Drives</h2>\n<table>\n" +
                        Heading({"received", "model", "firmware", "size (bytes)", "temperature", "highest",
-                                "power-on hours", "power cycles", "remapped sectors", "read speed average / min / max",
+                                "power-on hours", "power cycles", "remapped sectors", "read speed average / min / max (MiB/s)",
                                 "access time (ms)", "pre-failure"});
     for (const PublishedDrive& d : page.Drives) {
         rows += "<tr>" + Cell(d.ReceivedAt) + Cell(d.Model) + Cell(d.Firmware) + Cell(d.AvailableSize) +
@@ -67,7 +78,7 @@ std::string DriveRows(const ModelPage& page) {
                 Cell(d.RemappedSectors) +
                 Cell(std::to_string(d.AverageReadSpeed) + " / " + std::to_string(d.MinReadSpeed) + " / " +
                      std::to_string(d.MaxReadSpeed)) +
-                Cell(std::to_string(d.AverageAccessTime) + "." + std::to_string(d.AverageAccessTimeFrac)) +
+                Cell(AccessTimeText(d)) +
                 Cell(d.PreFailure ? "yes" : "no") + "</tr>\n";
     }
     return rows + "</table>\n";

@@ -183,6 +183,7 @@ const Selected<PublishedDrive> PageDriveValues[] = {
     {"d.power_on_hours IS NOT NULL", &P::HoursKnown},  // NULL while the counter's unit is unknown
     {"d.power_on_hours", &P::PowerOnHours},
     {"d.PowerCycleCount", &P::PowerCycleCount},
+    {"d.RemapIndex <> 0", &P::RemapsKnown},
     {"d.RemappedSectors", &P::RemappedSectors},
     {"d.AverageReadSpeed", &P::AverageReadSpeed},
     {"d.MinReadSpeed", &P::MinReadSpeed},

@@ -57,6 +57,7 @@ struct PublishedDrive {
     bool HoursKnown = false;
     int64_t PowerOnHours = 0;
     int64_t PowerCycleCount = 0;
+    bool RemapsKnown = false;  // the drive has the remapped-sector attribute
     int64_t RemappedSectors = 0;
     int64_t AverageReadSpeed = 0;
     int64_t MinReadSpeed = 0;

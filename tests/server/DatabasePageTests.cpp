@@ -55,6 +55,48 @@ TEST_F(DatabaseServerTest, ThePageShowsWhatWasPublishedForItsModelAndFirmware) {
     EXPECT_TRUE(Contains(fakePage->body, "<td>60</td>")) << fakePage->body;
 }
 
+// The figures as the page writes them: the access time with its hundredths, speeds in MiB/s, and a
+// drive without a figure left out of that figure's lowest, highest and average.
+TEST(ModelPageFigures, FiguresAreWrittenAndSummedAsTheDrivesGaveThem) {
+    PublishedDrive read;
+    read.Temperature = 30, read.TopTemperature = 40, read.HoursKnown = true, read.PowerOnHours = 500;
+    read.RemapsKnown = true, read.RemappedSectors = 4;
+    read.AverageReadSpeed = 150, read.MinReadSpeed = 90, read.MaxReadSpeed = 190;
+    read.AverageAccessTime = 12, read.AverageAccessTimeFrac = 5;
+    PublishedDrive bare;  // no temperature, hours, remap attribute or read test
+    bare.AverageAccessTime = 304, bare.AverageAccessTimeFrac = 17;
+    const struct {
+        const char* name;
+        std::vector<PublishedDrive> drives;
+        std::vector<std::string> rows;
+    } cases[] = {
+        {"one drive with every figure",
+         {read},
+         {"<td>12.05</td>", "<td>Temperature (&deg;C)</td><td>30</td><td>30</td><td>30</td>",
+          "<td>Average read speed (MiB/s)</td><td>150</td><td>150</td><td>150</td>",
+          "<th>read speed average / min / max (MiB/s)</th>"}},
+        {"a drive without figures beside it",
+         {read, bare},
+         {"<td>304.17</td>", "<td>Temperature (&deg;C)</td><td>30</td><td>30</td><td>30</td>",
+          "<td>Highest temperature (&deg;C)</td><td>40</td><td>40</td><td>40</td>",
+          "<td>Power-on hours</td><td>500</td><td>500</td><td>500</td>",
+          "<td>Remapped sectors</td><td>4</td><td>4</td><td>4</td>",
+          "<td>Minimum read speed (MiB/s)</td><td>90</td><td>90</td><td>90</td>"}},
+        {"only drives without figures",
+         {bare},
+         {"<td>Temperature (&deg;C)</td><td colspan=\"3\">none known</td>",
+          "<td>Remapped sectors</td><td colspan=\"3\">none known</td>"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ModelPage page;
+        page.Drives = c.drives;
+        const std::string html = RenderModelPage(false, "M", "F", page);
+        for (const std::string& row : c.rows) EXPECT_TRUE(Contains(html, row)) << row << "\n" << html;
+        EXPECT_FALSE(Contains(html, "MB/s")) << html;
+    }
+}
+
 TEST_F(DatabaseServerTest, PagesOfNothingPublishedOrOtherPathsAreNotFound) {
     ASSERT_EQ(Post(FormBody("1.0", "a", BlockOf({SampleDrive("MODEL", "FW", "S", 30, 0, 1)}))), 200);
     for (const char* path : {"/database/MODEL/FW2/", "/database/Fake/MODEL/FW/", "/database/MODEL/FW",
