@@ -40,7 +40,14 @@ void ReceiveUpload(DriveStore& store, const httplib::Request& request, httplib::
     }
     upload.ReceivedAt = UtcNowText();
     int64_t id = 0;
-    if (!StoreUpload(store, upload, id, why)) {
+    const StoreOutcome stored = StoreUpload(store, upload, id, why);
+    if (stored == StoreOutcome::DoesNotFit) {
+        std::cerr << "upload refused: " << why << "\n";
+        response.status = 400;
+        response.set_content("a text does not fit its column\n", "text/plain");
+        return;
+    }
+    if (stored != StoreOutcome::Stored) {
         std::cerr << "upload not stored: " << why << "\n";
         response.status = 500;
         response.set_content("not stored\n", "text/plain");

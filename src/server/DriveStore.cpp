@@ -89,13 +89,48 @@ std::vector<const DriveField*> MakeDriveColumns() {
 // The drives table's columns of drive fields, in their order.
 const std::vector<const DriveField*> DriveColumns = MakeDriveColumns();
 
+// The longest text each bounded text column takes, in characters (one byte of the client's
+// Windows-1252 text is one character): the schema declares these columns VARCHAR of that length, and
+// an upload with a longer text is refused before anything is stored, since SQLite would keep it and
+// another SQL database refuse it. The indexed texts (the page and the drive's identity) stay far below
+// what an index key may hold. A text column without a row here is TEXT, bounded by its form part.
+struct TextLimit {
+    const char* Table;
+    const char* Column;
+    std::size_t Chars;
+};
+const TextLimit TextLimits[] = {
+    {"uploads", "received_at", 19},     {"uploads", "version", 64},
+    {"uploads", "program_version", 64}, {"uploads", "operating_system", 256},
+    {"uploads", "client_time", 23},     {"drives", "page_model", 64},
+    {"drives", "page_firmware", 32},    {"drives", "Model", 64},
+    {"drives", "FirmwareVersion", 32},  {"drives", "SerialNumber", 64},
+    {"drives", "Trademark", 32},        {"drives", "Controller", 64},
+    {"drives", "HostAdapter", 256},     {"drives", "HardwareID", 256},
+    {"drives", "LogicalDrives", 128},
+};
+
+// The limit of a text column, 0 for none.
+std::size_t TextLimitOf(const char* table, const char* column) {
+    for (const TextLimit& limit : TextLimits)
+        if (SameName(limit.Table, table) && SameName(limit.Column, column)) return limit.Chars;
+    return 0;
+}
+
+// A declared type as the schema writes it: a leading TEXT becomes VARCHAR of the column's limit.
+std::string DeclaredType(const char* table, const char* column, const std::string& type) {
+    const std::size_t chars = TextLimitOf(table, column);
+    if (chars == 0 || type.compare(0, 4, "TEXT") != 0) return type;
+    return "VARCHAR(" + std::to_string(chars) + ")" + type.substr(4);
+}
+
 // A text column, or the number type wide enough for the field: INTEGER holds 32 bits with a sign.
-const char* ColumnTypeOf(const DriveField& field) {
+std::string ColumnTypeOf(const DriveField& field) {
     return std::visit(
-        [](auto member) {
+        [&](auto member) -> std::string {
             using M = decltype(member);
             if constexpr (IsNumberField<M>) return sizeof(typename FieldValue<M>::Type) <= 2 ? "INTEGER" : "BIGINT";
-            else return "TEXT";
+            else return DeclaredType("drives", field.Name, "TEXT");
         },
         field.Member);
 }
@@ -108,9 +143,22 @@ const char* const DriveKeyColumns[][2] = {
     {"power_on_hours", "BIGINT"},
 };
 
+const char* const UploadColumns[][2] = {
+    {"id", "BIGINT NOT NULL PRIMARY KEY"}, {"received_at", "TEXT NOT NULL"}, {"version", "TEXT NOT NULL"},
+    {"report", "TEXT NOT NULL"},           {"block", "BLOB"},                {"program_version", "TEXT"},
+    {"operating_system", "TEXT"},          {"global_log", "TEXT"},           {"client_time", "TEXT"},
+    {"suspend_seen", "INTEGER"},
+};
+
+template <std::size_t N>
+std::string ColumnList(const char* table, const char* const (&columns)[N][2]) {
+    std::string list;
+    for (const auto& c : columns) list += std::string(list.empty() ? "" : ", ") + c[0] + " " + DeclaredType(table, c[0], c[1]);
+    return list;
+}
+
 std::string DrivesTableSql() {
-    std::string columns;
-    for (const auto& key : DriveKeyColumns) columns += std::string(columns.empty() ? "" : ", ") + key[0] + " " + key[1];
+    std::string columns = ColumnList("drives", DriveKeyColumns);
     for (const DriveField* field : DriveColumns)
         columns += std::string(", ") + field->Name + " " + ColumnTypeOf(*field) + " NOT NULL";
     return "CREATE TABLE IF NOT EXISTS drives (" + columns + ")";
@@ -137,9 +185,7 @@ std::vector<std::string> SchemaStatements() {
         "WHERE NOT EXISTS (SELECT 1 FROM id_counters WHERE name = 'uploads')",
         "INSERT INTO id_counters (name, next_id) SELECT 'drives', 1 "
         "WHERE NOT EXISTS (SELECT 1 FROM id_counters WHERE name = 'drives')",
-        "CREATE TABLE IF NOT EXISTS uploads (id BIGINT NOT NULL PRIMARY KEY, received_at VARCHAR(19) NOT NULL, "
-        "version TEXT NOT NULL, report TEXT NOT NULL, block BLOB, program_version TEXT, operating_system TEXT, "
-        "global_log TEXT, client_time VARCHAR(23), suspend_seen INTEGER)",
+        "CREATE TABLE IF NOT EXISTS uploads (" + ColumnList("uploads", UploadColumns) + ")",
         DrivesTableSql(),
         "CREATE INDEX IF NOT EXISTS drives_page ON drives (fake, page_model, page_firmware)",
         // slot: the entry's place in the value page (a drive may list an identifier twice)
@@ -301,6 +347,39 @@ std::string TimeText(const SystemTime& t) {
     return text;
 }
 
+// The texts of one row as they are stored, by column, against the column's limit.
+bool TextFits(const char* table, const char* column, const std::string& text, std::string& why) {
+    const std::size_t chars = TextLimitOf(table, column);
+    if (chars == 0 || text.size() <= chars) return true;
+    why = std::string(table) + "." + column + " takes " + std::to_string(chars) + " characters, not " +
+          std::to_string(text.size());
+    return false;
+}
+
+bool DriveFits(const DriveRecord& d, std::string& why) {
+    if (!TextFits("drives", "page_model", NormaliseForLink(d.Model), why) ||
+        !TextFits("drives", "page_firmware", NormaliseForLink(d.FirmwareVersion), why))
+        return false;
+    for (const DriveField* field : DriveColumns) {
+        const auto* text = std::get_if<std::string DriveRecord::*>(&field->Member);
+        if (text && !TextFits("drives", field->Name, d.**text, why)) return false;
+    }
+    return true;
+}
+
+bool UploadFits(const Upload& upload, std::string& why) {
+    if (!TextFits("uploads", "received_at", upload.ReceivedAt, why) ||
+        !TextFits("uploads", "version", upload.Version, why))
+        return false;
+    if (upload.HasBlock && (!TextFits("uploads", "program_version", upload.Header.ProgramVersion, why) ||
+                            !TextFits("uploads", "operating_system", upload.Header.OperatingSystem, why) ||
+                            !TextFits("uploads", "client_time", TimeText(upload.Header.Time), why)))
+        return false;
+    for (const DriveRecord& d : upload.Drives)
+        if (!DriveFits(d, why)) return false;
+    return true;
+}
+
 bool InsertUpload(sqlite3* db, const Upload& upload, int64_t id, std::string& why) {
     Statement s;
     if (!Prepare(db, InsertUploadSql, s, why)) return false;
@@ -424,13 +503,15 @@ void CloseDriveStore(DriveStore& store) {
     store.Db = nullptr;
 }
 
-bool StoreUpload(DriveStore& store, const Upload& upload, int64_t& uploadId, std::string& why) {
+StoreOutcome StoreUpload(DriveStore& store, const Upload& upload, int64_t& uploadId, std::string& why) {
+    if (!UploadFits(upload, why)) return StoreOutcome::DoesNotFit;
     std::lock_guard<std::mutex> hold(store.Lock);
-    if (!Execute(store.Db, "BEGIN", why)) return false;
-    if (InsertEverything(store.Db, upload, uploadId, why) && Execute(store.Db, "COMMIT", why)) return true;
+    if (!Execute(store.Db, "BEGIN", why)) return StoreOutcome::Failed;
+    if (InsertEverything(store.Db, upload, uploadId, why) && Execute(store.Db, "COMMIT", why))
+        return StoreOutcome::Stored;
     std::string ignored;
     Execute(store.Db, "ROLLBACK", ignored);
-    return false;
+    return StoreOutcome::Failed;
 }
 
 bool LoadUploadBlock(DriveStore& store, int64_t uploadId, std::string& block, std::string& why) {

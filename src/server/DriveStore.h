@@ -38,8 +38,10 @@ bool OpenDriveStore(const std::string& path, DriveStore& store, std::string& why
 void CloseDriveStore(DriveStore& store);
 
 // Stores the upload, its drives and their attributes in one transaction: all of it or, on any
-// failure, nothing. `uploadId` is the new upload's identifier.
-bool StoreUpload(DriveStore& store, const Upload& upload, int64_t& uploadId, std::string& why);
+// failure, nothing. `uploadId` is the new upload's identifier. DoesNotFit, with nothing stored, when
+// a text is longer than its column takes (the schema's VARCHAR lengths); Failed when the database fails.
+enum class StoreOutcome { Stored, DoesNotFit, Failed };
+StoreOutcome StoreUpload(DriveStore& store, const Upload& upload, int64_t& uploadId, std::string& why);
 
 // The raw block of upload `uploadId` as it arrived; false when there is no such upload or it carried
 // no block.
