@@ -140,7 +140,7 @@ const char* const DriveKeyColumns[][2] = {
     {"id", "BIGINT NOT NULL PRIMARY KEY"}, {"upload_id", "BIGINT NOT NULL REFERENCES uploads (id)"},
     {"position", "INTEGER NOT NULL"},      {"page_model", "TEXT NOT NULL"},
     {"page_firmware", "TEXT NOT NULL"},    {"fake", "INTEGER NOT NULL"},
-    {"power_on_hours", "BIGINT"},
+    {"power_on_hours", "BIGINT"},          {"newest", "INTEGER NOT NULL"},
 };
 
 const char* const UploadColumns[][2] = {
@@ -177,7 +177,8 @@ std::string InsertDriveSql() {
     return "INSERT INTO drives (" + names + ") VALUES (" + marks + ")";
 }
 
-// The tables, created when absent; the drives table before the attributes that refer to it.
+// The tables, created when absent; the drives table before the attributes that refer to it. Indexes
+// come once every column is there (IndexStatements).
 std::vector<std::string> SchemaStatements() {
     return {
         "CREATE TABLE IF NOT EXISTS id_counters (name VARCHAR(32) NOT NULL PRIMARY KEY, next_id BIGINT NOT NULL)",
@@ -187,13 +188,26 @@ std::vector<std::string> SchemaStatements() {
         "WHERE NOT EXISTS (SELECT 1 FROM id_counters WHERE name = 'drives')",
         "CREATE TABLE IF NOT EXISTS uploads (" + ColumnList("uploads", UploadColumns) + ")",
         DrivesTableSql(),
-        "CREATE INDEX IF NOT EXISTS drives_page ON drives (fake, page_model, page_firmware)",
         // slot: the entry's place in the value page (a drive may list an identifier twice)
         "CREATE TABLE IF NOT EXISTS attributes (drive_id BIGINT NOT NULL REFERENCES drives (id), "
         "slot INTEGER NOT NULL, attribute_id INTEGER NOT NULL, value INTEGER NOT NULL, worst INTEGER NOT NULL, "
         "threshold INTEGER NOT NULL, raw BIGINT NOT NULL, PRIMARY KEY (drive_id, slot))",
     };
 }
+
+// The page's drives; a drive's uploads by its identity (model and serial number), the newest marked.
+const char* const IndexStatements[] = {
+    "CREATE INDEX IF NOT EXISTS drives_page ON drives (fake, page_model, page_firmware)",
+    "CREATE INDEX IF NOT EXISTS drives_identity ON drives (Model, SerialNumber, newest)",
+};
+
+// A drive is counted once however often it is published: its newest upload stands for it on the pages,
+// and the earlier ones stay stored.
+const char SupersedeDriveSql[] = "UPDATE drives SET newest = 0 WHERE Model = ? AND SerialNumber = ? AND newest = 1";
+// For a file made before the column: each identity's last stored row is its newest.
+const char MarkNewestSql[] =
+    "UPDATE drives SET newest = 1 WHERE id = (SELECT MAX(n.id) FROM drives n "
+    "WHERE n.Model = drives.Model AND n.SerialNumber = drives.SerialNumber)";
 
 const char InsertUploadSql[] =
     "INSERT INTO uploads (id, received_at, version, report, block, program_version, operating_system, global_log, "
@@ -205,10 +219,11 @@ const char NextIdSql[] = "SELECT next_id FROM id_counters WHERE name = ?";
 const char UploadBlockSql[] = "SELECT block FROM uploads WHERE id = ?";
 const char PageDrivesFrom[] =
     " FROM drives d JOIN uploads u ON u.id = d.upload_id "
-    "WHERE d.fake = ? AND d.page_model = ? AND d.page_firmware = ? ORDER BY d.id";
+    "WHERE d.fake = ? AND d.page_model = ? AND d.page_firmware = ? AND d.newest = 1 ORDER BY d.id";
 const char PageAttributesFrom[] =
     " FROM attributes a JOIN drives d ON d.id = a.drive_id "
-    "WHERE d.fake = ? AND d.page_model = ? AND d.page_firmware = ? GROUP BY a.attribute_id ORDER BY a.attribute_id";
+    "WHERE d.fake = ? AND d.page_model = ? AND d.page_firmware = ? AND d.newest = 1 "
+    "GROUP BY a.attribute_id ORDER BY a.attribute_id";
 
 // One value a page's query selects, and the member of the page's record it is read into.
 template <class Record>
@@ -421,9 +436,17 @@ bool InsertAttributes(sqlite3* db, const DriveRecord& d, int64_t driveId, std::s
     return true;
 }
 
+bool SupersedeDrive(sqlite3* db, const DriveRecord& d, std::string& why) {
+    Statement s;
+    if (!Prepare(db, SupersedeDriveSql, s, why)) return false;
+    BindText(s, 1, Utf8FromWindows1252(d.Model));
+    BindText(s, 2, Utf8FromWindows1252(d.SerialNumber));
+    return Finish(db, s, "supersede the drive's earlier uploads", why);
+}
+
 bool InsertDrive(sqlite3* db, const DriveRecord& d, int64_t uploadId, int64_t driveId, int position, std::string& why) {
     Statement s;
-    if (!Prepare(db, InsertDriveSql(), s, why)) return false;
+    if (!SupersedeDrive(db, d, why) || !Prepare(db, InsertDriveSql(), s, why)) return false;
     BindNumber(s, 1, driveId);
     BindNumber(s, 2, uploadId);
     BindNumber(s, 3, position);
@@ -432,6 +455,7 @@ bool InsertDrive(sqlite3* db, const DriveRecord& d, int64_t uploadId, int64_t dr
     BindNumber(s, 6, d.Trademark == "Fake" ? 1 : 0);
     uint32_t hours = 0;
     if (WorkedHours(d, hours)) BindNumber(s, 7, hours);  // NULL while the counter's unit is unknown
+    BindNumber(s, 8, 1);
     int index = static_cast<int>(std::size(DriveKeyColumns));
     for (const DriveField* field : DriveColumns) BindField(s, ++index, *field, d);
     return Finish(db, s, "store a drive", why) && InsertAttributes(db, d, driveId, why);
@@ -464,15 +488,28 @@ bool DrivesTableColumns(sqlite3* db, std::vector<std::string>& names, std::strin
     return true;
 }
 
+bool HasColumn(const std::vector<std::string>& names, const char* column) {
+    for (const std::string& name : names)
+        if (SameName(name.c_str(), column)) return true;
+    return false;
+}
+
+// A file made before drives had the newest mark gets it, each drive's last stored row marked.
+bool AddNewestMark(sqlite3* db, std::string& why) {
+    std::vector<std::string> have;
+    if (!DrivesTableColumns(db, have, why)) return false;
+    if (HasColumn(have, "newest")) return true;
+    return Execute(db, "ALTER TABLE drives ADD COLUMN newest INTEGER NOT NULL DEFAULT 0", why) &&
+           Execute(db, MarkNewestSql, why);
+}
+
 // Each drive column the file's drives table lacks, added with the value its field has in a new record
 // (0 or empty) for the rows already stored: without it, every upload into that file would be refused.
 bool AddMissingDriveColumns(sqlite3* db, std::string& why) {
     std::vector<std::string> have;
     if (!DrivesTableColumns(db, have, why)) return false;
     for (const DriveField* field : DriveColumns) {
-        bool present = false;
-        for (const std::string& name : have) present = present || SameName(name.c_str(), field->Name);
-        if (present) continue;
+        if (HasColumn(have, field->Name)) continue;
         const std::string type = ColumnTypeOf(*field);
         const std::string sql = std::string("ALTER TABLE drives ADD COLUMN ") + field->Name + " " + type +
                                 " NOT NULL DEFAULT " + (type == "TEXT" ? "''" : "0");
@@ -493,7 +530,8 @@ bool OpenDriveStore(const std::string& path, DriveStore& store, std::string& why
     sqlite3_busy_timeout(store.Db, 10000);  // another process (an export) may be reading
     bool ok = Execute(store.Db, "PRAGMA foreign_keys = ON", why);
     for (const std::string& statement : SchemaStatements()) ok = ok && Execute(store.Db, statement, why);
-    ok = ok && AddMissingDriveColumns(store.Db, why);
+    ok = ok && AddMissingDriveColumns(store.Db, why) && AddNewestMark(store.Db, why);
+    for (const char* statement : IndexStatements) ok = ok && Execute(store.Db, statement, why);
     if (!ok) CloseDriveStore(store);
     return ok;
 }

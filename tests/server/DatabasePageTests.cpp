@@ -97,6 +97,42 @@ TEST(ModelPageFigures, FiguresAreWrittenAndSummedAsTheDrivesGaveThem) {
     }
 }
 
+// A drive is its model and serial number: published again it is counted once, with its newest
+// figures, and every upload stays stored.
+TEST_F(DatabaseServerTest, ADrivePublishedAgainIsCountedOnceWithItsNewestFigures) {
+    const struct {
+        const char* name;
+        DriveRecord drive;
+        const char* page;  // where the drive shows now
+        std::string count, temperatures;
+    } posts[] = {
+        {"first upload", SampleDrive("MODEL", "FW", "S1", 30, 0, 1), "/database/MODEL/FW/", "1",
+         "<td>30</td><td>30</td><td>30</td>"},
+        {"the same drive again, warmer", SampleDrive("MODEL", "FW", "S1", 44, 0, 2), "/database/MODEL/FW/", "1",
+         "<td>44</td><td>44</td><td>44</td>"},
+        {"another serial number", SampleDrive("MODEL", "FW", "S2", 40, 0, 2), "/database/MODEL/FW/", "2",
+         "<td>40</td><td>44</td><td>42</td>"},
+        {"the first serial on another model", SampleDrive("MODEL2", "FW", "S1", 50, 0, 2), "/database/MODEL2/FW/", "1",
+         "<td>50</td><td>50</td><td>50</td>"},
+        {"the first drive after a firmware update", SampleDrive("MODEL", "FW2", "S1", 35, 0, 3), "/database/MODEL/FW2/",
+         "1", "<td>35</td><td>35</td><td>35</td>"},
+        {"left behind on the old firmware's page", SampleDrive("MODEL", "FW", "S2", 40, 0, 2), "/database/MODEL/FW/", "1",
+         "<td>40</td><td>40</td><td>40</td>"},
+    };
+    int64_t uploads = 0;
+    for (const auto& p : posts) {
+        SCOPED_TRACE(p.name);
+        ASSERT_EQ(Post(FormBody("1.0", "r", BlockOf({p.drive}))), 200);
+        const httplib::Result page = Get(p.page);
+        ASSERT_TRUE(page);
+        ASSERT_EQ(page->status, 200);
+        EXPECT_TRUE(Contains(page->body, "Drives published: " + p.count + "</p>")) << page->body;
+        EXPECT_TRUE(Contains(page->body, "<td>Temperature (&deg;C)</td>" + p.temperatures)) << page->body;
+        EXPECT_EQ(Rows("drives"), ++uploads) << "every upload is kept";
+    }
+    EXPECT_EQ(Number("SELECT COUNT(*) FROM drives WHERE newest = 1"), 3);
+}
+
 TEST_F(DatabaseServerTest, PagesOfNothingPublishedOrOtherPathsAreNotFound) {
     ASSERT_EQ(Post(FormBody("1.0", "a", BlockOf({SampleDrive("MODEL", "FW", "S", 30, 0, 1)}))), 200);
     for (const char* path : {"/database/MODEL/FW2/", "/database/Fake/MODEL/FW/", "/database/MODEL/FW",

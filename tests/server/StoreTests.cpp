@@ -76,7 +76,7 @@ TEST_F(DatabaseServerTest, EveryColumnHoldsItsFieldAndThePageReadsTheValuesItSho
         ASSERT_NE(column, stored.end()) << f.Name;
         EXPECT_EQ(column->second, ColumnText(f, d)) << f.Name;
     }
-    EXPECT_EQ(stored.size(), columns + 7) << "the drive's fields and its seven key columns";
+    EXPECT_EQ(stored.size(), columns + 8) << "the drive's fields and its eight key columns";
 
     ModelPage page;
     std::string why;
@@ -203,6 +203,29 @@ TEST(DriveStore, AFileMadeBeforeHasTheSameTablesAndTakesUploads) {
     CloseDriveStore(fresh);
     std::remove(before.c_str());
     std::remove(now.c_str());
+}
+
+// A file made before the newest mark: opening it marks each drive's last stored row, so its pages
+// count each drive once from then on.
+TEST_F(DatabaseServerTest, AFileWithoutTheNewestMarkGetsItOnOpening) {
+    const DriveRecord first = SampleDrive("MODEL", "FW", "S1", 30, 0, 1), again = SampleDrive("MODEL", "FW", "S1", 40, 0, 2);
+    for (const DriveRecord& d : {first, again, SampleDrive("MODEL", "FW", "S2", 50, 0, 1)})
+        ASSERT_EQ(Post(FormBody("1.0", "r", BlockOf({d}))), 200);
+    Server.stop();
+    Listener.join();
+    CloseDriveStore(Store);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(DatabasePath.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "DROP INDEX drives_identity; ALTER TABLE drives DROP COLUMN newest", nullptr, nullptr,
+                           nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+    std::string why;
+    ASSERT_TRUE(OpenDriveStore(DatabasePath, Store, why)) << why;
+    EXPECT_EQ(Text("SELECT GROUP_CONCAT(id) FROM (SELECT id FROM drives WHERE newest = 1 ORDER BY id)"), "2,3");
+    ModelPage page;
+    ASSERT_TRUE(LoadPage(Store, first, page, why)) << why;
+    ASSERT_EQ(page.Drives.size(), 2u);
+    EXPECT_EQ(page.Drives[0].Temperature, 40);
 }
 
 // A file made before a field had its column: opening it adds the column, and the file takes uploads
