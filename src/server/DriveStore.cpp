@@ -9,7 +9,10 @@
 #include <vector>
 
 #include "device/DriveFields.h"
+#include "knowledge/Controllers.h"
+#include "knowledge/Counterfeit.h"
 #include "knowledge/ModelNormalisation.h"
+#include "knowledge/Trademarks.h"
 #include "protocol/Ata.h"
 #include "server/WebText.h"
 #include "smart/WorkedHours.h"
@@ -436,6 +439,20 @@ bool InsertAttributes(sqlite3* db, const DriveRecord& d, int64_t driveId, std::s
     return true;
 }
 
+// Whether the program's own rules find the drive counterfeit, from what its block carries and in the
+// scan's order: the brand from the model text, the identity checks, then for an ATA SSD the flash
+// controller from its attribute layout. The brand the client sent (its "Fake" mark) is not taken.
+bool JudgedCounterfeit(const DriveRecord& sent) {
+    DriveRecord d = sent;
+    d.Trademark = DetectTrademark(d.Model, d.IsNVMe);
+    CheckCounterfeit(d);
+    if (d.IsSSD && !d.IsNVMe) {
+        DetectController(d);
+        CheckCounterfeitByController(d);
+    }
+    return d.Trademark == "Fake";
+}
+
 bool SupersedeDrive(sqlite3* db, const DriveRecord& d, std::string& why) {
     Statement s;
     if (!Prepare(db, SupersedeDriveSql, s, why)) return false;
@@ -452,7 +469,7 @@ bool InsertDrive(sqlite3* db, const DriveRecord& d, int64_t uploadId, int64_t dr
     BindNumber(s, 3, position);
     BindText(s, 4, Utf8FromWindows1252(NormaliseForLink(d.Model)));
     BindText(s, 5, Utf8FromWindows1252(NormaliseForLink(d.FirmwareVersion)));
-    BindNumber(s, 6, d.Trademark == "Fake" ? 1 : 0);
+    BindNumber(s, 6, JudgedCounterfeit(d) ? 1 : 0);
     uint32_t hours = 0;
     if (WorkedHours(d, hours)) BindNumber(s, 7, hours);  // NULL while the counter's unit is unknown
     BindNumber(s, 8, 1);

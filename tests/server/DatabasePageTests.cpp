@@ -28,6 +28,7 @@ TEST_F(DatabaseServerTest, ThePageShowsWhatWasPublishedForItsModelAndFirmware) {
     DriveRecord otherFirmware = SampleDrive("Samsung SSD 870 EVO 1TB", "SVT02B6Q", "S3", 50, 0, 10);
     DriveRecord fake = SampleDrive("Samsung SSD 870 EVO 1TB", "SVT01B6Q", "S4", 60, 0, 10);
     fake.Trademark = "Fake";
+    fake.HasWWN = true, fake.OUI = 0x00E04C;  // a world wide name no genuine Samsung drive has
     warm.PowerOnTimerPeriod = 0;  // hours not known yet: left out of the summary
     ASSERT_EQ(Post(FormBody("1.0", "a", BlockOf({cool, otherFirmware}))), 200);
     ASSERT_EQ(Post(FormBody("1.0", "b", BlockOf({warm, fake}))), 200);
@@ -131,6 +132,42 @@ TEST_F(DatabaseServerTest, ADrivePublishedAgainIsCountedOnceWithItsNewestFigures
         EXPECT_EQ(Rows("drives"), ++uploads) << "every upload is kept";
     }
     EXPECT_EQ(Number("SELECT COUNT(*) FROM drives WHERE newest = 1"), 3);
+}
+
+// The server marks a drive counterfeit by the program's rules, whatever brand the client sent.
+TEST_F(DatabaseServerTest, TheServerDecidesWhichDrivesAreCounterfeit) {
+    auto drive = [](const char* model, const char* firmware, const char* brand) {
+        DriveRecord d = SampleDrive(model, firmware, "S", 30, 0, 1);
+        d.Trademark = brand;
+        return d;
+    };
+    DriveRecord samsungWwn = drive("Samsung SSD 870 EVO 1TB", "SVT01B6Q", "Samsung");
+    samsungWwn.HasWWN = true, samsungWwn.OUI = 0x00E04C;
+    DriveRecord wdSsdWithoutWwn = drive("WDC WDS500G2B0A-00SM50", "401000WD", "Western digital");
+    wdSsdWithoutWwn.IsSSD = true;
+    DriveRecord wdSsd = wdSsdWithoutWwn;
+    wdSsd.HasWWN = true, wdSsd.OUI = 0x001B44;
+    const struct {
+        const char* name;
+        DriveRecord drive;
+        bool counterfeit;
+    } cases[] = {
+        {"a genuine drive the client marks counterfeit", drive("ST1000DM003-1CH162", "CC47", "Fake"), false},
+        {"counterfeit firmware the client calls genuine", drive("ST1000DM003-1CH162", "0964", "Seagate"), true},
+        {"a Samsung with a foreign world wide name", samsungWwn, true},
+        {"a Western Digital SSD without a world wide name", wdSsdWithoutWwn, true},
+        {"a Western Digital SSD with its own", wdSsd, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(Post(FormBody("1.0", "r", BlockOf({c.drive}))), 200);
+        EXPECT_EQ(Number("SELECT fake FROM drives WHERE id = (SELECT MAX(id) FROM drives)"), c.counterfeit);
+        const std::string page = std::string("/database/") + (c.counterfeit ? "Fake/" : "") +
+                                 NormaliseForLink(c.drive.Model) + "/" + NormaliseForLink(c.drive.FirmwareVersion) + "/";
+        const httplib::Result shown = Get(page);
+        ASSERT_TRUE(shown);
+        EXPECT_EQ(shown->status, 200) << page;
+    }
 }
 
 TEST_F(DatabaseServerTest, PagesOfNothingPublishedOrOtherPathsAreNotFound) {
