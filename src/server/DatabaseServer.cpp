@@ -60,11 +60,13 @@ void ServePage(DriveStore& store, const httplib::Request& request, httplib::Resp
     bool fake = false;
     std::string model, firmware, why;
     ModelPage page;
-    if (!PageKeyFromPath(request.path, fake, model, firmware)) {
+    int64_t number = 1;
+    if (!PageKeyFromPath(request.path, fake, model, firmware) ||
+        (request.has_param("page") && !PageNumberFromText(request.get_param_value("page"), number))) {
         response.status = 404;
         return;
     }
-    if (!LoadModelPage(store, fake, model, firmware, page, why)) {
+    if (!LoadModelPage(store, fake, model, firmware, number, page, why)) {
         std::cerr << "page not read: " << why << "\n";
         response.status = 500;
         return;

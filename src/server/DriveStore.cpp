@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <iterator>
 #include <type_traits>
@@ -198,11 +199,48 @@ std::vector<std::string> SchemaStatements() {
     };
 }
 
-// The page's drives; a drive's uploads by its identity (model and serial number), the newest marked.
-const char* const IndexStatements[] = {
-    "CREATE INDEX IF NOT EXISTS drives_page ON drives (fake, page_model, page_firmware)",
-    "CREATE INDEX IF NOT EXISTS drives_identity ON drives (Model, SerialNumber, newest)",
+// Each figure a model page aggregates, with the condition a drive has it under (a temperature of 0 is
+// none read, remapped sectors need their attribute, read speeds a read test, power-on hours a known
+// counter unit), and the member it is read into.
+const struct {
+    const char* Column;
+    const char* Condition;
+    const char* ConditionColumn;  // the column the condition reads, kept in the figure's index
+    FigureRange PageFigures::*Into;
+} PageFigureColumns[] = {
+    {"Temperature", "d.Temperature > 0", "Temperature", &PageFigures::Temperature},
+    {"TopTemperature", "d.TopTemperature > 0", "TopTemperature", &PageFigures::TopTemperature},
+    {"power_on_hours", "d.power_on_hours IS NOT NULL", "power_on_hours", &PageFigures::PowerOnHours},
+    {"RemappedSectors", "d.RemapIndex <> 0", "RemapIndex", &PageFigures::RemappedSectors},
+    {"AverageReadSpeed", "d.AverageReadSpeed <> 0", "AverageReadSpeed", &PageFigures::AverageReadSpeed},
+    {"MinReadSpeed", "d.AverageReadSpeed <> 0", "AverageReadSpeed", &PageFigures::MinReadSpeed},
+    {"MaxReadSpeed", "d.AverageReadSpeed <> 0", "AverageReadSpeed", &PageFigures::MaxReadSpeed},
 };
+
+const char PageKeyColumns[] = "fake, page_model, page_firmware, newest";
+
+// The page's drives in their order with every figure, so that the count and the averages are read
+// from the index alone; one index per figure in its order, where its lowest and highest are found
+// without a scan; a drive's uploads by its identity (model and serial number), the newest marked.
+// The page index replaces an older one of the page's key alone.
+std::vector<std::string> IndexStatements() {
+    std::vector<std::string> statements = {
+        "DROP INDEX IF EXISTS drives_page",
+        "CREATE INDEX IF NOT EXISTS drives_identity ON drives (Model, SerialNumber, newest)",
+    };
+    std::vector<std::string> covered;  // each column a figure reads, once
+    for (const auto& f : PageFigureColumns) {
+        const bool own = SameName(f.Column, f.ConditionColumn);
+        statements.push_back(std::string("CREATE INDEX IF NOT EXISTS drives_page_") + f.Column + " ON drives (" +
+                             PageKeyColumns + ", " + f.Column + (own ? "" : std::string(", ") + f.ConditionColumn) + ")");
+        for (const char* column : {f.Column, f.ConditionColumn})
+            if (std::find(covered.begin(), covered.end(), column) == covered.end()) covered.push_back(column);
+    }
+    std::string page = std::string("CREATE INDEX IF NOT EXISTS drives_page_figures ON drives (") + PageKeyColumns + ", id";
+    for (const std::string& column : covered) page += ", " + column;
+    statements.push_back(page + ")");
+    return statements;
+}
 
 // A drive is counted once however often it is published: its newest upload stands for it on the pages,
 // and the earlier ones stay stored.
@@ -220,13 +258,39 @@ const char InsertAttributeSql[] =
 const char TakeIdsSql[] = "UPDATE id_counters SET next_id = next_id + ? WHERE name = ?";
 const char NextIdSql[] = "SELECT next_id FROM id_counters WHERE name = ?";
 const char UploadBlockSql[] = "SELECT block FROM uploads WHERE id = ?";
+#define PAGE_KEY "d.fake = ? AND d.page_model = ? AND d.page_firmware = ? AND d.newest = 1"
+const char PageKey[] = PAGE_KEY;
 const char PageDrivesFrom[] =
-    " FROM drives d JOIN uploads u ON u.id = d.upload_id "
-    "WHERE d.fake = ? AND d.page_model = ? AND d.page_firmware = ? AND d.newest = 1 ORDER BY d.id";
+    " FROM drives d JOIN uploads u ON u.id = d.upload_id WHERE d.id IN (SELECT p.id FROM drives p WHERE "
+    "p.fake = ? AND p.page_model = ? AND p.page_firmware = ? AND p.newest = 1 ORDER BY p.id LIMIT ? OFFSET ?) "
+    "ORDER BY d.id";
+// The drives of the page lie between its first and its last drive's identifiers, in the page index.
 const char PageAttributesFrom[] =
-    " FROM attributes a JOIN drives d ON d.id = a.drive_id "
-    "WHERE d.fake = ? AND d.page_model = ? AND d.page_firmware = ? AND d.newest = 1 "
-    "GROUP BY a.attribute_id ORDER BY a.attribute_id";
+    " FROM attributes a WHERE a.drive_id IN (SELECT d.id FROM drives d WHERE " PAGE_KEY
+    " AND d.id BETWEEN ? AND ?) GROUP BY a.attribute_id ORDER BY a.attribute_id";
+#undef PAGE_KEY
+
+std::string FigureValue(const std::string& column, const std::string& condition) {
+    return "CASE WHEN " + condition + " THEN d." + column + " END";
+}
+
+// The page's count and each figure's average: one pass over the page index.
+std::string PageAveragesSql() {
+    std::string sql = "SELECT COUNT(*)";
+    for (const auto& f : PageFigureColumns) sql += ", AVG(" + FigureValue(f.Column, f.Condition) + ")";
+    return sql + " FROM drives d WHERE " + PageKey;
+}
+
+// Each figure's lowest and highest, each found at an end of the figure's index; every subquery binds
+// the page's key.
+std::string PageExtremesSql() {
+    std::string sql;
+    for (const auto& f : PageFigureColumns)
+        for (const char* aggregate : {"MIN", "MAX"})
+            sql += std::string(sql.empty() ? "SELECT " : ", ") + "(SELECT " + aggregate + "(d." + f.Column +
+                   ") FROM drives d WHERE " + PageKey + " AND " + f.Condition + ")";
+    return sql;
+}
 
 // One value a page's query selects, and the member of the page's record it is read into.
 template <class Record>
@@ -237,6 +301,7 @@ struct Selected {
 
 using P = PublishedDrive;
 const Selected<PublishedDrive> PageDriveValues[] = {
+    {"d.id", &P::Id},
     {"u.received_at", &P::ReceivedAt},
     {"d.Model", &P::Model},
     {"d.FirmwareVersion", &P::Firmware},
@@ -490,10 +555,41 @@ bool InsertEverything(sqlite3* db, const Upload& upload, int64_t& uploadId, std:
     return true;
 }
 
-void BindPageKey(Statement& s, bool fake, const std::string& model, const std::string& firmware) {
-    BindNumber(s, 1, fake ? 1 : 0);
-    BindText(s, 2, model);
-    BindText(s, 3, firmware);
+// The page's key into parameters `first` to `first` + 2.
+void BindPageKey(Statement& s, bool fake, const std::string& model, const std::string& firmware, int first = 1) {
+    BindNumber(s, first, fake ? 1 : 0);
+    BindText(s, first + 1, model);
+    BindText(s, first + 2, firmware);
+}
+
+// The page's key, then its length and the drives before it.
+void BindPageOfDrives(Statement& s, bool fake, const std::string& model, const std::string& firmware, int64_t number) {
+    BindPageKey(s, fake, model, firmware);
+    BindNumber(s, 4, DrivesPerPage);
+    BindNumber(s, 5, (number - 1) * DrivesPerPage);
+}
+
+bool ReadPageFigures(sqlite3* db, Statement& averages, Statement& extremes, PageFigures& figures, std::string& why) {
+    if (sqlite3_step(averages.Handle) != SQLITE_ROW || sqlite3_step(extremes.Handle) != SQLITE_ROW)
+        return Fail(db, "aggregate the page's figures", why);
+    figures.Drives = sqlite3_column_int64(averages.Handle, 0);
+    for (std::size_t i = 0; i < std::size(PageFigureColumns); ++i) {
+        FigureRange& range = figures.*PageFigureColumns[i].Into;
+        const int column = static_cast<int>(i);
+        range.Known = sqlite3_column_type(averages.Handle, column + 1) != SQLITE_NULL;  // no drive has it: NULL
+        range.Average = sqlite3_column_int64(averages.Handle, column + 1);  // the average, rounded down
+        range.Lowest = sqlite3_column_int64(extremes.Handle, 2 * column);
+        range.Highest = sqlite3_column_int64(extremes.Handle, 2 * column + 1);
+    }
+    return true;
+}
+
+template <class Record, std::size_t N>
+bool ReadRows(sqlite3* db, Statement& s, const Selected<Record> (&values)[N], std::vector<Record>& rows,
+              const char* what, std::string& why) {
+    int step;
+    while ((step = sqlite3_step(s.Handle)) == SQLITE_ROW) rows.push_back(ReadSelected(s, values));
+    return step == SQLITE_DONE || Fail(db, what, why);
 }
 
 // The names of the drives table's columns as the file has them (a file made by an older server may
@@ -548,7 +644,7 @@ bool OpenDriveStore(const std::string& path, DriveStore& store, std::string& why
     bool ok = Execute(store.Db, "PRAGMA foreign_keys = ON", why);
     for (const std::string& statement : SchemaStatements()) ok = ok && Execute(store.Db, statement, why);
     ok = ok && AddMissingDriveColumns(store.Db, why) && AddNewestMark(store.Db, why);
-    for (const char* statement : IndexStatements) ok = ok && Execute(store.Db, statement, why);
+    for (const std::string& statement : IndexStatements()) ok = ok && Execute(store.Db, statement, why);
     if (!ok) CloseDriveStore(store);
     return ok;
 }
@@ -588,21 +684,25 @@ bool LoadUploadBlock(DriveStore& store, int64_t uploadId, std::string& block, st
 }
 
 bool LoadModelPage(DriveStore& store, bool fake, const std::string& model, const std::string& firmware,
-                   ModelPage& page, std::string& why) {
+                   int64_t number, ModelPage& page, std::string& why) {
     std::lock_guard<std::mutex> hold(store.Lock);
     page = ModelPage{};
-    Statement drives, attributes;
-    if (!Prepare(store.Db, SelectSql(PageDriveValues, PageDrivesFrom), drives, why) ||
+    page.Number = number;
+    Statement averages, extremes, drives, attributes;
+    if (!Prepare(store.Db, PageAveragesSql(), averages, why) || !Prepare(store.Db, PageExtremesSql(), extremes, why) ||
+        !Prepare(store.Db, SelectSql(PageDriveValues, PageDrivesFrom), drives, why) ||
         !Prepare(store.Db, SelectSql(PageAttributeValues, PageAttributesFrom), attributes, why))
         return false;
-    BindPageKey(drives, fake, model, firmware);
-    int step;
-    while ((step = sqlite3_step(drives.Handle)) == SQLITE_ROW)
-        page.Drives.push_back(ReadSelected(drives, PageDriveValues));
-    if (step != SQLITE_DONE) return Fail(store.Db, "read the page's drives", why);
+    BindPageKey(averages, fake, model, firmware);
+    for (int i = 0; i < 2 * static_cast<int>(std::size(PageFigureColumns)); ++i)
+        BindPageKey(extremes, fake, model, firmware, 1 + 3 * i);
+    BindPageOfDrives(drives, fake, model, firmware, number);
+    if (!ReadPageFigures(store.Db, averages, extremes, page.Figures, why) ||
+        !ReadRows(store.Db, drives, PageDriveValues, page.Drives, "read the page's drives", why))
+        return false;
+    if (page.Drives.empty()) return true;
     BindPageKey(attributes, fake, model, firmware);
-    while ((step = sqlite3_step(attributes.Handle)) == SQLITE_ROW)
-        page.Attributes.push_back(ReadSelected(attributes, PageAttributeValues));
-    if (step != SQLITE_DONE) return Fail(store.Db, "read the page's attributes", why);
-    return true;
+    BindNumber(attributes, 4, page.Drives.front().Id);
+    BindNumber(attributes, 5, page.Drives.back().Id);
+    return ReadRows(store.Db, attributes, PageAttributeValues, page.Attributes, "read the page's attributes", why);
 }

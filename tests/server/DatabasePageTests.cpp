@@ -58,43 +58,38 @@ TEST_F(DatabaseServerTest, ThePageShowsWhatWasPublishedForItsModelAndFirmware) {
 
 // The figures as the page writes them: the access time with its hundredths, speeds in MiB/s, and a
 // drive without a figure left out of that figure's lowest, highest and average.
-TEST(ModelPageFigures, FiguresAreWrittenAndSummedAsTheDrivesGaveThem) {
-    PublishedDrive read;
-    read.Temperature = 30, read.TopTemperature = 40, read.HoursKnown = true, read.PowerOnHours = 500;
-    read.RemapsKnown = true, read.RemappedSectors = 4;
-    read.AverageReadSpeed = 150, read.MinReadSpeed = 90, read.MaxReadSpeed = 190;
+TEST_F(DatabaseServerTest, FiguresAreWrittenAndSummedAsTheDrivesGaveThem) {
+    DriveRecord read = SampleDrive("M", "F", "S1", 30, 4, 500);
     read.AverageAccessTime = 12, read.AverageAccessTimeFrac = 5;
-    PublishedDrive bare;  // no temperature, hours, remap attribute or read test
+    DriveRecord bare = SampleDrive("M", "F", "S2", 0, 0, 0);  // no temperature, remap attribute or read test
+    bare.TopTemperature = 0, bare.RemapIndex = 0, bare.PowerOnTimerPeriod = 0, bare.AverageReadSpeed = 0;
     bare.AverageAccessTime = 304, bare.AverageAccessTimeFrac = 17;
     const struct {
         const char* name;
-        std::vector<PublishedDrive> drives;
+        DriveRecord drive;
         std::vector<std::string> rows;
-    } cases[] = {
-        {"one drive with every figure",
-         {read},
+    } posts[] = {
+        {"a drive without figures alone",
+         bare,
+         {"<td>304.17</td>", "<td>Temperature (&deg;C)</td><td colspan=\"3\">none known</td>",
+          "<td>Remapped sectors</td><td colspan=\"3\">none known</td>",
+          "<td>Average read speed (MiB/s)</td><td colspan=\"3\">none known</td>"}},
+        {"beside a drive with every figure",
+         read,
          {"<td>12.05</td>", "<td>Temperature (&deg;C)</td><td>30</td><td>30</td><td>30</td>",
-          "<td>Average read speed (MiB/s)</td><td>150</td><td>150</td><td>150</td>",
-          "<th>read speed average / min / max (MiB/s)</th>"}},
-        {"a drive without figures beside it",
-         {read, bare},
-         {"<td>304.17</td>", "<td>Temperature (&deg;C)</td><td>30</td><td>30</td><td>30</td>",
-          "<td>Highest temperature (&deg;C)</td><td>40</td><td>40</td><td>40</td>",
+          "<td>Highest temperature (&deg;C)</td><td>35</td><td>35</td><td>35</td>",
           "<td>Power-on hours</td><td>500</td><td>500</td><td>500</td>",
           "<td>Remapped sectors</td><td>4</td><td>4</td><td>4</td>",
-          "<td>Minimum read speed (MiB/s)</td><td>90</td><td>90</td><td>90</td>"}},
-        {"only drives without figures",
-         {bare},
-         {"<td>Temperature (&deg;C)</td><td colspan=\"3\">none known</td>",
-          "<td>Remapped sectors</td><td colspan=\"3\">none known</td>"}},
+          "<td>Minimum read speed (MiB/s)</td><td>90</td><td>90</td><td>90</td>",
+          "<th>read speed average / min / max (MiB/s)</th>"}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ModelPage page;
-        page.Drives = c.drives;
-        const std::string html = RenderModelPage(false, "M", "F", page);
-        for (const std::string& row : c.rows) EXPECT_TRUE(Contains(html, row)) << row << "\n" << html;
-        EXPECT_FALSE(Contains(html, "MB/s")) << html;
+    for (const auto& p : posts) {
+        SCOPED_TRACE(p.name);
+        ASSERT_EQ(Post(FormBody("1.0", "r", BlockOf({p.drive}))), 200);
+        const httplib::Result page = Get("/database/M/F/");
+        ASSERT_TRUE(page);
+        for (const std::string& row : p.rows) EXPECT_TRUE(Contains(page->body, row)) << row << "\n" << page->body;
+        EXPECT_FALSE(Contains(page->body, "MB/s")) << page->body;
     }
 }
 
@@ -167,6 +162,53 @@ TEST_F(DatabaseServerTest, TheServerDecidesWhichDrivesAreCounterfeit) {
         const httplib::Result shown = Get(page);
         ASSERT_TRUE(shown);
         EXPECT_EQ(shown->status, 200) << page;
+    }
+}
+
+std::size_t Occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+// 250 drives: pages of 100 linked to each other, each page with the figures of all 250.
+TEST_F(DatabaseServerTest, AModelsDrivesComeInPagesOfAHundred) {
+    std::vector<DriveRecord> drives;
+    for (int i = 0; i < 250; ++i) {
+        drives.push_back(SampleDrive("M", "F", "P" + std::to_string(i), static_cast<uint8_t>(10 + i % 40), 0, 1));
+        if (drives.size() == MaxPhysicalDisks || i == 249) {
+            ASSERT_EQ(Post(FormBody("1.0", "r", BlockOf(drives))), 200);
+            drives.clear();
+        }
+    }
+    const struct {
+        const char* query;
+        int status;
+        std::size_t rows;
+        const char* shown;
+        bool previous, next;
+    } pages[] = {
+        {"", 200, 100, "Drives 1 to 100, page 1 of 3", false, true},
+        {"?page=1", 200, 100, "Drives 1 to 100, page 1 of 3", false, true},
+        {"?page=2", 200, 100, "Drives 101 to 200, page 2 of 3", true, true},
+        {"?page=3", 200, 50, "Drives 201 to 250, page 3 of 3", true, false},
+        {"?page=4", 404}, {"?page=0", 404}, {"?page=-1", 404}, {"?page=x", 404}, {"?page=", 404},
+        {"?page=1000000000", 404},
+    };
+    for (const auto& p : pages) {
+        SCOPED_TRACE(p.query);
+        const httplib::Result page = Get(std::string("/database/M/F/") + p.query);
+        ASSERT_TRUE(page);
+        ASSERT_EQ(page->status, p.status);
+        if (p.status != 200) continue;
+        const std::string& html = page->body;
+        EXPECT_TRUE(Contains(html, "Drives published: 250")) << html;
+        EXPECT_TRUE(Contains(html, "<td>Temperature (&deg;C)</td><td>10</td><td>49</td><td>28</td>")) << html;
+        EXPECT_TRUE(Contains(html, p.shown)) << html;
+        EXPECT_EQ(Occurrences(html, "<td>1000204886016</td>"), p.rows);
+        EXPECT_TRUE(Contains(html, "<tr><td>5</td><td>" + std::to_string(p.rows) + "</td>")) << "this page's attributes";
+        EXPECT_EQ(Contains(html, ">previous page</a>"), p.previous) << html;
+        EXPECT_EQ(Contains(html, ">next page</a>"), p.next) << html;
     }
 }
 

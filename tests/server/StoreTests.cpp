@@ -40,7 +40,7 @@ DriveRecord AsReceived(const DriveRecord& sent) {
 
 bool LoadPage(DriveStore& store, const DriveRecord& d, ModelPage& page, std::string& why) {
     return LoadModelPage(store, false, Utf8FromWindows1252(NormaliseForLink(d.Model)),
-                         Utf8FromWindows1252(NormaliseForLink(d.FirmwareVersion)), page, why);
+                         Utf8FromWindows1252(NormaliseForLink(d.FirmwareVersion)), 1, page, why);
 }
 
 // Every table and index of a database file with its columns: a table's by name (a file's added
@@ -216,8 +216,15 @@ TEST_F(DatabaseServerTest, AFileWithoutTheNewestMarkGetsItOnOpening) {
     CloseDriveStore(Store);
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(DatabasePath.c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db, "DROP INDEX drives_identity; ALTER TABLE drives DROP COLUMN newest", nullptr, nullptr,
-                           nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    std::string drop;  // the indexes that hold the column, then the column
+    sqlite3_stmt* indexes = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE sql LIKE '%newest%' AND type = 'index'", -1,
+                                 &indexes, nullptr), SQLITE_OK);
+    while (sqlite3_step(indexes) == SQLITE_ROW)
+        drop += std::string("DROP INDEX ") + reinterpret_cast<const char*>(sqlite3_column_text(indexes, 0)) + "; ";
+    sqlite3_finalize(indexes);
+    drop += "ALTER TABLE drives DROP COLUMN newest";
+    ASSERT_EQ(sqlite3_exec(db, drop.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
     sqlite3_close(db);
     std::string why;
     ASSERT_TRUE(OpenDriveStore(DatabasePath, Store, why)) << why;
