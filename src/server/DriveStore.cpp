@@ -247,8 +247,7 @@ std::vector<std::string> IndexStatements() {
 const char SupersedeDriveSql[] = "UPDATE drives SET newest = 0 WHERE Model = ? AND SerialNumber = ? AND newest = 1";
 // For a file made before the column: each identity's last stored row is its newest.
 const char MarkNewestSql[] =
-    "UPDATE drives SET newest = 1 WHERE id = (SELECT MAX(n.id) FROM drives n "
-    "WHERE n.Model = drives.Model AND n.SerialNumber = drives.SerialNumber)";
+    "UPDATE drives SET newest = 1 WHERE id IN (SELECT MAX(id) FROM drives GROUP BY Model, SerialNumber)";
 
 const char InsertUploadSql[] =
     "INSERT INTO uploads (id, received_at, version, report, block, program_version, operating_system, global_log, "
@@ -260,10 +259,10 @@ const char NextIdSql[] = "SELECT next_id FROM id_counters WHERE name = ?";
 const char UploadBlockSql[] = "SELECT block FROM uploads WHERE id = ?";
 #define PAGE_KEY "d.fake = ? AND d.page_model = ? AND d.page_firmware = ? AND d.newest = 1"
 const char PageKey[] = PAGE_KEY;
+// The page's drives are found in the page index alone, and only they are read.
 const char PageDrivesFrom[] =
-    " FROM drives d JOIN uploads u ON u.id = d.upload_id WHERE d.id IN (SELECT p.id FROM drives p WHERE "
-    "p.fake = ? AND p.page_model = ? AND p.page_firmware = ? AND p.newest = 1 ORDER BY p.id LIMIT ? OFFSET ?) "
-    "ORDER BY d.id";
+    " FROM drives d JOIN uploads u ON u.id = d.upload_id WHERE d.id IN (SELECT d.id FROM drives d WHERE " PAGE_KEY
+    " ORDER BY d.id LIMIT ? OFFSET ?) ORDER BY d.id";
 // The drives of the page lie between its first and its last drive's identifiers, in the page index.
 const char PageAttributesFrom[] =
     " FROM attributes a WHERE a.drive_id IN (SELECT d.id FROM drives d WHERE " PAGE_KEY
