@@ -219,27 +219,33 @@ const struct {
 
 const char PageKeyColumns[] = "fake, page_model, page_firmware, newest";
 
-// The page's drives in their order with every figure, so that the count and the averages are read
-// from the index alone; one index per figure in its order, where its lowest and highest are found
-// without a scan; a drive's uploads by its identity (model and serial number), the newest marked.
-// The page index replaces an older one of the page's key alone.
+// The page's drives in their order; one index per figure in its order, where its lowest and highest
+// are found without a scan; a drive's uploads by its identity (model and serial number), the newest
+// marked. The page index replaces an older one of the page's key alone.
 std::vector<std::string> IndexStatements() {
     std::vector<std::string> statements = {
         "DROP INDEX IF EXISTS drives_page",
+        std::string("CREATE INDEX IF NOT EXISTS drives_page_order ON drives (") + PageKeyColumns + ", id)",
         "CREATE INDEX IF NOT EXISTS drives_identity ON drives (Model, SerialNumber, newest)",
     };
-    std::vector<std::string> covered;  // each column a figure reads, once
     for (const auto& f : PageFigureColumns) {
         const bool own = SameName(f.Column, f.ConditionColumn);
         statements.push_back(std::string("CREATE INDEX IF NOT EXISTS drives_page_") + f.Column + " ON drives (" +
                              PageKeyColumns + ", " + f.Column + (own ? "" : std::string(", ") + f.ConditionColumn) + ")");
-        for (const char* column : {f.Column, f.ConditionColumn})
-            if (std::find(covered.begin(), covered.end(), column) == covered.end()) covered.push_back(column);
     }
-    std::string page = std::string("CREATE INDEX IF NOT EXISTS drives_page_figures ON drives (") + PageKeyColumns + ", id";
-    for (const std::string& column : covered) page += ", " + column;
-    statements.push_back(page + ")");
     return statements;
+}
+
+// Each page's count of drives and, for each figure, how many of them have it and its sum, kept as
+// drives are stored (a drive's newest row counted, a superseded one taken out again): the averages are
+// read from one row instead of a pass over the page's drives.
+std::string PageSumsTableSql() {
+    std::string sql = "CREATE TABLE IF NOT EXISTS page_sums (fake INTEGER NOT NULL, page_model " +
+                      DeclaredType("drives", "page_model", "TEXT NOT NULL") + ", page_firmware " +
+                      DeclaredType("drives", "page_firmware", "TEXT NOT NULL") + ", drives BIGINT NOT NULL";
+    for (const auto& f : PageFigureColumns)
+        sql += std::string(", ") + f.Column + "_known BIGINT NOT NULL, " + f.Column + "_sum BIGINT NOT NULL";
+    return sql + ", PRIMARY KEY (fake, page_model, page_firmware))";
 }
 
 // A drive is counted once however often it is published: its newest upload stands for it on the pages,
@@ -273,11 +279,46 @@ std::string FigureValue(const std::string& column, const std::string& condition)
     return "CASE WHEN " + condition + " THEN d." + column + " END";
 }
 
-// The page's count and each figure's average: one pass over the page index.
-std::string PageAveragesSql() {
-    std::string sql = "SELECT COUNT(*)";
-    for (const auto& f : PageFigureColumns) sql += ", AVG(" + FigureValue(f.Column, f.Condition) + ")";
-    return sql + " FROM drives d WHERE " + PageKey;
+// The page key, the count and each figure's count and sum of the drive rows `where` selects, each
+// multiplied by a sign; the sign is bound into every one of the first 1 + 2 x figures parameters.
+std::string SignedSumsSql(const std::string& where) {
+    std::string sql = "SELECT d.fake AS fake, d.page_model AS page_model, d.page_firmware AS page_firmware, "
+                      "? * COUNT(*) AS drives";
+    for (const auto& f : PageFigureColumns) {
+        const std::string value = FigureValue(f.Column, f.Condition), column = f.Column;
+        sql += ", ? * COUNT(" + value + ") AS " + column + "_known, ? * COALESCE(SUM(" + value + "), 0) AS " + column +
+               "_sum";
+    }
+    return sql + " FROM drives d WHERE " + where + " GROUP BY d.fake, d.page_model, d.page_firmware";
+}
+constexpr int SignParameters = 1 + 2 * static_cast<int>(std::size(PageFigureColumns));
+
+// Adds the signed sums of the rows `where` selects to their pages' rows.
+std::string AddToPageSumsSql(const std::string& where) {
+    std::string sql = "UPDATE page_sums SET drives = page_sums.drives + x.drives";
+    for (const auto& f : PageFigureColumns)
+        for (const char* part : {"_known", "_sum"}) {
+            const std::string column = std::string(f.Column) + part;
+            sql += ", " + column + " = page_sums." + column + " + x." + column;
+        }
+    return sql + " FROM (" + SignedSumsSql(where) +
+           ") x WHERE page_sums.fake = x.fake AND page_sums.page_model = x.page_model AND "
+           "page_sums.page_firmware = x.page_firmware";
+}
+
+// The page row of drive row ? with nothing counted, when the page has none yet.
+std::string AddPageSumsRowSql() {
+    std::string zeros;
+    for (std::size_t i = 0; i < 2 * std::size(PageFigureColumns); ++i) zeros += ", 0";
+    return "INSERT INTO page_sums SELECT d.fake, d.page_model, d.page_firmware, 0" + zeros +
+           " FROM drives d WHERE d.id = ? AND NOT EXISTS (SELECT 1 FROM page_sums s WHERE s.fake = d.fake AND "
+           "s.page_model = d.page_model AND s.page_firmware = d.page_firmware)";
+}
+
+std::string PageSumsSql() {
+    std::string sql = "SELECT drives";
+    for (const auto& f : PageFigureColumns) sql += std::string(", ") + f.Column + "_known, " + f.Column + "_sum";
+    return sql + " FROM page_sums WHERE fake = ? AND page_model = ? AND page_firmware = ?";
 }
 
 // Each figure's lowest and highest, each found at an end of the figure's index; every subquery binds
@@ -525,9 +566,30 @@ bool SupersedeDrive(sqlite3* db, const DriveRecord& d, std::string& why) {
     return Finish(db, s, "supersede the drive's earlier uploads", why);
 }
 
+// The drive's earlier rows out of their pages' sums; its model and serial number are bound after the signs.
+bool TakeOutOfPageSums(sqlite3* db, const DriveRecord& d, std::string& why) {
+    Statement s;
+    if (!Prepare(db, AddToPageSumsSql("d.Model = ? AND d.SerialNumber = ? AND d.newest = 1"), s, why)) return false;
+    for (int i = 1; i <= SignParameters; ++i) BindNumber(s, i, -1);
+    BindText(s, SignParameters + 1, Utf8FromWindows1252(d.Model));
+    BindText(s, SignParameters + 2, Utf8FromWindows1252(d.SerialNumber));
+    return Finish(db, s, "take the drive's earlier uploads out of the page's sums", why);
+}
+
+bool AddToPageSums(sqlite3* db, int64_t driveId, std::string& why) {
+    Statement row, add;
+    if (!Prepare(db, AddPageSumsRowSql(), row, why) || !Prepare(db, AddToPageSumsSql("d.id = ?"), add, why))
+        return false;
+    BindNumber(row, 1, driveId);
+    for (int i = 1; i <= SignParameters; ++i) BindNumber(add, i, 1);
+    BindNumber(add, SignParameters + 1, driveId);
+    return Finish(db, row, "make the page's sums", why) && Finish(db, add, "add the drive to the page's sums", why);
+}
+
 bool InsertDrive(sqlite3* db, const DriveRecord& d, int64_t uploadId, int64_t driveId, int position, std::string& why) {
     Statement s;
-    if (!SupersedeDrive(db, d, why) || !Prepare(db, InsertDriveSql(), s, why)) return false;
+    if (!TakeOutOfPageSums(db, d, why) || !SupersedeDrive(db, d, why) || !Prepare(db, InsertDriveSql(), s, why))
+        return false;
     BindNumber(s, 1, driveId);
     BindNumber(s, 2, uploadId);
     BindNumber(s, 3, position);
@@ -539,7 +601,8 @@ bool InsertDrive(sqlite3* db, const DriveRecord& d, int64_t uploadId, int64_t dr
     BindNumber(s, 8, 1);
     int index = static_cast<int>(std::size(DriveKeyColumns));
     for (const DriveField* field : DriveColumns) BindField(s, ++index, *field, d);
-    return Finish(db, s, "store a drive", why) && InsertAttributes(db, d, driveId, why);
+    return Finish(db, s, "store a drive", why) && AddToPageSums(db, driveId, why) &&
+           InsertAttributes(db, d, driveId, why);
 }
 
 bool InsertEverything(sqlite3* db, const Upload& upload, int64_t& uploadId, std::string& why) {
@@ -568,15 +631,19 @@ void BindPageOfDrives(Statement& s, bool fake, const std::string& model, const s
     BindNumber(s, 5, (number - 1) * DrivesPerPage);
 }
 
-bool ReadPageFigures(sqlite3* db, Statement& averages, Statement& extremes, PageFigures& figures, std::string& why) {
-    if (sqlite3_step(averages.Handle) != SQLITE_ROW || sqlite3_step(extremes.Handle) != SQLITE_ROW)
+// A page nobody published for has no sums row: no drives, no figure known.
+bool ReadPageFigures(sqlite3* db, Statement& sums, Statement& extremes, PageFigures& figures, std::string& why) {
+    const int step = sqlite3_step(sums.Handle);
+    if ((step != SQLITE_ROW && step != SQLITE_DONE) || sqlite3_step(extremes.Handle) != SQLITE_ROW)
         return Fail(db, "aggregate the page's figures", why);
-    figures.Drives = sqlite3_column_int64(averages.Handle, 0);
+    if (step == SQLITE_DONE) return true;
+    figures.Drives = sqlite3_column_int64(sums.Handle, 0);
     for (std::size_t i = 0; i < std::size(PageFigureColumns); ++i) {
         FigureRange& range = figures.*PageFigureColumns[i].Into;
         const int column = static_cast<int>(i);
-        range.Known = sqlite3_column_type(averages.Handle, column + 1) != SQLITE_NULL;  // no drive has it: NULL
-        range.Average = sqlite3_column_int64(averages.Handle, column + 1);  // the average, rounded down
+        const int64_t known = sqlite3_column_int64(sums.Handle, 1 + 2 * column);
+        range.Known = known > 0;
+        range.Average = range.Known ? sqlite3_column_int64(sums.Handle, 2 + 2 * column) / known : 0;
         range.Lowest = sqlite3_column_int64(extremes.Handle, 2 * column);
         range.Highest = sqlite3_column_int64(extremes.Handle, 2 * column + 1);
     }
@@ -598,6 +665,27 @@ bool DrivesTableColumns(sqlite3* db, std::vector<std::string>& names, std::strin
     if (!Prepare(db, "SELECT * FROM drives WHERE 1 = 0", s, why)) return false;
     for (int i = 0; i < sqlite3_column_count(s.Handle); ++i) names.push_back(sqlite3_column_name(s.Handle, i));
     return true;
+}
+
+bool MakePageSums(sqlite3* db, std::string& why) {
+    Statement fill;
+    if (!Execute(db, PageSumsTableSql(), why) ||
+        !Prepare(db, "INSERT INTO page_sums " + SignedSumsSql("d.newest = 1"), fill, why))
+        return false;
+    for (int i = 1; i <= SignParameters; ++i) BindNumber(fill, i, 1);
+    return Finish(db, fill, "count the pages' sums", why);
+}
+
+// The page sums, made for a new file and counted from the drives stored for a file made before them,
+// all or nothing.
+bool AddPageSums(sqlite3* db, std::string& why) {
+    Statement probe;
+    if (sqlite3_prepare_v2(db, "SELECT 1 FROM page_sums WHERE 1 = 0", -1, &probe.Handle, nullptr) == SQLITE_OK) return true;
+    if (!Execute(db, "BEGIN", why)) return false;
+    if (MakePageSums(db, why) && Execute(db, "COMMIT", why)) return true;
+    std::string ignored;
+    Execute(db, "ROLLBACK", ignored);
+    return false;
 }
 
 bool HasColumn(const std::vector<std::string>& names, const char* column) {
@@ -644,6 +732,7 @@ bool OpenDriveStore(const std::string& path, DriveStore& store, std::string& why
     for (const std::string& statement : SchemaStatements()) ok = ok && Execute(store.Db, statement, why);
     ok = ok && AddMissingDriveColumns(store.Db, why) && AddNewestMark(store.Db, why);
     for (const std::string& statement : IndexStatements()) ok = ok && Execute(store.Db, statement, why);
+    ok = ok && AddPageSums(store.Db, why);
     if (!ok) CloseDriveStore(store);
     return ok;
 }
@@ -687,16 +776,16 @@ bool LoadModelPage(DriveStore& store, bool fake, const std::string& model, const
     std::lock_guard<std::mutex> hold(store.Lock);
     page = ModelPage{};
     page.Number = number;
-    Statement averages, extremes, drives, attributes;
-    if (!Prepare(store.Db, PageAveragesSql(), averages, why) || !Prepare(store.Db, PageExtremesSql(), extremes, why) ||
+    Statement sums, extremes, drives, attributes;
+    if (!Prepare(store.Db, PageSumsSql(), sums, why) || !Prepare(store.Db, PageExtremesSql(), extremes, why) ||
         !Prepare(store.Db, SelectSql(PageDriveValues, PageDrivesFrom), drives, why) ||
         !Prepare(store.Db, SelectSql(PageAttributeValues, PageAttributesFrom), attributes, why))
         return false;
-    BindPageKey(averages, fake, model, firmware);
+    BindPageKey(sums, fake, model, firmware);
     for (int i = 0; i < 2 * static_cast<int>(std::size(PageFigureColumns)); ++i)
         BindPageKey(extremes, fake, model, firmware, 1 + 3 * i);
     BindPageOfDrives(drives, fake, model, firmware, number);
-    if (!ReadPageFigures(store.Db, averages, extremes, page.Figures, why) ||
+    if (!ReadPageFigures(store.Db, sums, extremes, page.Figures, why) ||
         !ReadRows(store.Db, drives, PageDriveValues, page.Drives, "read the page's drives", why))
         return false;
     if (page.Drives.empty()) return true;

@@ -205,8 +205,8 @@ TEST(DriveStore, AFileMadeBeforeHasTheSameTablesAndTakesUploads) {
     std::remove(now.c_str());
 }
 
-// A file made before the newest mark: opening it marks each drive's last stored row, so its pages
-// count each drive once from then on.
+// A file made before the newest mark and the page sums: opening it marks each drive's last stored row
+// and counts the sums from the rows marked, so its pages count each drive once from then on.
 TEST_F(DatabaseServerTest, AFileWithoutTheNewestMarkGetsItOnOpening) {
     const DriveRecord first = SampleDrive("MODEL", "FW", "S1", 30, 0, 1), again = SampleDrive("MODEL", "FW", "S1", 40, 0, 2);
     for (const DriveRecord& d : {first, again, SampleDrive("MODEL", "FW", "S2", 50, 0, 1)})
@@ -223,7 +223,7 @@ TEST_F(DatabaseServerTest, AFileWithoutTheNewestMarkGetsItOnOpening) {
     while (sqlite3_step(indexes) == SQLITE_ROW)
         drop += std::string("DROP INDEX ") + reinterpret_cast<const char*>(sqlite3_column_text(indexes, 0)) + "; ";
     sqlite3_finalize(indexes);
-    drop += "ALTER TABLE drives DROP COLUMN newest";
+    drop += "ALTER TABLE drives DROP COLUMN newest; DROP TABLE page_sums";
     ASSERT_EQ(sqlite3_exec(db, drop.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
     sqlite3_close(db);
     std::string why;
@@ -233,6 +233,8 @@ TEST_F(DatabaseServerTest, AFileWithoutTheNewestMarkGetsItOnOpening) {
     ASSERT_TRUE(LoadPage(Store, first, page, why)) << why;
     ASSERT_EQ(page.Drives.size(), 2u);
     EXPECT_EQ(page.Drives[0].Temperature, 40);
+    EXPECT_EQ(page.Figures.Drives, 2);
+    EXPECT_EQ(page.Figures.Temperature.Average, 45);
 }
 
 // A file made before a field had its column: opening it adds the column, and the file takes uploads
