@@ -20,9 +20,10 @@
 
 // Portability: the statements below use only what SQLite and PostgreSQL share; SQLite's own is the
 // connection (OpenDriveStore: the file, the busy timeout, foreign keys switched on). Identifiers come
-// from the id_counters table (no AUTOINCREMENT, no ROWID, no sequences), rows are only inserted (no
-// INSERT OR REPLACE), values are always bound, and texts are UTF-8 without zero bytes. The raw
-// block's column type is the one word the two spell differently (BLOB here, BYTEA there).
+// from the id_counters table (no AUTOINCREMENT, no ROWID, no sequences), rows are inserted and updated
+// by plain statements (no INSERT OR REPLACE or upsert; UPDATE ... FROM, which SQLite has since 3.33),
+// values are always bound, texts are UTF-8 without zero bytes, and every indexed text is a bounded
+// VARCHAR. The raw block's column type is the one word the two spell differently (BLOB here, BYTEA there).
 
 namespace {
 
