@@ -19,7 +19,8 @@ const char Model[] = "BENCH-MODEL";
 const char Firmware[] = "FW1";
 const char DatabaseFile[] = "/tmp/korvante-page-benchmark.db";
 
-// Drive n of the model: its own serial number and figures, attributes 5 and 194.
+// Drive n of the model: its own serial number and figures, attributes 5 and 194; every other drive
+// without a read test or the remapped-sector attribute, figures the page leaves out for it.
 DriveRecord ModelDrive(int n) {
     DriveRecord d;
     d.Model = Model;
@@ -27,9 +28,10 @@ DriveRecord ModelDrive(int n) {
     d.SerialNumber = "B" + std::to_string(n);
     d.Temperature = static_cast<uint8_t>(20 + n % 40);
     d.TopTemperature = static_cast<uint8_t>(d.Temperature + 5);
-    d.RemapIndex = 1;
+    const bool measured = n % 2 == 0;
+    d.RemapIndex = measured ? 1 : 0;
     d.RemappedSectors = static_cast<uint32_t>(n % 7);
-    d.AverageReadSpeed = 150, d.MinReadSpeed = 90, d.MaxReadSpeed = 190;
+    if (measured) d.AverageReadSpeed = 150, d.MinReadSpeed = static_cast<uint32_t>(90 + n % 11), d.MaxReadSpeed = 190;
     d.AttributeCount = 2;
     const uint8_t ids[] = {RemappedSectorsId, TemperatureId};
     for (unsigned slot = 0; slot < 2; ++slot) {

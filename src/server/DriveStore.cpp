@@ -140,6 +140,34 @@ std::string ColumnTypeOf(const DriveField& field) {
         field.Member);
 }
 
+// Each figure a model page aggregates: the column of the drives table that holds it for the page
+// (figure_...: the value, or NULL for a drive without it, which every aggregate and the figure's index
+// leave out), the value it is set to (a temperature of 0 is none read, remapped sectors need their
+// attribute, read speeds a read test, power-on hours a known counter unit), and the member it is read
+// into.
+const struct {
+    const char* Column;
+    const char* Value;
+    FigureRange PageFigures::*Into;
+} PageFigureColumns[] = {
+    {"figure_temperature", "CASE WHEN Temperature > 0 THEN Temperature END", &PageFigures::Temperature},
+    {"figure_top_temperature", "CASE WHEN TopTemperature > 0 THEN TopTemperature END", &PageFigures::TopTemperature},
+    {"figure_power_on_hours", "power_on_hours", &PageFigures::PowerOnHours},
+    {"figure_remapped_sectors", "CASE WHEN RemapIndex <> 0 THEN RemappedSectors END", &PageFigures::RemappedSectors},
+    {"figure_average_read_speed", "CASE WHEN AverageReadSpeed <> 0 THEN AverageReadSpeed END",
+     &PageFigures::AverageReadSpeed},
+    {"figure_min_read_speed", "CASE WHEN AverageReadSpeed <> 0 THEN MinReadSpeed END", &PageFigures::MinReadSpeed},
+    {"figure_max_read_speed", "CASE WHEN AverageReadSpeed <> 0 THEN MaxReadSpeed END", &PageFigures::MaxReadSpeed},
+};
+
+// Sets the figure columns of the drive rows `where` selects from their values.
+std::string SetFiguresSql(const std::string& where) {
+    std::string sql;
+    for (const auto& f : PageFigureColumns)
+        sql += std::string(sql.empty() ? "UPDATE drives SET " : ", ") + f.Column + " = " + f.Value;
+    return sql + " WHERE " + where;
+}
+
 // Columns of the drives table that are not fields of the drive, with their types.
 const char* const DriveKeyColumns[][2] = {
     {"id", "BIGINT NOT NULL PRIMARY KEY"}, {"upload_id", "BIGINT NOT NULL REFERENCES uploads (id)"},
@@ -166,6 +194,7 @@ std::string DrivesTableSql() {
     std::string columns = ColumnList("drives", DriveKeyColumns);
     for (const DriveField* field : DriveColumns)
         columns += std::string(", ") + field->Name + " " + ColumnTypeOf(*field) + " NOT NULL";
+    for (const auto& f : PageFigureColumns) columns += std::string(", ") + f.Column + " BIGINT";
     return "CREATE TABLE IF NOT EXISTS drives (" + columns + ")";
 }
 
@@ -200,24 +229,6 @@ std::vector<std::string> SchemaStatements() {
     };
 }
 
-// Each figure a model page aggregates, with the condition a drive has it under (a temperature of 0 is
-// none read, remapped sectors need their attribute, read speeds a read test, power-on hours a known
-// counter unit), and the member it is read into.
-const struct {
-    const char* Column;
-    const char* Condition;
-    const char* ConditionColumn;  // the column the condition reads, kept in the figure's index
-    FigureRange PageFigures::*Into;
-} PageFigureColumns[] = {
-    {"Temperature", "d.Temperature > 0", "Temperature", &PageFigures::Temperature},
-    {"TopTemperature", "d.TopTemperature > 0", "TopTemperature", &PageFigures::TopTemperature},
-    {"power_on_hours", "d.power_on_hours IS NOT NULL", "power_on_hours", &PageFigures::PowerOnHours},
-    {"RemappedSectors", "d.RemapIndex <> 0", "RemapIndex", &PageFigures::RemappedSectors},
-    {"AverageReadSpeed", "d.AverageReadSpeed <> 0", "AverageReadSpeed", &PageFigures::AverageReadSpeed},
-    {"MinReadSpeed", "d.AverageReadSpeed <> 0", "AverageReadSpeed", &PageFigures::MinReadSpeed},
-    {"MaxReadSpeed", "d.AverageReadSpeed <> 0", "AverageReadSpeed", &PageFigures::MaxReadSpeed},
-};
-
 const char PageKeyColumns[] = "fake, page_model, page_firmware, newest";
 
 // The page's drives in their order; one index per figure in its order, where its lowest and highest
@@ -229,11 +240,9 @@ std::vector<std::string> IndexStatements() {
         std::string("CREATE INDEX IF NOT EXISTS drives_page_order ON drives (") + PageKeyColumns + ", id)",
         "CREATE INDEX IF NOT EXISTS drives_identity ON drives (Model, SerialNumber, newest)",
     };
-    for (const auto& f : PageFigureColumns) {
-        const bool own = SameName(f.Column, f.ConditionColumn);
+    for (const auto& f : PageFigureColumns)
         statements.push_back(std::string("CREATE INDEX IF NOT EXISTS drives_page_") + f.Column + " ON drives (" +
-                             PageKeyColumns + ", " + f.Column + (own ? "" : std::string(", ") + f.ConditionColumn) + ")");
-    }
+                             PageKeyColumns + ", " + f.Column + ")");
     return statements;
 }
 
@@ -276,19 +285,15 @@ const char PageAttributesFrom[] =
     " AND d.id BETWEEN ? AND ?) GROUP BY a.attribute_id ORDER BY a.attribute_id";
 #undef PAGE_KEY
 
-std::string FigureValue(const std::string& column, const std::string& condition) {
-    return "CASE WHEN " + condition + " THEN d." + column + " END";
-}
-
 // The page key, the count and each figure's count and sum of the drive rows `where` selects, each
 // multiplied by a sign; the sign is bound into every one of the first 1 + 2 x figures parameters.
 std::string SignedSumsSql(const std::string& where) {
     std::string sql = "SELECT d.fake AS fake, d.page_model AS page_model, d.page_firmware AS page_firmware, "
                       "? * COUNT(*) AS drives";
     for (const auto& f : PageFigureColumns) {
-        const std::string value = FigureValue(f.Column, f.Condition), column = f.Column;
-        sql += ", ? * COUNT(" + value + ") AS " + column + "_known, ? * COALESCE(SUM(" + value + "), 0) AS " + column +
-               "_sum";
+        const std::string column = f.Column;
+        sql += ", ? * COUNT(d." + column + ") AS " + column + "_known, ? * COALESCE(SUM(d." + column + "), 0) AS " +
+               column + "_sum";
     }
     return sql + " FROM drives d WHERE " + where + " GROUP BY d.fake, d.page_model, d.page_firmware";
 }
@@ -322,14 +327,14 @@ std::string PageSumsSql() {
     return sql + " FROM page_sums WHERE fake = ? AND page_model = ? AND page_firmware = ?";
 }
 
-// Each figure's lowest and highest, each found at an end of the figure's index; every subquery binds
-// the page's key.
+// Each figure's lowest and highest, each found at an end of the figure's index past its NULLs; every
+// subquery binds the page's key.
 std::string PageExtremesSql() {
     std::string sql;
     for (const auto& f : PageFigureColumns)
         for (const char* aggregate : {"MIN", "MAX"})
             sql += std::string(sql.empty() ? "SELECT " : ", ") + "(SELECT " + aggregate + "(d." + f.Column +
-                   ") FROM drives d WHERE " + PageKey + " AND " + f.Condition + ")";
+                   ") FROM drives d WHERE " + PageKey + ")";
     return sql;
 }
 
@@ -602,7 +607,10 @@ bool InsertDrive(sqlite3* db, const DriveRecord& d, int64_t uploadId, int64_t dr
     BindNumber(s, 8, 1);
     int index = static_cast<int>(std::size(DriveKeyColumns));
     for (const DriveField* field : DriveColumns) BindField(s, ++index, *field, d);
-    return Finish(db, s, "store a drive", why) && AddToPageSums(db, driveId, why) &&
+    Statement figures;
+    if (!Finish(db, s, "store a drive", why) || !Prepare(db, SetFiguresSql("id = ?"), figures, why)) return false;
+    BindNumber(figures, 1, driveId);
+    return Finish(db, figures, "set the drive's figures", why) && AddToPageSums(db, driveId, why) &&
            InsertAttributes(db, d, driveId, why);
 }
 
@@ -704,6 +712,19 @@ bool AddNewestMark(sqlite3* db, std::string& why) {
            Execute(db, MarkNewestSql, why);
 }
 
+// A file made before the figure columns gets them, set for every row stored.
+bool AddFigureColumns(sqlite3* db, std::string& why) {
+    std::vector<std::string> have;
+    if (!DrivesTableColumns(db, have, why)) return false;
+    bool added = false;
+    for (const auto& f : PageFigureColumns) {
+        if (HasColumn(have, f.Column)) continue;
+        if (!Execute(db, std::string("ALTER TABLE drives ADD COLUMN ") + f.Column + " BIGINT", why)) return false;
+        added = true;
+    }
+    return !added || Execute(db, SetFiguresSql("1 = 1"), why);
+}
+
 // Each drive column the file's drives table lacks, added with the value its field has in a new record
 // (0 or empty) for the rows already stored: without it, every upload into that file would be refused.
 bool AddMissingDriveColumns(sqlite3* db, std::string& why) {
@@ -731,7 +752,7 @@ bool OpenDriveStore(const std::string& path, DriveStore& store, std::string& why
     sqlite3_busy_timeout(store.Db, 10000);  // another process (an export) may be reading
     bool ok = Execute(store.Db, "PRAGMA foreign_keys = ON", why);
     for (const std::string& statement : SchemaStatements()) ok = ok && Execute(store.Db, statement, why);
-    ok = ok && AddMissingDriveColumns(store.Db, why) && AddNewestMark(store.Db, why);
+    ok = ok && AddMissingDriveColumns(store.Db, why) && AddNewestMark(store.Db, why) && AddFigureColumns(store.Db, why);
     for (const std::string& statement : IndexStatements()) ok = ok && Execute(store.Db, statement, why);
     ok = ok && AddPageSums(store.Db, why);
     if (!ok) CloseDriveStore(store);

@@ -76,7 +76,7 @@ TEST_F(DatabaseServerTest, EveryColumnHoldsItsFieldAndThePageReadsTheValuesItSho
         ASSERT_NE(column, stored.end()) << f.Name;
         EXPECT_EQ(column->second, ColumnText(f, d)) << f.Name;
     }
-    EXPECT_EQ(stored.size(), columns + 8) << "the drive's fields and its eight key columns";
+    EXPECT_EQ(stored.size(), columns + 8 + 7) << "the drive's fields, its eight key columns and seven figures";
 
     ModelPage page;
     std::string why;
@@ -205,8 +205,9 @@ TEST(DriveStore, AFileMadeBeforeHasTheSameTablesAndTakesUploads) {
     std::remove(now.c_str());
 }
 
-// A file made before the newest mark and the page sums: opening it marks each drive's last stored row
-// and counts the sums from the rows marked, so its pages count each drive once from then on.
+// A file made before the newest mark, the figure columns and the page sums: opening it marks each
+// drive's last stored row, sets its figures and counts the sums from the rows marked, so its pages
+// count each drive once from then on.
 TEST_F(DatabaseServerTest, AFileWithoutTheNewestMarkGetsItOnOpening) {
     const DriveRecord first = SampleDrive("MODEL", "FW", "S1", 30, 0, 1), again = SampleDrive("MODEL", "FW", "S1", 40, 0, 2);
     for (const DriveRecord& d : {first, again, SampleDrive("MODEL", "FW", "S2", 50, 0, 1)})
@@ -223,7 +224,8 @@ TEST_F(DatabaseServerTest, AFileWithoutTheNewestMarkGetsItOnOpening) {
     while (sqlite3_step(indexes) == SQLITE_ROW)
         drop += std::string("DROP INDEX ") + reinterpret_cast<const char*>(sqlite3_column_text(indexes, 0)) + "; ";
     sqlite3_finalize(indexes);
-    drop += "ALTER TABLE drives DROP COLUMN newest; DROP TABLE page_sums";
+    drop += "ALTER TABLE drives DROP COLUMN newest; ALTER TABLE drives DROP COLUMN figure_temperature; "
+            "DROP TABLE page_sums";
     ASSERT_EQ(sqlite3_exec(db, drop.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
     sqlite3_close(db);
     std::string why;
