@@ -274,7 +274,7 @@ std::string DeletingBatchText(const std::string& executable, const std::string& 
 // The batch that deletes `executable` once its process has ended, then `folder` (when given) and
 // itself, run by the system's command interpreter without its AutoRun commands.
 bool StartDeletingBatch(const std::string& appName, const std::string& executable, const std::string& folder) {
-    const std::string batch = GetTempPath() + appName + ".bat";
+    const std::string batchName = appName + ".bat", batch = GetTempPath() + batchName;
     if (!Quotable(executable) || !Quotable(batch) || (!folder.empty() && !Quotable(folder))) {
         WriteLog("A path holds a double quote or a control character; nothing is deleted.");
         return false;
@@ -283,8 +283,11 @@ bool StartDeletingBatch(const std::string& appName, const std::string& executabl
         WriteLog("The deleting batch could not be written.");
         return false;
     }
-    // /S: the interpreter takes off the outer pair of quotes and keeps the path's own.
-    return ShellExecute(0, "", SystemProgram("cmd.exe"), "/D /S /C \"" + Quoted(batch) + "\"", "", SW_HIDE);
+    // Named without its folder, which is the interpreter's current one: the interpreter expands
+    // "%...%" in its own command line, quoted or not, and the shell in the folder it is given, so no
+    // path of the user's may go through either. /S: the interpreter takes off the outer pair of quotes
+    // and keeps the name's own.
+    return CreateProcess(SystemProgram("cmd.exe"), "/D /S /C \"" + Quoted(batchName) + "\"", GetTempPath());
 }
 
 bool Uninstall() {

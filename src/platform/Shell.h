@@ -11,4 +11,9 @@ namespace platform {
 bool ShellExecute(std::uintptr_t window, const std::string& verb, const std::string& file,
                   const std::string& parameters, const std::string& directory, int showCommand);
 
+// CreateProcessA(application, the application quoted then the arguments, nothing inherited,
+// CREATE_NO_WINDOW, directory), both handles closed. Unlike the shell it expands no "%...%" in the
+// folder. True when the program was started.
+bool CreateProcess(const std::string& application, const std::string& arguments, const std::string& directory);
+
 }  // namespace platform

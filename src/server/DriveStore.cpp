@@ -742,14 +742,26 @@ bool AddMissingDriveColumns(sqlite3* db, std::string& why) {
 
 }  // namespace
 
-bool OpenDriveStore(const std::string& path, DriveStore& store, std::string& why) {
-    if (sqlite3_open_v2(path.c_str(), &store.Db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
-                        nullptr) != SQLITE_OK) {
+namespace {
+
+bool OpenConnection(const std::string& path, int flags, DriveStore& store, std::string& why) {
+    if (sqlite3_open_v2(path.c_str(), &store.Db, flags | SQLITE_OPEN_FULLMUTEX, nullptr) != SQLITE_OK) {
         why = "cannot open " + path + ": " + (store.Db ? sqlite3_errmsg(store.Db) : "no memory");
         CloseDriveStore(store);
         return false;
     }
-    sqlite3_busy_timeout(store.Db, 10000);  // another process (an export) may be reading
+    sqlite3_busy_timeout(store.Db, 10000);  // the server and an export may use the file at once
+    return true;
+}
+
+}  // namespace
+
+bool OpenDriveStoreReadOnly(const std::string& path, DriveStore& store, std::string& why) {
+    return OpenConnection(path, SQLITE_OPEN_READONLY, store, why);
+}
+
+bool OpenDriveStore(const std::string& path, DriveStore& store, std::string& why) {
+    if (!OpenConnection(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, store, why)) return false;
     bool ok = Execute(store.Db, "PRAGMA foreign_keys = ON", why);
     for (const std::string& statement : SchemaStatements()) ok = ok && Execute(store.Db, statement, why);
     ok = ok && AddMissingDriveColumns(store.Db, why) && AddNewestMark(store.Db, why) && AddFigureColumns(store.Db, why);

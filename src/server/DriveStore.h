@@ -35,6 +35,8 @@ struct Upload {
 // Opens (creating when absent) the database file and its tables. False, with the reason, when the file
 // cannot be opened or the tables cannot be made.
 bool OpenDriveStore(const std::string& path, DriveStore& store, std::string& why);
+// Opens an existing database file for reading only: never creates one, changes nothing in it.
+bool OpenDriveStoreReadOnly(const std::string& path, DriveStore& store, std::string& why);
 void CloseDriveStore(DriveStore& store);
 
 // Stores the upload, its drives and their attributes in one transaction: all of it or, on any

@@ -1,5 +1,5 @@
 // korvante-server: the drive database's web server, or the export of one upload's block.
-//   korvante-server --port N --database FILE [--bind ADDRESS]
+//   korvante-server --port N --database FILE [--bind ADDRESS] [--quota-mib N]
 //   korvante-server --export-block ID --database FILE --out PATH
 #include <httplib.h>
 
@@ -19,7 +19,10 @@ struct Options {
     long Port = -1;
     long long ExportId = -1;
     std::string Out;
+    int64_t QuotaBytes = UploadLimits{}.QuotaBytes;
 };
+
+constexpr long long MaxQuotaMib = 1ll << 30;  // a pebibyte, far beyond any disk
 
 bool ParseNumber(const std::string& text, long long low, long long high, long long& value) {
     char* end = nullptr;
@@ -36,6 +39,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         else if (name == "--out") options.Out = value;
         else if (name == "--port" && ParseNumber(value, 1, 65535, number)) options.Port = static_cast<long>(number);
         else if (name == "--export-block" && ParseNumber(value, 1, INT64_MAX, number)) options.ExportId = number;
+        else if (name == "--quota-mib" && ParseNumber(value, 1, MaxQuotaMib, number)) options.QuotaBytes = number << 20;
         else return false;
     }
     if (argc % 2 == 0 || options.Database.empty()) return false;
@@ -59,8 +63,11 @@ int ExportBlock(DriveStore& store, const Options& options) {
 }
 
 int Serve(DriveStore& store, const Options& options) {
+    UploadGate gate;
+    gate.Limits.QuotaBytes = options.QuotaBytes;
+    gate.DatabasePath = options.Database;
     httplib::Server server;
-    InstallRoutes(server, store);
+    InstallRoutes(server, store, gate);
     if (BindServer(server, options.Bind, static_cast<int>(options.Port)) < 0) {
         std::cerr << "cannot listen on " << options.Bind << ":" << options.Port << "\n";
         return 1;
@@ -75,17 +82,21 @@ int Serve(DriveStore& store, const Options& options) {
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::cerr << "usage: korvante-server --port N --database FILE [--bind ADDRESS]\n"
+        std::cerr << "usage: korvante-server --port N --database FILE [--bind ADDRESS] [--quota-mib N]\n"
                      "       korvante-server --export-block ID --database FILE --out PATH\n";
         return 2;
     }
     DriveStore store;
     std::string why;
-    if (!OpenDriveStore(options.Database, store, why)) {
+    // an export reads a database that exists; a mistyped path must not become an empty one
+    const bool exporting = options.ExportId > 0;
+    const bool opened = exporting ? OpenDriveStoreReadOnly(options.Database, store, why)
+                                  : OpenDriveStore(options.Database, store, why);
+    if (!opened) {
         std::cerr << why << "\n";
         return 1;
     }
-    const int result = options.ExportId > 0 ? ExportBlock(store, options) : Serve(store, options);
+    const int result = exporting ? ExportBlock(store, options) : Serve(store, options);
     CloseDriveStore(store);
     return result;
 }

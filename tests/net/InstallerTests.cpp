@@ -115,7 +115,8 @@ protected:
     static std::vector<std::string> ShellLines() {
         std::vector<std::string> lines;
         for (const sim::ShellRequest& r : sim::ShellRequests())
-            lines.push_back(r.File + " " + r.Parameters + (r.ShowCommand == SW_HIDE ? "" : " (shown)"));
+            lines.push_back(r.File + " " + r.Parameters + (r.Directory.empty() ? "" : " in " + r.Directory) +
+                            (r.ShowCommand == SW_HIDE ? "" : " (shown)"));
         return lines;
     }
     static std::vector<std::string> Boxes() {
@@ -350,7 +351,7 @@ TEST_F(Installer, UninstallingRemovesTheTaskKeysDriveDataAndLeavesTheFilesToABat
     EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\UnInstall"));
     EXPECT_EQ(Boxes(), std::vector<std::string>{"KORVANTE :: Information | The uninstallation was completed successfully. | 327744"});
     const std::string batch = GetTempPath() + "KORVANTE.bat";
-    EXPECT_EQ(ShellLines(), (std::vector<std::string>{Schtasks + "/Delete /TN KORVANTE /F", Cmd + "\"\"" + batch + "\"\""}));
+    EXPECT_EQ(ShellLines(), (std::vector<std::string>{Schtasks + "/Delete /TN KORVANTE /F", Cmd + "\"\"KORVANTE.bat\"\" in " + GetTempPath()}));
     const std::vector<sim::WrittenFile> written = sim::WrittenFiles();
     ASSERT_EQ(written.size(), 1u);
     EXPECT_EQ(written[0].Path, batch);
@@ -424,7 +425,7 @@ TEST_F(Installer, ADownloadWithoutDrivesDeletesItselfWhenClosed) {
     const std::string batch = GetTempPath() + "KORVANTE.bat";
     ASSERT_EQ(sim::WrittenFiles().size(), 1u);
     EXPECT_EQ(sim::WrittenFiles()[0].Bytes, DeletingBatch(Download, "", batch));
-    EXPECT_EQ(ShellLines(), std::vector<std::string>{Cmd + "\"\"" + batch + "\"\""});
+    EXPECT_EQ(ShellLines(), std::vector<std::string>{Cmd + "\"\"KORVANTE.bat\"\" in " + GetTempPath()});
     EXPECT_EQ(sim::ProcessExits(), std::vector<uint32_t>{0});
 }
 

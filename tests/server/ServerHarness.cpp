@@ -81,7 +81,9 @@ void DatabaseServerTest::SetUp() {
     DatabasePath = name;
     std::string why;
     ASSERT_TRUE(OpenDriveStore(DatabasePath, Store, why)) << why;
-    InstallRoutes(Server, Store);
+    Gate.DatabasePath = DatabasePath;
+    SetUploadLimits(Gate, UploadLimits{1e9, 1e9, UploadLimits{}.QuotaBytes});
+    InstallRoutes(Server, Store, Gate);
     Port = BindServer(Server, "127.0.0.1", 0);
     ASSERT_GT(Port, 0);
     Listener = std::thread([this] { Server.listen_after_bind(); });

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "device/DriveRecord.h"
+#include "server/DatabaseServer.h"
 #include "server/DriveStore.h"
 
 namespace servertest {
@@ -45,6 +46,7 @@ protected:
 
     std::string DatabasePath;
     DriveStore Store;
+    UploadGate Gate;  // no rate limit here: the tests post many uploads from one address
     httplib::Server Server;
     std::thread Listener;
     int Port = 0;

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "platform/Shell.h"
+#include "platform/Windowing.h"
 #include "platform/sim/SimNetwork.h"
 
 namespace sim {
@@ -13,6 +14,20 @@ std::mutex ShellLock;
 std::vector<ShellRequest> Requests;
 bool Fails = false;
 std::function<void(const std::string&)> BeforeStart;
+
+// A started program recorded with what its file held, after the test's hook had its say.
+bool RecordStart(ShellRequest request) {
+    std::function<void(const std::string&)> hook;
+    {
+        std::lock_guard<std::mutex> lock(ShellLock);
+        hook = BeforeStart;
+    }
+    if (hook) hook(request.File);
+    request.Bytes = WrittenFile(request.File);
+    std::lock_guard<std::mutex> lock(ShellLock);
+    Requests.push_back(std::move(request));
+    return !Fails;
+}
 
 }  // namespace
 
@@ -44,15 +59,11 @@ namespace platform {
 
 bool ShellExecute(std::uintptr_t window, const std::string& verb, const std::string& file,
                   const std::string& parameters, const std::string& directory, int showCommand) {
-    std::function<void(const std::string&)> hook;
-    {
-        std::lock_guard<std::mutex> lock(sim::ShellLock);
-        hook = sim::BeforeStart;
-    }
-    if (hook) hook(file);
-    std::lock_guard<std::mutex> lock(sim::ShellLock);
-    sim::Requests.push_back({window, verb, file, parameters, directory, showCommand, sim::WrittenFile(file)});
-    return !sim::Fails;
+    return sim::RecordStart({window, verb, file, parameters, directory, showCommand, {}});
+}
+
+bool CreateProcess(const std::string& application, const std::string& arguments, const std::string& directory) {
+    return sim::RecordStart({0, "", application, arguments, directory, SW_HIDE, {}});
 }
 
 }  // namespace platform

@@ -18,6 +18,7 @@ struct ShellRequest {
     std::string Bytes;  // what the file held when it was started (SimNetwork.h's written files)
 };
 
+// CreateProcess is recorded as a request without a window or verb, shown hidden.
 // Copies of the requests so far (from the `from`th on), taken under the recorder's lock.
 std::vector<ShellRequest> ShellRequests(size_t from = 0);
 void ClearShellRequests();

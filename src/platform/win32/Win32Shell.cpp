@@ -17,4 +17,17 @@ bool ShellExecute(std::uintptr_t window, const std::string& verb, const std::str
     return reinterpret_cast<std::uintptr_t>(result) > 32;
 }
 
+bool CreateProcess(const std::string& application, const std::string& arguments, const std::string& directory) {
+    std::string commandLine = "\"" + application + "\" " + arguments;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!::CreateProcessA(application.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                          directory.c_str(), &startup, &started))
+        return false;
+    ::CloseHandle(started.hThread);
+    ::CloseHandle(started.hProcess);
+    return true;
+}
+
 }  // namespace platform

@@ -27,6 +27,7 @@
 #undef RegisterDeviceNotification
 #undef GetTimeFormat
 #undef ShellExecute
+#undef CreateProcess
 #undef InternetOpen
 #undef InternetOpenUrl
 #undef InternetSetOption

@@ -242,7 +242,7 @@ protected:
         DeleteTestTask(AppName);
         if (Temp.empty()) return;  // no case ran
         for (const std::string& file : {Installed, Download, Temp + "\\" + AppName + ".bat", Temp + "\\old.exe",
-                                        Temp + "\\KORVANTE leftover.exe"})
+                                        Temp + "\\KORVANTE%20leftover.exe"})
             ::DeleteFileA(file.c_str());
         for (const std::string& folder : {Folder, ProgramFiles, Temp}) ::RemoveDirectoryA(folder.c_str());
     }
@@ -273,13 +273,15 @@ bool InstanceRuns() {
 
 // Installation, the single instance under every form of the installed path, an equal version from
 // elsewhere, arguments that are not the uninstall argument, and the uninstallation through the
-// entry's own command line with the batch that removes the files: in folders with spaces and with
-// characters beyond ASCII.
+// entry's own command line with the batch that removes the files: in folders with spaces, with
+// characters beyond ASCII and with those the command interpreter treats specially (a lone "%" in the
+// program folder, whose path the task scheduler would expand between two).
 TEST_F(InstalledCopy, InstallsRunsAloneAndUninstallsInAwkwardFolders) {
     if (platform::GetModuleFileName().find(AppName) != std::string::npos) GTEST_SKIP();  // started by the task
     const struct { const char* programFiles; const char* temp; } cases[] = {
         {"korvante program files", "korvante temporary files"},
         {"Pr\xFC" "fung \xE9 programs", "Pr\xFC" "fung \xE9 temp"},
+        {"korvante 100% ^&! programs", "korvante %TEMP% 50%% ^&! (temp)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.programFiles);
@@ -346,7 +348,7 @@ TEST_F(InstalledCopy, InstallsRunsAloneAndUninstallsInAwkwardFolders) {
         EXPECT_TRUE(uninstalled.Other.empty());
 
         // A copy that ends without installing leaves the batch that deletes it, and itself.
-        const std::string leftover = Temp + "\\KORVANTE leftover.exe";
+        const std::string leftover = Temp + "\\KORVANTE%20leftover.exe";
         ASSERT_TRUE(::CopyFileA(platform::GetModuleFileName().c_str(), leftover.c_str(), FALSE));
         const Outcome deleting = StartCopy(leftover, "", Temp, "accept", "self-delete");
         EXPECT_EQ(deleting.Other, std::vector<std::string>{"batch started"});
