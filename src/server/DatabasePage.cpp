@@ -1,6 +1,5 @@
 #include "server/DatabasePage.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <vector>
 

@@ -2,7 +2,6 @@
 
 #include <sqlite3.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <iterator>
 #include <type_traits>
@@ -614,6 +613,16 @@ bool InsertDrive(sqlite3* db, const DriveRecord& d, int64_t uploadId, int64_t dr
            InsertAttributes(db, d, driveId, why);
 }
 
+// `body` in one transaction: all of it or, when it fails, nothing.
+template <class Body>
+bool InTransaction(sqlite3* db, std::string& why, Body body) {
+    if (!Execute(db, "BEGIN", why)) return false;
+    if (body() && Execute(db, "COMMIT", why)) return true;
+    std::string ignored;
+    Execute(db, "ROLLBACK", ignored);
+    return false;
+}
+
 bool InsertEverything(sqlite3* db, const Upload& upload, int64_t& uploadId, std::string& why) {
     int64_t firstDrive = 0;
     if (!TakeIds(db, "uploads", 1, uploadId, why) ||
@@ -685,16 +694,11 @@ bool MakePageSums(sqlite3* db, std::string& why) {
     return Finish(db, fill, "count the pages' sums", why);
 }
 
-// The page sums, made for a new file and counted from the drives stored for a file made before them,
-// all or nothing.
+// The page sums, made for a new file and counted from the drives stored for a file made before them.
 bool AddPageSums(sqlite3* db, std::string& why) {
     Statement probe;
     if (sqlite3_prepare_v2(db, "SELECT 1 FROM page_sums WHERE 1 = 0", -1, &probe.Handle, nullptr) == SQLITE_OK) return true;
-    if (!Execute(db, "BEGIN", why)) return false;
-    if (MakePageSums(db, why) && Execute(db, "COMMIT", why)) return true;
-    std::string ignored;
-    Execute(db, "ROLLBACK", ignored);
-    return false;
+    return MakePageSums(db, why);
 }
 
 bool HasColumn(const std::vector<std::string>& names, const char* column) {
@@ -762,11 +766,15 @@ bool OpenDriveStoreReadOnly(const std::string& path, DriveStore& store, std::str
 
 bool OpenDriveStore(const std::string& path, DriveStore& store, std::string& why) {
     if (!OpenConnection(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, store, why)) return false;
-    bool ok = Execute(store.Db, "PRAGMA foreign_keys = ON", why);
-    for (const std::string& statement : SchemaStatements()) ok = ok && Execute(store.Db, statement, why);
-    ok = ok && AddMissingDriveColumns(store.Db, why) && AddNewestMark(store.Db, why) && AddFigureColumns(store.Db, why);
-    for (const std::string& statement : IndexStatements()) ok = ok && Execute(store.Db, statement, why);
-    ok = ok && AddPageSums(store.Db, why);
+    // the tables made or brought up to date in one transaction: a failure leaves a file as it was
+    const bool ok = Execute(store.Db, "PRAGMA foreign_keys = ON", why) && InTransaction(store.Db, why, [&] {
+        bool made = true;
+        for (const std::string& statement : SchemaStatements()) made = made && Execute(store.Db, statement, why);
+        made = made && AddMissingDriveColumns(store.Db, why) && AddNewestMark(store.Db, why) &&
+               AddFigureColumns(store.Db, why);
+        for (const std::string& statement : IndexStatements()) made = made && Execute(store.Db, statement, why);
+        return made && AddPageSums(store.Db, why);
+    });
     if (!ok) CloseDriveStore(store);
     return ok;
 }
@@ -779,12 +787,8 @@ void CloseDriveStore(DriveStore& store) {
 StoreOutcome StoreUpload(DriveStore& store, const Upload& upload, int64_t& uploadId, std::string& why) {
     if (!UploadFits(upload, why)) return StoreOutcome::DoesNotFit;
     std::lock_guard<std::mutex> hold(store.Lock);
-    if (!Execute(store.Db, "BEGIN", why)) return StoreOutcome::Failed;
-    if (InsertEverything(store.Db, upload, uploadId, why) && Execute(store.Db, "COMMIT", why))
-        return StoreOutcome::Stored;
-    std::string ignored;
-    Execute(store.Db, "ROLLBACK", ignored);
-    return StoreOutcome::Failed;
+    const bool stored = InTransaction(store.Db, why, [&] { return InsertEverything(store.Db, upload, uploadId, why); });
+    return stored ? StoreOutcome::Stored : StoreOutcome::Failed;
 }
 
 bool LoadUploadBlock(DriveStore& store, int64_t uploadId, std::string& block, std::string& why) {
