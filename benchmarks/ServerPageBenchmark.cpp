@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "protocol/Ata.h"
@@ -43,6 +44,7 @@ DriveRecord ModelDrive(int n) {
 
 bool FillStore(DriveStore& store, std::string& why) {
     std::remove(DatabaseFile);
+    std::atexit([] { std::remove(DatabaseFile); });  // some 60 MB, of no use after the run
     if (!OpenDriveStore(DatabaseFile, store, why)) return false;
     sqlite3_exec(store.Db, "PRAGMA synchronous = OFF", nullptr, nullptr, nullptr);  // the set-up only
     Upload upload;
