@@ -1,6 +1,6 @@
 #include "server/DatabasePage.h"
 
-#include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include "server/WebText.h"
@@ -25,40 +25,34 @@ std::string Heading(const std::vector<const char*>& names) {
     return row + "</tr>\n";
 }
 
-// Lowest, highest and average of one quantity over the drives that have it.
-std::string SummaryRow(const char* name, const std::vector<int64_t>& values) {
-    if (values.empty()) return std::string("<tr><td>") + name + "</td><td colspan=\"3\">none known</td></tr>\n";
-    int64_t sum = 0;
-    for (const int64_t v : values) sum += v;
-    return std::string("<tr><td>") + name + "</td>" + Cell(*std::min_element(values.begin(), values.end())) +
-           Cell(*std::max_element(values.begin(), values.end())) +
-           Cell(sum / static_cast<int64_t>(values.size())) + "</tr>\n";
+// Lowest, highest and average of one figure over the drives that have it.
+std::string SummaryRow(const char* name, const FigureRange& range) {
+    if (!range.Known) return std::string("<tr><td>") + name + "</td><td colspan=\"3\">none known</td></tr>\n";
+    return std::string("<tr><td>") + name + "</td>" + Cell(range.Lowest) + Cell(range.Highest) +
+           Cell(range.Average) + "</tr>\n";
 }
 
-std::string Summary(const ModelPage& page) {
-    std::vector<int64_t> temperature, top, hours, remaps, average, minimum, maximum;
-    for (const PublishedDrive& d : page.Drives) {
-        temperature.push_back(d.Temperature);
-        top.push_back(d.TopTemperature);
-        if (d.HoursKnown) hours.push_back(d.PowerOnHours);
-        remaps.push_back(d.RemappedSectors);
-        if (d.AverageReadSpeed != 0) {  // 0: never measured
-            average.push_back(d.AverageReadSpeed);
-            minimum.push_back(d.MinReadSpeed);
-            maximum.push_back(d.MaxReadSpeed);
-        }
-    }
+std::string Summary(const PageFigures& f) {
     return "<h2>Summary</h2>\n<table>\n" + Heading({"", "lowest", "highest", "average"}) +
-           SummaryRow("Temperature (&deg;C)", temperature) + SummaryRow("Highest temperature (&deg;C)", top) +
-           SummaryRow("Power-on hours", hours) + SummaryRow("Remapped sectors", remaps) +
-           SummaryRow("Average read speed (MB/s)", average) + SummaryRow("Minimum read speed (MB/s)", minimum) +
-           SummaryRow("Maximum read speed (MB/s)", maximum) + "</table>\n";
+           SummaryRow("Temperature (&deg;C)", f.Temperature) + SummaryRow("Highest temperature (&deg;C)", f.TopTemperature) +
+           SummaryRow("Power-on hours", f.PowerOnHours) + SummaryRow("Remapped sectors", f.RemappedSectors) +
+           SummaryRow("Average read speed (MiB/s)", f.AverageReadSpeed) +
+           SummaryRow("Minimum read speed (MiB/s)", f.MinReadSpeed) +
+           SummaryRow("Maximum read speed (MiB/s)", f.MaxReadSpeed) + "</table>\n";
+}
+
+// Whole milliseconds and hundredths: 12.05 ms, not 12.5.
+std::string AccessTimeText(const PublishedDrive& d) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%lld.%02lld", static_cast<long long>(d.AverageAccessTime),
+                  static_cast<long long>(d.AverageAccessTimeFrac));
+    return text;
 }
 
 std::string DriveRows(const ModelPage& page) {
     std::string rows = "<h2>Drives</h2>\n<table>\n" +
                        Heading({"received", "model", "firmware", "size (bytes)", "temperature", "highest",
-                                "power-on hours", "power cycles", "remapped sectors", "read speed average / min / max",
+                                "power-on hours", "power cycles", "remapped sectors", "read speed average / min / max (MiB/s)",
                                 "access time (ms)", "pre-failure"});
     for (const PublishedDrive& d : page.Drives) {
         rows += "<tr>" + Cell(d.ReceivedAt) + Cell(d.Model) + Cell(d.Firmware) + Cell(d.AvailableSize) +
@@ -67,15 +61,16 @@ std::string DriveRows(const ModelPage& page) {
                 Cell(d.RemappedSectors) +
                 Cell(std::to_string(d.AverageReadSpeed) + " / " + std::to_string(d.MinReadSpeed) + " / " +
                      std::to_string(d.MaxReadSpeed)) +
-                Cell(std::to_string(d.AverageAccessTime) + "." + std::to_string(d.AverageAccessTimeFrac)) +
+                Cell(AccessTimeText(d)) +
                 Cell(d.PreFailure ? "yes" : "no") + "</tr>\n";
     }
     return rows + "</table>\n";
 }
 
 std::string AttributeRows(const ModelPage& page) {
-    if (page.Attributes.empty()) return "<h2>Attributes</h2>\n<p>No attribute table was published.</p>\n";
-    std::string rows = "<h2>Attributes</h2>\n<table>\n" +
+    static const std::string heading = "<h2>Attributes of the drives on this page</h2>\n";
+    if (page.Attributes.empty()) return heading + "<p>No attribute table was published.</p>\n";
+    std::string rows = heading + "<table>\n" +
                        Heading({"ID", "drives", "value", "worst (lowest)", "threshold", "raw (lowest)", "raw (highest)"});
     for (const AttributeSeen& a : page.Attributes) {
         const std::string value = std::to_string(a.MinValue) + (a.MaxValue != a.MinValue ? "-" + std::to_string(a.MaxValue) : "");
@@ -87,7 +82,27 @@ std::string AttributeRows(const ModelPage& page) {
     return rows + "</table>\n";
 }
 
+// Which drives the page lists, and links to the pages before and after it.
+std::string PageLinks(const ModelPage& page) {
+    const int64_t pages = (page.Figures.Drives + DrivesPerPage - 1) / DrivesPerPage;
+    const int64_t first = (page.Number - 1) * DrivesPerPage + 1;
+    std::string links = "<p>Drives " + std::to_string(first) + " to " +
+                        std::to_string(first - 1 + static_cast<int64_t>(page.Drives.size())) + ", page " +
+                        std::to_string(page.Number) + " of " + std::to_string(pages);
+    if (page.Number > 1) links += " <a href=\"?page=" + std::to_string(page.Number - 1) + "\">previous page</a>";
+    if (page.Number < pages) links += " <a href=\"?page=" + std::to_string(page.Number + 1) + "\">next page</a>";
+    return links + "</p>\n";
+}
+
 }  // namespace
+
+bool PageNumberFromText(const std::string& text, int64_t& number) {
+    // nine digits at most: far past any page, and no overflow when the page's offset is computed
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    number = 0;
+    for (const char digit : text) number = number * 10 + (digit - '0');
+    return number >= 1;
+}
 
 bool PageKeyFromPath(const std::string& path, bool& fake, std::string& model, std::string& firmware) {
     static const std::string prefix = "/database/";
@@ -103,6 +118,6 @@ bool PageKeyFromPath(const std::string& path, bool& fake, std::string& model, st
 std::string RenderModelPage(bool fake, const std::string& model, const std::string& firmware, const ModelPage& page) {
     const std::string title = HtmlEscape(model + " " + firmware) + (fake ? " (counterfeit)" : "");
     return "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" + title + "</title></head><body>\n<h1>" +
-           title + "</h1>\n<p>Drives published: " + std::to_string(page.Drives.size()) + "</p>\n" + Summary(page) +
-           DriveRows(page) + AttributeRows(page) + "</body></html>\n";
+           title + "</h1>\n<p>Drives published: " + std::to_string(page.Figures.Drives) + "</p>\n" +
+           Summary(page.Figures) + PageLinks(page) + DriveRows(page) + AttributeRows(page) + "</body></html>\n";
 }

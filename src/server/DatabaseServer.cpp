@@ -147,7 +147,14 @@ void ReceiveUpload(DriveStore& store, UploadGate& gate, const httplib::Request& 
         return;
     }
     int64_t id = 0;
-    if (!StoreUpload(store, upload, id, why)) {
+    const StoreOutcome stored = StoreUpload(store, upload, id, why);
+    if (stored == StoreOutcome::DoesNotFit) {
+        std::cerr << "upload refused: " << why << "\n";
+        response.status = 400;
+        response.set_content("a text does not fit its column\n", "text/plain");
+        return;
+    }
+    if (stored != StoreOutcome::Stored) {
         std::cerr << "upload not stored: " << why << "\n";
         response.status = 500;
         response.set_content("not stored\n", "text/plain");
@@ -160,11 +167,13 @@ void ServePage(DriveStore& store, const httplib::Request& request, httplib::Resp
     bool fake = false;
     std::string model, firmware, why;
     ModelPage page;
-    if (!PageKeyFromPath(request.path, fake, model, firmware)) {
+    int64_t number = 1;
+    if (!PageKeyFromPath(request.path, fake, model, firmware) ||
+        (request.has_param("page") && !PageNumberFromText(request.get_param_value("page"), number))) {
         response.status = 404;
         return;
     }
-    if (!LoadModelPage(store, fake, model, firmware, page, why)) {
+    if (!LoadModelPage(store, fake, model, firmware, number, page, why)) {
         std::cerr << "page not read: " << why << "\n";
         response.status = 500;
         return;

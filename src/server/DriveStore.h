@@ -40,8 +40,10 @@ bool OpenDriveStoreReadOnly(const std::string& path, DriveStore& store, std::str
 void CloseDriveStore(DriveStore& store);
 
 // Stores the upload, its drives and their attributes in one transaction: all of it or, on any
-// failure, nothing. `uploadId` is the new upload's identifier.
-bool StoreUpload(DriveStore& store, const Upload& upload, int64_t& uploadId, std::string& why);
+// failure, nothing. `uploadId` is the new upload's identifier. DoesNotFit, with nothing stored, when
+// a text is longer than its column takes (the schema's VARCHAR lengths); Failed when the database fails.
+enum class StoreOutcome { Stored, DoesNotFit, Failed };
+StoreOutcome StoreUpload(DriveStore& store, const Upload& upload, int64_t& uploadId, std::string& why);
 
 // The raw block of upload `uploadId` as it arrived; false when there is no such upload or it carried
 // no block.
@@ -49,6 +51,7 @@ bool LoadUploadBlock(DriveStore& store, int64_t uploadId, std::string& block, st
 
 // What the database page of one model and firmware shows.
 struct PublishedDrive {
+    int64_t Id = 0;  // the row's, in the order drives arrive
     std::string ReceivedAt;
     std::string Model;  // as the drive gives it, UTF-8
     std::string Firmware;
@@ -59,6 +62,7 @@ struct PublishedDrive {
     bool HoursKnown = false;
     int64_t PowerOnHours = 0;
     int64_t PowerCycleCount = 0;
+    bool RemapsKnown = false;  // the drive has the remapped-sector attribute
     int64_t RemappedSectors = 0;
     int64_t AverageReadSpeed = 0;
     int64_t MinReadSpeed = 0;
@@ -78,12 +82,32 @@ struct AttributeSeen {
     int64_t MinRaw = 0, MaxRaw = 0;
 };
 
-struct ModelPage {
-    std::vector<PublishedDrive> Drives;  // in the order they arrived
-    std::vector<AttributeSeen> Attributes;  // by identifier
+// Lowest, highest and average (whole, rounded down) of one figure over the drives that have it.
+struct FigureRange {
+    bool Known = false;  // some drive has the figure
+    int64_t Lowest = 0, Highest = 0, Average = 0;
 };
 
-// The page of the normalised model and firmware (UTF-8), in the counterfeit branch when `fake`.
-// False only on a database failure; an empty page means nothing was published for it.
+// The figures of every drive of a model and firmware, aggregated by the database. A drive without a figure
+// is left out of it: a temperature of 0 is none read, remapped sectors need their attribute, read
+// speeds a read test, and the power-on hours a known counter unit.
+struct PageFigures {
+    int64_t Drives = 0;
+    FigureRange Temperature, TopTemperature, PowerOnHours, RemappedSectors;
+    FigureRange AverageReadSpeed, MinReadSpeed, MaxReadSpeed;
+};
+
+constexpr int64_t DrivesPerPage = 100;
+
+struct ModelPage {
+    int64_t Number = 1;  // of this page, from 1
+    PageFigures Figures;  // over every drive of the model and firmware
+    std::vector<PublishedDrive> Drives;  // this page's, at most DrivesPerPage, in the order they arrived
+    std::vector<AttributeSeen> Attributes;  // over this page's drives, by identifier
+};
+
+// Page `number` (from 1) of the normalised model and firmware (UTF-8), in the counterfeit branch when
+// `fake`. False only on a database failure; a page without drives means nothing was published for it
+// or the page lies past the last.
 bool LoadModelPage(DriveStore& store, bool fake, const std::string& model, const std::string& firmware,
-                   ModelPage& page, std::string& why);
+                   int64_t number, ModelPage& page, std::string& why);

@@ -28,6 +28,7 @@ TEST_F(DatabaseServerTest, ThePageShowsWhatWasPublishedForItsModelAndFirmware) {
     DriveRecord otherFirmware = SampleDrive("Samsung SSD 870 EVO 1TB", "SVT02B6Q", "S3", 50, 0, 10);
     DriveRecord fake = SampleDrive("Samsung SSD 870 EVO 1TB", "SVT01B6Q", "S4", 60, 0, 10);
     fake.Trademark = "Fake";
+    fake.HasWWN = true, fake.OUI = 0x00E04C;  // a world wide name no genuine Samsung drive has
     warm.PowerOnTimerPeriod = 0;  // hours not known yet: left out of the summary
     ASSERT_EQ(Post(FormBody("1.0", "a", BlockOf({cool, otherFirmware}))), 200);
     ASSERT_EQ(Post(FormBody("1.0", "b", BlockOf({warm, fake}))), 200);
@@ -53,6 +54,162 @@ TEST_F(DatabaseServerTest, ThePageShowsWhatWasPublishedForItsModelAndFirmware) {
     EXPECT_EQ(PagePath(fake).rfind("/database/Fake/", 0), 0u);
     EXPECT_TRUE(Contains(fakePage->body, "Drives published: 1")) << fakePage->body;
     EXPECT_TRUE(Contains(fakePage->body, "<td>60</td>")) << fakePage->body;
+}
+
+// The figures as the page writes them: the access time with its hundredths, speeds in MiB/s, and a
+// drive without a figure left out of that figure's lowest, highest and average.
+TEST_F(DatabaseServerTest, FiguresAreWrittenAndSummedAsTheDrivesGaveThem) {
+    DriveRecord read = SampleDrive("M", "F", "S1", 30, 4, 500);
+    read.AverageAccessTime = 12, read.AverageAccessTimeFrac = 5;
+    DriveRecord bare = SampleDrive("M", "F", "S2", 0, 0, 0);  // no temperature, remap attribute or read test
+    bare.TopTemperature = 0, bare.RemapIndex = 0, bare.PowerOnTimerPeriod = 0, bare.AverageReadSpeed = 0;
+    bare.AverageAccessTime = 304, bare.AverageAccessTimeFrac = 17;
+    const struct {
+        const char* name;
+        DriveRecord drive;
+        std::vector<std::string> rows;
+    } posts[] = {
+        {"a drive without figures alone",
+         bare,
+         {"<td>304.17</td>", "<td>Temperature (&deg;C)</td><td colspan=\"3\">none known</td>",
+          "<td>Remapped sectors</td><td colspan=\"3\">none known</td>",
+          "<td>Average read speed (MiB/s)</td><td colspan=\"3\">none known</td>"}},
+        {"beside a drive with every figure",
+         read,
+         {"<td>12.05</td>", "<td>Temperature (&deg;C)</td><td>30</td><td>30</td><td>30</td>",
+          "<td>Highest temperature (&deg;C)</td><td>35</td><td>35</td><td>35</td>",
+          "<td>Power-on hours</td><td>500</td><td>500</td><td>500</td>",
+          "<td>Remapped sectors</td><td>4</td><td>4</td><td>4</td>",
+          "<td>Minimum read speed (MiB/s)</td><td>90</td><td>90</td><td>90</td>",
+          "<th>read speed average / min / max (MiB/s)</th>"}},
+    };
+    for (const auto& p : posts) {
+        SCOPED_TRACE(p.name);
+        ASSERT_EQ(Post(FormBody("1.0", "r", BlockOf({p.drive}))), 200);
+        const httplib::Result page = Get("/database/M/F/");
+        ASSERT_TRUE(page);
+        for (const std::string& row : p.rows) EXPECT_TRUE(Contains(page->body, row)) << row << "\n" << page->body;
+        EXPECT_FALSE(Contains(page->body, "MB/s")) << page->body;
+    }
+}
+
+// A drive is its model and serial number: published again it is counted once, with its newest
+// figures, and every upload stays stored.
+TEST_F(DatabaseServerTest, ADrivePublishedAgainIsCountedOnceWithItsNewestFigures) {
+    const struct {
+        const char* name;
+        DriveRecord drive;
+        const char* page;  // where the drive shows now
+        std::string count, temperatures;
+    } posts[] = {
+        {"first upload", SampleDrive("MODEL", "FW", "S1", 30, 0, 1), "/database/MODEL/FW/", "1",
+         "<td>30</td><td>30</td><td>30</td>"},
+        {"the same drive again, warmer", SampleDrive("MODEL", "FW", "S1", 44, 0, 2), "/database/MODEL/FW/", "1",
+         "<td>44</td><td>44</td><td>44</td>"},
+        {"another serial number", SampleDrive("MODEL", "FW", "S2", 40, 0, 2), "/database/MODEL/FW/", "2",
+         "<td>40</td><td>44</td><td>42</td>"},
+        {"the first serial on another model", SampleDrive("MODEL2", "FW", "S1", 50, 0, 2), "/database/MODEL2/FW/", "1",
+         "<td>50</td><td>50</td><td>50</td>"},
+        {"the first drive after a firmware update", SampleDrive("MODEL", "FW2", "S1", 35, 0, 3), "/database/MODEL/FW2/",
+         "1", "<td>35</td><td>35</td><td>35</td>"},
+        {"left behind on the old firmware's page", SampleDrive("MODEL", "FW", "S2", 40, 0, 2), "/database/MODEL/FW/", "1",
+         "<td>40</td><td>40</td><td>40</td>"},
+    };
+    int64_t uploads = 0;
+    for (const auto& p : posts) {
+        SCOPED_TRACE(p.name);
+        ASSERT_EQ(Post(FormBody("1.0", "r", BlockOf({p.drive}))), 200);
+        const httplib::Result page = Get(p.page);
+        ASSERT_TRUE(page);
+        ASSERT_EQ(page->status, 200);
+        EXPECT_TRUE(Contains(page->body, "Drives published: " + p.count + "</p>")) << page->body;
+        EXPECT_TRUE(Contains(page->body, "<td>Temperature (&deg;C)</td>" + p.temperatures)) << page->body;
+        EXPECT_EQ(Rows("drives"), ++uploads) << "every upload is kept";
+    }
+    EXPECT_EQ(Number("SELECT COUNT(*) FROM drives WHERE newest = 1"), 3);
+}
+
+// The server marks a drive counterfeit by the program's rules, whatever brand the client sent.
+TEST_F(DatabaseServerTest, TheServerDecidesWhichDrivesAreCounterfeit) {
+    auto drive = [](const char* model, const char* firmware, const char* brand) {
+        DriveRecord d = SampleDrive(model, firmware, "S", 30, 0, 1);
+        d.Trademark = brand;
+        return d;
+    };
+    DriveRecord samsungWwn = drive("Samsung SSD 870 EVO 1TB", "SVT01B6Q", "Samsung");
+    samsungWwn.HasWWN = true, samsungWwn.OUI = 0x00E04C;
+    DriveRecord wdSsdWithoutWwn = drive("WDC WDS500G2B0A-00SM50", "401000WD", "Western digital");
+    wdSsdWithoutWwn.IsSSD = true;
+    DriveRecord wdSsd = wdSsdWithoutWwn;
+    wdSsd.HasWWN = true, wdSsd.OUI = 0x001B44;
+    const struct {
+        const char* name;
+        DriveRecord drive;
+        bool counterfeit;
+    } cases[] = {
+        {"a genuine drive the client marks counterfeit", drive("ST1000DM003-1CH162", "CC47", "Fake"), false},
+        {"counterfeit firmware the client calls genuine", drive("ST1000DM003-1CH162", "0964", "Seagate"), true},
+        {"a Samsung with a foreign world wide name", samsungWwn, true},
+        {"a Western Digital SSD without a world wide name", wdSsdWithoutWwn, true},
+        {"a Western Digital SSD with its own", wdSsd, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(Post(FormBody("1.0", "r", BlockOf({c.drive}))), 200);
+        EXPECT_EQ(Number("SELECT fake FROM drives WHERE id = (SELECT MAX(id) FROM drives)"), c.counterfeit);
+        const std::string page = std::string("/database/") + (c.counterfeit ? "Fake/" : "") +
+                                 NormaliseForLink(c.drive.Model) + "/" + NormaliseForLink(c.drive.FirmwareVersion) + "/";
+        const httplib::Result shown = Get(page);
+        ASSERT_TRUE(shown);
+        EXPECT_EQ(shown->status, 200) << page;
+    }
+}
+
+std::size_t Occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+// 250 drives: pages of 100 linked to each other, each page with the figures of all 250.
+TEST_F(DatabaseServerTest, AModelsDrivesComeInPagesOfAHundred) {
+    std::vector<DriveRecord> drives;
+    for (int i = 0; i < 250; ++i) {
+        drives.push_back(SampleDrive("M", "F", "P" + std::to_string(i), static_cast<uint8_t>(10 + i % 40), 0, 1));
+        if (drives.size() == MaxPhysicalDisks || i == 249) {
+            ASSERT_EQ(Post(FormBody("1.0", "r", BlockOf(drives))), 200);
+            drives.clear();
+        }
+    }
+    const struct {
+        const char* query;
+        int status;
+        std::size_t rows;
+        const char* shown;
+        bool previous, next;
+    } pages[] = {
+        {"", 200, 100, "Drives 1 to 100, page 1 of 3", false, true},
+        {"?page=1", 200, 100, "Drives 1 to 100, page 1 of 3", false, true},
+        {"?page=2", 200, 100, "Drives 101 to 200, page 2 of 3", true, true},
+        {"?page=3", 200, 50, "Drives 201 to 250, page 3 of 3", true, false},
+        {"?page=4", 404}, {"?page=0", 404}, {"?page=-1", 404}, {"?page=x", 404}, {"?page=", 404},
+        {"?page=1000000000", 404},
+    };
+    for (const auto& p : pages) {
+        SCOPED_TRACE(p.query);
+        const httplib::Result page = Get(std::string("/database/M/F/") + p.query);
+        ASSERT_TRUE(page);
+        ASSERT_EQ(page->status, p.status);
+        if (p.status != 200) continue;
+        const std::string& html = page->body;
+        EXPECT_TRUE(Contains(html, "Drives published: 250")) << html;
+        EXPECT_TRUE(Contains(html, "<td>Temperature (&deg;C)</td><td>10</td><td>49</td><td>28</td>")) << html;
+        EXPECT_TRUE(Contains(html, p.shown)) << html;
+        EXPECT_EQ(Occurrences(html, "<td>1000204886016</td>"), p.rows);
+        EXPECT_TRUE(Contains(html, "<tr><td>5</td><td>" + std::to_string(p.rows) + "</td>")) << "this page's attributes";
+        EXPECT_EQ(Contains(html, ">previous page</a>"), p.previous) << html;
+        EXPECT_EQ(Contains(html, ">next page</a>"), p.next) << html;
+    }
 }
 
 TEST_F(DatabaseServerTest, PagesOfNothingPublishedOrOtherPathsAreNotFound) {

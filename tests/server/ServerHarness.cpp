@@ -43,6 +43,7 @@ DriveRecord SampleDrive(const std::string& model, const std::string& firmware, c
     d.AvailableSize = 1000204886016;
     d.Temperature = temperature;
     d.TopTemperature = static_cast<uint8_t>(temperature + 5);
+    d.RemapIndex = 1;  // attribute 5 in slot 0
     d.RemappedSectors = remapped;
     d.PowerTimeIndex = 2;
     d.PowerOnTimerPeriod = 1;

@@ -17,6 +17,21 @@ std::string Replace(std::string text, const std::string& from, const std::string
     return at == std::string::npos ? text : text.replace(at, from.size(), to);
 }
 
+// A block of one drive whose text `field` is `text`, or whose header gives this client time.
+std::string BlockWithText(std::string DriveRecord::*field, const std::string& text) {
+    DriveRecord d = SampleDrive("WDC WD10EZEX-00BN5A0", "01.01A01", "WD-1", 35, 0, 1200);
+    d.*field = text;
+    return BlockOf({d});
+}
+
+std::string BlockAtTime(const SystemTime& time) {
+    const DriveRecord d = SampleDrive("WDC WD10EZEX-00BN5A0", "01.01A01", "WD-1", 35, 0, 1200);
+    PublishHeader header;
+    header.ProgramVersion = "1.0.0.0";
+    header.Time = time;
+    return BuildPublishBlock(header, {&d});
+}
+
 struct HostileUpload {
     const char* Name;
     std::string ContentType;
@@ -53,6 +68,18 @@ std::vector<HostileUpload> HostileUploads() {
         {"bytes after the last group", FormType, FormBody("1.0", "report", block + "\x14"), 400},
         {"more drives than a machine has", FormType, FormBody("1.0", "report", BlockOf(tooMany)), 400},
         {"block over its limit", FormType, FormBody("1.0", "report", std::string(MaxBlockBytes + 1, '\0')), 400},
+        // texts longer than their columns: SQLite would keep them, another SQL database refuse them
+        {"client time of 41 characters", FormType,
+         FormBody("1.0", "report", BlockAtTime({65535, 65535, 0, 65535, 65535, 65535, 65535, 65535})), 400},
+        {"model over its column", FormType, FormBody("1.0", "report", BlockWithText(&DriveRecord::Model, std::string(65, 'M'))), 400},
+        {"model far over an index key", FormType,
+         FormBody("1.0", "report", BlockWithText(&DriveRecord::Model, std::string(4000, '\xE9'))), 400},
+        {"serial over its column", FormType,
+         FormBody("1.0", "report", BlockWithText(&DriveRecord::SerialNumber, std::string(65, 'S'))), 400},
+        {"firmware over its column", FormType,
+         FormBody("1.0", "report", BlockWithText(&DriveRecord::FirmwareVersion, std::string(33, 'F'))), 400},
+        {"host adapter over its column", FormType,
+         FormBody("1.0", "report", BlockWithText(&DriveRecord::HostAdapter, std::string(257, 'H'))), 400},
         {"body over the limit", FormType, FormBody("1.0", std::string(MaxUploadBytes, 'r'), block), 413},
     };
 }
