@@ -180,7 +180,9 @@ void ServePage(DriveStore& store, const httplib::Request& request, httplib::Resp
     }
     if (page.Drives.empty()) {
         response.status = 404;
-        response.set_content("Nothing has been published for this model and firmware.\n", "text/plain");
+        response.set_content(page.Figures.Drives > 0 ? "There is no such page of this model and firmware.\n"
+                                                     : "Nothing has been published for this model and firmware.\n",
+                             "text/plain");
         return;
     }
     response.set_content(RenderModelPage(fake, model, firmware, page), "text/html; charset=utf-8");

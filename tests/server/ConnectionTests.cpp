@@ -1,9 +1,13 @@
 // What the server refuses to hand to one client: its workers to slow connections, more uploads than
-// the client's rate, more disk than the quota, and an empty database in place of a mistyped one.
+// the client's rate, more disk than the quota, and an empty database in place of a mistyped one; and
+// what it keeps when it is killed.
 #include <arpa/inet.h>
 #include <poll.h>
+#include <signal.h>
+#include <sqlite3.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +16,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include "ServerHarness.h"
 
@@ -136,4 +143,87 @@ TEST(ExportTest, AMissingDatabaseIsRefusedAndNotCreated) {
     }
     std::remove(errors.c_str());
     ::rmdir(folder);
+}
+
+namespace {
+
+// The server program on `port` over `database`, in a process of its own; 0 when it cannot be started.
+pid_t StartServerProcess(int port, const std::string& database) {
+    const pid_t child = ::fork();
+    if (child != 0) return child < 0 ? 0 : child;
+    const std::string portText = std::to_string(port);
+    ::execl(KORVANTE_SERVER_PROGRAM, KORVANTE_SERVER_PROGRAM, "--port", portText.c_str(), "--database", database.c_str(),
+            static_cast<char*>(nullptr));
+    ::_exit(127);
+}
+
+// A loopback port nobody listens on, as the system hands one out.
+int FreePort() {
+    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    const bool bound = ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                       ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size) == 0;
+    ::close(probe);
+    return bound ? ntohs(address.sin_port) : 0;
+}
+
+}  // namespace
+
+// Killed while uploads are being stored, the server loses none it acknowledged: after each of three
+// kills it starts again on the same file, and at the end the database is whole and holds every
+// upload answered "stored N".
+TEST(ServerRecovery, AKilledServerKeepsEveryAcknowledgedUpload) {
+    char folder[] = "/tmp/korvante-kill-test-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string database = std::string(folder) + "/drives.sqlite";
+    const std::string upload = LargeUpload();
+    std::vector<int64_t> acknowledged;
+    std::mutex acknowledgedLock;
+    for (int round = 0; round < 3; ++round) {
+        const int port = FreePort();
+        const pid_t server = StartServerProcess(port, database);
+        ASSERT_GT(server, 0);
+        httplib::Client probe("127.0.0.1", port);
+        for (int tries = 0; tries < 100 && !probe.Get("/database/none/none/"); ++tries) ::usleep(50000);
+        std::atomic<int> answered{0};
+        std::vector<std::thread> clients;
+        for (int c = 0; c < 2; ++c)
+            clients.emplace_back([&] {
+                httplib::Client client("127.0.0.1", port);
+                for (int i = 0; i < 6; ++i) {  // within the burst one address is allowed
+                    const auto answer = client.Post("/korvante-data.php", upload, FormType);
+                    if (!answer || answer->status != 200) return;
+                    std::lock_guard<std::mutex> lock(acknowledgedLock);
+                    acknowledged.push_back(std::stoll(answer->body.substr(answer->body.find(' ') + 1)));
+                    ++answered;
+                }
+            });
+        const Clock::time_point start = Clock::now();
+        while (answered < 3 && SecondsSince(start) < 30) ::usleep(1000);
+        EXPECT_GE(answered, 3) << "round " << round << ": the server stored too little to be killed in between";
+        ::kill(server, SIGKILL);  // the other client's upload is on its way
+        for (std::thread& client : clients) client.join();
+        ::waitpid(server, nullptr, 0);
+    }
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    std::string verdict;
+    sqlite3_exec(db, "PRAGMA integrity_check", [](void* out, int, char** values, char**) {
+        *static_cast<std::string*>(out) = values[0] ? values[0] : "";
+        return 0;
+    }, &verdict, nullptr);
+    EXPECT_EQ(verdict, "ok");
+    for (const int64_t id : acknowledged) {
+        sqlite3_stmt* query = nullptr;
+        sqlite3_prepare_v2(db, "SELECT COUNT(*) FROM uploads WHERE id = ?", -1, &query, nullptr);
+        sqlite3_bind_int64(query, 1, id);
+        EXPECT_TRUE(sqlite3_step(query) == SQLITE_ROW && sqlite3_column_int64(query, 0) == 1) << "upload " << id << " lost";
+        sqlite3_finalize(query);
+    }
+    std::printf("%zu acknowledged uploads over three kills, all kept\n", acknowledged.size());
+    sqlite3_close(db);
+    std::system(("rm -rf " + std::string(folder)).c_str());
 }

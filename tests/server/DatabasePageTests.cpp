@@ -200,6 +200,7 @@ TEST_F(DatabaseServerTest, AModelsDrivesComeInPagesOfAHundred) {
         const httplib::Result page = Get(std::string("/database/M/F/") + p.query);
         ASSERT_TRUE(page);
         ASSERT_EQ(page->status, p.status);
+        if (p.query == std::string("?page=4")) EXPECT_EQ(page->body, "There is no such page of this model and firmware.\n");
         if (p.status != 200) continue;
         const std::string& html = page->body;
         EXPECT_TRUE(Contains(html, "Drives published: 250")) << html;
