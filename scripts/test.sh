@@ -3,7 +3,8 @@
 #   native     native tree (build/), ctest
 #   address    native tree with AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/), ctest
 #   thread     native tree with ThreadSanitizer (build-tsan/), ctest
-#   fuzz       the libFuzzer targets with clang (build-fuzz/), a bounded run each from an empty corpus
+#   fuzz       the libFuzzer targets with clang (build-fuzz/): each replays its kept crash inputs, then
+#              runs for a bounded time from its seed corpus (tests/fuzz/make-seeds.sh)
 #   windows    the Windows tree with mingw-w64 (build-win/): KORVANTE.exe and the test executables
 #   wine       the Windows tests under Wine, in the build tree's own Wine prefix; on a machine that
 #              cannot execute 32-bit programs, the same sources built 64-bit (build-win64/) under
@@ -17,7 +18,7 @@ cd "$root"
 
 jobs=2
 fuzz_runs=${KORVANTE_FUZZ_RUNS:-200000}
-fuzz_seconds=${KORVANTE_FUZZ_SECONDS:-60}
+fuzz_seconds=${KORVANTE_FUZZ_SECONDS:-40}  # nine targets: the stage stays within ten minutes
 generator=()
 if command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi
 
@@ -91,9 +92,17 @@ stage_fuzz() {
     local exe corpus
     exe=$(find build-fuzz -type f -perm -u+x -name "$t" | head -n 1)
     corpus=build-fuzz/corpus/$t
-    rm -rf "$corpus" && mkdir -p "$corpus"
-    echo "--- $t: up to $fuzz_runs runs or ${fuzz_seconds}s"
-    "$exe" -runs="$fuzz_runs" -max_total_time="$fuzz_seconds" -print_final_stats=1 "$corpus" </dev/null || rc=1
+    rm -rf "$corpus" && mkdir -p "$corpus" build-fuzz/crashes
+    bash tests/fuzz/make-seeds.sh "$t" "$corpus"
+    # Inputs that once crashed a target are kept beside it and replayed first.
+    if [ -d "tests/fuzz/regressions/$t" ]; then
+      "$exe" tests/fuzz/regressions/"$t"/* </dev/null || rc=1
+    fi
+    local dictionary=()
+    [ -f "tests/fuzz/${t#korvante_fuzz_}.dict" ] && dictionary=(-dict="tests/fuzz/${t#korvante_fuzz_}.dict")
+    echo "--- $t: $(ls "$corpus" | wc -l) seeds, up to $fuzz_runs runs or ${fuzz_seconds}s"
+    "$exe" -runs="$fuzz_runs" -max_total_time="$fuzz_seconds" -print_final_stats=1 "${dictionary[@]}" \
+      -artifact_prefix="build-fuzz/crashes/$t-" "$corpus" </dev/null || rc=1
   done
   return $rc
 }

@@ -148,7 +148,9 @@ TEST_F(MachineFile, BadDescriptionsNameTheLineAndTheReason) {
         {"[drive]\nnvme-feature.0D = 1 big.bin\n", ":2: big.bin must hold 1 to 4096 bytes"},
         {"[drive]\nnvme-feature.0D = 1 missing.bin\n", ":2: cannot read missing.bin"},
         {"[drive]\nnvme-firmware = x\n", ":2: unknown key nvme-firmware"},
+        {"[drive]\nlog.30 = endless.bin\n", ":2: endless.bin is longer than any page (130560 bytes)"},
     };
+    std::filesystem::create_symlink("/dev/zero", folder + "endless.bin");
     for (const Case& c : cases) {
         EXPECT_FALSE(Load(c.text)) << c.text;
         EXPECT_NE(error.find(c.says), std::string::npos) << c.text << " gave: " << error;

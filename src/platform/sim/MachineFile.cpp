@@ -88,6 +88,10 @@ bool ParseFault(const std::string& value, Fault& fault, std::string& why) {
     return true;
 }
 
+// No file a key names holds more than 255 sectors of a log; a longer one (a device that never ends,
+// as /dev/zero) is refused after that much has been read.
+constexpr std::streamsize LargestPageFile = 255 * 512;
+
 bool ReadBinary(const std::string& folder, const std::string& name, std::vector<uint8_t>& bytes,
                 std::string& why) {
     std::ifstream in(folder + name, std::ios::binary);
@@ -95,8 +99,12 @@ bool ReadBinary(const std::string& folder, const std::string& name, std::vector<
         why = "cannot read " + name;
         return false;
     }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
+    bytes.resize(LargestPageFile + 1);
+    in.read(reinterpret_cast<char*>(bytes.data()), LargestPageFile + 1);
+    bytes.resize(static_cast<size_t>(in.gcount()));
+    if (bytes.size() <= static_cast<size_t>(LargestPageFile)) return true;
+    why = name + " is longer than any page (" + std::to_string(LargestPageFile) + " bytes)";
+    return false;
 }
 
 bool ReadPage(const std::string& folder, const std::string& name, size_t size, std::vector<uint8_t>& page,
