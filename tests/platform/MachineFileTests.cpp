@@ -148,15 +148,19 @@ TEST_F(MachineFile, BadDescriptionsNameTheLineAndTheReason) {
         {"[drive]\nnvme-feature.0D = 1 big.bin\n", ":2: big.bin must hold 1 to 4096 bytes"},
         {"[drive]\nnvme-feature.0D = 1 missing.bin\n", ":2: cannot read missing.bin"},
         {"[drive]\nnvme-firmware = x\n", ":2: unknown key nvme-firmware"},
-        {"[drive]\nlog.30 = endless.bin\n", ":2: endless.bin is longer than any page (130560 bytes)"},
     };
-    std::filesystem::create_symlink("/dev/zero", folder + "endless.bin");
     for (const Case& c : cases) {
         EXPECT_FALSE(Load(c.text)) << c.text;
         EXPECT_NE(error.find(c.says), std::string::npos) << c.text << " gave: " << error;
     }
     EXPECT_FALSE(sim::LoadMachineFile(folder + "no-such-machine.txt", machine, error));
     EXPECT_NE(error.find("cannot open"), std::string::npos);
+    // A page name that leads to a file without end (there is no such device under Windows).
+    std::error_code noLink;
+    std::filesystem::create_symlink("/dev/zero", folder + "endless.bin", noLink);
+    if (noLink) return;
+    EXPECT_FALSE(Load("[drive]\nlog.30 = endless.bin\n"));
+    EXPECT_NE(error.find(":2: endless.bin is longer than any page (130560 bytes)"), std::string::npos) << error;
 }
 
 }  // namespace
