@@ -132,9 +132,7 @@ TEST(ExportTest, AMissingDatabaseIsRefusedAndNotCreated) {
     ASSERT_NE(mkdtemp(folder), nullptr);
     const std::string base = folder, errors = base + "/errors.txt", out = base + "/block.bin";
     for (const std::string& database : {base + "/drives.sqlite", base + "/no-folder/drives.sqlite"}) {
-        const std::string command = std::string(KORVANTE_SERVER_PROGRAM) + " --export-block 1 --database " +
-                                    database + " --out " + out + " 2>" + errors;
-        EXPECT_NE(std::system(command.c_str()), 0) << database;
+        EXPECT_NE(RunServerProgram({"--export-block", "1", "--database", database, "--out", out}, errors), 0) << database;
         EXPECT_EQ(FileBytes(database), -1) << "a database file was made at " << database;
         EXPECT_EQ(FileBytes(out), -1) << "a block was written";
         std::ifstream text(errors);
@@ -146,16 +144,6 @@ TEST(ExportTest, AMissingDatabaseIsRefusedAndNotCreated) {
 }
 
 namespace {
-
-// The server program on `port` over `database`, in a process of its own; 0 when it cannot be started.
-pid_t StartServerProcess(int port, const std::string& database) {
-    const pid_t child = ::fork();
-    if (child != 0) return child < 0 ? 0 : child;
-    const std::string portText = std::to_string(port);
-    ::execl(KORVANTE_SERVER_PROGRAM, KORVANTE_SERVER_PROGRAM, "--port", portText.c_str(), "--database", database.c_str(),
-            static_cast<char*>(nullptr));
-    ::_exit(127);
-}
 
 // A loopback port nobody listens on, as the system hands one out.
 int FreePort() {
@@ -184,7 +172,7 @@ TEST(ServerRecovery, AKilledServerKeepsEveryAcknowledgedUpload) {
     std::mutex acknowledgedLock;
     for (int round = 0; round < 3; ++round) {
         const int port = FreePort();
-        const pid_t server = StartServerProcess(port, database);
+        const pid_t server = StartServerProgram({"--port", std::to_string(port), "--database", database});
         ASSERT_GT(server, 0);
         httplib::Client probe("127.0.0.1", port);
         for (int tries = 0; tries < 100 && !probe.Get("/database/none/none/"); ++tries) ::usleep(50000);

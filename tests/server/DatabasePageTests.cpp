@@ -1,6 +1,5 @@
 // The database page of a model and firmware, found at the address the program opens, and the export
 // of a stored block.
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
@@ -56,113 +55,82 @@ TEST_F(DatabaseServerTest, ThePageShowsWhatWasPublishedForItsModelAndFirmware) {
     EXPECT_TRUE(Contains(fakePage->body, "<td>60</td>")) << fakePage->body;
 }
 
-// The figures as the page writes them: the access time with its hundredths, speeds in MiB/s, and a
-// drive without a figure left out of that figure's lowest, highest and average.
-TEST_F(DatabaseServerTest, FiguresAreWrittenAndSummedAsTheDrivesGaveThem) {
+// Uploads one after the other, each followed by a look at the page where its drive now shows:
+// - the figures as the page writes them: the access time with its hundredths, speeds in MiB/s, and a
+//   drive without a figure left out of that figure's lowest, highest and average;
+// - a drive is its model and serial number: published again it is counted once, with its newest
+//   figures, and every upload stays stored;
+// - the server marks a drive counterfeit by the program's rules, whatever brand the client sent.
+TEST_F(DatabaseServerTest, EachUploadShowsOnItsPageAsTheServerJudgesIt) {
     DriveRecord read = SampleDrive("M", "F", "S1", 30, 4, 500);
     read.AverageAccessTime = 12, read.AverageAccessTimeFrac = 5;
     DriveRecord bare = SampleDrive("M", "F", "S2", 0, 0, 0);  // no temperature, remap attribute or read test
     bare.TopTemperature = 0, bare.RemapIndex = 0, bare.PowerOnTimerPeriod = 0, bare.AverageReadSpeed = 0;
     bare.AverageAccessTime = 304, bare.AverageAccessTimeFrac = 17;
+    auto branded = [](const char* model, const char* firmware, const char* brand) {
+        DriveRecord d = SampleDrive(model, firmware, "S", 30, 0, 1);
+        d.Trademark = brand;
+        return d;
+    };
+    DriveRecord samsungWwn = branded("Samsung SSD 870 EVO 1TB", "SVT01B6Q", "Samsung");
+    samsungWwn.HasWWN = true, samsungWwn.OUI = 0x00E04C;
+    DriveRecord wdSsdWithoutWwn = branded("WDC WDS500G2B0A-00SM50", "401000WD", "Western digital");
+    wdSsdWithoutWwn.IsSSD = true;
+    DriveRecord wdSsd = wdSsdWithoutWwn;
+    wdSsd.HasWWN = true, wdSsd.OUI = 0x001B44;
+    const std::string temperature = "<td>Temperature (&deg;C)</td>";
     const struct {
         const char* name;
         DriveRecord drive;
+        const char* page;  // where the drive shows now
         std::vector<std::string> rows;
     } posts[] = {
-        {"a drive without figures alone",
-         bare,
-         {"<td>304.17</td>", "<td>Temperature (&deg;C)</td><td colspan=\"3\">none known</td>",
+        {"a drive without figures alone", bare, "/database/M/F/",
+         {"<td>304.17</td>", temperature + "<td colspan=\"3\">none known</td>",
           "<td>Remapped sectors</td><td colspan=\"3\">none known</td>",
           "<td>Average read speed (MiB/s)</td><td colspan=\"3\">none known</td>"}},
-        {"beside a drive with every figure",
-         read,
-         {"<td>12.05</td>", "<td>Temperature (&deg;C)</td><td>30</td><td>30</td><td>30</td>",
+        {"beside a drive with every figure", read, "/database/M/F/",
+         {"<td>12.05</td>", temperature + "<td>30</td><td>30</td><td>30</td>",
           "<td>Highest temperature (&deg;C)</td><td>35</td><td>35</td><td>35</td>",
           "<td>Power-on hours</td><td>500</td><td>500</td><td>500</td>",
           "<td>Remapped sectors</td><td>4</td><td>4</td><td>4</td>",
           "<td>Minimum read speed (MiB/s)</td><td>90</td><td>90</td><td>90</td>",
           "<th>read speed average / min / max (MiB/s)</th>"}},
-    };
-    for (const auto& p : posts) {
-        SCOPED_TRACE(p.name);
-        ASSERT_EQ(Post(FormBody("1.0", "r", BlockOf({p.drive}))), 200);
-        const httplib::Result page = Get("/database/M/F/");
-        ASSERT_TRUE(page);
-        for (const std::string& row : p.rows) EXPECT_TRUE(Contains(page->body, row)) << row << "\n" << page->body;
-        EXPECT_FALSE(Contains(page->body, "MB/s")) << page->body;
-    }
-}
-
-// A drive is its model and serial number: published again it is counted once, with its newest
-// figures, and every upload stays stored.
-TEST_F(DatabaseServerTest, ADrivePublishedAgainIsCountedOnceWithItsNewestFigures) {
-    const struct {
-        const char* name;
-        DriveRecord drive;
-        const char* page;  // where the drive shows now
-        std::string count, temperatures;
-    } posts[] = {
-        {"first upload", SampleDrive("MODEL", "FW", "S1", 30, 0, 1), "/database/MODEL/FW/", "1",
-         "<td>30</td><td>30</td><td>30</td>"},
-        {"the same drive again, warmer", SampleDrive("MODEL", "FW", "S1", 44, 0, 2), "/database/MODEL/FW/", "1",
-         "<td>44</td><td>44</td><td>44</td>"},
-        {"another serial number", SampleDrive("MODEL", "FW", "S2", 40, 0, 2), "/database/MODEL/FW/", "2",
-         "<td>40</td><td>44</td><td>42</td>"},
-        {"the first serial on another model", SampleDrive("MODEL2", "FW", "S1", 50, 0, 2), "/database/MODEL2/FW/", "1",
-         "<td>50</td><td>50</td><td>50</td>"},
+        {"first upload", SampleDrive("MODEL", "FW", "S1", 30, 0, 1), "/database/MODEL/FW/",
+         {"Drives published: 1</p>", temperature + "<td>30</td><td>30</td><td>30</td>"}},
+        {"the same drive again, warmer", SampleDrive("MODEL", "FW", "S1", 44, 0, 2), "/database/MODEL/FW/",
+         {"Drives published: 1</p>", temperature + "<td>44</td><td>44</td><td>44</td>"}},
+        {"another serial number", SampleDrive("MODEL", "FW", "S2", 40, 0, 2), "/database/MODEL/FW/",
+         {"Drives published: 2</p>", temperature + "<td>40</td><td>44</td><td>42</td>"}},
+        {"the first serial on another model", SampleDrive("MODEL2", "FW", "S1", 50, 0, 2), "/database/MODEL2/FW/",
+         {"Drives published: 1</p>", temperature + "<td>50</td><td>50</td><td>50</td>"}},
         {"the first drive after a firmware update", SampleDrive("MODEL", "FW2", "S1", 35, 0, 3), "/database/MODEL/FW2/",
-         "1", "<td>35</td><td>35</td><td>35</td>"},
-        {"left behind on the old firmware's page", SampleDrive("MODEL", "FW", "S2", 40, 0, 2), "/database/MODEL/FW/", "1",
-         "<td>40</td><td>40</td><td>40</td>"},
+         {"Drives published: 1</p>", temperature + "<td>35</td><td>35</td><td>35</td>"}},
+        {"left behind on the old firmware's page", SampleDrive("MODEL", "FW", "S2", 40, 0, 2), "/database/MODEL/FW/",
+         {"Drives published: 1</p>", temperature + "<td>40</td><td>40</td><td>40</td>"}},
+        {"a genuine drive the client marks counterfeit", branded("ST1000DM003-1CH162", "CC47", "Fake"),
+         "/database/ST1000DM003-1CH162/CC47/", {"Drives published: 1</p>"}},
+        {"counterfeit firmware the client calls genuine", branded("ST1000DM003-1CH162", "0964", "Seagate"),
+         "/database/Fake/ST1000DM003-1CH162/0964/", {"Drives published: 1</p>"}},
+        {"a Samsung with a foreign world wide name", samsungWwn, "/database/Fake/Samsung-SSD-870-EVO--1TB/SVT01B6Q/",
+         {"Drives published: 1</p>"}},
+        {"a Western Digital SSD without a world wide name", wdSsdWithoutWwn,
+         "/database/Fake/WDC-WDS500G2B0A-00SM50/401000WD/", {"Drives published: 1</p>"}},
+        {"a Western Digital SSD with its own", wdSsd, "/database/WDC-WDS500G2B0A-00SM50/401000WD/",
+         {"Drives published: 1</p>"}},
     };
     int64_t uploads = 0;
     for (const auto& p : posts) {
         SCOPED_TRACE(p.name);
         ASSERT_EQ(Post(FormBody("1.0", "r", BlockOf({p.drive}))), 200);
+        EXPECT_EQ(Rows("drives"), ++uploads) << "every upload is kept";
         const httplib::Result page = Get(p.page);
         ASSERT_TRUE(page);
-        ASSERT_EQ(page->status, 200);
-        EXPECT_TRUE(Contains(page->body, "Drives published: " + p.count + "</p>")) << page->body;
-        EXPECT_TRUE(Contains(page->body, "<td>Temperature (&deg;C)</td>" + p.temperatures)) << page->body;
-        EXPECT_EQ(Rows("drives"), ++uploads) << "every upload is kept";
+        ASSERT_EQ(page->status, 200) << p.page;
+        for (const std::string& row : p.rows) EXPECT_TRUE(Contains(page->body, row)) << row << "\n" << page->body;
+        EXPECT_FALSE(Contains(page->body, "MB/s")) << page->body;
     }
-    EXPECT_EQ(Number("SELECT COUNT(*) FROM drives WHERE newest = 1"), 3);
-}
-
-// The server marks a drive counterfeit by the program's rules, whatever brand the client sent.
-TEST_F(DatabaseServerTest, TheServerDecidesWhichDrivesAreCounterfeit) {
-    auto drive = [](const char* model, const char* firmware, const char* brand) {
-        DriveRecord d = SampleDrive(model, firmware, "S", 30, 0, 1);
-        d.Trademark = brand;
-        return d;
-    };
-    DriveRecord samsungWwn = drive("Samsung SSD 870 EVO 1TB", "SVT01B6Q", "Samsung");
-    samsungWwn.HasWWN = true, samsungWwn.OUI = 0x00E04C;
-    DriveRecord wdSsdWithoutWwn = drive("WDC WDS500G2B0A-00SM50", "401000WD", "Western digital");
-    wdSsdWithoutWwn.IsSSD = true;
-    DriveRecord wdSsd = wdSsdWithoutWwn;
-    wdSsd.HasWWN = true, wdSsd.OUI = 0x001B44;
-    const struct {
-        const char* name;
-        DriveRecord drive;
-        bool counterfeit;
-    } cases[] = {
-        {"a genuine drive the client marks counterfeit", drive("ST1000DM003-1CH162", "CC47", "Fake"), false},
-        {"counterfeit firmware the client calls genuine", drive("ST1000DM003-1CH162", "0964", "Seagate"), true},
-        {"a Samsung with a foreign world wide name", samsungWwn, true},
-        {"a Western Digital SSD without a world wide name", wdSsdWithoutWwn, true},
-        {"a Western Digital SSD with its own", wdSsd, false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ASSERT_EQ(Post(FormBody("1.0", "r", BlockOf({c.drive}))), 200);
-        EXPECT_EQ(Number("SELECT fake FROM drives WHERE id = (SELECT MAX(id) FROM drives)"), c.counterfeit);
-        const std::string page = std::string("/database/") + (c.counterfeit ? "Fake/" : "") +
-                                 NormaliseForLink(c.drive.Model) + "/" + NormaliseForLink(c.drive.FirmwareVersion) + "/";
-        const httplib::Result shown = Get(page);
-        ASSERT_TRUE(shown);
-        EXPECT_EQ(shown->status, 200) << page;
-    }
+    EXPECT_EQ(Number("SELECT COUNT(*) FROM drives WHERE newest = 1"), 8);
 }
 
 std::size_t Occurrences(const std::string& text, const std::string& part) {
@@ -245,11 +213,13 @@ TEST_F(DatabaseServerTest, TheExportWritesAnUploadsBlockAsItArrived) {
     ASSERT_EQ(Post(FormBody("1.0", "no drives", "", false)), 200);
     ASSERT_EQ(Post(FormBody("1.0", "a", block)), 200);
     const std::string out = DatabasePath + ".block";
-    const std::string command = std::string(KORVANTE_SERVER_PROGRAM) + " --database " + DatabasePath + " --out " + out;
-    EXPECT_EQ(std::system((command + " --export-block 2").c_str()), 0);
+    auto exportUpload = [&](const char* id) {
+        return RunServerProgram({"--database", DatabasePath, "--out", out, "--export-block", id});
+    };
+    EXPECT_EQ(exportUpload("2"), 0);
     std::ifstream file(out, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), block);
     std::remove(out.c_str());
-    EXPECT_NE(std::system((command + " --export-block 1 2>/dev/null").c_str()), 0) << "an upload without drives";
-    EXPECT_NE(std::system((command + " --export-block 3 2>/dev/null").c_str()), 0) << "no such upload";
+    EXPECT_NE(exportUpload("1"), 0) << "an upload without drives";
+    EXPECT_NE(exportUpload("3"), 0) << "no such upload";
 }

@@ -1,6 +1,8 @@
 #include "ServerHarness.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -68,6 +70,25 @@ std::string BlockOf(const std::vector<DriveRecord>& drives) {
     std::vector<const DriveRecord*> pointers;
     for (const DriveRecord& d : drives) pointers.push_back(&d);
     return BuildPublishBlock(header, pointers);
+}
+
+pid_t StartServerProgram(const std::vector<std::string>& arguments, const std::string& errors) {
+    std::vector<char*> argv{const_cast<char*>(KORVANTE_SERVER_PROGRAM)};
+    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    const pid_t child = ::fork();
+    if (child != 0) return child < 0 ? 0 : child;
+    const int errorFile = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (errorFile >= 0) ::dup2(errorFile, STDERR_FILENO);
+    ::execv(KORVANTE_SERVER_PROGRAM, argv.data());
+    ::_exit(127);
+}
+
+int RunServerProgram(const std::vector<std::string>& arguments, const std::string& errors) {
+    const pid_t child = StartServerProgram(arguments, errors);
+    int status = 0;
+    if (child == 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
 }
 
 }  // namespace servertest

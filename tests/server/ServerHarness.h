@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <sys/types.h>
 
 #include <cstdint>
 #include <map>
@@ -28,6 +29,12 @@ DriveRecord SampleDrive(const std::string& model, const std::string& firmware, c
 
 // The block of these drives with a fixed header (version "1.0.0.0").
 std::string BlockOf(const std::vector<DriveRecord>& drives);
+
+// The server program with these arguments in a process of its own, its error output to `errors`;
+// 0 when it cannot be started.
+pid_t StartServerProgram(const std::vector<std::string>& arguments, const std::string& errors = "/dev/null");
+// The same, run to its end: its exit status, or -1 when it did not exit of itself.
+int RunServerProgram(const std::vector<std::string>& arguments, const std::string& errors = "/dev/null");
 
 }  // namespace servertest
 

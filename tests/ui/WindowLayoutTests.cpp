@@ -113,68 +113,66 @@ protected:
     }
 };
 
-const int Densities[] = {96, 144, 192};
+std::vector<sim::Drive> TunableDrives() {
+    return {testmachine::TunableDrive("TUNE1", 200, 128), testmachine::TunableDrive("TUNE2", 200, 128, true, 2)};
+}
 
-TEST_F(WindowLayoutTest, DialogsFitTheirContentAtEveryDensity) {
-    const std::string longModel = "A MODEL NAME THAT IS LONGER THAN ANY DRIVE LIST WOULD HAVE IT SHOWN 0123456789";
+// Each window opened at 100, 150 and 200 % on a fresh machine with its drives:
+// - the dialogs with a drive model longer than any drive list would have it shown;
+// - four drives to measure make a window taller than a work area 300 pixels high: it stays inside
+//   and scrolls (its last size, the tallest and widest, is checked once it is gone);
+// - a host adapter's name longer than the screen is wide: the main window is cut to the work area
+//   and the report wraps in it.
+TEST_F(WindowLayoutTest, EveryWindowFitsItsContentAtEveryDensity) {
+    auto dialog = [](std::function<void()> open, uint32_t close) {
+        return [open, close] {
+            DriveForCommands(1).Caption = "A MODEL NAME THAT IS LONGER THAN ANY DRIVE LIST WOULD HAVE IT SHOWN 0123456789";
+            return FaultsOfDialog(open, close);
+        };
+    };
+    std::vector<sim::Drive> measured;
+    for (unsigned i = 0; i < 4; ++i) measured.push_back(testmachine::SataDrive("DISK" + std::to_string(i), i + 1));
     const struct {
         const char* name;
-        std::function<void()> open;
-        uint32_t close;
-    } dialogs[] = {
-        {"settings", [] { RunSettingsDialog(false); }, 0},
-        {"tuning", RunTuningCommand, 0},
-        {"diagnostics", RunSelfTestCommand, 0},
-        {"licence", [] { ShowLicenseAgreement(); }, 1},  // accepted: no exit
+        std::vector<sim::Drive> drives;
+        int workAreaHeight;  // 0: the screen's
+        std::function<std::vector<std::string>()> faults;
+    } windows[] = {
+        {"settings", TunableDrives(), 0, dialog([] { RunSettingsDialog(false); }, 0)},
+        {"tuning", TunableDrives(), 0, dialog(RunTuningCommand, 0)},
+        {"diagnostics", TunableDrives(), 0, dialog(RunSelfTestCommand, 0)},
+        {"licence", TunableDrives(), 0, dialog([] { ShowLicenseAgreement(); }, 1)},  // accepted: no exit
+        {"performance", measured, 300,
+         [] {
+             for (unsigned i = 0; i < DriveCount(); ++i) DriveForCommands(i).PerformanceTestPending = true;
+             RunPerformanceWindow();
+             std::vector<std::string> faults = {"no window"};
+             for (const sim::WindowRecord& w : sim::WindowRecords()) {
+                 if (w.Text != "KORVANTE :: Performance analysis") continue;
+                 faults = LayoutFaults(w.Handle);
+                 if (!(Children(w.Handle).at(0).Style & WS_VSCROLL)) faults.push_back("no scroll bar");
+             }
+             return faults;
+         }},
+        {"main", {testmachine::SataDrive("DISK1", 1)}, 0,
+         [] {
+             DriveForCommands(0).HostAdapter = std::string(300, 'H');
+             SendMessage(GetDlgItem(MainWindow, ExpertModeId), BM_SETCHECK, BST_CHECKED, 0);
+             BuildReport();
+             return LayoutFaults(MainWindow);
+         }},
     };
-    for (const int dpi : Densities) {
-        for (const auto& d : dialogs) {
+    for (const int dpi : {96, 144, 192}) {
+        for (const auto& w : windows) {
             TearDown();
             SetUp();
             sim::SetScreenDpi(dpi);
-            Start({testmachine::TunableDrive("TUNE1", 200, 128), testmachine::TunableDrive("TUNE2", 200, 128, true, 2)});
-            ASSERT_EQ(DriveCount(), 2u);
-            DriveForCommands(1).Caption = longModel;
-            const std::vector<std::string> faults = FaultsOfDialog(d.open, d.close);
-            EXPECT_TRUE(faults.empty()) << d.name << " at " << dpi << ": " << ::testing::PrintToString(faults);
+            if (w.workAreaHeight) sim::SetWorkArea({0, 0, 1024, w.workAreaHeight});
+            Start(w.drives);
+            ASSERT_EQ(DriveCount(), w.drives.size()) << w.name;
+            const std::vector<std::string> faults = w.faults();
+            EXPECT_TRUE(faults.empty()) << w.name << " at " << dpi << ": " << ::testing::PrintToString(faults);
         }
-    }
-}
-
-// Four drives to measure make a window taller than a work area 300 pixels high: it stays inside and
-// scrolls (its last size, the tallest and widest, is checked once it is gone).
-TEST_F(WindowLayoutTest, ThePerformanceWindowStaysInsideTheWorkArea) {
-    for (const int dpi : Densities) {
-        TearDown();
-        SetUp();
-        sim::SetScreenDpi(dpi);
-        sim::SetWorkArea({0, 0, 1024, 300});
-        std::vector<sim::Drive> drives;
-        for (unsigned i = 0; i < 4; ++i) drives.push_back(testmachine::SataDrive("DISK" + std::to_string(i), i + 1));
-        Start(std::move(drives));
-        for (unsigned i = 0; i < DriveCount(); ++i) DriveForCommands(i).PerformanceTestPending = true;
-        RunPerformanceWindow();
-        for (const sim::WindowRecord& w : sim::WindowRecords()) {
-            if (w.Text != "KORVANTE :: Performance analysis") continue;
-            EXPECT_EQ(LayoutFaults(w.Handle), std::vector<std::string>{}) << dpi;
-            EXPECT_TRUE(Children(w.Handle).at(0).Style & WS_VSCROLL) << dpi;
-        }
-    }
-}
-
-// A host adapter's name longer than the screen is wide: the window is cut to the work area and the
-// report wraps in it.
-TEST_F(WindowLayoutTest, TheMainWindowStaysInsideTheWorkArea) {
-    for (const int dpi : Densities) {
-        TearDown();
-        SetUp();
-        sim::SetScreenDpi(dpi);
-        Start({testmachine::SataDrive("DISK1", 1)});
-        DriveForCommands(0).HostAdapter = std::string(300, 'H');
-        SendMessage(GetDlgItem(MainWindow, ExpertModeId), BM_SETCHECK, BST_CHECKED, 0);
-        BuildReport();
-        const std::vector<std::string> faults = LayoutFaults(MainWindow);
-        EXPECT_TRUE(faults.empty()) << dpi << ": " << ::testing::PrintToString(faults);
     }
 }
 
