@@ -12,13 +12,14 @@
 #   wine-gui   the Windows tests that need a display, under Xvfb, with screenshots in the tree's
 #              screenshots/ (only when there are any)
 # A failing stage does not stop the others; the exit status is non-zero when any stage failed.
+# Usage: test.sh [STAGE...]: the named stages only (after the setup), or all of them.
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
 jobs=2
 fuzz_runs=${KORVANTE_FUZZ_RUNS:-200000}
-fuzz_seconds=${KORVANTE_FUZZ_SECONDS:-40}  # nine targets: the stage stays within ten minutes
+fuzz_seconds=${KORVANTE_FUZZ_SECONDS:-35}  # twelve targets: the stage stays within ten minutes
 generator=()
 if command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi
 
@@ -27,8 +28,11 @@ failed=0
 skipped=0
 summary=()
 
+wanted_stages=("$@")  # stage names on the command line: only those run
+
 stage() {  # stage NAME FUNCTION
   local name=$1 fn=$2 start rc
+  if [ ${#wanted_stages[@]} -gt 0 ] && ! printf '%s\n' "${wanted_stages[@]}" | grep -qx "$name"; then return; fi
   echo
   echo "=== stage $name ==="
   start=$(date +%s)
@@ -87,23 +91,39 @@ stage_fuzz() {
     skip_reason="(no korvante_fuzz_* target)"; return 77
   fi
   local t rc=0
+  fuzz_figures=()
+  rm -rf build-fuzz/crashes
   for t in $targets; do
     cmake --build build-fuzz --parallel "$jobs" --target "$t" || { rc=1; continue; }
     local exe corpus
     exe=$(find build-fuzz -type f -perm -u+x -name "$t" | head -n 1)
     corpus=build-fuzz/corpus/$t
-    rm -rf "$corpus" && mkdir -p "$corpus" build-fuzz/crashes
-    bash tests/fuzz/make-seeds.sh "$t" "$corpus"
-    # Inputs that once crashed a target are kept beside it and replayed first.
+    rm -rf "$corpus" "$corpus.dict" && mkdir -p "$corpus" build-fuzz/crashes
+    bash tests/fuzz/make-seeds.sh "$t" "$corpus" "$exe" || rc=1
+    # Inputs kept for the target (once failing, or edge cases made by hand) are replayed first and
+    # seed the run.
     if [ -d "tests/fuzz/regressions/$t" ]; then
       "$exe" tests/fuzz/regressions/"$t"/* </dev/null || rc=1
+      cp tests/fuzz/regressions/"$t"/* "$corpus"/
     fi
     local dictionary=()
-    [ -f "tests/fuzz/${t#korvante_fuzz_}.dict" ] && dictionary=(-dict="tests/fuzz/${t#korvante_fuzz_}.dict")
+    if [ -f "$corpus.dict" ]; then dictionary=(-dict="$corpus.dict")
+    elif [ -f "tests/fuzz/${t#korvante_fuzz_}.dict" ]; then dictionary=(-dict="tests/fuzz/${t#korvante_fuzz_}.dict")
+    fi
     echo "--- $t: $(ls "$corpus" | wc -l) seeds, up to $fuzz_runs runs or ${fuzz_seconds}s"
     "$exe" -runs="$fuzz_runs" -max_total_time="$fuzz_seconds" -print_final_stats=1 "${dictionary[@]}" \
-      -artifact_prefix="build-fuzz/crashes/$t-" "$corpus" </dev/null || rc=1
+      -artifact_prefix="build-fuzz/crashes/$t-" "$corpus" </dev/null 2>&1 | tee "build-fuzz/$t.log" | grep -v '^#'
+    local status=("${PIPESTATUS[@]}")
+    [ "${status[0]}" -eq 0 ] || rc=1
+    fuzz_figures+=("$(printf '%-32s %s' "$t" "$(grep -o 'DONE.*' "build-fuzz/$t.log" | \
+      sed -E 's/.*cov: ([0-9]+) ft: ([0-9]+).*exec\/s: ([0-9]+).*/cov \1  features \2  \3 inputs\/s/')")")
   done
+  echo "--- fuzz figures (coverage: edges reached; features: edge and counter pairs)"
+  printf '%s\n' "${fuzz_figures[@]}"
+  if ls build-fuzz/crashes/* >/dev/null 2>&1; then
+    echo "--- failing inputs, to be kept in tests/fuzz/regressions/TARGET/ once mended:"
+    ls build-fuzz/crashes/
+  fi
   return $rc
 }
 
@@ -224,7 +244,10 @@ stage address stage_address
 stage thread stage_thread
 stage fuzz stage_fuzz
 stage windows stage_windows
-if [ -f build-win/CTestTestfile.cmake ]; then
+if [ ${#wanted_stages[@]} -gt 0 ]; then
+  stage wine stage_wine
+  stage wine-gui stage_wine_gui
+elif [ -f build-win/CTestTestfile.cmake ]; then
   stage wine stage_wine
   stage wine-gui stage_wine_gui
 else

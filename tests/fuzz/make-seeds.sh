@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Writes the seed corpus of one fuzz target into CORPUS, from the project's own test data and, when it
 # is there, the real drive pages in ../shared/fixtures (read in place, never copied into the
-# repository). Usage: make-seeds.sh TARGET CORPUS
+# repository). Targets that build their own seeds from the simulated machine write them when run with
+# KORVANTE_FUZZ_SEEDS; a dictionary made here goes beside the corpus as CORPUS.dict.
+# Usage: make-seeds.sh TARGET CORPUS EXECUTABLE
 set -euo pipefail
-target=$1 corpus=$2
+target=$1 corpus=$2 exe=$3
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 tests=$(dirname "$here")
 real=$(dirname "$tests")/../shared/fixtures/real-drives
@@ -26,7 +28,20 @@ case "$target" in
   korvante_fuzz_rich_text)
     for f in "$tests"/golden/report-*.txt; do seed <(head -c 2048 "$f"); done  # a report's first sections
     printf '\001https://example.com/{x}\\\001a link\nplain {text} \\ with \x92 bytes\n' > "$corpus/seed-link" ;;
+  korvante_fuzz_ata_logs|korvante_fuzz_nvme_logs|korvante_fuzz_persisted_values)
+    KORVANTE_FUZZ_SEEDS=$corpus "$exe" ;;
+  korvante_fuzz_publish_block)
+    KORVANTE_FUZZ_SEEDS=$corpus KORVANTE_FUZZ_DICTIONARY=$corpus.dict "$exe" ;;
   korvante_fuzz_upload)
+    # The program's blocks of the built-in machine inside the form the program posts.
+    blocks=$(mktemp -d)
+    KORVANTE_FUZZ_SEEDS=$blocks KORVANTE_FUZZ_DICTIONARY=$corpus.dict "$(dirname "$exe")/korvante_fuzz_publish_block"
+    for b in "$blocks"/*; do
+      seed <(printf -- '--ThisBoundary\r\nContent-Disposition: form-data; name="ver"\r\n\r\n2.0.0.7711\r\n--ThisBoundary\r\nContent-Disposition: form-data; name="txt"\r\n\r\nModel - X\r\n--ThisBoundary\r\nContent-Disposition: form-data; name="bin"\r\n\r\n') \
+        "$b" <(printf -- '\r\n--ThisBoundary--')
+    done
+    rm -rf "$blocks"
+    printf 'boundary="--ThisBoundary"\ndisposition="Content-Disposition: form-data; name=\\"bin\\""\n' >> "$corpus.dict"
     printf -- '--ThisBoundary\r\nContent-Disposition: form-data; name="ver"\r\n\r\n2.0.0.7711\r\n--ThisBoundary\r\nContent-Disposition: form-data; name="txt"\r\n\r\nModel - X\r\n--ThisBoundary--' \
       > "$corpus/seed-no-block" ;;
   korvante_fuzz_update_checks)

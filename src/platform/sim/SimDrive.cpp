@@ -37,6 +37,7 @@ AtaOutcome Aborted() {
 AtaOutcome Deliver(const std::vector<uint8_t>& page, uint32_t bytes, uint8_t* data, uint32_t capacity) {
     const uint32_t n = std::min({bytes, capacity, static_cast<uint32_t>(page.size())});
     if (n) std::memcpy(data, page.data(), n);
+    if (n && ThePageHook) ThePageHook(data, n);
     return Done(n);
 }
 

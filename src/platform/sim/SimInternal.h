@@ -36,6 +36,7 @@ bool AnswerDeviceRequest(platform::Handle handle, uint32_t code, const uint8_t* 
                          uint32_t outSize, uint32_t& bytesReturned, bool& result);
 
 extern ReplyHook TheReplyHook;
+extern PageHook ThePageHook;
 
 // ATA status and error registers the engine answers with.
 constexpr uint8_t StatusReady = 0x50;    // DRDY | DSC

@@ -23,6 +23,7 @@ platform::Handle NewHandleValue() {
 }  // namespace
 
 ReplyHook TheReplyHook;
+PageHook ThePageHook;
 
 std::recursive_mutex& MachineLock() {
     static std::recursive_mutex lock;
@@ -92,6 +93,11 @@ unsigned OpenHandleCount() {
 void SetReplyHook(ReplyHook hook) {
     std::lock_guard<std::recursive_mutex> lock(MachineLock());
     TheReplyHook = std::move(hook);
+}
+
+void SetPageHook(PageHook hook) {
+    std::lock_guard<std::recursive_mutex> lock(MachineLock());
+    ThePageHook = std::move(hook);
 }
 
 }  // namespace sim

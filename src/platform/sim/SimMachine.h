@@ -224,4 +224,9 @@ using ReplyHook =
     std::function<bool(uint32_t code, bool result, uint8_t* out, uint32_t outSize, uint32_t& bytesReturned)>;
 void SetReplyHook(ReplyHook hook);
 
+// Lets a hook rewrite every page a drive delivers into a data area (a fuzz target's drive pages):
+// ATA data-in commands and the NVMe Identify, log and feature data, with the bytes delivered.
+using PageHook = std::function<void(uint8_t* page, uint32_t bytes)>;
+void SetPageHook(PageHook hook);
+
 }  // namespace sim

@@ -20,6 +20,7 @@ constexpr uint32_t IdentifyDataSize = 4096;
 bool Reply(uint8_t* r, const std::vector<uint8_t>& data, uint32_t& bytesReturned) {
     const uint32_t n = std::min(Get32(r, 28), static_cast<uint32_t>(data.size()));
     if (n) std::memcpy(r + DataOffset, data.data(), n);
+    if (n && ThePageHook) ThePageHook(r + DataOffset, n);
     Put32(r, 28, n);  // ProtocolDataLength: what came back
     bytesReturned = DataOffset + n;
     return true;

@@ -29,6 +29,7 @@ void ResetWorld() {
     ResetMessageBoxes();
     ResetClock();
     SetReplyHook(nullptr);
+    SetPageHook(nullptr);
     Install(Machine());
     ResetTray();
     ClearShellRequests();
