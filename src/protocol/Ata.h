@@ -34,7 +34,16 @@ inline AtaTaskFile LoadTaskFile(const uint8_t* at) {
     return AtaTaskFile{at[0], at[1], at[2], at[3], at[4], at[5], at[6], at[7]};
 }
 
-enum class AccessMethod { NVMe, ATA, SCSI, OLD, IDE, SAT };
+// The ways a command reaches a drive. The last seven are USB bridges' own command blocks, each sent
+// through SCSI pass-through: NVMe tunnels (ASMedia, Realtek, JMicron's three-phase one) and the
+// older ATA pass-through of bridges that do not speak SAT (JMicron, Prolific, Sunplus, Cypress).
+enum class AccessMethod { NVMe, ATA, SCSI, OLD, IDE, SAT, ASMedia, Realtek, JMicronNVMe, JMicron, Prolific, Sunplus, Cypress };
+
+constexpr AccessMethod AllAccessMethods[] = {
+    AccessMethod::NVMe,    AccessMethod::ATA,         AccessMethod::SCSI,    AccessMethod::OLD,
+    AccessMethod::IDE,     AccessMethod::SAT,         AccessMethod::ASMedia, AccessMethod::Realtek,
+    AccessMethod::JMicronNVMe, AccessMethod::JMicron, AccessMethod::Prolific, AccessMethod::Sunplus,
+    AccessMethod::Cypress};
 
 inline const char* AccessMethodName(AccessMethod method) {
     switch (method) {
@@ -44,8 +53,20 @@ inline const char* AccessMethodName(AccessMethod method) {
         case AccessMethod::OLD: return "OLD";
         case AccessMethod::IDE: return "IDE";
         case AccessMethod::SAT: return "SAT";
+        case AccessMethod::ASMedia: return "ASMedia";
+        case AccessMethod::Realtek: return "Realtek";
+        case AccessMethod::JMicronNVMe: return "JMicron NVMe";
+        case AccessMethod::JMicron: return "JMicron";
+        case AccessMethod::Prolific: return "Prolific";
+        case AccessMethod::Sunplus: return "Sunplus";
+        case AccessMethod::Cypress: return "Cypress";
     }
     return "";
+}
+
+// Whether the method tunnels NVMe admin commands through a USB bridge.
+inline bool IsNvmeTunnel(AccessMethod method) {
+    return method == AccessMethod::ASMedia || method == AccessMethod::Realtek || method == AccessMethod::JMicronNVMe;
 }
 
 // Command codes, S.M.A.R.T. subcommands and the log addresses the program uses.

@@ -49,6 +49,14 @@ constexpr uint32_t SendCmdOutDataOffset = 16;
 constexpr uint32_t SatRequestSize = 130604;
 constexpr uint32_t SatDataOffset = 44;
 
+// A USB bridge's command block: SCSI_PASS_THROUGH (32-bit layout), a sense area, then room for 255
+// sectors; 60 s, as bridges that tunnel NVMe may take that long.
+constexpr uint32_t BridgeSenseOffset = 44;
+constexpr uint32_t BridgeSenseSize = 32;
+constexpr uint32_t BridgeDataOffset = 76;
+constexpr uint32_t BridgeRequestSize = BridgeDataOffset + 255 * 512;
+constexpr uint32_t BridgeTimeoutSeconds = 60;
+
 // SRB_IO_CONTROL followed by SENDCMDINPARAMS / SENDCMDOUTPARAMS and one sector.
 constexpr uint32_t MiniportRequestSize = 572;
 constexpr uint32_t MiniportInDataOffset = 60;

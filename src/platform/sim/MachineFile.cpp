@@ -27,9 +27,7 @@ std::vector<std::string> Words(const std::string& s) {
 }
 
 bool ParseMethod(const std::string& name, AccessMethod& method) {
-    static const AccessMethod All[] = {AccessMethod::NVMe, AccessMethod::ATA, AccessMethod::SCSI,
-                                       AccessMethod::OLD,  AccessMethod::IDE, AccessMethod::SAT};
-    for (AccessMethod m : All)
+    for (AccessMethod m : AllAccessMethods)
         if (name == AccessMethodName(m)) {
             method = m;
             return true;

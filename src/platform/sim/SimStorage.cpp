@@ -96,6 +96,7 @@ bool PeekTaskFile(AccessMethod method, const uint8_t* in, uint32_t inSize, AtaTa
             return true;
         }
         case AccessMethod::NVMe: return PeekNvmeRequest(in, inSize, tf);
+        default: break;  // the bridges' own command blocks
     }
     return false;
 }
@@ -295,6 +296,7 @@ bool Dispatch(Drive& d, AccessMethod method, Reply reply, uint32_t code, const u
         case AccessMethod::SAT: return SatPassThrough(d, reply, out, outSize, bytesReturned);
         case AccessMethod::SCSI: return MiniportSmart(d, reply, out, outSize, bytesReturned);
         case AccessMethod::NVMe: return NvmeRequest(d, reply, code, out, outSize, bytesReturned);
+        default: break;  // the bridges' own command blocks
     }
     return false;
 }
