@@ -50,11 +50,9 @@ bool TransportIDE(DriveRecord& drive, const AtaTaskFile& tf, uint8_t* buffer, si
     return true;
 }
 
-// The legacy requests have no data-out form: a WRITE LOG sent this way would come back as a read
-// that overwrites the caller's data and reports a write that never happened, so it is refused and
-// the dispatcher moves on.
-bool TransportOLD(DriveRecord& drive, const AtaTaskFile& tf, uint8_t* buffer, size_t size, bool dataOut) {
-    if (dataOut) return false;
+// The legacy requests have no data-out form (the dispatcher sends none here): a WRITE LOG sent this
+// way would come back as a read that overwrites the caller's data.
+bool TransportOLD(DriveRecord& drive, const AtaTaskFile& tf, uint8_t* buffer, size_t size, bool) {
     if (buffer && size < SectorSize) return false;
     uint8_t in[SendCmdInSize] = {};
     Put32(in, 0, buffer ? SectorSize : 0);

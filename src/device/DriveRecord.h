@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/Types.h"
+#include "protocol/Ata.h"
 
 using platform::SystemTime;
 
@@ -188,6 +189,12 @@ struct DriveRecord {
     uint32_t LBAStatusInterval{};
     bool IsUSB{};
     bool IsUAS{};
+    std::string BridgeName;  // the USB bridge above the disk, from the bridge table; empty when not there
+    uint16_t UsbVendorId{};  // the bridge's USB id
+    uint16_t UsbProductId{};
+    uint16_t UsbRelease{};
+    uint8_t BridgeMethod{};  // the AccessMethod of the bridge's own command blocks; 0 (NVMe): none, the standard's
+    uint8_t BridgePort{};    // a two-port JMicron bridge: 1 + the port the drive is on; 0: not read yet
     uint16_t RotationRate{};
     bool TRIM_Support{};
     bool TRIM_Enabled{};

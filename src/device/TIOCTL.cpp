@@ -1,7 +1,9 @@
 #include "device/TIOCTL.h"
 
 #include <cstring>
+#include <iterator>
 #include <mutex>
+#include <string>
 
 #include "device/DiagnosticLog.h"
 #include "device/Transports.h"
@@ -14,44 +16,108 @@ namespace {
 
 std::mutex DispatcherLock;  // one drive command in flight at a time
 
+constexpr uint8_t AllNvme = NvmeIdentify | NvmeLogPage | NvmeFeatures | NvmeSelfTest;
+constexpr uint32_t NoLogLimit = 4096;
+
+// One row per access method, in the order of AccessMethod. The NVMe tunnels carry Identify and log
+// pages only: their bridges take no other admin command, and ASMedia's and Realtek's give no
+// completion to read a feature's value from.
+constexpr TransportCapability Capabilities[] = {
+    {AccessMethod::NVMe, TransportNVMe, true, false, AllNvme, 8, false, NoLogLimit, true},
+    {AccessMethod::ATA, TransportATA, true, true, 0, 255, false, 0, true},
+    {AccessMethod::SCSI, TransportSCSI, true, true, 0, 1, true, 0, true},
+    // the legacy requests have no data-out form: a WRITE LOG would come back as a read
+    {AccessMethod::OLD, TransportOLD, true, false, 0, 1, true, 0, true},
+    {AccessMethod::IDE, TransportIDE, true, true, 0, 1, true, 0, true},
+    {AccessMethod::SAT, TransportSAT, true, true, 0, 255, false, 0, true},
+    {AccessMethod::ASMedia, TransportASMedia, true, false, NvmeIdentify | NvmeLogPage, 8, false, NoLogLimit, false},
+    {AccessMethod::Realtek, TransportRealtek, true, false, NvmeIdentify | NvmeLogPage, 8, false, 0x200, false},
+    // a self-test log read past 0x218 bytes hangs the bridge's controller and resets its port
+    {AccessMethod::JMicronNVMe, TransportJMicronNVMe, true, false, NvmeIdentify | NvmeLogPage, 8, false, 0x218, true},
+    {AccessMethod::JMicron, TransportJMicron, true, true, 0, 127, false, 0, true},
+    {AccessMethod::Prolific, TransportProlific, true, true, 0, 255, false, 0, true},
+    {AccessMethod::Sunplus, TransportSunplus, true, true, 0, 255, false, 0, true},
+    {AccessMethod::Cypress, TransportCypress, true, false, 0, 1, false, 0, true},
+};
+
+constexpr bool CapabilitiesInOrder() {
+    for (size_t i = 0; i < std::size(Capabilities); ++i)
+        if (static_cast<size_t>(Capabilities[i].Method) != i) return false;
+    return std::size(Capabilities) == std::size(AllAccessMethods);
+}
+static_assert(CapabilitiesInOrder(), "one capability row per access method, in its order");
+
 // One place in a drive class's access order. A fallback that worked is logged once (onceLine,
 // remembered in flag) or every time (repeatLine, after the current time).
 struct AccessStep {
-    TransportFunction transport;
+    AccessMethod method;
     const char* onceLine;
     bool DriveRecord::*flag;
     const char* repeatLine;
 };
 
 const AccessStep NVMeOrder[] = {
-    {TransportNVMe, nullptr, nullptr, nullptr},
-    {TransportATA, "NVMe via ATA", &DriveRecord::UsedNVMe_ATA, nullptr},
-    {TransportSCSI, "NVMe via SCSI", &DriveRecord::UsedNVMe_SCSI, nullptr},
+    {AccessMethod::NVMe, nullptr, nullptr, nullptr},
+    {AccessMethod::ATA, "NVMe via ATA", &DriveRecord::UsedNVMe_ATA, nullptr},
+    {AccessMethod::SCSI, "NVMe via SCSI", &DriveRecord::UsedNVMe_SCSI, nullptr},
 };
 
 // Get Features goes through NVMe alone: over ATA and SCSI its task file is a SET FEATURES whose
 // subcommand is the feature identifier (0x02 would enable the write cache), a read turned into a change.
 const AccessStep NVMeGetFeaturesOrder[] = {
-    {TransportNVMe, nullptr, nullptr, nullptr},
+    {AccessMethod::NVMe, nullptr, nullptr, nullptr},
 };
 
 const AccessStep USBOrder[] = {
-    {TransportSAT, nullptr, nullptr, nullptr},
-    {TransportATA, "USB via ATA", &DriveRecord::UsedUSB_ATA, nullptr},
-    {TransportSCSI, "USB via SCSI", &DriveRecord::UsedUSB_SCSI, nullptr},
-    {TransportOLD, "USB via OLD", &DriveRecord::UsedUSB_OLD, nullptr},
-    {TransportIDE, "USB via IDE", &DriveRecord::UsedUSB_IDE, nullptr},
+    {AccessMethod::SAT, nullptr, nullptr, nullptr},
+    {AccessMethod::ATA, "USB via ATA", &DriveRecord::UsedUSB_ATA, nullptr},
+    {AccessMethod::SCSI, "USB via SCSI", &DriveRecord::UsedUSB_SCSI, nullptr},
+    {AccessMethod::OLD, "USB via OLD", &DriveRecord::UsedUSB_OLD, nullptr},
+    {AccessMethod::IDE, "USB via IDE", &DriveRecord::UsedUSB_IDE, nullptr},
 };
 
 const AccessStep DefaultOrder[] = {
-    {TransportATA, nullptr, nullptr, nullptr},
-    {TransportATA, nullptr, nullptr, ": The second access attempt was successful"},
-    {TransportATA, nullptr, nullptr, ": The third access attempt was successful"},
-    {TransportSCSI, "Access via SCSI", &DriveRecord::UsedSCSI, nullptr},
-    {TransportOLD, "Access via OLD", &DriveRecord::UsedOLD, nullptr},
-    {TransportIDE, "Access via IDE", &DriveRecord::UsedIDE, nullptr},
-    {TransportSAT, "Access via SAT", &DriveRecord::UsedSAT, nullptr},
+    {AccessMethod::ATA, nullptr, nullptr, nullptr},
+    {AccessMethod::ATA, nullptr, nullptr, ": The second access attempt was successful"},
+    {AccessMethod::ATA, nullptr, nullptr, ": The third access attempt was successful"},
+    {AccessMethod::SCSI, "Access via SCSI", &DriveRecord::UsedSCSI, nullptr},
+    {AccessMethod::OLD, "Access via OLD", &DriveRecord::UsedOLD, nullptr},
+    {AccessMethod::IDE, "Access via IDE", &DriveRecord::UsedIDE, nullptr},
+    {AccessMethod::SAT, "Access via SAT", &DriveRecord::UsedSAT, nullptr},
 };
+
+// A drive behind a bridge with command blocks of its own is reached by those alone: what the
+// standard orders would try instead either fails or, sent to the wrong bridge, harms the drive.
+const AccessStep BridgeSteps[] = {
+    {AccessMethod::ASMedia, nullptr, nullptr, nullptr},  {AccessMethod::Realtek, nullptr, nullptr, nullptr},
+    {AccessMethod::JMicronNVMe, nullptr, nullptr, nullptr}, {AccessMethod::JMicron, nullptr, nullptr, nullptr},
+    {AccessMethod::Prolific, nullptr, nullptr, nullptr}, {AccessMethod::Sunplus, nullptr, nullptr, nullptr},
+    {AccessMethod::Cypress, nullptr, nullptr, nullptr},
+};
+
+const AccessStep* BridgeStep(AccessMethod method) {
+    for (const AccessStep& step : BridgeSteps)
+        if (step.method == method) return &step;
+    return nullptr;
+}
+
+// What the transport cannot carry of the command, or null when it can carry it.
+const char* Missing(const DriveRecord& drive, const TransportCapability& can, const AtaTaskFile& tf, bool hasBuffer,
+                    bool dataOut) {
+    if (dataOut && !can.DataOut) return "data to the drive";
+    if (hasBuffer && !dataOut && !can.DataIn) return "data from the drive";
+    if (drive.IsNVMe && can.NvmeForms && !(can.NvmeForms & NvmeFormOf(tf))) return "this NVMe request";
+    if (hasBuffer && !can.NvmeForms && tf.SectorCount > can.MaxSectors && !can.FirstSectorOnly)
+        return "that many sectors";
+    return nullptr;
+}
+
+// A command no method of the drive's order could carry was never sent: said once per kind of command.
+void LogRefusal(DriveRecord& drive, const AtaTaskFile& tf, AccessMethod method, const char* missing) {
+    WriteLogOnce(std::string(AccessMethodName(method)) + " cannot carry " + missing + ": " + CommandName(tf.Command) +
+                     " " + SubcommandName(tf.Command, tf.Features, drive.IsNVMe),
+                 &drive);
+}
 
 void NoteSuccess(DriveRecord& drive, const AccessStep& step) {
     if (step.repeatLine) {
@@ -87,27 +153,43 @@ void WriteFailureReport(DriveRecord& drive, const AtaTaskFile& tf) {
 }
 
 // The step that carried the command, or null when none did.
+// The step that carried the command, or null when none did; `sent` tells whether any was tried.
+const AccessStep* TryInOrder(DriveRecord& drive, const AtaTaskFile& tf, uint8_t* buffer, size_t size, bool dataOut,
+                             const AccessStep* first, const AccessStep* last, bool& sent) {
+    const char* missing = nullptr;
+    for (const AccessStep* step = first; step != last; ++step) {
+        const TransportCapability& can = CapabilityOf(step->method);
+        missing = Missing(drive, can, tf, buffer != nullptr, dataOut);
+        if (missing) continue;
+        sent = true;
+        if (can.Transport(drive, tf, buffer, size, dataOut)) return step;
+    }
+    if (!sent && missing) LogRefusal(drive, tf, (last - 1)->method, missing);
+    return nullptr;
+}
+
 template <size_t N>
 const AccessStep* TryInOrder(DriveRecord& drive, const AtaTaskFile& tf, uint8_t* buffer, size_t size, bool dataOut,
-                             const AccessStep (&order)[N]) {
-    for (const AccessStep& step : order)
-        if (step.transport(drive, tf, buffer, size, dataOut)) return &step;
-    return nullptr;
+                             const AccessStep (&order)[N], bool& sent) {
+    return TryInOrder(drive, tf, buffer, size, dataOut, order, order + N, sent);
 }
 
 const AccessStep* Send(DriveRecord& drive, const AtaTaskFile& tf, uint8_t* buffer, size_t size) {
     if (!buffer) size = 0;
     const bool dataOut = IsDataOut(tf);
     const AccessStep* step;
-    if (drive.IsNVMe && tf.Command == ATA_SET_FEATURES)
-        step = TryInOrder(drive, tf, buffer, size, dataOut, NVMeGetFeaturesOrder);
+    bool sent = false;
+    if (const AccessStep* bridge = drive.IsUSB ? BridgeStep(static_cast<AccessMethod>(drive.BridgeMethod)) : nullptr)
+        step = TryInOrder(drive, tf, buffer, size, dataOut, bridge, bridge + 1, sent);
+    else if (drive.IsNVMe && tf.Command == ATA_SET_FEATURES)
+        step = TryInOrder(drive, tf, buffer, size, dataOut, NVMeGetFeaturesOrder, sent);
     else if (drive.IsNVMe)
-        step = TryInOrder(drive, tf, buffer, size, dataOut, NVMeOrder);
+        step = TryInOrder(drive, tf, buffer, size, dataOut, NVMeOrder, sent);
     else if (drive.IsUSB)
-        step = TryInOrder(drive, tf, buffer, size, dataOut, USBOrder);
+        step = TryInOrder(drive, tf, buffer, size, dataOut, USBOrder, sent);
     else
-        step = TryInOrder(drive, tf, buffer, size, dataOut, DefaultOrder);
-    if (!step && !FailsSilently(drive, tf)) WriteFailureReport(drive, tf);
+        step = TryInOrder(drive, tf, buffer, size, dataOut, DefaultOrder, sent);
+    if (!step && sent && !FailsSilently(drive, tf)) WriteFailureReport(drive, tf);
     return step;
 }
 
@@ -141,6 +223,16 @@ bool ExecuteCommand(DriveRecord& drive, const AtaTaskFile& tf, uint8_t* buffer, 
     std::lock_guard<std::mutex> lock(DispatcherLock);
     NoteSuccess(drive, *step);
     return true;
+}
+
+const TransportCapability& CapabilityOf(AccessMethod method) { return Capabilities[static_cast<size_t>(method)]; }
+
+uint8_t NvmeFormOf(const AtaTaskFile& tf) {
+    if (tf.Command == ATA_IDENTIFY_DEVICE) return NvmeIdentify;
+    if (tf.Command == ATA_SET_FEATURES) return NvmeFeatures;
+    if (tf.Command != ATA_SMART) return 0;
+    if (tf.Features == SMART_READ_DATA || tf.Features == SMART_READ_LOG) return NvmeLogPage;
+    return tf.Features == SMART_EXECUTE_OFFLINE ? NvmeSelfTest : 0;
 }
 
 std::vector<uint8_t>& LargeRequest(size_t size) {

@@ -21,6 +21,34 @@ bool TransportOLD(DriveRecord&, const AtaTaskFile&, uint8_t*, size_t, bool);
 bool TransportSAT(DriveRecord&, const AtaTaskFile&, uint8_t*, size_t, bool);
 bool TransportSCSI(DriveRecord&, const AtaTaskFile&, uint8_t*, size_t, bool);
 bool TransportNVMe(DriveRecord&, const AtaTaskFile&, uint8_t*, size_t, bool);
+bool TransportASMedia(DriveRecord&, const AtaTaskFile&, uint8_t*, size_t, bool);
+bool TransportRealtek(DriveRecord&, const AtaTaskFile&, uint8_t*, size_t, bool);
+bool TransportJMicronNVMe(DriveRecord&, const AtaTaskFile&, uint8_t*, size_t, bool);
+bool TransportJMicron(DriveRecord&, const AtaTaskFile&, uint8_t*, size_t, bool);
+bool TransportProlific(DriveRecord&, const AtaTaskFile&, uint8_t*, size_t, bool);
+bool TransportSunplus(DriveRecord&, const AtaTaskFile&, uint8_t*, size_t, bool);
+bool TransportCypress(DriveRecord&, const AtaTaskFile&, uint8_t*, size_t, bool);
+
+// The NVMe requests callers describe in task-file terms (Identify, a log page, Get Features, the
+// device self-test), as bits of TransportCapability::NvmeForms.
+enum NvmeForm : uint8_t { NvmeIdentify = 1, NvmeLogPage = 2, NvmeFeatures = 4, NvmeSelfTest = 8 };
+
+// What a transport can carry. The dispatcher checks it before it sends anything.
+struct TransportCapability {
+    AccessMethod Method;
+    TransportFunction Transport;
+    bool DataIn, DataOut;
+    uint8_t NvmeForms;   // the NVMe requests it carries for an NVMe drive; 0: it takes the task file as ATA
+    uint8_t MaxSectors;  // sectors one command moves
+    bool FirstSectorOnly;  // a longer read comes back with its first sector rather than being refused
+    uint32_t MaxLogRead;   // bytes of one NVMe log read that come back sound; the rest reads as zeros
+    bool StatusBack;       // the command's own status comes back, not only the bridge's
+};
+
+const TransportCapability& CapabilityOf(AccessMethod method);
+
+// The NVMe request a task file describes (0 for none), and the bytes its data takes.
+uint8_t NvmeFormOf(const AtaTaskFile& tf);
 
 // The request buffer of the 255-sector pass-through requests, all zero at `size` bytes. One buffer,
 // reused: requests go out only under the dispatcher's lock, and a fresh 130 KB allocation per

@@ -14,17 +14,16 @@
 #include "platform/SystemInfo.h"
 #include "smart/NvmeHealth.h"
 
+std::string NvmeText(const uint8_t* page, size_t offset, size_t count) {
+    return TrimControlAndBlank(std::string(reinterpret_cast<const char*>(page) + offset, count));
+}
+
 namespace {
 
 constexpr uint32_t HighestKnownVersion = 0x00020000;  // 2.0.0
 constexpr uint32_t PropertyBufferSize = 2048;
 constexpr uint32_t UsualPageSize = 4096;
 constexpr size_t LbaFormatCount = 64;
-
-// NVMe text: the bytes as they are, trimmed of blanks and control characters.
-std::string NvmeText(const uint8_t* page, size_t offset, size_t count) {
-    return TrimControlAndBlank(std::string(reinterpret_cast<const char*>(page) + offset, count));
-}
 
 // The up to four hexadecimal digits after "&DEV_" in the parent's instance identifier.
 uint16_t PciDeviceId(const std::string& parentInstanceId) {

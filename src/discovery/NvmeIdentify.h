@@ -13,6 +13,10 @@
 // Namespace and the Get Features the controller supports.
 void InterpretNVMeIdentify(DriveRecord& drive, const std::string& parentInstanceId);
 
+// NVMe text: `count` bytes at `offset` as they are, trimmed of blanks and control characters. The
+// model is at 24 (40 bytes), the serial number at 4 (20 bytes).
+std::string NvmeText(const uint8_t* page, size_t offset, size_t count);
+
 // Get Features through the dispatcher: the completion's dword 0 in `result`.
 bool GetFeature(DriveRecord& drive, uint8_t feature, uint32_t& result);
 

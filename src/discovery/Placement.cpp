@@ -9,6 +9,7 @@
 #include "discovery/Scan.h"
 #include "device/TIOCTL.h"
 #include "device/DiagnosticLog.h"
+#include "knowledge/UsbBridges.h"
 
 namespace {
 
@@ -85,7 +86,35 @@ bool VolumeDisk(char letter, uint32_t& disk) {
     return single;
 }
 
+UsbDeviceId UsbIdOf(const DriveRecord& d) { return {d.UsbVendorId, d.UsbProductId, d.UsbRelease}; }
+
 }  // namespace
+
+void RecogniseUsbBridge(DriveRecord& d, platform::DevInfoSet set, const platform::DevInfoData& driveElement) {
+    platform::DevInfoData element = driveElement;
+    std::string parentId, hardwareId;
+    UsbDeviceId id;
+    if (!MoveToParent(set, element, parentId) ||
+        !ReadText(set, element, platform::DEVPKEY_Device_HardwareIds, hardwareId) || !ParseUsbHardwareId(hardwareId, id)) {
+        WriteLog("USB bridge not identified: " + parentId, &d);
+        return;
+    }
+    d.UsbVendorId = id.Vendor, d.UsbProductId = id.Product, d.UsbRelease = id.Release;
+    const UsbBridgeRow* bridge = FindUsbBridge(id);
+    if (!bridge) {
+        WriteLog("USB bridge " + UsbIdText(id) + " not in the bridge table", &d);
+        return;
+    }
+    d.BridgeName = bridge->Name;
+    if (bridge->Method != AccessMethod::SAT) d.BridgeMethod = static_cast<uint8_t>(bridge->Method);
+    WriteLog("USB bridge " + UsbIdText(id) + ": " + d.BridgeName + ", " + AccessMethodName(bridge->Method), &d);
+}
+
+// An enclosure holds a drive that speaks SATA after all: the tunnel's own id allows it.
+bool BridgeMayHoldSata(const DriveRecord& d) {
+    const UsbBridgeRow* bridge = FindUsbBridge(UsbIdOf(d));
+    return bridge && bridge->OrSata;
+}
 
 void PlaceDrive(DriveRecord& d, platform::DevInfoSet set, const platform::DevInfoData& driveElement) {
     const bool parallel = !d.IsNVMe && d.Transport == 0;
@@ -106,7 +135,9 @@ void PlaceDrive(DriveRecord& d, platform::DevInfoSet set, const platform::DevInf
     ReadText(set, element, platform::DEVPKEY_Device_DriverDesc, d.HostAdapter);
     if (!ReadText(set, element, platform::DEVPKEY_Device_HardwareIds, d.HardwareID))
         WriteLog("DEVPKEY_Device_HardwareIds failed", &d);
-    if (d.IsNVMe) ReadPciLink(d, set, element);
+    // A drive in an enclosure hangs from its bridge; the PCIe link found is the USB controller's.
+    if (!d.BridgeName.empty()) d.HostAdapter = d.BridgeName + " USB bridge (" + UsbIdText(UsbIdOf(d)) + ")";
+    if (d.IsNVMe && !d.IsUSB) ReadPciLink(d, set, element);
 }
 
 // A drive whose number cannot be read gets no letters: any guess would show another disk's.

@@ -54,6 +54,42 @@ bool Identify(DriveRecord& d) {
     return true;
 }
 
+// The NVMe drive behind a bridge's tunnel: Identify Controller through it, taken only with a model
+// (a tunnel that passes nothing on, or holds a SATA drive, may answer with an empty page).
+bool IdentifyNvmeThrough(DriveRecord& d, AccessMethod tunnel) {
+    d.BridgeMethod = static_cast<uint8_t>(tunnel);
+    d.IsNVMe = true;
+    if (Identify(d) && !NvmeText(d.NVMeIdentifyController, 24, 40).empty()) return true;
+    std::memset(d.NVMeIdentifyController, 0, sizeof d.NVMeIdentifyController);
+    d.BridgeMethod = 0;
+    d.IsNVMe = false;
+    return false;
+}
+
+// A bridge not in the table is asked only what a bridge of another kind refuses harmlessly: SAT,
+// then the ASMedia and Realtek tunnels (vendor commands a SATA bridge rejects); never JMicron's,
+// which a SATA bridge takes as a hardware reset.
+bool ProbeUnknownBridge(DriveRecord& d) {
+    if (Identify(d)) return true;
+    for (const AccessMethod tunnel : {AccessMethod::ASMedia, AccessMethod::Realtek})
+        if (IdentifyNvmeThrough(d, tunnel)) {
+            WriteLog(std::string("The USB bridge answers the ") + AccessMethodName(tunnel) + " NVMe tunnel", &d);
+            return true;
+        }
+    WriteLog("The USB bridge answers neither SAT nor an NVMe tunnel", &d);
+    return false;
+}
+
+bool IdentifyBehindBridge(DriveRecord& d) {
+    const AccessMethod bridge = static_cast<AccessMethod>(d.BridgeMethod);
+    if (d.BridgeName.empty()) return ProbeUnknownBridge(d);
+    if (!IsNvmeTunnel(bridge)) return Identify(d);
+    if (IdentifyNvmeThrough(d, bridge)) return true;
+    if (!BridgeMayHoldSata(d)) return false;
+    WriteLog("The NVMe bridge holds a SATA drive", &d);
+    return Identify(d);  // through SAT
+}
+
 void LogIdentificationGaps(DriveRecord& d) {
     if (d.SerialNumber.empty()) WriteLog("No serial number", &d);
     if (d.FirmwareVersion.empty()) WriteLog("No firmware version", &d);
@@ -122,8 +158,9 @@ std::unique_ptr<DriveRecord> IdentifyDrive(platform::Handle handle, const std::s
     const std::string parent = ParentInstanceId(set, element);
     d.IsUSB = parent.compare(0, 4, "USB\\") == 0;
     d.IsNVMe = devicePath.compare(0, 23, "\\\\?\\scsi#disk&ven_nvme&") == 0;
+    if (d.IsUSB) RecogniseUsbBridge(d, set, element);
 
-    if (!Identify(d)) return nullptr;
+    if (!(d.IsUSB ? IdentifyBehindBridge(d) : Identify(d))) return nullptr;
     if (d.IsNVMe)
         InterpretNVMeIdentify(d, parent);
     else if (!InterpretAtaIdentify(d))

@@ -472,7 +472,7 @@ TEST_F(Placement, TheDefaultMachineShowsWhereEachDriveHangs) {
     const DriveRecord& usb = DriveForCommands(5);
     EXPECT_TRUE(usb.IsUSB);
     EXPECT_TRUE(usb.IsUAS);
-    EXPECT_EQ(usb.HostAdapter, "Intel(R) USB 3.0 eXtensible Host Controller - 1.0 (Microsoft)");
+    EXPECT_EQ(usb.HostAdapter, "JMicron JMS578 USB bridge (152D:0578, release 0209)");
     EXPECT_EQ(usb.LogicalDrives, "I:");
     EXPECT_EQ(Drive(5).Requests[AccessMethod::SAT], Drive(5).RequestCount());
 

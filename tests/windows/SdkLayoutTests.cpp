@@ -330,6 +330,36 @@ TEST_F(SdkLayout, ScsiPassThroughRequest) {
               data);
 }
 
+// A USB bridge's own command block: the same structure with a sense area between it and the data.
+TEST_F(SdkLayout, BridgeCommandBlock) {
+    EXPECT_GE(BridgeSenseOffset, sizeof(SCSI_PASS_THROUGH));
+    EXPECT_GE(BridgeDataOffset, BridgeSenseOffset + BridgeSenseSize);
+    EXPECT_EQ(BridgeDataOffset % sizeof(ULONG), 0u);
+    const struct {
+        TransportFunction transport;
+        AtaTaskFile tf;
+        bool dataOut;
+        UCHAR direction;
+    } blocks[] = {
+        {TransportSunplus, IdentifyTaskFile(), false, SCSI_IOCTL_DATA_IN},
+        {TransportProlific, SmartTaskFile(SMART_WRITE_LOG, 1, 0xE0), true, SCSI_IOCTL_DATA_OUT},
+        {TransportCypress, SmartTaskFile(SMART_ENABLE_OPERATIONS), false, SCSI_IOCTL_DATA_UNSPECIFIED},
+    };
+    for (const auto& b : blocks) {
+        b.transport(drive, b.tf, b.dataOut || b.direction == SCSI_IOCTL_DATA_IN ? buffer.data() : nullptr,
+                    buffer.size(), b.dataOut);
+        EXPECT_EQ(SentCode(), static_cast<uint32_t>(IOCTL_SCSI_PASS_THROUGH));
+        const auto spt = Overlay<SCSI_PASS_THROUGH>(Sent());
+        EXPECT_EQ(spt.Length, sizeof(SCSI_PASS_THROUGH));
+        EXPECT_EQ(spt.DataIn, b.direction);
+        EXPECT_EQ(spt.SenseInfoLength, BridgeSenseSize);
+        EXPECT_EQ(spt.SenseInfoOffset, BridgeSenseOffset);
+        EXPECT_EQ(spt.DataBufferOffset, BridgeDataOffset);
+        EXPECT_EQ(spt.TimeOutValue, BridgeTimeoutSeconds);
+        EXPECT_EQ(Sent().size(), BridgeDataOffset + spt.DataTransferLength);
+    }
+}
+
 // --- SRB_IO_CONTROL and the miniport S.M.A.R.T. interface ----------------------------------------
 
 TEST_F(SdkLayout, MiniportRequest) {

@@ -318,6 +318,12 @@ DeviceNode ChildDevice(const std::string& instanceId, const std::string& parent,
     return n;
 }
 
+// A USB device's hardware identifiers as Windows lists them: with the device's release first.
+DeviceNode UsbDevice(DeviceNode n, const std::string& release) {
+    n.HardwareIds.insert(n.HardwareIds.begin(), n.HardwareIds.front() + "&REV_" + release);
+    return n;
+}
+
 // The controllers the drives hang from, up to the PCI root bus; the NVMe controller sits in a
 // PCIe 3.0 x4 slot.
 std::vector<DeviceNode> DeviceTree() {
@@ -338,8 +344,9 @@ std::vector<DeviceNode> DeviceTree() {
             nvme,
             PciDevice(XhciController, "Intel(R) USB 3.0 eXtensible Host Controller - 1.0 (Microsoft)", 0x00140000),
             ChildDevice(RootHub, XhciController, "USB", 0, "USB Root Hub (USB 3.0)", "USB\\ROOT_HUB30"),
-            ChildDevice(UasBridge, RootHub, "USB", 4, "USB Attached SCSI (UAS) Mass Storage Device",
-                        "USB\\Class_08&SubClass_06&Prot_62")};
+            UsbDevice(ChildDevice(UasBridge, RootHub, "USB", 4, "USB Attached SCSI (UAS) Mass Storage Device",
+                                  "USB\\Class_08&SubClass_06&Prot_62"),
+                      "0209")};
 }
 
 Volume VolumeOn(char letter, std::vector<DiskExtent> extents) {
