@@ -167,9 +167,9 @@ bool SatCommand(Drive& d, Reply reply, const Frame& f, uint32_t& bytesReturned) 
     if (!SatTransferAgrees(f)) return false;
     const bool hostSends = protocol == 5, moves = protocol != 3;
     const AtaOutcome o = RunAta(d, reply, SatRegisters(f.cdb), hostSends, f.data(), moves ? f.length : 0);
-    uint32_t sense = 0;
-    if (f.cdb[2] & 0x20) sense = WriteReturnedRegisters(f, o);
-    f.r[2] = o.aborted() || sense ? CheckCondition : Good;
+    const bool checkCondition = f.cdb[2] & 0x20;  // ck_cond: always, with the registers when there is room
+    const uint32_t sense = checkCondition ? WriteReturnedRegisters(f, o) : 0;
+    f.r[2] = o.aborted() || checkCondition ? CheckCondition : Good;
     return Finish(reply, Returned(f, o.delivered, sense), bytesReturned);
 }
 
@@ -290,7 +290,8 @@ bool SunplusCommand(Drive& d, Reply reply, const Frame& f, uint32_t& bytesReturn
     return RunBridgedAta(d, reply, f, tf, bytesReturned);
 }
 
-// Cypress ATACB: the block names no direction; the header's must be the command's own.
+// Cypress ATACB: the block names no direction; the header's must be the command's own. Byte 2 bit 7,
+// which marks IDENTIFY for the chip, is taken either way.
 bool CypressCommand(Drive& d, Reply reply, const Frame& f, uint32_t& bytesReturned) {
     if (f.cdbLength != 16) return false;
     if (f.cdb[2] & 0x01) return RegisterReadBack(d, reply, f, 8, EightByteStatus, bytesReturned);
@@ -315,7 +316,6 @@ constexpr uint32_t JMicronSignature = 0x454D564E;  // "NVME"
 constexpr uint32_t JMicronBlockSize = 512;
 constexpr uint64_t JMicronLongestSelfTestLog = 0x218;
 constexpr uint32_t RealtekFreshBytes = 0x200;
-constexpr uint32_t IdentifySize = 4096;
 
 uint64_t LogBytes(const NvmeCommand& c) {
     return ((static_cast<uint64_t>(c.cdw[1] & 0xFFFF) << 16 | c.cdw[0] >> 16) + 1) * 4;
@@ -368,7 +368,7 @@ bool ASMediaCommand(Drive& d, Reply reply, const Frame& f, uint32_t& bytesReturn
 
 // Realtek 0xE4, data-in: [1-2] transfer length (little-endian), [3] opcode, [4] CDW10 bits 7:0, the
 // rest zero; the log's length is the transfer's. Like ASMedia, no NSID and no NVMe status. Past
-// 0x200 bytes a log read returns what its buffer held from the reply before.
+// 0x200 bytes a log read, failed or not, returns what its buffer held from the replies before.
 bool RealtekCommand(Drive& d, Reply reply, const Frame& f, uint32_t& bytesReturned) {
     if (f.cdbLength != 16 || f.direction != DirectionIn || f.length == 0 || Get16(f.cdb, 1) != f.length) return false;
     NvmeCommand c;
