@@ -52,9 +52,15 @@ bool ParseFaultKind(const std::string& name, FaultKind& kind) {
     return true;
 }
 
-// "METHOD [CMD[/FEATURES]] KIND [COUNT]", command and features in hexadecimal.
+// "METHOD [CMD[/FEATURES]] KIND [COUNT]", command and features in hexadecimal; the one method
+// named in two words ("JMicron NVMe") counts as one.
 bool ParseFault(const std::string& value, Fault& fault, std::string& why) {
     std::vector<std::string> w = Words(value);
+    const std::string twoWords = w.size() >= 2 ? w[0] + " " + w[1] : std::string();
+    if (twoWords == AccessMethodName(AccessMethod::JMicronNVMe)) {
+        w.erase(w.begin());
+        w[0] = twoWords;
+    }
     if (w.size() < 2 || !ParseMethod(w[0], fault.method)) {
         why = "a fault is METHOD [CMD[/FEATURES]] KIND [COUNT]";
         return false;
@@ -137,14 +143,27 @@ bool ParseClasses(const std::string& value, Drive& d, std::string& why) {
     return why.empty();
 }
 
+// A bridge's protocol is no driver stack's: the stack passes it on inside SAT's pass-through.
 bool ParseMethods(const std::string& value, Drive& d, std::string& why) {
     d.Methods.clear();
     for (const std::string& m : Words(value)) {
         AccessMethod method;
-        if (ParseMethod(m, method)) d.Methods.push_back(method);
-        else why = "unknown access method " + m;
+        if (!ParseMethod(m, method)) why = "unknown access method " + m;
+        else if (IsBridgeProtocol(method)) why = m + " is a bridge: say bridge = " + m + " and methods = SAT";
+        else d.Methods.push_back(method);
     }
     return why.empty();
+}
+
+// "bridge = NAME": the chip in front of the drive, SAT or one of the bridges' own protocols.
+bool ParseBridge(const std::string& value, AccessMethod& bridge, std::string& why) {
+    AccessMethod m;
+    if (ParseMethod(value, m) && (m == AccessMethod::SAT || IsBridgeProtocol(m))) {
+        bridge = m;
+        return true;
+    }
+    why = "unknown bridge " + value + " (SAT, ASMedia, Realtek, JMicron NVMe, JMicron, Prolific, Sunplus or Cypress)";
+    return false;
 }
 
 bool ParseLog(const std::string& key, const std::string& value, const std::string& folder, Drive& d,
@@ -577,6 +596,7 @@ bool ApplyKey(Drive& d, const std::string& key, const std::string& value, const 
     else if (key == "smart-enabled") return ParseBool(value, d.SmartEnabled, why);
     else if (key == "classes") return ParseClasses(value, d, why);
     else if (key == "methods") return ParseMethods(value, d, why);
+    else if (key == "bridge") return ParseBridge(value, d.Bridge, why);
     else if (key == "identify") return ReadPage(folder, value, 512, d.Identify, why);
     else if (key == "smart-data") return ReadPage(folder, value, 512, d.SmartData, why);
     else if (key == "smart-thresholds") return ReadPage(folder, value, 512, d.SmartThresholds, why);

@@ -143,14 +143,14 @@ AtaOutcome SetFeatures(Drive& d, const AtaTaskFile& tf) {
     return Done();
 }
 
+}  // namespace
+
+bool CommandSendsData(const AtaTaskFile& tf) { return tf.Command == 0xB0 && tf.Features == 0xD6; }
+
 bool CommandReturnsData(const AtaTaskFile& tf) {
     if (tf.Command == 0xEC) return true;
     return tf.Command == 0xB0 && (tf.Features == 0xD0 || tf.Features == 0xD1 || tf.Features == 0xD5);
 }
-
-}  // namespace
-
-bool CommandSendsData(const AtaTaskFile& tf) { return tf.Command == 0xB0 && tf.Features == 0xD6; }
 
 AtaOutcome ExecuteAta(Drive& d, const AtaTaskFile& tf, bool hostSends, uint8_t* data, uint32_t capacity) {
     if (hostSends != CommandSendsData(tf)) return Aborted();

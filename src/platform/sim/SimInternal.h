@@ -54,12 +54,29 @@ struct AtaOutcome {
 // a command whose direction disagrees is aborted, as a drive aborts a protocol mismatch.
 AtaOutcome ExecuteAta(Drive& drive, const AtaTaskFile& tf, bool hostSends, uint8_t* data, uint32_t capacity);
 
+// What a fault leaves of the reply once the request got through.
+enum class Reply { Normal, NoData, ErrorStatus, ZeroBytes };
+
+// Runs the command unless the fault says the stack completed it without executing.
+AtaOutcome RunAta(Drive& drive, Reply reply, const AtaTaskFile& tf, bool hostSends, uint8_t* data, uint32_t capacity);
+// The byte count a request returns: `bytes`, or none when the fault says so; the request succeeded.
+bool Finish(Reply reply, uint32_t bytes, uint32_t& bytesReturned);
+
+// SCSI pass-through (SimBridges.cpp). The method a command block is meant for, from its bytes (SAT
+// for a block no bridge protocol claims); the task file a bridge's ATA block carries; the registers
+// of ATA PASS-THROUGH (12); and the request as the drive's bridge decodes it.
+AccessMethod PassThroughMethod(const uint8_t* request, uint32_t size);
+bool BridgeTaskFile(AccessMethod method, const uint8_t* request, uint32_t size, AtaTaskFile& tf);
+AtaTaskFile SatRegisters(const uint8_t* cdb);
+bool ScsiPassThrough(Drive& drive, Reply reply, uint8_t* request, uint32_t size, uint32_t& bytesReturned);
+
 // The NVMe drive behind the storage protocol interface: property queries and protocol commands.
 bool NvmePropertyQuery(Drive& drive, uint8_t* request, uint32_t size, uint32_t& bytesReturned);
 bool NvmeProtocolCommand(Drive& drive, uint8_t* request, uint32_t size, uint32_t& bytesReturned);
 
-// Whether the command moves data to the drive.
+// Whether the command moves data to the drive, or from it.
 bool CommandSendsData(const AtaTaskFile& tf);
+bool CommandReturnsData(const AtaTaskFile& tf);
 
 // Outcomes of an ATA command: completed (with the bytes it delivered), aborted, or completed with
 // up to `bytes` of a page copied into the data area.
@@ -78,6 +95,10 @@ AtaOutcome ExecuteOffline(Drive& drive, uint8_t subcommand);
 // Every drive of the installed machine ages by this many seconds; the clock calls it as the timeline
 // crosses whole seconds (SimSmart.cpp).
 void AgeDrives(uint64_t seconds);
+
+// Whether the drive answers at all now: not when it stopped answering, nor while a bridge's reset
+// keeps it gone.
+bool Answers(const PowerModel& power);
 
 // A command or raw read reaching the drive wakes it from standby (counted in Power.Wakes).
 void WakeForAccess(Drive& drive);

@@ -73,6 +73,28 @@ struct Request {
     AtaTaskFile taskFile;
 };
 
+// The methods that are a USB bridge chip's own command blocks, sent inside the SCSI pass-through.
+inline bool IsBridgeProtocol(AccessMethod m) {
+    return IsNvmeTunnel(m) || m == AccessMethod::JMicron || m == AccessMethod::Prolific ||
+           m == AccessMethod::Sunplus || m == AccessMethod::Cypress;
+}
+
+// What a USB bridge chip keeps between the requests it is sent.
+struct BridgeMemory {
+    // JMicron NVMe: the 512-byte command block of the last phase 1, until a phase 2 runs it, and the
+    // completion that phase 2 left for phase 3 (status 0: success).
+    std::vector<uint8_t> Command;
+    bool Completed = false;
+    uint32_t Result = 0, Status = 0;
+    // Prolific, Sunplus, Cypress: the output registers of the last ATA command, which the host reads
+    // back with a command of its own.
+    AtaTaskFile Registers;
+    // Realtek: its transfer buffer as the last reply left it; a log read refills only its first 0x200
+    // bytes. Bytes no reply ever wrote read as RealtekPowerUpByte.
+    std::vector<uint8_t> Buffer;
+};
+constexpr uint8_t RealtekPowerUpByte = 0xA5;
+
 struct Drive {
     std::string DevicePath;    // its interface path in the disk class
     std::string Storage2Path;  // its interface path in the second class
@@ -118,6 +140,12 @@ struct Drive {
     std::vector<std::vector<uint8_t>> DamagedPages;  // value pages the next reads return instead, in order
 
     std::vector<AccessMethod> Methods;  // what its driver stack accepts
+    // The USB bridge chip in front of the drive, which decodes every SCSI pass-through command block
+    // (SimBridges.cpp). SAT: a plain SAT bridge, or none. The pass-through itself reaches the drive
+    // only when Methods holds SAT; the block's own method (which faults and counters name) is the one
+    // its bytes say the sender meant.
+    AccessMethod Bridge = AccessMethod::SAT;
+    BridgeMemory BridgeState;
     std::vector<Fault> Faults;
 
     // Counters and recorders.
@@ -125,6 +153,9 @@ struct Drive {
     std::vector<Request> History;               // decoded requests, in order
     std::vector<uint8_t> LastInput;             // the input buffer of the last request, as sent
     std::vector<std::vector<uint8_t>> Written;  // data of every WRITE LOG the drive accepted
+    // Commands that would hurt a real drive or its bridge (an ATA reset through a SATA bridge, a log
+    // read that hangs the bridge): the world counts them; each leaves the drive gone for a while.
+    unsigned HazardousCommands = 0;
 
     unsigned RequestCount() const;
     bool Accepts(AccessMethod method) const;
@@ -213,6 +244,9 @@ bool LoadMachineFile(const std::string& path, Machine& machine, std::string& err
 // broadcast) and the result is true. No message is sent while the machine is locked. It speaks to the
 // program's windows, so it is built with the simulated windowing (korvante_sim_ui).
 bool RequestDeviceRemoval(size_t driveIndex);
+
+// Hazardous commands over every drive of the installed machine (Drive::HazardousCommands).
+unsigned HazardousCommandTotal();
 
 // Number of handles open on the installed machine.
 unsigned OpenHandleCount();

@@ -17,7 +17,7 @@ constexpr uint32_t StatusSuccess = 1, StatusError = 2, StatusThrottled = 8;
 constexpr uint32_t DataOffset = 48;  // the protocol data, 40 bytes after ProtocolType at 8
 constexpr uint32_t IdentifyDataSize = 4096;
 
-bool Reply(uint8_t* r, const std::vector<uint8_t>& data, uint32_t& bytesReturned) {
+bool ReplyData(uint8_t* r, const std::vector<uint8_t>& data, uint32_t& bytesReturned) {
     const uint32_t n = std::min(Get32(r, 28), static_cast<uint32_t>(data.size()));
     if (n) std::memcpy(r + DataOffset, data.data(), n);
     if (n && ThePageHook) ThePageHook(r + DataOffset, n);
@@ -31,10 +31,10 @@ bool Reply(uint8_t* r, const std::vector<uint8_t>& data, uint32_t& bytesReturned
 bool Identify(const Drive& d, uint32_t property, uint32_t cns, uint32_t nsid, uint8_t* r, uint32_t& bytesReturned) {
     if (Get32(r, 28) < IdentifyDataSize) return false;
     if (cns == 1 && property == AdapterProperty && !d.NvmeIdentifyController.empty())
-        return Reply(r, d.NvmeIdentifyController, bytesReturned);
+        return ReplyData(r, d.NvmeIdentifyController, bytesReturned);
     if (cns == 0 && property == DeviceProperty) {
         const auto ns = d.NvmeNamespaces.find(nsid);
-        if (ns != d.NvmeNamespaces.end()) return Reply(r, ns->second, bytesReturned);
+        if (ns != d.NvmeNamespaces.end()) return ReplyData(r, ns->second, bytesReturned);
     }
     return false;
 }
@@ -44,7 +44,7 @@ bool Feature(const Drive& d, uint32_t fid, uint8_t* r, uint32_t& bytesReturned) 
     if (fid > 0xFF || value == d.NvmeFeatures.end()) return false;
     Put32(r, 32, value->second);  // FixedProtocolReturnData
     const auto data = d.NvmeFeatureData.find(static_cast<uint8_t>(fid));
-    return Reply(r, data == d.NvmeFeatureData.end() ? std::vector<uint8_t>() : data->second, bytesReturned);
+    return ReplyData(r, data == d.NvmeFeatureData.end() ? std::vector<uint8_t>() : data->second, bytesReturned);
 }
 
 // The header fields the driver checks: a standard query for NVMe, its protocol data right after the
@@ -65,7 +65,7 @@ bool NvmePropertyQuery(Drive& d, uint8_t* r, uint32_t size, uint32_t& bytesRetur
         case DataTypeLogPage: {
             const auto log = d.NvmeLogs.find(static_cast<uint8_t>(value));
             if (property != DeviceProperty || value > 0xFF || log == d.NvmeLogs.end()) return false;
-            return Reply(r, log->second, bytesReturned);
+            return ReplyData(r, log->second, bytesReturned);
         }
         case DataTypeFeature: return property == DeviceProperty && Feature(d, value, r, bytesReturned);
         default: return false;

@@ -102,7 +102,7 @@ bool TakeRead(platform::Handle handle, uint8_t* buffer, uint32_t size, uint32_t&
     std::lock_guard<std::recursive_mutex> lock(MachineLock());
     Drive* d = DriveForHandle(handle);
     uint64_t* position = FilePointer(handle);
-    if (!d || !position || d->Power.Unresponsive || (size && !buffer) || !Aligned(d->Raw, *position, size, buffer))
+    if (!d || !position || !Answers(d->Power) || (size && !buffer) || !Aligned(d->Raw, *position, size, buffer))
         return false;
     WakeForAccess(*d);
     d->Raw.ReadPositions.push_back(*position);
@@ -132,6 +132,10 @@ RawTiming RawTimingDefaults(Media media) {
 uint8_t RawByte(uint64_t offset) {
     const uint64_t sector = offset / 512;
     return static_cast<uint8_t>(sector * 167 + sector / 256 + (offset % 512) * 7);
+}
+
+bool Answers(const PowerModel& power) {
+    return !power.Unresponsive && UptimeMicroseconds() >= power.GoneUntilMicroseconds;
 }
 
 void WakeForAccess(Drive& d) {
@@ -209,7 +213,7 @@ bool GetDevicePowerState(Handle handle, bool& on) {
     if (!d) return false;
     sim::PowerModel& power = d->Power;
     ++power.Queries;
-    if (power.Unresponsive) return false;
+    if (!sim::Answers(power)) return false;
     if (power.QueryFailures > 0) {
         --power.QueryFailures;
         return false;
@@ -231,7 +235,7 @@ bool SetFilePointerEx(Handle handle, int64_t position) {
 bool FlushFileBuffers(Handle handle) {
     std::lock_guard<std::recursive_mutex> lock(sim::MachineLock());
     sim::Drive* d = sim::DriveForHandle(handle);
-    if (!d || d->Power.Unresponsive) return false;
+    if (!d || !sim::Answers(d->Power)) return false;
     ++d->Raw.Flushes;
     return true;
 }

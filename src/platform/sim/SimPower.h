@@ -16,6 +16,7 @@ struct PowerModel {
     PowerState State = PowerState::Active;
     unsigned QueryFailures = 0;  // power queries that fail before one answers
     bool Unresponsive = false;   // every power query, command and raw read fails
+    uint64_t GoneUntilMicroseconds = 0;  // the same until the timeline reaches this (a bridge's reset)
     // Counters: power queries asked, raw reads taken and wakes from standby by a read or a command.
     unsigned Queries = 0, Reads = 0, Wakes = 0;
 };

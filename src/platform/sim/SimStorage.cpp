@@ -83,36 +83,28 @@ bool PeekTaskFile(AccessMethod method, const uint8_t* in, uint32_t inSize, AtaTa
             if (inSize < MiniportInDataOffset) return false;
             tf = LoadTaskFile(in + 32);
             return true;
-        case AccessMethod::SAT: {
+        case AccessMethod::SAT:
             if (inSize < SatDataOffset) return false;
-            const uint8_t* cdb = in + 28;
-            tf.Features = cdb[3];
-            tf.SectorCount = cdb[4];
-            tf.SectorNumber = cdb[5];
-            tf.CylinderLow = cdb[6];
-            tf.CylinderHigh = cdb[7];
-            tf.DeviceHead = cdb[8];
-            tf.Command = cdb[9];
+            tf = SatRegisters(in + 28);
             return true;
-        }
         case AccessMethod::NVMe: return PeekNvmeRequest(in, inSize, tf);
-        default: break;  // the bridges' own command blocks
+        default: return BridgeTaskFile(method, in, inSize, tf);
     }
-    return false;
 }
 
+// Every bridge's command block travels in the SCSI pass-through, which the stack must accept.
+AccessMethod StackMethod(AccessMethod method) { return IsBridgeProtocol(method) ? AccessMethod::SAT : method; }
+
 Fault* MatchingFault(Drive& d, AccessMethod method, const AtaTaskFile& tf, bool haveTaskFile) {
+    // A fault on SAT is one on the pass-through, whatever block it carries.
     for (Fault& f : d.Faults) {
-        if (f.method != method) continue;
+        if (f.method != method && f.method != StackMethod(method)) continue;
         if (f.command >= 0 && (!haveTaskFile || f.command != tf.Command)) continue;
         if (f.features >= 0 && (!haveTaskFile || f.features != tf.Features)) continue;
         return &f;
     }
     return nullptr;
 }
-
-// What a fault leaves of the reply once the request got through.
-enum class Reply { Normal, NoData, ErrorStatus, ZeroBytes };
 
 Reply ReplyFor(const Fault* fault) {
     if (!fault) return Reply::Normal;
@@ -124,8 +116,9 @@ Reply ReplyFor(const Fault* fault) {
     }
 }
 
-// Runs the command unless the fault says the stack completed it without executing.
-AtaOutcome Run(Drive& d, Reply reply, const AtaTaskFile& tf, bool hostSends, uint8_t* data, uint32_t capacity) {
+}  // namespace
+
+AtaOutcome RunAta(Drive& d, Reply reply, const AtaTaskFile& tf, bool hostSends, uint8_t* data, uint32_t capacity) {
     if (reply == Reply::NoData) {
         AtaOutcome o;
         o.registers.Command = StatusReady;
@@ -145,6 +138,8 @@ bool Finish(Reply reply, uint32_t bytes, uint32_t& bytesReturned) {
     return true;
 }
 
+namespace {
+
 // ATA_PASS_THROUGH_EX: the returned registers replace CurrentTaskFile.
 bool AtaPassThrough(Drive& d, Reply reply, uint8_t* r, uint32_t size, uint32_t& bytesReturned) {
     if (size < AtaDataOffset || Get16(r, 0) != AtaHeaderSize) return false;
@@ -153,7 +148,7 @@ bool AtaPassThrough(Drive& d, Reply reply, uint8_t* r, uint32_t size, uint32_t& 
     if (offset < AtaHeaderSize || offset > size || length > size - offset) return false;
     const bool hostSends = flags & 4;
     const AtaTaskFile tf = LoadTaskFile(r + 32);
-    AtaOutcome o = Run(d, reply, tf, hostSends, r + offset, (flags & 6) ? length : 0);
+    AtaOutcome o = RunAta(d, reply, tf, hostSends, r + offset, (flags & 6) ? length : 0);
     StoreTaskFile(o.registers, r + 32);
     return Finish(reply, offset + o.delivered, bytesReturned);
 }
@@ -162,7 +157,7 @@ bool IdePassThrough(Drive& d, Reply reply, uint8_t* r, uint32_t size, uint32_t& 
     if (size < IdeDataOffset) return false;
     const uint32_t length = std::min(Get32(r, 8), size - IdeDataOffset);
     const AtaTaskFile tf = LoadTaskFile(r);
-    AtaOutcome o = Run(d, reply, tf, CommandSendsData(tf) && length > 0, r + IdeDataOffset, length);
+    AtaOutcome o = RunAta(d, reply, tf, CommandSendsData(tf) && length > 0, r + IdeDataOffset, length);
     StoreTaskFile(o.registers, r);
     return Finish(reply, IdeDataOffset + o.delivered, bytesReturned);
 }
@@ -186,49 +181,11 @@ bool LegacySmart(Drive& d, Reply reply, uint32_t code, const uint8_t* in, uint32
     if (code == SMART_SEND_DRIVE_COMMAND && inSize > SendCmdInSize) sent.assign(in + SendCmdInSize, in + inSize);
     uint8_t* data = code == SMART_RCV_DRIVE_DATA ? out + SendCmdOutDataOffset : sent.data();
     const uint32_t dataSize = code == SMART_RCV_DRIVE_DATA ? capacity : static_cast<uint32_t>(sent.size());
-    AtaOutcome o = Run(d, reply, tf, code == SMART_SEND_DRIVE_COMMAND && !sent.empty(), data, dataSize);
+    AtaOutcome o = RunAta(d, reply, tf, code == SMART_SEND_DRIVE_COMMAND && !sent.empty(), data, dataSize);
     Put32(out, 0, o.delivered);
     out[4] = o.aborted() ? 1 : 0;  // SMART_IDE_ERROR
     out[5] = o.registers.Features;
     return Finish(reply, SendCmdOutDataOffset + o.delivered, bytesReturned);
-}
-
-// Byte 2 of ATA PASS-THROUGH (12) as a bridge checks it against the protocol in byte 1: non-data
-// (3) moves nothing (T_LENGTH 0); PIO data-in (4) and data-out (5) name where the count is (T_LENGTH
-// 1: features, 2: sector count), whether it counts blocks (BYT_BLOK) and the direction (T_DIR set:
-// from the device), which the pass-through's own direction and length must repeat.
-bool SatTransferAgrees(const uint8_t* r) {
-    const uint8_t* cdb = r + 28;
-    const uint8_t protocol = (cdb[1] >> 1) & 0x0F, flags = cdb[2], tLength = flags & 0x03;
-    const bool blocks = flags & 0x04, fromDevice = flags & 0x08;
-    const uint32_t length = Get32(r, 12);
-    if (protocol == 3) return tLength == 0 && length == 0;
-    if ((protocol != 4 && protocol != 5) || tLength == 0 || tLength == 3) return false;
-    const bool dataIn = protocol == 4;
-    const uint32_t count = tLength == 1 ? cdb[3] : cdb[4];
-    return fromDevice == dataIn && r[8] == (dataIn ? 1 : 0) && length == (blocks ? count * SectorSize : count);
-}
-
-// SCSI_PASS_THROUGH with ATA PASS-THROUGH (12): the bridge runs the command and reports a check
-// condition when the drive aborted it; returned registers are not passed back.
-bool SatPassThrough(Drive& d, Reply reply, uint8_t* r, uint32_t size, uint32_t& bytesReturned) {
-    if (size < SatDataOffset || Get16(r, 0) != 44 || r[6] != 12) return false;
-    const uint32_t length = Get32(r, 12), offset = Get32(r, 20);
-    if (offset < SatDataOffset || offset > size || length > size - offset) return false;
-    const uint8_t* cdb = r + 28;
-    if (cdb[0] != 0xA1) {
-        r[2] = 0x02;
-        return Finish(reply, SatDataOffset, bytesReturned);
-    }
-    if (!SatTransferAgrees(r)) return false;
-    AtaTaskFile tf;
-    PeekTaskFile(AccessMethod::SAT, r, size, tf);
-    const uint8_t protocol = cdb[1] >> 1;
-    const bool hostSends = protocol == 5 && r[8] == 0;
-    const bool hostReceives = protocol == 4 && r[8] == 1;
-    AtaOutcome o = Run(d, reply, tf, hostSends, r + offset, (hostSends || hostReceives) ? length : 0);
-    r[2] = o.aborted() ? 0x02 : 0x00;  // ScsiStatus: CHECK CONDITION
-    return Finish(reply, offset + o.delivered, bytesReturned);
 }
 
 constexpr uint32_t MiniportHeaderSize = 28;  // SRB_IO_CONTROL
@@ -262,8 +219,8 @@ bool MiniportSmart(Drive& d, Reply reply, uint8_t* r, uint32_t size, uint32_t& b
     }
     std::vector<uint8_t> sent(r + MiniportInDataOffset, r + MiniportInDataOffset + SectorSize);
     const bool hostSends = CommandSendsData(tf);
-    AtaOutcome o = hostSends ? Run(d, reply, tf, true, sent.data(), SectorSize)
-                             : Run(d, reply, tf, false, r + MiniportOutDataOffset, SectorSize);
+    AtaOutcome o = hostSends ? RunAta(d, reply, tf, true, sent.data(), SectorSize)
+                             : RunAta(d, reply, tf, false, r + MiniportOutDataOffset, SectorSize);
     Put32(r, 20, 0);
     Put32(r, 28, o.delivered);
     r[32] = o.aborted() ? 1 : 0;
@@ -293,19 +250,17 @@ bool Dispatch(Drive& d, AccessMethod method, Reply reply, uint32_t code, const u
         case AccessMethod::ATA: return AtaPassThrough(d, reply, out, outSize, bytesReturned);
         case AccessMethod::IDE: return IdePassThrough(d, reply, out, outSize, bytesReturned);
         case AccessMethod::OLD: return LegacySmart(d, reply, code, in, inSize, out, outSize, bytesReturned);
-        case AccessMethod::SAT: return SatPassThrough(d, reply, out, outSize, bytesReturned);
         case AccessMethod::SCSI: return MiniportSmart(d, reply, out, outSize, bytesReturned);
         case AccessMethod::NVMe: return NvmeRequest(d, reply, code, out, outSize, bytesReturned);
-        default: break;  // the bridges' own command blocks
+        default: return ScsiPassThrough(d, reply, out, outSize, bytesReturned);  // SAT and the bridges
     }
-    return false;
 }
 
 // The drive's answer through its stack: refused when the stack lacks the method, then as the
 // drive's faults say.
 bool Answer(Drive& d, AccessMethod method, const AtaTaskFile& tf, bool haveTaskFile, uint32_t code,
             const uint8_t* in, uint32_t inSize, uint8_t* out, uint32_t outSize, uint32_t& bytesReturned) {
-    if (!d.Accepts(method) || d.Power.Unresponsive) return false;
+    if (!d.Accepts(StackMethod(method)) || !Answers(d.Power)) return false;
     WakeForAccess(d);
     Fault* fault = MatchingFault(d, method, tf, haveTaskFile);
     if (fault && fault->kind == FaultKind::Refuse) return false;
@@ -415,6 +370,7 @@ bool DeviceIoControl(Handle handle, uint32_t code, const void* inBuffer, uint32_
     sim::Drive* d = sim::DriveForHandle(handle);
     AccessMethod method;
     if (!d || !sim::MethodForCode(code, method)) return false;
+    if (method == AccessMethod::SAT) method = sim::PassThroughMethod(in, inSize);
 
     AtaTaskFile tf;
     const bool haveTaskFile = sim::PeekTaskFile(method, in, inSize, tf);
