@@ -112,11 +112,12 @@ const char* Missing(const DriveRecord& drive, const TransportCapability& can, co
     return nullptr;
 }
 
-// A command no method of the drive's order could carry was never sent: said once per kind of command.
+// A command no method of the drive's order could carry was never sent: said once per command (and
+// S.M.A.R.T. subcommand), not per feature identifier.
 void LogRefusal(DriveRecord& drive, const AtaTaskFile& tf, AccessMethod method, const char* missing) {
-    WriteLogOnce(std::string(AccessMethodName(method)) + " cannot carry " + missing + ": " + CommandName(tf.Command) +
-                     " " + SubcommandName(tf.Command, tf.Features, drive.IsNVMe),
-                 &drive);
+    std::string line = std::string(AccessMethodName(method)) + " cannot carry " + missing + ": " + CommandName(tf.Command);
+    if (tf.Command == ATA_SMART) line += std::string(" ") + SubcommandName(tf.Command, tf.Features, drive.IsNVMe);
+    WriteLogOnce(line, &drive);
 }
 
 void NoteSuccess(DriveRecord& drive, const AccessStep& step) {

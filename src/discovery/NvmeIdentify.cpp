@@ -51,7 +51,7 @@ void TakeIdentity(DriveRecord& d, const uint8_t* id, const std::string& parentIn
     d.PowerOnTimerPeriod = 1;
     d.PCI_VendorID = Get16(id, 0);
     d.PCI_DeviceID = PciDeviceId(parentInstanceId);
-    if (d.PCI_DeviceID == 0) WriteLog("Get PCI_DeviceID failed - " + parentInstanceId, &d);
+    if (d.PCI_DeviceID == 0 && !d.IsUSB) WriteLog("Get PCI_DeviceID failed - " + parentInstanceId, &d);
     d.Model = NvmeText(id, 24, 40);
     d.Trademark = DetectTrademark(d.Model, true);
     d.SerialNumber = NvmeText(id, 4, 20);

@@ -127,7 +127,7 @@ TEST_F(BridgeTransport, TheDispatcherSendsNothingABridgeCannotCarry) {
     } refusals[] = {
         {"a feature's value through a tunnel without completions", M::ASMedia, true,
          [] { AtaTaskFile tf; tf.Command = ATA_SET_FEATURES; tf.Features = 0x02; return tf; }(),
-         "ASMedia cannot carry this NVMe request: FEATURES NVME_FEATURE_POWER_MANAGEMENT"},
+         "ASMedia cannot carry this NVMe request: FEATURES"},
         {"a self-test through a tunnel", M::JMicronNVMe, true, SmartTaskFile(SMART_EXECUTE_OFFLINE, 0, 1),
          "JMicron NVMe cannot carry this NVMe request: SMART IMMEDIATE OFFLINE"},
         {"data to the drive through Cypress", M::Cypress, false, SmartTaskFile(SMART_WRITE_LOG, 1, 0xE0),
