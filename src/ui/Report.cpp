@@ -482,6 +482,7 @@ void AddOther(ReportDocument& doc, const DriveRecord& d, const std::string& driv
     if (d.IsUSB) {
         AddLine(doc, "Connected via ");
         AddText(doc, Article("USB"), false, "USB", true);
+        if (!d.BridgeName.empty()) Continue(doc, ", " + d.BridgeName + " bridge");
         if (Expert(doc)) AddSupport(doc, Article("USB_Attached_SCSI"), true, "UASP", false, d.IsUAS);
     }
     AddValue(doc, "", true, "Start of monitoring", false, DateText(d.StartMonitoringDate));

@@ -431,7 +431,7 @@ TEST_F(PlacementFile, BadLinesSayWhy) {
 TEST_F(Placement, TheDefaultMachineShowsWhereEachDriveHangs) {
     Install(sim::DefaultMachine());
     ScanDrives();
-    ASSERT_EQ(DriveCount(), 7);
+    ASSERT_EQ(DriveCount(), 9);
     const DriveRecord& hdd = DriveForCommands(0);
     EXPECT_EQ(hdd.HostAdapter, "Standard SATA AHCI Controller");
     EXPECT_EQ(hdd.HardwareID, "PCI\\VEN_8086&DEV_A282&SUBSYS_86941043&REV_00");
@@ -473,6 +473,10 @@ TEST_F(Placement, TheDefaultMachineShowsWhereEachDriveHangs) {
     EXPECT_TRUE(usb.IsUSB);
     EXPECT_TRUE(usb.IsUAS);
     EXPECT_EQ(usb.HostAdapter, "JMicron JMS578 USB bridge (152D:0578, release 0209)");
+    EXPECT_EQ(DriveForCommands(7).HostAdapter, "ASMedia ASM2362 USB bridge (174C:2362, release 0100)");
+    EXPECT_EQ(DriveForCommands(7).PCI_MaxLinkWidth, 0) << "the USB controller's link is not the drive's";
+    EXPECT_EQ(DriveForCommands(8).HostAdapter, "JMicron JM20337 USB bridge (152D:2338, release 0100)");
+    EXPECT_EQ(DriveForCommands(8).LogicalDrives, "L:");
     EXPECT_EQ(usb.LogicalDrives, "I:");
     EXPECT_EQ(Drive(5).Requests[AccessMethod::SAT], Drive(5).RequestCount());
 
@@ -482,7 +486,7 @@ TEST_F(Placement, TheDefaultMachineShowsWhereEachDriveHangs) {
         EXPECT_EQ(log.find("HardwareIds failed"), std::string::npos) << i;
         EXPECT_EQ(log.find("device number"), std::string::npos) << i;
     }
-    EXPECT_EQ(sim::OpenHandleCount(), 7u);  // the drives' handles only: every volume handle was closed
+    EXPECT_EQ(sim::OpenHandleCount(), 9u);  // the drives' handles only: every volume handle was closed
 }
 
 }  // namespace

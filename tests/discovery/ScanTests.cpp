@@ -240,10 +240,10 @@ TEST_F(Scan, LogsWhatTheIdentificationLacks) {
     EXPECT_NE(DriveForCommands(2).Log.find("DEBUG - OUI - 0014EE"), std::string::npos);
 }
 
-TEST_F(Scan, TheDefaultMachineKeepsItsSevenDrives) {
+TEST_F(Scan, TheDefaultMachineKeepsItsNineDrives) {
     Install(sim::DefaultMachine());
     ScanDrives();
-    ASSERT_EQ(DriveCount(), 7);
+    ASSERT_EQ(DriveCount(), 9);
     EXPECT_EQ(DriveForCommands(0).Model, "WDC WD10EZEX-08WN4A0");
     EXPECT_EQ(DriveForCommands(1).Model, "Samsung SSD 860 EVO 500GB");
     EXPECT_TRUE(DriveForCommands(1).IsSSD);

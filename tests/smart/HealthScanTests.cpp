@@ -35,7 +35,7 @@ void ExpectHealth(const DriveRecord& d, const Expected& e) {
 TEST_F(MachineTest, TheDefaultMachinesDrivesReadAsTheirPagesSay) {
     Install(sim::DefaultMachine());
     ScanDrives();
-    ASSERT_EQ(DriveCount(), 7);
+    ASSERT_EQ(DriveCount(), 9);
     const Expected expected[] = {
         // SCT status and temperature history table; the attribute says the same current temperature.
         {"WDC WD10EZEX-08WN4A0", "operational", 35, 47, 60, 85, 60, 15762, 1330, "calculated..."},
@@ -48,14 +48,18 @@ TEST_F(MachineTest, TheDefaultMachinesDrivesReadAsTheirPagesSay) {
         {"WDC WD20SPZX-22UA7T0", "operational", 34, 48, 60, 85, 60, 1820, 403, "calculated..."},
         // No SCT: the highest temperature comes from the attribute's raw bytes (36 now, 31 lowest, 49 highest).
         {"WD Blue SA510 2.5 1000GB", "operational", 36, 49, 0, 0, 70, 3150, 211, "calculated..."},
+        // Behind USB bridges: the health log through ASMedia's tunnel (313 K; limits 343 and 358 K),
+        // and the attributes through JMicron's own pass-through (raw 36 now, 48 highest).
+        {"CT1000P3SSD8", "operational", 40, 0, 70, 85, 70, 412, 97, "412"},
+        {"ST9500325AS", "operational", 36, 48, 0, 0, 55, 8132, 2398, "calculated..."},
     };
-    for (unsigned i = 0; i < 7; ++i) ExpectHealth(DriveForCommands(i), expected[i]);
+    for (unsigned i = 0; i < 9; ++i) ExpectHealth(DriveForCommands(i), expected[i]);
     EXPECT_TRUE(DriveForCommands(0).SCT_StatusRead);
     EXPECT_EQ(DriveForCommands(0).PowerTimeCheckPoint, 0u) << "taken by the first cycle, not the scan";
     EXPECT_EQ(DriveForCommands(0).RemapIndex, 4);
     EXPECT_EQ(DriveForCommands(1).TemperatureIndex, 10) << "attribute 190 of the SSD";
     EXPECT_FALSE(DriveForCommands(3).SCT_StatusRead);
-    for (unsigned i = 0; i < 7; ++i) EXPECT_EQ(DriveForCommands(i).Log.find("SCT version"), std::string::npos);
+    for (unsigned i = 0; i < 9; ++i) EXPECT_EQ(DriveForCommands(i).Log.find("SCT version"), std::string::npos);
 }
 
 TEST_F(MachineTest, RealDrivesReadAsOtherToolsReadThem) {
@@ -92,7 +96,7 @@ void Reread(DriveRecord& d) {
 TEST_F(MachineTest, ValuesFollowADriveThatChangesBetweenReads) {
     Install(sim::DefaultMachine());
     ScanDrives();
-    ASSERT_EQ(DriveCount(), 7);
+    ASSERT_EQ(DriveCount(), 9);
     DriveRecord& disk = DriveForCommands(0);
     DriveRecord& nvme = DriveForCommands(4);
 

@@ -1,4 +1,4 @@
-// The built-in machine: seven drives whose pages are written the way such drives fill them.
+// The built-in machine: nine drives whose pages are written the way such drives fill them.
 #include "platform/sim/PageBuilders.h"
 #include "platform/sim/SimMachine.h"
 
@@ -13,6 +13,8 @@ const char* const IdeController = "PCI\\VEN_197B&DEV_2368&SUBSYS_2368197B&REV_00
 const char* const RaidController = "PCI\\VEN_1095&DEV_3132&SUBSYS_71321095&REV_01\\4&3a1e0c5b&0&00E4";
 const char* const NvmeHostController = "PCI\\VEN_144D&DEV_A808&SUBSYS_A801144D&REV_00\\4&1d8b6e1a&0&0008";
 const char* const UasBridge = "USB\\VID_152D&PID_0578\\0123456789ABCDEF";
+const char* const NvmeEnclosure = "USB\\VID_174C&PID_2362\\MSFT30A1B2C3D4E5F6";
+const char* const OldEnclosure = "USB\\VID_152D&PID_2338\\000000000011";
 const char* const RootHub = "USB\\ROOT_HUB30\\4&2a1b3c4d&0&0";
 const char* const XhciController = "PCI\\VEN_8086&DEV_A2AF&SUBSYS_86941043&REV_00\\3&11583659&0&A0";
 const char* const RootBus = "ACPI\\PNP0A08\\0";
@@ -292,6 +294,73 @@ Drive UsbBridgedDisk() {
     return d;
 }
 
+// A 1 TB NVMe SSD in a portable enclosure on an ASMedia bridge, which tunnels Identify and log pages.
+Drive NvmeInEnclosure() {
+    NvmeController c;
+    c.vendorId = c.subsystemVendorId = 0xC0A9;
+    c.serial = "2241E6A1B2C3";
+    c.model = "CT1000P3SSD8";
+    c.firmware = "P9CR30A";
+    c.ieeeOui[0] = 0x75;  // 00-A0-75, least significant byte first
+    c.ieeeOui[1] = 0xA0;
+    c.version = 0x00010400;
+    c.warningKelvin = 343;
+    c.criticalKelvin = 358;
+    c.powerStates = 5;
+    c.maxPowerCentiwatts = 600;
+    c.extendedSelfTestMinutes = 20;
+    NvmeHealth h;
+    h.temperatureKelvin = 313;
+    h.percentageUsed = 1;
+    h.dataUnitsRead = 2251799;
+    h.dataUnitsWritten = 1875432;
+    h.powerCycles = 97;
+    h.powerOnHours = 412;
+    h.unsafeShutdowns = 12;
+    Drive d;
+    d.DevicePath = std::string("\\\\?\\scsi#disk&ven_asmt&prod_2362#8&3a4b5c6d&0&000000") + DiskClass;
+    d.Parent = NvmeEnclosure;
+    d.DeviceNumber = 7;
+    d.NvmeIdentifyController = NvmeIdentifyControllerPage(c);
+    d.NvmeNamespaces[1] = NvmeIdentifyNamespacePage(1953525168, {9}, 0);
+    d.NvmeLogs[0x02] = NvmeHealthLogPage(h);
+    d.NvmeLogs[0x06] = std::vector<uint8_t>(564, 0);
+    d.Aging.SecondsPerPowerOnUnit = 3600;
+    d.Methods = {AccessMethod::SAT};
+    d.Bridge = AccessMethod::ASMedia;
+    return d;
+}
+
+// A 500 GB laptop disk in an older enclosure on a JMicron bridge that does not speak SAT.
+Drive DiskInOldEnclosure() {
+    IdentifyPage id = AtaIdentity(0x0C5A, "5VE1ABCD", "0002SDM1", "ST9500325AS");
+    id.Word(47, 0x8010).Word(49, 0x2F00).Word(59, 0x0110).Sectors28(0x0FFFFFFF).Word(75, 31);
+    id.Word(76, 0x050E).Word(78, 0x0048).Word(80, 0x00FE).Word(81, 0x0000).Word(82, 0x306B);
+    id.Word(83, 0x7D09).Word(84, 0x4123).Word(85, 0x3069).Word(86, 0xBC09).Word(87, 0x4123).Word(88, 0x407F);
+    id.Word(91, 0x0080).Sectors48(976773168ULL).Word(119, 0x4000).Word(120, 0x4000).Word(217, 5400);
+    const std::vector<Attribute> attributes = {
+        {1, 0x000F, 114, 99, 81465038, 6},   {3, 0x0003, 99, 99, 0, 0},        {4, 0x0032, 98, 98, 2412, 20},
+        {5, 0x0033, 100, 100, 0, 36},        {7, 0x000F, 80, 60, 101374551, 30}, {9, 0x0032, 91, 91, 8132, 0},
+        {10, 0x0013, 100, 100, 0, 97},       {12, 0x0032, 98, 98, 2398, 20},   {187, 0x0032, 100, 100, 0, 0},
+        {189, 0x003A, 100, 100, 0, 0},       {190, 0x0022, 64, 52, 0x2A1D0024, 45}, {191, 0x0032, 100, 100, 14, 0},
+        {192, 0x0032, 100, 100, 201, 0},     {193, 0x0032, 71, 71, 59210, 0},  {194, 0x0022, 36, 48, 0x003000120024ULL, 0},
+        {195, 0x001A, 49, 44, 81465038, 0},  {197, 0x0012, 100, 100, 0, 0},    {198, 0x0010, 100, 100, 0, 0},
+        {199, 0x003E, 200, 200, 0, 0},
+    };
+    Drive d;
+    d.DevicePath = std::string("\\\\?\\scsi#disk&ven_st950032&prod_5as#8&1b2c3d4e&0&000000") + DiskClass;
+    d.Parent = OldEnclosure;
+    d.DeviceNumber = 8;
+    d.Identify = id.Bytes();
+    d.SmartData = SmartValuePage(attributes, {0x82, 0x00, 1, 96});
+    d.Aging.SecondsPerPowerOnUnit = 3600;
+    d.SmartThresholds = SmartThresholdPage(attributes);
+    AddErrorAndSelfTestLogs(d);
+    d.Methods = {AccessMethod::SAT};
+    d.Bridge = AccessMethod::JMicron;
+    return d;
+}
+
 DeviceNode PciDevice(const std::string& instanceId, const std::string& driverDesc, int address) {
     DeviceNode n;
     n.InstanceId = instanceId;
@@ -346,7 +415,13 @@ std::vector<DeviceNode> DeviceTree() {
             ChildDevice(RootHub, XhciController, "USB", 0, "USB Root Hub (USB 3.0)", "USB\\ROOT_HUB30"),
             UsbDevice(ChildDevice(UasBridge, RootHub, "USB", 4, "USB Attached SCSI (UAS) Mass Storage Device",
                                   "USB\\Class_08&SubClass_06&Prot_62"),
-                      "0209")};
+                      "0209"),
+            UsbDevice(ChildDevice(NvmeEnclosure, RootHub, "USB", 2, "USB Attached SCSI (UAS) Mass Storage Device",
+                                  "USB\\Class_08&SubClass_06&Prot_62"),
+                      "0100"),
+            UsbDevice(ChildDevice(OldEnclosure, RootHub, "USB", 3, "USB Mass Storage Device",
+                                  "USB\\Class_08&SubClass_06&Prot_50"),
+                      "0100")};
 }
 
 Volume VolumeOn(char letter, std::vector<DiskExtent> extents) {
@@ -367,6 +442,8 @@ std::vector<Volume> Volumes() {
             VolumeOn('H', {{3, 32256, 80 * GB}}),
             VolumeOn('I', {{5, 1 * MiB, 2000 * GB}}),
             VolumeOn('J', {{6, 1 * MiB, 1000 * GB}}),
+            VolumeOn('K', {{7, 1 * MiB, 1000 * GB}}),
+            VolumeOn('L', {{8, 1 * MiB, 500 * GB}}),
             VolumeOn('R', {})};
 }
 
@@ -375,7 +452,7 @@ std::vector<Volume> Volumes() {
 Machine DefaultMachine() {
     Machine m;
     m.Drives = {SataHardDisk(), SataSsd(),       ParallelDisk(),         LegacyOnlyDisk(),
-                NvmeSsd(),      UsbBridgedDisk(), SanDiskControllerSsd()};
+                NvmeSsd(),      UsbBridgedDisk(), SanDiskControllerSsd(), NvmeInEnclosure(), DiskInOldEnclosure()};
     m.Devices = DeviceTree();
     m.Volumes = Volumes();
     return m;
