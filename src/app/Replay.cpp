@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "knowledge/UsbBridges.h"
 #include "monitor/DriveState.h"
 #include "platform/sim/PageBuilders.h"
 #include "platform/sim/SimSystem.h"
@@ -65,6 +66,8 @@ sim::DeviceNode IntermediateDevice(const DriveRecord& d, size_t index, const std
         n.InstanceId = Instance("USB\\VID_%04X&PID_%04X\\REPLAYED&%u", 0, 0, index);
         n.Enumerator = "USB";
         n.MatchingDeviceId = d.IsUAS ? UasMatchingId : BulkOnlyMatchingId;
+        UsbDeviceId bridge;
+        if (ParseUsbHardwareId(d.HardwareID, bridge)) n.HardwareIds = {d.HardwareID};
     } else {
         n.InstanceId = Instance("PCIIDE\\IDECHANNEL\\%X&%X&REPLAYED&%u", 0, 0, index);
         n.Enumerator = "PCIIDE";
@@ -170,6 +173,16 @@ void AnswerAsNvmeDrive(const DriveRecord& d, sim::Drive& drive, uint32_t pageSiz
     drive.Methods = {AccessMethod::NVMe};
 }
 
+// A drive in an enclosure answers only through the SCSI pass-through, in its bridge's own blocks;
+// the bridge is the one whose id the drive's hardware identifier names.
+void AnswerThroughItsBridge(const DriveRecord& d, sim::Drive& drive) {
+    UsbDeviceId id;
+    const UsbBridgeRow* bridge = d.IsUSB && ParseUsbHardwareId(d.HardwareID, id) ? FindUsbBridge(id) : nullptr;
+    if (!bridge) return;
+    drive.Methods = {AccessMethod::SAT};
+    drive.Bridge = bridge->Method;
+}
+
 sim::Drive ReplayedDrive(const DriveRecord& d, size_t index, sim::Machine& m) {
     sim::Drive drive;
     drive.DevicePath = (d.IsNVMe ? NvmeDrivePath : AtaDrivePath) + std::to_string(index);
@@ -179,6 +192,7 @@ sim::Drive ReplayedDrive(const DriveRecord& d, size_t index, sim::Machine& m) {
         AnswerAsNvmeDrive(d, drive, m.PageSize);
     else
         AnswerAsAtaDrive(d, drive);
+    AnswerThroughItsBridge(d, drive);
     PlaceReplayedDrive(d, index, drive, m);
     AddVolumes(d, index, m);
     return drive;

@@ -136,7 +136,10 @@ void PlaceDrive(DriveRecord& d, platform::DevInfoSet set, const platform::DevInf
     if (!ReadText(set, element, platform::DEVPKEY_Device_HardwareIds, d.HardwareID))
         WriteLog("DEVPKEY_Device_HardwareIds failed", &d);
     // A drive in an enclosure hangs from its bridge; the PCIe link found is the USB controller's.
-    if (!d.BridgeName.empty()) d.HostAdapter = d.BridgeName + " USB bridge (" + UsbIdText(UsbIdOf(d)) + ")";
+    if (!d.BridgeName.empty()) {
+        d.HostAdapter = d.BridgeName + " USB bridge (" + UsbIdText(UsbIdOf(d)) + ")";
+        d.HardwareID = UsbHardwareId(UsbIdOf(d));
+    }
     if (d.IsNVMe && !d.IsUSB) ReadPciLink(d, set, element);
 }
 

@@ -102,6 +102,12 @@ bool ParseUsbHardwareId(const std::string& hardwareId, UsbDeviceId& id) {
     return true;
 }
 
+std::string UsbHardwareId(const UsbDeviceId& id) {
+    char text[40];
+    std::snprintf(text, sizeof text, "USB\\VID_%04X&PID_%04X&REV_%04X", id.Vendor, id.Product, id.Release);
+    return text;
+}
+
 std::string UsbIdText(const UsbDeviceId& id) {
     char text[40];
     std::snprintf(text, sizeof text, "%04X:%04X, release %04X", id.Vendor, id.Product, id.Release);

@@ -29,5 +29,8 @@ const UsbBridgeRow* FindUsbBridge(const UsbDeviceId& id);
 // into its numbers; false for anything else.
 bool ParseUsbHardwareId(const std::string& hardwareId, UsbDeviceId& id);
 
+// "USB\VID_174C&PID_2362&REV_0100": the id as Windows writes it.
+std::string UsbHardwareId(const UsbDeviceId& id);
+
 // "174C:2362, release 0100": the id as the report and the log write it.
 std::string UsbIdText(const UsbDeviceId& id);
