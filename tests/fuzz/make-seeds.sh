@@ -44,6 +44,9 @@ case "$target" in
     printf 'boundary="--ThisBoundary"\ndisposition="Content-Disposition: form-data; name=\\"bin\\""\n' >> "$corpus.dict"
     printf -- '--ThisBoundary\r\nContent-Disposition: form-data; name="ver"\r\n\r\n2.0.0.7711\r\n--ThisBoundary\r\nContent-Disposition: form-data; name="txt"\r\n\r\nModel - X\r\n--ThisBoundary--' \
       > "$corpus/seed-no-block" ;;
+  korvante_fuzz_bridges)
+    # each bridge answering every block as it would: its picking byte, then a zero mode per reply
+    for b in 0 1 2 3 4 5 6; do seed <(printf "\\x0$b") <(head -c 64 /dev/zero); done ;;
   korvante_fuzz_update_checks)
     printf '2.0.0.77112.0.1.0' > "$corpus/seed-versions"
     printf 'MZ\0\0' > "$corpus/seed-image" ;;
