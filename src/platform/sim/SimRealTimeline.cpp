@@ -56,6 +56,13 @@ void AdvanceTimeMicroseconds(uint64_t microseconds) {
 
 void AdvanceTime(uint64_t milliseconds) { AdvanceTimeMicroseconds(milliseconds * 1000); }
 
+// The drives' timeline, up to the real time (a drive a bridge reset comes back on it).
+uint64_t UptimeMicroseconds() {
+    CatchUpWithRealClock();
+    std::lock_guard<std::recursive_mutex> machine(MachineLock());
+    return DrivesUptimeMs * 1000;
+}
+
 // The timers are the system's own and wait for any lock the reader holds.
 void AdvanceTimeLeavingTimers(uint64_t microseconds) { AdvanceTimeMicroseconds(microseconds); }
 
