@@ -96,6 +96,10 @@ std::string ValueText(const sim::RegistryWrite& w) {
     return "binary " + hex;
 }
 
+bool NamesADrive(sim::SystemEventKind kind) {
+    return kind == sim::SystemEventKind::RemoveDrive || kind == sim::SystemEventKind::StartSelfTest;
+}
+
 const char* SystemEventText(sim::SystemEventKind kind) {
     switch (kind) {
         case sim::SystemEventKind::Suspend: return "the machine suspends";
@@ -105,6 +109,8 @@ const char* SystemEventText(sim::SystemEventKind kind) {
         case sim::SystemEventKind::ProgramExit: return "the program ends";
         case sim::SystemEventKind::ProgramStart: return "the program starts";
         case sim::SystemEventKind::RemoveDrive: return "the user removes drive";
+        case sim::SystemEventKind::HoldBoxes: return "the user leaves every new box open";
+        case sim::SystemEventKind::StartSelfTest: return "the user starts the self-test of drive";
     }
     return "";
 }
@@ -122,7 +128,7 @@ public:
         for (const sim::SystemEvent& e : sim::Current().SystemEvents)
             if (uint64_t at = 0; minute > 0 && EventDueBetween(e, from, to, at))
                 events << SystemEventText(e.Kind)
-                       << (e.Kind == sim::SystemEventKind::RemoveDrive ? " " + std::to_string(e.Drive) : "") << "\n";
+                       << (NamesADrive(e.Kind) ? " " + std::to_string(e.Drive) : "") << "\n";
         const std::string counts = CountsLine();
         NewEvents(events);
         if (minute == 0 || counts != lastCounts_ || !events.str().empty())

@@ -169,27 +169,30 @@ const AccessStep* TryInOrder(DriveRecord& drive, const AtaTaskFile& tf, uint8_t*
     return nullptr;
 }
 
+struct AccessOrder {
+    const AccessStep* first;
+    const AccessStep* last;
+};
+
 template <size_t N>
-const AccessStep* TryInOrder(DriveRecord& drive, const AtaTaskFile& tf, uint8_t* buffer, size_t size, bool dataOut,
-                             const AccessStep (&order)[N], bool& sent) {
-    return TryInOrder(drive, tf, buffer, size, dataOut, order, order + N, sent);
+AccessOrder Whole(const AccessStep (&order)[N]) {
+    return {order, order + N};
+}
+
+// The methods the command is tried by, in order, for this drive.
+AccessOrder OrderFor(const DriveRecord& drive, const AtaTaskFile& tf) {
+    if (const AccessStep* bridge = drive.IsUSB ? BridgeStep(static_cast<AccessMethod>(drive.BridgeMethod)) : nullptr)
+        return {bridge, bridge + 1};
+    if (drive.IsNVMe && tf.Command == ATA_SET_FEATURES) return Whole(NVMeGetFeaturesOrder);
+    if (drive.IsNVMe) return Whole(NVMeOrder);
+    return drive.IsUSB ? Whole(USBOrder) : Whole(DefaultOrder);
 }
 
 const AccessStep* Send(DriveRecord& drive, const AtaTaskFile& tf, uint8_t* buffer, size_t size) {
     if (!buffer) size = 0;
-    const bool dataOut = IsDataOut(tf);
-    const AccessStep* step;
     bool sent = false;
-    if (const AccessStep* bridge = drive.IsUSB ? BridgeStep(static_cast<AccessMethod>(drive.BridgeMethod)) : nullptr)
-        step = TryInOrder(drive, tf, buffer, size, dataOut, bridge, bridge + 1, sent);
-    else if (drive.IsNVMe && tf.Command == ATA_SET_FEATURES)
-        step = TryInOrder(drive, tf, buffer, size, dataOut, NVMeGetFeaturesOrder, sent);
-    else if (drive.IsNVMe)
-        step = TryInOrder(drive, tf, buffer, size, dataOut, NVMeOrder, sent);
-    else if (drive.IsUSB)
-        step = TryInOrder(drive, tf, buffer, size, dataOut, USBOrder, sent);
-    else
-        step = TryInOrder(drive, tf, buffer, size, dataOut, DefaultOrder, sent);
+    const AccessOrder order = OrderFor(drive, tf);
+    const AccessStep* step = TryInOrder(drive, tf, buffer, size, IsDataOut(tf), order.first, order.last, sent);
     if (!step && sent && !FailsSilently(drive, tf)) WriteFailureReport(drive, tf);
     return step;
 }
@@ -203,6 +206,13 @@ bool SetsAccessFlag(const DriveRecord& drive, const AccessStep& step) {
 
 DriveCallSlot::DriveCallSlot() { DispatcherLock.lock(); }
 DriveCallSlot::~DriveCallSlot() { DispatcherLock.unlock(); }
+
+bool CanCarry(const DriveRecord& drive, const AtaTaskFile& tf, bool hasBuffer) {
+    const AccessOrder order = OrderFor(drive, tf);
+    for (const AccessStep* step = order.first; step != order.last; ++step)
+        if (!Missing(drive, CapabilityOf(step->method), tf, hasBuffer, IsDataOut(tf))) return true;
+    return false;
+}
 
 bool IsDataOut(const AtaTaskFile& tf) {
     return tf.Command == ATA_SMART && tf.Features == SMART_WRITE_LOG;

@@ -28,6 +28,10 @@ public:
     DriveCallSlot& operator=(const DriveCallSlot&) = delete;
 };
 
+// Whether some access method of the drive's order can carry the command at all (a USB bridge's
+// tunnel carries no NVMe self-test, for one); nothing is sent.
+bool CanCarry(const DriveRecord& drive, const AtaTaskFile& tf, bool hasBuffer = false);
+
 // True for the one command that sends data to the drive (S.M.A.R.T. WRITE LOG).
 bool IsDataOut(const AtaTaskFile& tf);
 

@@ -24,8 +24,9 @@ SelfTestStart StartSelfTest(DriveRecord& d, SelfTestKind kind) {
     DriveWriter writer(d);
     if (d.HostAdapter == BlockingDriver) return SelfTestStart::BlockingDriver;
     if (d.ShortSelfTestRunning || d.ExtendedSelfTestRunning) return SelfTestStart::AlreadyRunning;
-    RandomBlockRead(d);
     const AtaTaskFile tf = SmartTaskFile(SMART_EXECUTE_OFFLINE, 0, static_cast<uint8_t>(kind));
+    if (!CanCarry(d, tf)) return SelfTestStart::NotThroughBridge;
+    RandomBlockRead(d);
     if (ExecuteCommand(d, tf)) {
         (kind == SelfTestKind::Short ? d.ShortSelfTestRunning : d.ExtendedSelfTestRunning) = true;
         d.SelfTestStartTick = platform::GetTickCount();

@@ -14,6 +14,7 @@ enum class SelfTestStart {
     BlockingDriver,  // the drive's controller driver refuses self-tests: nothing was sent
     AlreadyRunning,  // a started test's result is still awaited: nothing was sent
     Throttled,       // the NVMe driver limits how often self-tests run; try later
+    NotThroughBridge,  // the drive's USB bridge passes no self-test command: nothing was sent
     Failed,
 };
 

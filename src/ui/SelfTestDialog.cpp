@@ -35,6 +35,9 @@ const char AlreadyRunningText[] = "Self-diagnostics has already been started";
 const char ThrottledText[] =
     "The NVMe driver limits the frequency of running the disk self-test. Try running the self-test later.";
 const char FailedText[] = "Error starting drive self-test.";
+const char NotThroughBridgeText[] =
+    "The USB bridge of this drive does not pass a self-test command on to it. Connect the drive directly to run "
+    "its self-test.";
 const char StartedText[] = "Self-diagnosis has started.";
 
 // The controls in the group from left to right, each as wide as its text needs (the duration as its
@@ -109,6 +112,7 @@ void Start(HWnd dialog) {
     switch (StartSelfTest(DriveForCommands(index), CheckedKind(dialog))) {
         case SelfTestStart::BlockingDriver: MessageBox(dialog, BlockingDriverText, InfoCaption, InfoBox); return;
         case SelfTestStart::AlreadyRunning: MessageBox(dialog, AlreadyRunningText, InfoCaption, InfoBox); return;
+        case SelfTestStart::NotThroughBridge: MessageBox(dialog, NotThroughBridgeText, InfoCaption, InfoBox); return;
         case SelfTestStart::Throttled: MessageBox(dialog, ThrottledText, InfoCaption, InfoBox); break;
         case SelfTestStart::Failed: MessageBox(dialog, FailedText, InfoCaption, MB_ICONERROR | OwnedBoxFlags); break;
         case SelfTestStart::Started:

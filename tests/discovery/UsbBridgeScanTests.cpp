@@ -7,6 +7,7 @@
 
 #include "TestMachine.h"
 #include "device/DriveTableFill.h"
+#include "drivetools/SelfTest.h"
 #include "discovery/Scan.h"
 #include "monitor/Monitor.h"
 #include "platform/sim/SimMachine.h"
@@ -22,6 +23,11 @@ protected:
         for (unsigned i = 0; i < DriveCount(); ++i)
             if (DriveForCommands(i).UsbProductId == product) return &DriveForCommands(i);
         return nullptr;
+    }
+    unsigned IndexOfRecord(uint16_t product) {
+        for (unsigned i = 0; i < DriveCount(); ++i)
+            if (DriveForCommands(i).UsbProductId == product) return i;
+        return 0;
     }
     static size_t IndexOf(const DriveRecord& drive) {
         for (size_t i = 0; i < sim::Current().Drives.size(); ++i)
@@ -93,6 +99,12 @@ TEST_F(UsbBridgeScan, EveryBridgedDriveIsFoundAndReadThroughItsBridge) {
         EXPECT_EQ(Simulated(*drive).RequestCount() - before[IndexOf(*drive)], d.cycleCommands);
     }
     EXPECT_EQ(sim::HazardousCommandTotal(), 0u);
+
+    // a tunnel passes no self-test: the program says so and sends nothing; an ATA bridge passes one
+    const unsigned sent = Simulated(*Behind(0x2362)).RequestCount();
+    EXPECT_EQ(StartSelfTest(DriveForCommands(IndexOfRecord(0x2362)), SelfTestKind::Short), SelfTestStart::NotThroughBridge);
+    EXPECT_EQ(Simulated(*Behind(0x2362)).RequestCount(), sent);
+    EXPECT_EQ(StartSelfTest(DriveForCommands(IndexOfRecord(0x2338)), SelfTestKind::Short), SelfTestStart::Started);
 }
 
 // A bridge the table does not know is asked only what any bridge refuses harmlessly: SAT, then the
