@@ -224,21 +224,21 @@ function(korvante_gui_test name program)
   set_tests_properties(${name} PROPERTIES LABELS "windows;gui" TIMEOUT 180)
 endfunction()
 korvante_gui_test(gui_main_window korvante_mainwindow_show --window --tray 2)
-# The resident program on simulated drives: one tray icon per drive of the built-in machine (7), or of
+# The resident program on simulated drives: one tray icon per drive of the built-in machine (9), or of
 # a description file (1); its main window stays hidden until asked for.
-korvante_gui_test(gui_sim_program KORVANTE-sim --tray 7 --tip "WDC WD10EZEX-08WN4A0 (D:)" --tip "ST3160815AS"
+korvante_gui_test(gui_sim_program KORVANTE-sim --tray 9 --tip "WDC WD10EZEX-08WN4A0 (D:)" --tip "ST3160815AS"
                   --tip "Samsung SSD 970 EVO Plus 1TB (C: E:)")
 # Explorer's loss of the entries and its "TaskbarCreated" put them all back; after a suspend and a timer
 # wake the monitoring timer runs again (screenshots gui_explorer_restart-before.png and -after.png).
-korvante_gui_test(gui_explorer_restart KORVANTE-sim --tray 7 --explorer-restart)
+korvante_gui_test(gui_explorer_restart KORVANTE-sim --tray 9 --explorer-restart)
 # Its first-run settings dialog stores the four boxes in the real registry; then the icons come.
-korvante_gui_test(gui_settings_dialog KORVANTE-sim --settings --tray 7)
+korvante_gui_test(gui_settings_dialog KORVANTE-sim --settings --tray 9)
 # A left click on a tray icon opens the report, laid out around its text; Esc hides it from the box or a
 # button.
-korvante_gui_test(gui_sim_report KORVANTE-sim --tray 7 --report --escape)
+korvante_gui_test(gui_sim_report KORVANTE-sim --tray 9 --report --escape)
 # The main window's Tuning and Diagnostics commands open their dialogs; closing one shows the report.
-korvante_gui_test(gui_tuning_dialog KORVANTE-sim --tray 7 --dialog tuning)
-korvante_gui_test(gui_diagnostics_dialog KORVANTE-sim --tray 7 --dialog diagnostics)
+korvante_gui_test(gui_tuning_dialog KORVANTE-sim --tray 9 --dialog tuning)
+korvante_gui_test(gui_diagnostics_dialog KORVANTE-sim --tray 9 --dialog diagnostics)
 # The licence agreement shows the LICENSE resource whole; accepting returns, cancelling or closing ends.
 korvante_gui_test(gui_license_accept korvante_license_show --license accept)
 korvante_gui_test(gui_license_cancel korvante_license_show --license cancel)
@@ -255,10 +255,10 @@ korvante_gui_test(gui_program_without_drives KORVANTE --diagnostic)
 # The windows at 150 and 200 % (the user's LogPixels 144 and 192): each laid out for the density and
 # checked as a user would see it, inside the work area with every control whole.
 foreach(dpi 144 192)
-  korvante_gui_test(gui_settings_dialog_${dpi} KORVANTE-sim --settings --tray 7 --dpi ${dpi})
-  korvante_gui_test(gui_sim_report_${dpi} KORVANTE-sim --tray 7 --report --dpi ${dpi})
-  korvante_gui_test(gui_tuning_dialog_${dpi} KORVANTE-sim --tray 7 --dialog tuning --dpi ${dpi})
-  korvante_gui_test(gui_diagnostics_dialog_${dpi} KORVANTE-sim --tray 7 --dialog diagnostics --dpi ${dpi})
+  korvante_gui_test(gui_settings_dialog_${dpi} KORVANTE-sim --settings --tray 9 --dpi ${dpi})
+  korvante_gui_test(gui_sim_report_${dpi} KORVANTE-sim --tray 9 --report --dpi ${dpi})
+  korvante_gui_test(gui_tuning_dialog_${dpi} KORVANTE-sim --tray 9 --dialog tuning --dpi ${dpi})
+  korvante_gui_test(gui_diagnostics_dialog_${dpi} KORVANTE-sim --tray 9 --dialog diagnostics --dpi ${dpi})
   korvante_gui_test(gui_license_accept_${dpi} korvante_license_show --license accept --dpi ${dpi})
   korvante_gui_test(gui_performance_window_${dpi} KORVANTE-sim --performance 1 --tray 1 --dpi ${dpi} --
                     --machine=${PROJECT_SOURCE_DIR}/tests/fixtures/performance.machine)
